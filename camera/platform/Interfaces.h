@@ -1,0 +1,361 @@
+#pragma once
+
+// The capture platform services the camera component calls, as small C++
+// interfaces with the roles of the Windows capture framework: a device
+// enumerator with categories, monikers and property bags; filters with pins
+// and media types; the video-processing and camera-control property families;
+// kernel-streaming property sets; graphs, renderers and the sample grabber.
+//
+// What callers may rely on:
+// - every call answers an HResult; S_OK/S_FALSE and failure codes mean what
+//   they mean on the original platform (S_FALSE ends an enumeration, the two
+//   "unsupported" codes mean a missing property set or property);
+// - out-parameters are only meaningful on success;
+// - an absent object is nullptr; "querying for an interface" is Query<T>(),
+//   which answers nullptr when the object does not have it.
+//
+// Everything here uses only the standard library, so that the Windows backend
+// can be built without Qt.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "camera/platform/Guid.h"
+#include "camera/platform/HResult.h"
+#include "camera/platform/MediaType.h"
+
+namespace varnholt::platform {
+
+enum class Iid {
+  PropertyBag,
+  BaseFilter,
+  Pin,
+  AMVideoProcAmp,
+  AMCameraControl,
+  AMVideoControl,
+  AMStreamConfig,
+  KsPropertySet,
+  SpecifyPropertyPages,
+  GraphBuilder,
+  MediaControl,
+  MediaEvent,
+  CaptureGraphBuilder2,
+  SampleGrabber,
+  SampleGrabberCB,
+  VMRFilterConfig9,
+  VMRWindowlessControl9,
+  FileSinkFilter,
+};
+
+// Base of every platform object. Implementations answer the interfaces they
+// really have; the answer must point at the requested interface's subobject.
+class Unknown {
+ public:
+  virtual ~Unknown() = default;
+  virtual std::shared_ptr<void> QueryInterface(Iid iid) = 0;
+};
+
+template <class T>
+std::shared_ptr<T> Query(const std::shared_ptr<Unknown>& object) {
+  if (!object) return nullptr;
+  return std::static_pointer_cast<T>(object->QueryInterface(T::kIid));
+}
+template <class T, class U>
+std::shared_ptr<T> Query(const std::shared_ptr<U>& object) {
+  return Query<T>(std::static_pointer_cast<Unknown>(object));
+}
+
+// Helper for implementations: the T-subobject of self as an untyped answer.
+template <class T, class Self>
+std::shared_ptr<void> InterfaceOf(const std::shared_ptr<Self>& self) {
+  return std::static_pointer_cast<T>(self);
+}
+
+using WindowHandle = std::uintptr_t;
+
+// ---- Device enumeration --------------------------------------------------
+
+enum class DeviceCategory { VideoInput, AudioInput, VideoCompressor, AudioCompressor };
+
+// A property bag value: a string, or an integer (only "WaveInID" is one).
+using PropVariant = std::variant<std::monostate, std::string, std::int32_t>;
+
+class IPropertyBag : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = Iid::PropertyBag;
+  virtual HResult Read(const std::string& name, PropVariant& value) = 0;
+};
+
+class IBaseFilter;
+
+class IMoniker : public virtual Unknown {
+ public:
+  virtual HResult BindToStorage(std::shared_ptr<IPropertyBag>& storage) = 0;
+  virtual HResult BindToObject(std::shared_ptr<IBaseFilter>& filter) = 0;
+};
+
+class IEnumMoniker : public virtual Unknown {
+ public:
+  // S_OK with a moniker while one is delivered; S_FALSE at the end.
+  virtual HResult Next(std::shared_ptr<IMoniker>& moniker) = 0;
+};
+
+class ICreateDevEnum : public virtual Unknown {
+ public:
+  // S_FALSE without an enumerator for an empty category.
+  virtual HResult CreateClassEnumerator(DeviceCategory category,
+                                        std::shared_ptr<IEnumMoniker>& enumerator,
+                                        std::uint32_t flags) = 0;
+};
+
+// ---- Filters, pins, media types -------------------------------------------
+
+enum class PinDirection { Input = 0, Output = 1 };
+
+class IEnumMediaTypes : public virtual Unknown {
+ public:
+  // S_OK with a media type the caller owns; S_FALSE at the end.
+  virtual HResult Next(std::unique_ptr<AmMediaType>& mediaType) = 0;
+};
+
+class IPin : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = Iid::Pin;
+  virtual HResult QueryDirection(PinDirection& direction) = 0;
+  virtual HResult QueryId(std::string& id) = 0;
+  virtual HResult EnumMediaTypes(std::shared_ptr<IEnumMediaTypes>& enumerator) = 0;
+};
+
+class IEnumPins : public virtual Unknown {
+ public:
+  virtual HResult Next(std::shared_ptr<IPin>& pin) = 0;
+};
+
+class IGraphBuilder;
+
+struct FilterInfo {
+  std::string achName;
+  std::shared_ptr<IGraphBuilder> pGraph;  // the graph it is in, or none
+};
+
+class IBaseFilter : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = Iid::BaseFilter;
+  virtual HResult EnumPins(std::shared_ptr<IEnumPins>& enumerator) = 0;
+  virtual HResult QueryFilterInfo(FilterInfo& info) = 0;
+};
+
+// ---- Camera properties -----------------------------------------------------
+
+// Flags of a property value and capability flags of a range.
+constexpr std::int32_t kPropertyFlagsAuto = 1;
+constexpr std::int32_t kPropertyFlagsManual = 2;
+
+// IAMVideoProcAmp and IAMCameraControl have the same shape; each addresses
+// its properties by the platform's published ids. Their methods share names,
+// so an implementation answers each family from an object of its own.
+class IPropertyFamily : public virtual Unknown {
+ public:
+  virtual HResult GetRange(std::int32_t property, std::int32_t& min, std::int32_t& max,
+                           std::int32_t& steppingDelta, std::int32_t& defaultValue,
+                           std::int32_t& capsFlags) = 0;
+  virtual HResult Set(std::int32_t property, std::int32_t value, std::int32_t flags) = 0;
+  virtual HResult Get(std::int32_t property, std::int32_t& value, std::int32_t& flags) = 0;
+};
+
+class IAMVideoProcAmp : public IPropertyFamily {
+ public:
+  static constexpr Iid kIid = Iid::AMVideoProcAmp;
+};
+
+class IAMCameraControl : public IPropertyFamily {
+ public:
+  static constexpr Iid kIid = Iid::AMCameraControl;
+};
+
+class IAMVideoControl : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = Iid::AMVideoControl;
+  virtual HResult GetCaps(const std::shared_ptr<IPin>& pin, std::int32_t& capsFlags) = 0;
+  virtual HResult SetMode(const std::shared_ptr<IPin>& pin, std::int32_t mode) = 0;
+  virtual HResult GetMode(const std::shared_ptr<IPin>& pin, std::int32_t& mode) = 0;
+};
+
+// Kernel-streaming property sets: a set id, a property id, optional instance
+// data and a data buffer.
+class IKsPropertySet : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = Iid::KsPropertySet;
+  virtual HResult Set(const Guid& propSet, std::uint32_t id,
+                      std::span<const std::uint8_t> instanceData,
+                      std::span<const std::uint8_t> propertyData) = 0;
+  virtual HResult Get(const Guid& propSet, std::uint32_t id,
+                      std::span<const std::uint8_t> instanceData,
+                      std::span<std::uint8_t> propertyData, std::uint32_t& bytesReturned) = 0;
+  virtual HResult QuerySupported(const Guid& propSet, std::uint32_t id,
+                                 std::uint32_t& typeSupport) = 0;
+};
+
+class IAMStreamConfig : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = Iid::AMStreamConfig;
+  virtual HResult GetFormat(std::unique_ptr<AmMediaType>& mediaType) = 0;
+  virtual HResult SetFormat(const AmMediaType& mediaType) = 0;
+};
+
+// The property pages an object offers, as page class ids.
+class ISpecifyPropertyPages : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = Iid::SpecifyPropertyPages;
+  virtual HResult GetPages(std::vector<Guid>& pages) = 0;
+};
+
+// ---- Graphs ------------------------------------------------------------------
+
+// Filter graph states as the media control reports them.
+constexpr std::int32_t kStateStopped = 0;
+constexpr std::int32_t kStatePaused = 1;
+constexpr std::int32_t kStateRunning = 2;
+
+class IGraphBuilder : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = Iid::GraphBuilder;
+  virtual HResult AddFilter(const std::shared_ptr<IBaseFilter>& filter,
+                            const std::string& name) = 0;
+  virtual HResult RemoveFilter(const std::shared_ptr<IBaseFilter>& filter) = 0;
+};
+
+class IMediaControl : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = Iid::MediaControl;
+  virtual HResult Run() = 0;
+  virtual HResult Pause() = 0;
+  virtual HResult Stop() = 0;
+  virtual HResult StopWhenReady() = 0;
+  // The state as a raw value: an unfinished transition answers a success
+  // code other than S_OK, and a misbehaving graph may report anything.
+  virtual HResult GetState(std::int32_t timeoutMs, std::int32_t& state) = 0;
+};
+
+class IMediaEvent : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = Iid::MediaEvent;
+  virtual HResult WaitForCompletion(std::int32_t timeoutMs, std::int32_t& eventCode) = 0;
+};
+
+class IFileSinkFilter : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = Iid::FileSinkFilter;
+  virtual HResult GetCurFile(std::string& fileName) = 0;
+};
+
+class ICaptureGraphBuilder2 : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = Iid::CaptureGraphBuilder2;
+  virtual HResult SetFiltergraph(const std::shared_ptr<IGraphBuilder>& graph) = 0;
+  // category and type may be null (any).
+  virtual HResult RenderStream(const Guid* category, const Guid* type,
+                               const std::shared_ptr<Unknown>& source,
+                               const std::shared_ptr<IBaseFilter>& intermediate,
+                               const std::shared_ptr<IBaseFilter>& sink) = 0;
+  virtual HResult SetOutputFileName(const Guid& type, const std::string& fileName,
+                                    std::shared_ptr<IBaseFilter>& multiplexer,
+                                    std::shared_ptr<IFileSinkFilter>& sink) = 0;
+  virtual HResult FindInterface(const Guid* category, const Guid* type,
+                                const std::shared_ptr<IBaseFilter>& filter, Iid iid,
+                                std::shared_ptr<Unknown>& found) = 0;
+};
+
+// ---- Sample grabber and renderers -------------------------------------------
+
+class IMediaSample : public virtual Unknown {
+ public:
+  virtual std::span<const std::uint8_t> Data() const = 0;
+};
+
+class ISampleGrabberCB : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = Iid::SampleGrabberCB;
+  virtual HResult SampleCB(double sampleTime, const std::shared_ptr<IMediaSample>& sample) = 0;
+  virtual HResult BufferCB(double sampleTime, std::span<const std::uint8_t> buffer) = 0;
+};
+
+class ISampleGrabber : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = Iid::SampleGrabber;
+  virtual HResult SetBufferSamples(bool buffer) = 0;
+  // method 0: SampleCB per sample; 1: BufferCB.
+  virtual HResult SetCallback(const std::shared_ptr<ISampleGrabberCB>& callback,
+                              std::int32_t method) = 0;
+  virtual HResult GetConnectedMediaType(AmMediaType& mediaType) = 0;
+  // With no buffer: size receives the needed size. With a buffer of size
+  // bytes: copies the current sample.
+  virtual HResult GetCurrentBuffer(std::int32_t& size, std::uint8_t* buffer) = 0;
+};
+
+class IVMRFilterConfig9 : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = Iid::VMRFilterConfig9;
+  static constexpr std::uint32_t kModeWindowless = 2;
+  virtual HResult SetRenderingMode(std::uint32_t mode) = 0;
+};
+
+class IVMRWindowlessControl9 : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = Iid::VMRWindowlessControl9;
+  virtual HResult SetVideoClippingWindow(WindowHandle window) = 0;
+  virtual HResult SetVideoPosition(const Rect32* source, const Rect32* target) = 0;
+  virtual HResult GetVideoPosition(Rect32& source, Rect32& target) = 0;
+  virtual HResult SetAspectRatioMode(std::uint32_t mode) = 0;
+  virtual HResult GetAspectRatioMode(std::uint32_t& mode) = 0;
+  virtual HResult SetBorderColor(std::uint32_t color) = 0;
+  virtual HResult GetBorderColor(std::uint32_t& color) = 0;
+  virtual HResult GetNativeVideoSize(std::int32_t& width, std::int32_t& height,
+                                     std::int32_t& aspectX, std::int32_t& aspectY) = 0;
+  virtual HResult GetMinIdealVideoSize(std::int32_t& width, std::int32_t& height) = 0;
+  virtual HResult GetMaxIdealVideoSize(std::int32_t& width, std::int32_t& height) = 0;
+  // A bitmap header followed by its pixels.
+  virtual HResult GetCurrentImage(std::vector<std::uint8_t>& image) = 0;
+};
+
+// ---- The platform itself -----------------------------------------------------
+
+enum class ClassId {
+  SystemDeviceEnum,
+  FilterGraph,
+  CaptureGraphBuilder2,
+  SampleGrabber,
+  NullRenderer,
+  VideoMixingRenderer9,
+};
+
+// One capture platform (virtual, V4L2, DirectShow): creates its objects by
+// class id, gives the capture framework's error texts and shows property
+// frames.
+class Platform {
+ public:
+  virtual ~Platform() = default;
+  virtual std::string Name() const = 0;
+
+  // A failure means the object is absent.
+  virtual HResult CreateInstance(ClassId classId, std::shared_ptr<Unknown>& object) = 0;
+
+  // The capture framework's own text for a code, empty when it has none.
+  virtual std::string ErrorText(HResult code) = 0;
+
+  // Modal property frame for objects with the given pages; returns when the
+  // user closes it.
+  virtual HResult ShowPropertyFrame(WindowHandle owner, int x, int y, const std::string& caption,
+                                    const std::vector<std::shared_ptr<Unknown>>& objects,
+                                    const std::vector<Guid>& pages, std::uint32_t locale) = 0;
+};
+
+// The error text as the component reports it: the platform's text cut to
+// 160 characters, or the system's message when the platform has none.
+std::string ErrorMessage(Platform& platform, HResult code);
+
+}  // namespace varnholt::platform

@@ -1,0 +1,62 @@
+#include "tests/support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdlib>
+
+namespace varnholt::test {
+namespace {
+QTemporaryDir* g_home = nullptr;
+}
+
+void IsolateProcessEnvironment() {
+  if (g_home) return;
+  g_home = new QTemporaryDir();  // lives until exit; removed by the OS's tmp cleanup otherwise
+  g_home->setAutoRemove(true);
+  const QString home = g_home->path();
+  QDir().mkpath(home + "/.config");
+  QDir().mkpath(home + "/runtime");
+  QFile::setPermissions(home + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                               QFileDevice::ExeOwner);
+  qputenv("HOME", home.toUtf8());
+  qputenv("XDG_CONFIG_HOME", (home + "/.config").toUtf8());
+  qputenv("XDG_RUNTIME_DIR", (home + "/runtime").toUtf8());
+  qputenv("VARNHOLT_VIRTUAL_STATE", (home + "/virtual-state").toUtf8());
+  qunsetenv("XDG_DOCUMENTS_DIR");
+  qunsetenv("VARNHOLT_VIRTUAL_CAMERAS");
+  qunsetenv("VARNHOLT_PLATFORM");
+  std::atexit([] {
+    delete g_home;
+    g_home = nullptr;
+  });
+}
+
+QString TestHome() { return g_home ? g_home->path() : QString(); }
+
+ScopedEnv::ScopedEnv(const char* name, const QByteArray& value) : name_(name) {
+  if (qEnvironmentVariableIsSet(name)) old_ = qgetenv(name);
+  qputenv(name, value);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (old_)
+    qputenv(name_.constData(), *old_);
+  else
+    qunsetenv(name_.constData());
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile f(path);
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  return f.write(bytes) == bytes.size();
+}
+
+QByteArray ReadFile(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return f.readAll();
+}
+
+}  // namespace varnholt::test
