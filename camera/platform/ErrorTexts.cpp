@@ -38,7 +38,8 @@ std::string SystemMessage(HResult code) {
       {hr::PropSetUnsupported, "The property set specified does not exist on the object"},
   };
   for (const auto& e : kTexts)
-    if (e.code == code) return e.text;
+    if (e.code == code)
+      return e.text;
   return "OLE error " + HexCode(code);
 }
 
@@ -48,7 +49,8 @@ std::string CutToCharacters(const std::string& text, std::size_t n) {
   std::size_t chars = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-      if (chars == n) return text.substr(0, i);
+      if (chars == n)
+        return text.substr(0, i);
       ++chars;
     }
   }
@@ -59,7 +61,8 @@ std::string CutToCharacters(const std::string& text, std::size_t n) {
 std::string ErrorMessage(Platform& platform, HResult code) {
   // The capture framework's text buffer holds 160 characters.
   std::string text = CutToCharacters(platform.ErrorText(code), 160);
-  if (text.empty()) return SystemMessage(code);
+  if (text.empty())
+    return SystemMessage(code);
   return text;
 }
 

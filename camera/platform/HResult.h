@@ -14,7 +14,9 @@ namespace varnholt::platform {
 
 using HResult = std::int32_t;
 
-constexpr HResult MakeHResult(std::uint32_t bits) { return static_cast<HResult>(bits); }
+constexpr HResult MakeHResult(std::uint32_t bits) {
+  return static_cast<HResult>(bits);
+}
 
 namespace hr {
 constexpr HResult Ok = 0;     // S_OK
@@ -38,8 +40,12 @@ constexpr HResult PropIdUnsupported = MakeHResult(0x80070490);   // ERROR_NOT_FO
 constexpr HResult PropSetUnsupported = MakeHResult(0x80070492);  // ERROR_SET_NOT_FOUND
 }  // namespace hr
 
-constexpr bool Succeeded(HResult code) { return code >= 0; }
-constexpr bool Failed(HResult code) { return code < 0; }
+constexpr bool Succeeded(HResult code) {
+  return code >= 0;
+}
+constexpr bool Failed(HResult code) {
+  return code < 0;
+}
 
 // The operating system's own message for a code, as the system message table
 // would give it; "OLE error XXXXXXXX" for a code it has no text for.

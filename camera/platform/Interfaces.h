@@ -31,6 +31,9 @@
 namespace varnholt::platform {
 
 enum class Iid {
+  CreateDevEnum,
+  EnumMoniker,
+  Moniker,
   PropertyBag,
   BaseFilter,
   Pin,
@@ -49,6 +52,9 @@ enum class Iid {
   VMRFilterConfig9,
   VMRWindowlessControl9,
   FileSinkFilter,
+  EnumPins,
+  EnumMediaTypes,
+  MediaSample,
 };
 
 // Base of every platform object. Implementations answer the interfaces they
@@ -61,7 +67,8 @@ class Unknown {
 
 template <class T>
 std::shared_ptr<T> Query(const std::shared_ptr<Unknown>& object) {
-  if (!object) return nullptr;
+  if (!object)
+    return nullptr;
   return std::static_pointer_cast<T>(object->QueryInterface(T::kIid));
 }
 template <class T, class U>
@@ -94,18 +101,21 @@ class IBaseFilter;
 
 class IMoniker : public virtual Unknown {
  public:
+  static constexpr Iid kIid = Iid::Moniker;
   virtual HResult BindToStorage(std::shared_ptr<IPropertyBag>& storage) = 0;
   virtual HResult BindToObject(std::shared_ptr<IBaseFilter>& filter) = 0;
 };
 
 class IEnumMoniker : public virtual Unknown {
  public:
+  static constexpr Iid kIid = Iid::EnumMoniker;
   // S_OK with a moniker while one is delivered; S_FALSE at the end.
   virtual HResult Next(std::shared_ptr<IMoniker>& moniker) = 0;
 };
 
 class ICreateDevEnum : public virtual Unknown {
  public:
+  static constexpr Iid kIid = Iid::CreateDevEnum;
   // S_FALSE without an enumerator for an empty category.
   virtual HResult CreateClassEnumerator(DeviceCategory category,
                                         std::shared_ptr<IEnumMoniker>& enumerator,
@@ -118,6 +128,7 @@ enum class PinDirection { Input = 0, Output = 1 };
 
 class IEnumMediaTypes : public virtual Unknown {
  public:
+  static constexpr Iid kIid = Iid::EnumMediaTypes;
   // S_OK with a media type the caller owns; S_FALSE at the end.
   virtual HResult Next(std::unique_ptr<AmMediaType>& mediaType) = 0;
 };
@@ -132,6 +143,7 @@ class IPin : public virtual Unknown {
 
 class IEnumPins : public virtual Unknown {
  public:
+  static constexpr Iid kIid = Iid::EnumPins;
   virtual HResult Next(std::shared_ptr<IPin>& pin) = 0;
 };
 
@@ -274,6 +286,7 @@ class ICaptureGraphBuilder2 : public virtual Unknown {
 
 class IMediaSample : public virtual Unknown {
  public:
+  static constexpr Iid kIid = Iid::MediaSample;
   virtual std::span<const std::uint8_t> Data() const = 0;
 };
 

@@ -5,7 +5,8 @@
 namespace varnholt::platform {
 namespace {
 void Put32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 void Put16(std::uint8_t* p, std::uint16_t v) {
   p[0] = static_cast<std::uint8_t>(v);
@@ -15,7 +16,9 @@ std::uint32_t Get32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint16_t Get16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 void PutRect(std::uint8_t* p, const Rect32& r) {
   Put32(p, static_cast<std::uint32_t>(r.left));
   Put32(p + 4, static_cast<std::uint32_t>(r.top));
@@ -72,7 +75,8 @@ std::vector<std::uint8_t> VideoInfoHeader::ToBytes() const {
 }
 
 std::optional<VideoInfoHeader> VideoInfoHeader::FromBytes(const std::vector<std::uint8_t>& block) {
-  if (block.size() < kSize) return std::nullopt;
+  if (block.size() < kSize)
+    return std::nullopt;
   const std::uint8_t* p = block.data();
   VideoInfoHeader v;
   v.rcSource = GetRect(p);

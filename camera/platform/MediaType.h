@@ -23,7 +23,7 @@ struct AmMediaType {
   bool bTemporalCompression = false;
   std::uint32_t lSampleSize = 0;
   Guid formattype;
-  std::shared_ptr<Unknown> pUnk;   // object reference some types carry; usually none
+  std::shared_ptr<Unknown> pUnk;       // object reference some types carry; usually none
   std::vector<std::uint8_t> pbFormat;  // the format block; its size is cbFormat
 
   std::size_t cbFormat() const { return pbFormat.size(); }

@@ -1,1 +1,57 @@
-// placeholder
+#include "camera/platform/PlatformFactory.h"
+
+#include <cstdlib>
+#include <mutex>
+
+#include "camera/platform/virtual/VirtualPlatform.h"
+
+namespace varnholt::platform {
+namespace {
+std::mutex g_mutex;
+std::shared_ptr<Platform> g_active;
+
+std::string Join(const std::vector<std::string>& names) {
+  std::string out;
+  for (const auto& n : names)
+    out += (out.empty() ? "" : ", ") + n;
+  return out;
+}
+}  // namespace
+
+std::vector<std::string> AvailablePlatforms() {
+  return {"virtual"};
+}
+
+std::shared_ptr<Platform> CreatePlatform(const std::string& name) {
+  if (name == "virtual") {
+    try {
+      return virtualcam::VirtualPlatform::FromEnvironment();
+    } catch (const virtualcam::VirtualCameraError& e) {
+      throw PlatformChoiceError(e.what());
+    }
+  }
+  throw PlatformChoiceError("The capture platform '" + name +
+                            "' is not available in this build (VARNHOLT_PLATFORM); available: " +
+                            Join(AvailablePlatforms()));
+}
+
+std::string ChosenPlatformName() {
+  const char* name = std::getenv("VARNHOLT_PLATFORM");
+  if (name && *name)
+    return name;
+  return "virtual";  // the operating system's own backend becomes the default once it exists
+}
+
+std::shared_ptr<Platform> ActivePlatform() {
+  std::lock_guard lock(g_mutex);
+  if (!g_active)
+    g_active = CreatePlatform(ChosenPlatformName());
+  return g_active;
+}
+
+void SetActivePlatform(std::shared_ptr<Platform> platform) {
+  std::lock_guard lock(g_mutex);
+  g_active = std::move(platform);
+}
+
+}  // namespace varnholt::platform
