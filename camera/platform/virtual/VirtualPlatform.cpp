@@ -1,1 +1,92 @@
-// placeholder
+#include "camera/platform/virtual/VirtualPlatform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+#include "camera/platform/virtual/DeviceEnumerator.h"
+#include "camera/platform/virtual/VirtualCameraSet.h"
+
+// Resources of a static library are only linked when something names them.
+static void LoadBuiltinCameraResource() {
+  Q_INIT_RESOURCE(virtual_cameras);
+}
+
+namespace varnholt::platform::virtualcam {
+namespace {
+
+constexpr const char* kBuiltinResource = ":/varnholt/virtual/BuiltinCameras.json";
+constexpr const char* kBuiltinSource = "built-in cameras";
+
+QString EnvironmentPath(const char* name) {
+  return qEnvironmentVariableIsEmpty(name) ? QString() : qEnvironmentVariable(name);
+}
+
+}  // namespace
+
+std::shared_ptr<VirtualPlatform> VirtualPlatform::FromEnvironment() {
+  QString stateDir = EnvironmentPath("VARNHOLT_VIRTUAL_STATE");
+  if (stateDir.isEmpty())
+    stateDir = DefaultStateDir();
+  const QString path = EnvironmentPath("VARNHOLT_VIRTUAL_CAMERAS");
+  if (path.isEmpty())
+    return FromJson(BuiltinCamerasJson(), stateDir, kBuiltinSource);
+
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly))
+    throw VirtualCameraError(path.toStdString() + ": cannot read the camera descriptions: " +
+                             file.errorString().toStdString());
+  return FromJson(file.readAll(), stateDir, path);
+}
+
+std::shared_ptr<VirtualPlatform> VirtualPlatform::FromJson(const QByteArray& json,
+                                                           const QString& stateDir,
+                                                           const QString& sourceName) {
+  return std::make_shared<VirtualPlatform>(VirtualCameraSet::FromJson(json, stateDir, sourceName));
+}
+
+QByteArray VirtualPlatform::BuiltinCamerasJson() {
+  LoadBuiltinCameraResource();
+  QFile file(kBuiltinResource);
+  if (!file.open(QIODevice::ReadOnly))
+    throw VirtualCameraError(std::string(kBuiltinSource) + ": the resource is missing");
+  return file.readAll();
+}
+
+QString VirtualPlatform::DefaultStateDir() {
+  // The runtime folder is per user and cleared at log-out, as a device's
+  // settings are lost when it is unplugged.
+  QString base = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  if (base.isEmpty())
+    base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+  return QDir(base).filePath("varnholt-virtual-cameras");
+}
+
+VirtualPlatform::VirtualPlatform(std::shared_ptr<VirtualCameraSet> cameras)
+    : cameras_(std::move(cameras)) {}
+
+VirtualPlatform::~VirtualPlatform() = default;
+
+HResult VirtualPlatform::CreateInstance(ClassId classId, std::shared_ptr<Unknown>& object) {
+  // Graphs, renderers and the sample grabber are not simulated yet.
+  if (classId != ClassId::SystemDeviceEnum)
+    return hr::ClassNotRegistered;
+  object = MakeDeviceEnumerator(cameras_);
+  return hr::Ok;
+}
+
+std::string VirtualPlatform::ErrorText(HResult code) {
+  return cameras_->ErrorText(code);
+}
+
+HResult VirtualPlatform::ShowPropertyFrame(WindowHandle, int, int, const std::string&,
+                                           const std::vector<std::shared_ptr<Unknown>>&,
+                                           const std::vector<Guid>&, std::uint32_t) {
+  return hr::NotImpl;
+}
+
+HResult VirtualPlatform::SetConnected(const std::string& devicePath, bool connected) {
+  return cameras_->SetConnected(devicePath, connected);
+}
+
+}  // namespace varnholt::platform::virtualcam

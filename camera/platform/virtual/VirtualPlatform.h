@@ -52,6 +52,10 @@ class VirtualPlatform : public Platform {
 
   const std::shared_ptr<VirtualCameraSet>& Cameras() const { return cameras_; }
 
+  // Plugs a camera in or out by device path, for every process sharing the
+  // state folder; hr::InvalidArg for an unknown path.
+  HResult SetConnected(const std::string& devicePath, bool connected);
+
  private:
   std::shared_ptr<VirtualCameraSet> cameras_;
 };

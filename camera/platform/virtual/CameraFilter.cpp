@@ -1,0 +1,215 @@
+#include "camera/platform/virtual/CameraFilter.h"
+
+#include <algorithm>
+
+#include "camera/platform/virtual/CameraPins.h"
+#include "camera/platform/virtual/PropertyNames.h"
+
+namespace varnholt::platform::virtualcam {
+namespace {
+
+constexpr std::size_t kBlockBytes = 8;
+constexpr std::uint32_t kSupportGetSet = 3;  // KSPROPERTY_SUPPORT_GET | _SET
+
+std::uint32_t Word(std::span<const std::uint8_t> data, std::size_t at) {
+  return static_cast<std::uint32_t>(data[at]) | (static_cast<std::uint32_t>(data[at + 1]) << 8) |
+         (static_cast<std::uint32_t>(data[at + 2]) << 16) |
+         (static_cast<std::uint32_t>(data[at + 3]) << 24);
+}
+
+void PutWord(std::span<std::uint8_t> data, std::size_t at, std::uint32_t value) {
+  for (std::size_t i = 0; i < 4; ++i)
+    data[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// One property family. The two family interfaces share method names, so each
+// is an object of its own; other interfaces are the filter's.
+template <class Interface, Family kFamily>
+class FamilyObject final : public Interface,
+                           public std::enable_shared_from_this<FamilyObject<Interface, kFamily>> {
+ public:
+  FamilyObject(std::shared_ptr<VirtualCamera> camera, std::weak_ptr<Unknown> filter)
+      : camera_(std::move(camera)), filter_(std::move(filter)) {}
+
+  std::shared_ptr<void> QueryInterface(Iid iid) override {
+    if (iid == Interface::kIid)
+      return InterfaceOf<Interface>(this->shared_from_this());
+    const auto filter = filter_.lock();
+    return filter ? filter->QueryInterface(iid) : nullptr;
+  }
+
+  HResult GetRange(std::int32_t property, std::int32_t& min, std::int32_t& max,
+                   std::int32_t& steppingDelta, std::int32_t& defaultValue,
+                   std::int32_t& capsFlags) override {
+    PropertyRange range;
+    const HResult code = camera_->GetRange(kFamily, property, range);
+    if (code != hr::Ok)
+      return code;
+    min = range.min;
+    max = range.max;
+    steppingDelta = range.step;
+    defaultValue = range.defaultValue;
+    capsFlags = range.caps;
+    return hr::Ok;
+  }
+
+  HResult Set(std::int32_t property, std::int32_t value, std::int32_t flags) override {
+    return camera_->Set(kFamily, property, value, flags);
+  }
+
+  HResult Get(std::int32_t property, std::int32_t& value, std::int32_t& flags) override {
+    return camera_->Get(kFamily, property, value, flags);
+  }
+
+ private:
+  std::shared_ptr<VirtualCamera> camera_;
+  std::weak_ptr<Unknown> filter_;
+};
+
+using VideoProcAmpObject = FamilyObject<IAMVideoProcAmp, Family::VideoProcAmp>;
+using CameraControlObject = FamilyObject<IAMCameraControl, Family::CameraControl>;
+
+class CameraFilter final : public IBaseFilter,
+                           public IKsPropertySet,
+                           public IAMVideoControl,
+                           public ISpecifyPropertyPages,
+                           public std::enable_shared_from_this<CameraFilter> {
+ public:
+  explicit CameraFilter(std::shared_ptr<VirtualCamera> camera)
+      : camera_(std::move(camera)), pins_(MakePins(camera_)) {}
+
+  std::shared_ptr<void> QueryInterface(Iid iid) override {
+    const InterfaceSwitches& has = camera_->Description().interfaces;
+    const auto self = shared_from_this();
+    switch (iid) {
+      case Iid::BaseFilter:
+        return InterfaceOf<IBaseFilter>(self);
+      case Iid::AMVideoProcAmp:
+        if (!has.videoProcAmp)
+          return nullptr;
+        return InterfaceOf<IAMVideoProcAmp>(std::make_shared<VideoProcAmpObject>(camera_, self));
+      case Iid::AMCameraControl:
+        if (!has.cameraControl)
+          return nullptr;
+        return InterfaceOf<IAMCameraControl>(std::make_shared<CameraControlObject>(camera_, self));
+      case Iid::KsPropertySet:
+        return has.ksPropertySet ? InterfaceOf<IKsPropertySet>(self) : nullptr;
+      case Iid::AMVideoControl:
+        return has.videoControl ? InterfaceOf<IAMVideoControl>(self) : nullptr;
+      case Iid::SpecifyPropertyPages:
+        return has.propertyPages ? InterfaceOf<ISpecifyPropertyPages>(self) : nullptr;
+      default:
+        return nullptr;
+    }
+  }
+
+  HResult EnumPins(std::shared_ptr<IEnumPins>& enumerator) override {
+    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
+      return code;
+    enumerator = MakePinEnumerator(pins_, camera_);
+    return hr::Ok;
+  }
+
+  HResult QueryFilterInfo(FilterInfo& info) override {
+    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
+      return code;
+    info.achName = camera_->Description().friendlyName;
+    info.pGraph.reset();
+    return hr::Ok;
+  }
+
+  // ---- the flash and stabilization blocks: two little-endian words
+
+  HResult Set(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
+              std::span<const std::uint8_t> data) override {
+    const auto block = BlockBySet(propSet);
+    if (const HResult code = CheckBlock(block, id); code != hr::Ok)
+      return code;
+    if (data.size() < kBlockBytes)
+      return hr::InsufficientBuffer;
+    return camera_->SetBlock(*block, BlockWords{Word(data, 0), Word(data, 4)});
+  }
+
+  HResult Get(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
+              std::span<std::uint8_t> data, std::uint32_t& bytesReturned) override {
+    const auto block = BlockBySet(propSet);
+    if (const HResult code = CheckBlock(block, id); code != hr::Ok)
+      return code;
+    BlockWords words;
+    if (const HResult code = camera_->GetBlock(*block, words); code != hr::Ok)
+      return code;
+    bytesReturned = kBlockBytes;
+    // A present block answers a short buffer with something other than the
+    // two "unsupported" codes, which is how callers tell it is there.
+    if (data.size() < kBlockBytes)
+      return hr::MoreData;
+    PutWord(data, 0, words.mode);
+    PutWord(data, 4, words.flags);
+    return hr::Ok;
+  }
+
+  HResult QuerySupported(const Guid& propSet, std::uint32_t id,
+                         std::uint32_t& typeSupport) override {
+    if (const HResult code = CheckBlock(BlockBySet(propSet), id); code != hr::Ok)
+      return code;
+    typeSupport = kSupportGetSet;
+    return hr::Ok;
+  }
+
+  // ---- video control: no flip and no trigger modes
+
+  HResult GetCaps(const std::shared_ptr<IPin>& pin, std::int32_t& capsFlags) override {
+    if (const HResult code = CheckPin(pin); code != hr::Ok)
+      return code;
+    capsFlags = 0;
+    return hr::Ok;
+  }
+
+  HResult SetMode(const std::shared_ptr<IPin>& pin, std::int32_t mode) override {
+    if (const HResult code = CheckPin(pin); code != hr::Ok)
+      return code;
+    return mode == 0 ? hr::Ok : hr::InvalidArg;
+  }
+
+  HResult GetMode(const std::shared_ptr<IPin>& pin, std::int32_t& mode) override {
+    if (const HResult code = CheckPin(pin); code != hr::Ok)
+      return code;
+    mode = 0;
+    return hr::Ok;
+  }
+
+  HResult GetPages(std::vector<Guid>& pages) override {
+    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
+      return code;
+    pages = {kVirtualCameraPropertyPage};
+    return hr::Ok;
+  }
+
+ private:
+  HResult CheckBlock(std::optional<Block> block, std::uint32_t id) const {
+    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
+      return code;
+    if (!block || !camera_->Description().blocks[static_cast<std::size_t>(*block)])
+      return hr::PropSetUnsupported;
+    return id == 0 ? hr::Ok : hr::PropIdUnsupported;
+  }
+
+  HResult CheckPin(const std::shared_ptr<IPin>& pin) const {
+    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
+      return code;
+    if (!pin)
+      return hr::Pointer;
+    return std::find(pins_.begin(), pins_.end(), pin) == pins_.end() ? hr::InvalidArg : hr::Ok;
+  }
+
+  std::shared_ptr<VirtualCamera> camera_;
+  std::vector<std::shared_ptr<IPin>> pins_;
+};
+
+}  // namespace
+
+std::shared_ptr<IBaseFilter> MakeCameraFilter(std::shared_ptr<VirtualCamera> camera) {
+  return std::make_shared<CameraFilter>(std::move(camera));
+}
+
+}  // namespace varnholt::platform::virtualcam

@@ -1,0 +1,201 @@
+#include "camera/platform/virtual/CameraPins.h"
+
+#include <algorithm>
+#include <map>
+
+#include "camera/platform/virtual/MediaFormats.h"
+
+namespace varnholt::platform::virtualcam {
+namespace {
+
+constexpr std::uint32_t kSupportGet = 1;  // KSPROPERTY_SUPPORT_GET
+
+struct CategoryInfo {
+  PinCategory category;
+  const char* id;
+  Guid guid;
+};
+const CategoryInfo kCategories[] = {
+    {PinCategory::Capture, "Capture", guids::PinCategoryCapture},
+    {PinCategory::Preview, "Preview", guids::PinCategoryPreview},
+    {PinCategory::Still, "Still", guids::PinCategoryStill},
+};
+
+const CategoryInfo& CategoryOf(PinCategory category) {
+  return *std::find_if(std::begin(kCategories), std::end(kCategories),
+                       [&](const CategoryInfo& info) { return info.category == category; });
+}
+
+class MediaTypeList final : public IEnumMediaTypes,
+                            public std::enable_shared_from_this<MediaTypeList> {
+ public:
+  explicit MediaTypeList(std::shared_ptr<VirtualCamera> camera) : camera_(std::move(camera)) {}
+
+  std::shared_ptr<void> QueryInterface(Iid iid) override {
+    return iid == kIid ? InterfaceOf<IEnumMediaTypes>(shared_from_this()) : nullptr;
+  }
+
+  HResult Next(std::unique_ptr<AmMediaType>& mediaType) override {
+    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
+      return code;
+    const auto& formats = camera_->Description().formats;
+    if (next_ >= formats.size()) {
+      mediaType.reset();
+      return hr::False;
+    }
+    mediaType = MakeMediaType(formats[next_++]);
+    return hr::Ok;
+  }
+
+ private:
+  std::shared_ptr<VirtualCamera> camera_;
+  std::size_t next_ = 0;
+};
+
+class CameraPin final : public IPin,
+                        public IKsPropertySet,
+                        public IAMStreamConfig,
+                        public std::enable_shared_from_this<CameraPin> {
+ public:
+  CameraPin(std::shared_ptr<VirtualCamera> camera, PinDescription description, std::string id)
+      : camera_(std::move(camera)), description_(description), id_(std::move(id)) {}
+
+  std::shared_ptr<void> QueryInterface(Iid iid) override {
+    switch (iid) {
+      case Iid::Pin:
+        return InterfaceOf<IPin>(shared_from_this());
+      case Iid::KsPropertySet:
+        if (description_.ksPropertySet)
+          return InterfaceOf<IKsPropertySet>(shared_from_this());
+        return nullptr;
+      case Iid::AMStreamConfig:
+        if (description_.category == PinCategory::Capture)
+          return InterfaceOf<IAMStreamConfig>(shared_from_this());
+        return nullptr;
+      default:
+        return nullptr;
+    }
+  }
+
+  HResult QueryDirection(PinDirection& direction) override {
+    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
+      return code;
+    direction = PinDirection::Output;
+    return hr::Ok;
+  }
+
+  HResult QueryId(std::string& id) override {
+    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
+      return code;
+    id = id_;
+    return hr::Ok;
+  }
+
+  HResult EnumMediaTypes(std::shared_ptr<IEnumMediaTypes>& enumerator) override {
+    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
+      return code;
+    enumerator = std::make_shared<MediaTypeList>(camera_);
+    return hr::Ok;
+  }
+
+  // The pin property set is read-only: its one property is the category.
+  HResult Set(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
+              std::span<const std::uint8_t>) override {
+    return CheckPinProperty(propSet, id, hr::PropIdUnsupported);
+  }
+
+  HResult Get(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
+              std::span<std::uint8_t> data, std::uint32_t& bytesReturned) override {
+    if (const HResult code = CheckPinProperty(propSet, id, hr::Ok); code != hr::Ok)
+      return code;
+    const auto bytes = CategoryOf(description_.category).guid.ToBytes();
+    bytesReturned = static_cast<std::uint32_t>(bytes.size());
+    if (data.size() < bytes.size())
+      return hr::MoreData;
+    std::copy(bytes.begin(), bytes.end(), data.begin());
+    return hr::Ok;
+  }
+
+  HResult QuerySupported(const Guid& propSet, std::uint32_t id,
+                         std::uint32_t& typeSupport) override {
+    if (const HResult code = CheckPinProperty(propSet, id, hr::Ok); code != hr::Ok)
+      return code;
+    typeSupport = kSupportGet;
+    return hr::Ok;
+  }
+
+  HResult GetFormat(std::unique_ptr<AmMediaType>& mediaType) override {
+    std::size_t index = 0;
+    if (const HResult code = camera_->GetFormatIndex(index); code != hr::Ok)
+      return code;
+    mediaType = MakeMediaType(camera_->Description().formats[index]);
+    return hr::Ok;
+  }
+
+  HResult SetFormat(const AmMediaType& mediaType) override {
+    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
+      return code;
+    const auto index = MatchFormat(camera_->Description().formats, mediaType);
+    return index ? camera_->SetFormatIndex(*index) : hr::InvalidArg;
+  }
+
+ private:
+  HResult CheckPinProperty(const Guid& propSet, std::uint32_t id, HResult known) const {
+    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
+      return code;
+    if (propSet != guids::AmPropSetIdPin)
+      return hr::PropSetUnsupported;
+    return id == 0 ? known : hr::PropIdUnsupported;
+  }
+
+  std::shared_ptr<VirtualCamera> camera_;
+  PinDescription description_;
+  std::string id_;
+};
+
+class PinList final : public IEnumPins, public std::enable_shared_from_this<PinList> {
+ public:
+  PinList(std::vector<std::shared_ptr<IPin>> pins, std::shared_ptr<VirtualCamera> camera)
+      : pins_(std::move(pins)), camera_(std::move(camera)) {}
+
+  std::shared_ptr<void> QueryInterface(Iid iid) override {
+    return iid == kIid ? InterfaceOf<IEnumPins>(shared_from_this()) : nullptr;
+  }
+
+  HResult Next(std::shared_ptr<IPin>& pin) override {
+    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
+      return code;
+    if (next_ >= pins_.size()) {
+      pin.reset();
+      return hr::False;
+    }
+    pin = pins_[next_++];
+    return hr::Ok;
+  }
+
+ private:
+  std::vector<std::shared_ptr<IPin>> pins_;
+  std::shared_ptr<VirtualCamera> camera_;
+  std::size_t next_ = 0;
+};
+
+}  // namespace
+
+std::vector<std::shared_ptr<IPin>> MakePins(const std::shared_ptr<VirtualCamera>& camera) {
+  std::vector<std::shared_ptr<IPin>> pins;
+  std::map<PinCategory, int> seen;
+  for (const auto& description : camera->Description().pins) {
+    std::string id = CategoryOf(description.category).id;
+    if (const int n = ++seen[description.category]; n > 1)
+      id += " " + std::to_string(n);
+    pins.push_back(std::make_shared<CameraPin>(camera, description, std::move(id)));
+  }
+  return pins;
+}
+
+std::shared_ptr<IEnumPins> MakePinEnumerator(std::vector<std::shared_ptr<IPin>> pins,
+                                             std::shared_ptr<VirtualCamera> camera) {
+  return std::make_shared<PinList>(std::move(pins), std::move(camera));
+}
+
+}  // namespace varnholt::platform::virtualcam

@@ -1,0 +1,119 @@
+#include "camera/platform/virtual/StateFile.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QLockFile>
+#include <QSaveFile>
+#include <charconv>
+
+namespace varnholt::platform::virtualcam {
+namespace {
+
+// Our own files are a few hundred bytes; anything far larger is not ours.
+constexpr qint64 kMaxStateBytes = 64 * 1024;
+
+bool IsKeyCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+         c == '_' || c == '-';
+}
+
+// "key n n ..." → entry; false for anything else.
+bool ParseLine(std::string_view line, StateEntries& entries) {
+  const auto space = line.find(' ');
+  const std::string_view key = line.substr(0, space);
+  if (key.empty() || space == std::string_view::npos)
+    return false;
+  for (char c : key)
+    if (!IsKeyCharacter(c))
+      return false;
+  std::vector<std::int64_t> numbers;
+  std::string_view rest = line.substr(space + 1);
+  while (!rest.empty()) {
+    const auto end = rest.find(' ');
+    const std::string_view word = rest.substr(0, end);
+    std::int64_t n = 0;
+    const auto [ptr, ec] = std::from_chars(word.data(), word.data() + word.size(), n);
+    if (word.empty() || ec != std::errc() || ptr != word.data() + word.size())
+      return false;
+    numbers.push_back(n);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+  }
+  if (numbers.empty())
+    return false;
+  entries[std::string(key)] = std::move(numbers);
+  return true;
+}
+
+QByteArray Format(const StateEntries& entries) {
+  QByteArray text = "# varnholt virtual camera state\n";
+  for (const auto& [key, numbers] : entries) {
+    text += QByteArray::fromStdString(key);
+    for (const auto n : numbers)
+      text += ' ' + QByteArray::number(static_cast<qlonglong>(n));
+    text += '\n';
+  }
+  return text;
+}
+
+}  // namespace
+
+StateFile::StateFile(std::shared_ptr<const StateSettings> settings, const std::string& devicePath)
+    : settings_(std::move(settings)),
+      path_(QDir(settings_->dir).filePath(FileNameFor(devicePath))) {}
+
+QString StateFile::FileNameFor(const std::string& devicePath) {
+  constexpr std::size_t kMaxReadable = 40;
+  QString readable;
+  for (char c : devicePath) {
+    if (readable.size() >= static_cast<qsizetype>(kMaxReadable))
+      break;
+    const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (safe || (!readable.isEmpty() && !readable.endsWith('_')))
+      readable += safe ? c : '_';
+  }
+  const QByteArray hash =
+      QCryptographicHash::hash(QByteArray::fromStdString(devicePath), QCryptographicHash::Sha256)
+          .toHex()
+          .left(16);
+  if (readable.isEmpty())
+    readable = "camera";
+  return readable + '-' + QString::fromLatin1(hash) + ".state";
+}
+
+StateEntries StateFile::Read() const {
+  StateEntries entries;
+  QFile file(path_);
+  if (!file.open(QIODevice::ReadOnly))
+    return entries;
+  const QByteArray text = file.read(kMaxStateBytes);
+  qsizetype start = 0;
+  // Only complete lines count: a cut-off last line is not trusted.
+  for (qsizetype end = text.indexOf('\n'); end >= 0; end = text.indexOf('\n', start)) {
+    const std::string_view line(text.constData() + start, static_cast<std::size_t>(end - start));
+    if (!line.starts_with('#'))
+      ParseLine(line, entries);
+    start = end + 1;
+  }
+  return entries;
+}
+
+HResult StateFile::Update(const std::function<void(StateEntries&)>& change) const {
+  if (!QDir().mkpath(settings_->dir))
+    return hr::AccessDenied;
+  QLockFile lock(path_ + ".lock");
+  if (!lock.tryLock(settings_->lockTimeoutMs.load())) {
+    return lock.error() == QLockFile::LockFailedError ? hr::Busy : hr::AccessDenied;
+  }
+  StateEntries entries = Read();
+  change(entries);
+  QSaveFile file(path_);
+  if (!file.open(QIODevice::WriteOnly))
+    return hr::AccessDenied;
+  const QByteArray text = Format(entries);
+  if (file.write(text) != text.size() || !file.commit())
+    return hr::AccessDenied;
+  return hr::Ok;
+}
+
+}  // namespace varnholt::platform::virtualcam

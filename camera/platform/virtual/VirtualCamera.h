@@ -1,0 +1,57 @@
+#pragma once
+
+// One virtual camera's device behaviour: the described properties, blocks
+// and formats, with their current values kept in the shared state file so
+// that every process sees the same device.
+
+#include <cstdint>
+#include <memory>
+
+#include "camera/platform/virtual/CameraDescription.h"
+#include "camera/platform/virtual/StateFile.h"
+
+namespace varnholt::platform::virtualcam {
+
+struct PropertyRange {
+  std::int32_t min = 0;
+  std::int32_t max = 0;
+  std::int32_t step = 0;
+  std::int32_t defaultValue = 0;
+  std::int32_t caps = 0;
+};
+
+class VirtualCamera {
+ public:
+  VirtualCamera(CameraDescription description, std::shared_ptr<const StateSettings> settings);
+
+  const CameraDescription& Description() const { return description_; }
+  const StateFile& State() const { return state_; }
+
+  bool IsConnected() const;
+  HResult SetConnected(bool connected);
+  // hr::Ok, or hr::DeviceNotConnected once the camera is unplugged.
+  HResult CheckConnected() const;
+
+  HResult GetRange(Family family, std::int32_t id, PropertyRange& range) const;
+  HResult Get(Family family, std::int32_t id, std::int32_t& value, std::int32_t& flags) const;
+  HResult Set(Family family, std::int32_t id, std::int32_t value, std::int32_t flags);
+
+  HResult GetBlock(Block block, BlockWords& words) const;
+  HResult SetBlock(Block block, const BlockWords& words);
+
+  // The selected format; hr::Fail when the camera has none.
+  HResult GetFormatIndex(std::size_t& index) const;
+  HResult SetFormatIndex(std::size_t index);
+
+ private:
+  // The described property of a connected device, or the code to answer.
+  HResult Lookup(Family family, std::int32_t id, const StateEntries& state,
+                 const PropertyDescription*& property) const;
+  HResult LookupBlock(Block block, const StateEntries& state,
+                      const BlockDescription*& description) const;
+
+  CameraDescription description_;
+  StateFile state_;
+};
+
+}  // namespace varnholt::platform::virtualcam
