@@ -1,0 +1,79 @@
+#pragma once
+
+// Profile (INI) files with the behaviour of the Windows profile functions
+// (GetPrivateProfileString / WritePrivateProfileString), so that window-state
+// files and the camera settings files users exchange read and write the same
+// everywhere.
+//
+// Every read parses the file as it is now; every write replaces the file at
+// once, atomically (a sibling file renamed over it, keeping its permission
+// bits; through a symbolic link the link's target is replaced). Only the
+// lines a write concerns change; all other bytes stay as they were.
+//
+// - Names: section and key names compare case-insensitively after trimming
+//   blanks. "[" name "]" starts a section, the name running to the line's
+//   last "]". Keys are "name=value" lines split at the first "="; lines
+//   starting with ";" are comments. The first matching section and the first
+//   matching key in it win; lines before the first section belong to none.
+// - Values: blanks trimmed, then one pair of enclosing double or single
+//   quotes removed. Like Windows, a default string loses trailing spaces.
+// - Encodings: UTF-8 with or without byte-order mark, UTF-16 with mark.
+//   New lines use the file's encoding and first line ending (CR LF, else
+//   LF); a new file is UTF-8 without mark.
+// - Size cap: a file larger than 16 MiB, a folder, a FIFO or anything else
+//   that is not a readable regular file reads as empty, and writing to it
+//   throws rather than losing its content.
+// - Writing throws EIniFileException ("Unable to write to <path>") and leaves
+//   the file as it was when the file cannot be replaced, when a name or value
+//   holds a line break, or when the key is empty or holds "=".
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "platform/Exception.h"
+
+namespace varnholt {
+
+namespace profile {
+class ProfileDocument;
+}
+
+class EIniFileException : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+class TIniFile {
+ public:
+  explicit TIniFile(QString fileName);
+
+  QString FileName() const { return fileName_; }
+
+  QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
+  // Decimal with optional sign, or hexadecimal after "0x", "0X" or "$" taken
+  // as 32-bit two's complement ("$FFFFFFFF" is -1); anything else, trailing
+  // junk or out of range reads as the default.
+  int ReadInteger(const QString& section, const QString& key, int defaultValue) const;
+  void WriteString(const QString& section, const QString& key, const QString& value);
+  void WriteInteger(const QString& section, const QString& key, int value);
+
+  // A section exists when it holds at least one key, as in the classic
+  // TIniFile; a bare header does not count.
+  bool SectionExists(const QString& section) const;
+  bool ValueExists(const QString& section, const QString& key) const;
+  // The section's key names in file order, each once.
+  QStringList ReadSection(const QString& section) const;
+  void DeleteKey(const QString& section, const QString& key);
+  // Removes every section of that name with all its lines.
+  void EraseSection(const QString& section);
+
+ private:
+  profile::ProfileDocument Load() const;
+  void Edit(const std::function<QByteArray(const profile::ProfileDocument&)>& edit);
+  [[noreturn]] void ThrowWriteError() const;
+
+  QString fileName_;
+};
+
+}  // namespace varnholt
