@@ -1,0 +1,14 @@
+#pragma once
+
+// The debugger channel of the trace. On Linux it is standard error: each
+// text becomes one line, written whole so that lines from different threads
+// never interleave.
+
+#include <QString>
+
+namespace varnholt {
+
+// Writes text unchanged plus "\n", as UTF-8, in one write. Thread-safe.
+void OutputDebugString(const QString& text);
+
+}  // namespace varnholt
