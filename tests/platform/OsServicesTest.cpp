@@ -1,0 +1,95 @@
+// The debugger channel and the documents folder.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <thread>
+#include <vector>
+
+#include "platform/DebugChannel.h"
+#include "platform/DocumentsFolder.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace varnholt::test {
+namespace {
+
+// Collects what is written to standard error until Finish().
+class StderrCapture {
+ public:
+  StderrCapture() {
+    int fds[2];
+    EXPECT_EQ(::pipe(fds), 0);
+    read_ = fds[0];
+    saved_ = ::dup(STDERR_FILENO);
+    ::dup2(fds[1], STDERR_FILENO);
+    ::close(fds[1]);
+    reader_ = std::thread([this] {
+      char buffer[4096];
+      ssize_t n;
+      while ((n = ::read(read_, buffer, sizeof buffer)) > 0)
+        text_.append(buffer, n);
+    });
+  }
+  ~StderrCapture() { Finish(); }
+  StderrCapture(const StderrCapture&) = delete;
+  StderrCapture& operator=(const StderrCapture&) = delete;
+
+  QByteArray Finish() {
+    if (saved_ >= 0) {
+      ::dup2(saved_, STDERR_FILENO);  // closes the pipe's last write end
+      ::close(saved_);
+      saved_ = -1;
+      reader_.join();
+      ::close(read_);
+    }
+    return text_;
+  }
+
+ private:
+  int read_ = -1;
+  int saved_ = -1;
+  std::thread reader_;
+  QByteArray text_;
+};
+
+TEST(DebugChannelTest, EachTextBecomesOneWholeLine) {
+  StderrCapture capture;
+  OutputDebugString("Camera \u00E9 \u2713\topened");
+  OutputDebugString("");
+  std::vector<std::thread> threads;
+  for (const char letter : {'a', 'b', 'c', 'd'}) {
+    threads.emplace_back([letter] {
+      for (int i = 0; i < 300; ++i)
+        OutputDebugString(QString(200, QChar(letter)));
+    });
+  }
+  for (auto& thread : threads)
+    thread.join();
+  const QByteArray text = capture.Finish();
+
+  EXPECT_TRUE(text.startsWith("Camera \xC3\xA9 \xE2\x9C\x93\topened\n\n"));
+  const QList<QByteArray> lines = text.split('\n');
+  ASSERT_EQ(lines.size(), 2 + 4 * 300 + 1);
+  for (qsizetype i = 2; i < lines.size() - 1; ++i) {
+    ASSERT_EQ(lines[i], QByteArray(200, lines[i][0])) << "line " << i << " interleaved";
+  }
+}
+
+TEST(DocumentsFolderTest, FollowsHomeAndUserDirectories) {
+  QTemporaryDir home;
+  ScopedEnv homeVar("HOME", home.path().toUtf8() + "/");
+  ScopedEnv configVar("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
+  EXPECT_EQ(DocumentsFolder(), home.path() + "/Documents");
+  EXPECT_EQ(SettingsFolder(), home.path() + "/Documents/Varnholt");
+  EXPECT_TRUE(CreateSettingsFolder());
+  EXPECT_TRUE(QFileInfo(SettingsFolder()).isDir());
+
+  ASSERT_TRUE(
+      WriteFile(home.path() + "/config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Papers/\"\n"));
+  EXPECT_EQ(DocumentsFolder(), home.path() + "/Papers");
+}
+
+}  // namespace
+}  // namespace varnholt::test
