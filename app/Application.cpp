@@ -1,1 +1,88 @@
-// placeholder
+#include "app/Application.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/Forms.h"
+#include "camera/platform/PlatformFactory.h"
+#include "controls/GeneralErrorHandler.h"
+
+namespace varnholt {
+namespace {
+Application* g_instance = nullptr;
+}
+
+Application::Application() {
+  g_instance = this;
+}
+
+Application::~Application() {
+  // Windows go in the reverse order of their creation.
+  for (auto it = forms_.rbegin(); it != forms_.rend(); ++it)
+    delete *it;
+  if (g_instance == this)
+    g_instance = nullptr;
+}
+
+Application* Application::Instance() {
+  return g_instance;
+}
+
+QString Application::Title() {
+  return QApplication::applicationDisplayName();
+}
+
+void Application::SetTitle(const QString& title) {
+  QApplication::setApplicationDisplayName(title);
+}
+
+QWidget* Application::CreateForms() {
+  for (auto& make : factories_)
+    forms_.push_back(make());
+  factories_.clear();
+  return forms_.empty() ? nullptr : forms_.front();
+}
+
+void Application::Terminate() {
+  terminated_ = true;
+  QCoreApplication::quit();
+}
+
+int Application::Run() {
+  QTimer::singleShot(0, [this] {
+    Guarded([this] {
+      QWidget* main = CreateForms();
+      if (terminated_ || !main) {
+        QCoreApplication::quit();
+        return;
+      }
+      QObject::connect(qobject_cast<TFormMain*>(main), &TFormMain::Closed, qApp,
+                       &QCoreApplication::quit);
+      main->show();
+    });
+  });
+  QApplication::setQuitOnLastWindowClosed(false);  // only the main window's closing ends us
+  return QApplication::exec();
+}
+
+int RunVarnholt(int argc, char** argv) {
+  QApplication qt(argc, argv);
+  QApplication::setApplicationName("Varnholt");
+  try {
+    platform::ActivePlatform();
+  } catch (const std::exception& e) {
+    // Nothing can work without cameras to talk to: say why and stop.
+    std::fprintf(stderr, "Varnholt: %s\n", e.what());
+    QMessageBox::critical(nullptr, "Varnholt", ErrorBoxText(QString::fromLocal8Bit(e.what())));
+    return 2;
+  }
+  Application application;
+  application.CreateForm(FormMain);
+  application.CreateForm(MessageForm);
+  application.CreateForm(LivecamForm);
+  return application.Run();
+}
+
+}  // namespace varnholt

@@ -1,1 +1,5 @@
-int main() { return 0; }
+#include "app/Application.h"
+
+int main(int argc, char** argv) {
+  return varnholt::RunVarnholt(argc, argv);
+}

@@ -11,14 +11,15 @@ QTemporaryDir* g_home = nullptr;
 }
 
 void IsolateProcessEnvironment() {
-  if (g_home) return;
+  if (g_home)
+    return;
   g_home = new QTemporaryDir();  // lives until exit; removed by the OS's tmp cleanup otherwise
   g_home->setAutoRemove(true);
   const QString home = g_home->path();
   QDir().mkpath(home + "/.config");
   QDir().mkpath(home + "/runtime");
-  QFile::setPermissions(home + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                               QFileDevice::ExeOwner);
+  QFile::setPermissions(home + "/runtime",
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
   qputenv("HOME", home.toUtf8());
   qputenv("XDG_CONFIG_HOME", (home + "/.config").toUtf8());
   qputenv("XDG_RUNTIME_DIR", (home + "/runtime").toUtf8());
@@ -32,10 +33,13 @@ void IsolateProcessEnvironment() {
   });
 }
 
-QString TestHome() { return g_home ? g_home->path() : QString(); }
+QString TestHome() {
+  return g_home ? g_home->path() : QString();
+}
 
 ScopedEnv::ScopedEnv(const char* name, const QByteArray& value) : name_(name) {
-  if (qEnvironmentVariableIsSet(name)) old_ = qgetenv(name);
+  if (qEnvironmentVariableIsSet(name))
+    old_ = qgetenv(name);
   qputenv(name, value);
 }
 
@@ -49,13 +53,15 @@ ScopedEnv::~ScopedEnv() {
 bool WriteFile(const QString& path, const QByteArray& bytes) {
   QDir().mkpath(QFileInfo(path).absolutePath());
   QFile f(path);
-  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    return false;
   return f.write(bytes) == bytes.size();
 }
 
 QByteArray ReadFile(const QString& path) {
   QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return {};
+  if (!f.open(QIODevice::ReadOnly))
+    return {};
   return f.readAll();
 }
 
