@@ -84,13 +84,16 @@ TEST_F(ProfileTest, CrLfFilesKeepCrLf) {
   EXPECT_EQ(Bytes(), "[A]\r\nx=9\r\nz=3\r\n\r\n[B]\r\ny=2\r\nw=4\r\n\r\n[C]\r\nk=5\r\n");
 }
 
-TEST_F(ProfileTest, Utf16LittleEndianFilesAreReadAndWritten) {
+TEST_F(ProfileTest, Utf16FilesAreReadAndWritten) {
   auto ini = FileWith(Utf16Le("[Kamera]\r\nName = Gr\u00FCn\r\n"));
   EXPECT_EQ(ini.ReadString("KAMERA", "name", "-"), "Gr\u00FCn");
   ini.WriteString("Kamera", "Name", "Blau");
   ini.WriteString("Neu", "\u00DC", "\u20AC");
   EXPECT_EQ(Bytes(), Utf16Le("[Kamera]\r\nName=Blau\r\n\r\n[Neu]\r\n\u00DC=\u20AC\r\n"));
   EXPECT_EQ(ini.ReadString("neu", "\u00FC", "-"), "\u20AC");
+
+  auto bigEndian = FileWith(QByteArray("\xFE\xFF\0[\0B\0]\0\n\0k\0=\0\xE9", 16), "be.ini");
+  EXPECT_EQ(bigEndian.ReadString("b", "K", "-"), "\u00E9");
 }
 
 TEST_F(ProfileTest, Utf8MarkAndInvalidBytesSurviveRewrites) {
