@@ -171,5 +171,18 @@ TEST(JsonErrorTest, EnvironmentLoadsTheNamedFileAndStateFolder) {
   EXPECT_EQ(platform->Cameras()->StateDir(), state.path());
 }
 
+TEST(JsonErrorTest, TheDocumentedExampleLoads) {
+  const QByteArray doc = ReadFile(VARNHOLT_DOCS_DIR "/virtual-cameras.md");
+  const qsizetype start = doc.indexOf("```json\n");
+  ASSERT_GE(start, 0);
+  const qsizetype end = doc.indexOf("```", start + 8);
+  const QByteArray json = doc.mid(start + 8, end - start - 8);
+  QTemporaryDir state;
+  const auto platform = VirtualPlatform::FromJson(json, state.path());
+  EXPECT_EQ(ListedNames(*platform, DeviceCategory::VideoInput),
+            (std::vector<std::string>{"Lab Camera", "Broken Camera"}));
+  EXPECT_EQ(platform->ErrorText(platform::MakeHResult(0x80070015)), "The camera is not ready.");
+}
+
 }  // namespace
 }  // namespace varnholt::test
