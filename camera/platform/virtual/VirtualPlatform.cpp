@@ -36,7 +36,13 @@ std::shared_ptr<VirtualPlatform> VirtualPlatform::FromEnvironment() {
   if (!file.open(QIODevice::ReadOnly))
     throw VirtualCameraError(path.toStdString() + ": cannot read the camera descriptions: " +
                              file.errorString().toStdString());
-  return FromJson(file.readAll(), stateDir, path);
+  // A description is a few kilobytes; this stops /dev/zero and the like.
+  constexpr qint64 kMaxDescriptionBytes = 16 * 1024 * 1024;
+  const QByteArray json = file.read(kMaxDescriptionBytes + 1);
+  if (json.size() > kMaxDescriptionBytes)
+    throw VirtualCameraError(path.toStdString() +
+                             ": the camera descriptions are larger than 16 MiB");
+  return FromJson(json, stateDir, path);
 }
 
 std::shared_ptr<VirtualPlatform> VirtualPlatform::FromJson(const QByteArray& json,

@@ -146,6 +146,16 @@ TEST(JsonErrorTest, EnvironmentNamesTheFileThatCannotBeRead) {
         << e.what();
   }
 
+  ScopedEnv endless("VARNHOLT_VIRTUAL_CAMERAS", "/dev/zero");
+  try {
+    VirtualPlatform::FromEnvironment();
+    ADD_FAILURE() << "no error";
+  } catch (const VirtualCameraError& e) {
+    EXPECT_NE(std::string(e.what()).find("/dev/zero: the camera descriptions are larger"),
+              std::string::npos)
+        << e.what();
+  }
+
   const QString broken = TestHome() + "/broken-cameras.json";
   ASSERT_TRUE(WriteFile(broken, R"({"cameras": [{"friendlyName": "X"}]})"));
   ScopedEnv brokenEnv("VARNHOLT_VIRTUAL_CAMERAS", broken.toUtf8());
