@@ -42,7 +42,7 @@ QString FlagsText(std::int64_t flags) {
 
 class Tool {
  public:
-  Tool(QTextStream& out) : out_(out) {}
+  explicit Tool(QTextStream& out) : out_(out) {}
 
   void Run(const QStringList& args) {
     if (args.isEmpty())
