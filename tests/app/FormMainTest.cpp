@@ -1,0 +1,178 @@
+// The main window's start-up: the trace switch, the trace log and the
+// window-state file.
+
+#include <gtest/gtest.h>
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <future>
+#include <thread>
+
+#include "app/FormMain.h"
+#include "controls/GeneralErrorHandler.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace varnholt::test {
+namespace {
+
+// Each test gets its own home, so its own documents folder and state file.
+class MainWindow : public ::testing::Test {
+ protected:
+  MainWindow()
+      : home_(),
+        homeEnv_("HOME", home_.path().toUtf8()),
+        configEnv_("XDG_CONFIG_HOME", (home_.path() + "/.config").toUtf8()) {
+    previousHandler_ = SetGeneralErrorHandler([this](const QString& m) { errors.append(m); });
+  }
+  ~MainWindow() override { SetGeneralErrorHandler(previousHandler_); }
+
+  QString StateFolder() const { return home_.path() + "/Documents/Varnholt"; }
+  QString StateFile() const { return StateFolder() + "/Varnholt.ini"; }
+  void WriteState(const QByteArray& text) { ASSERT_TRUE(WriteFile(StateFile(), text)); }
+
+  std::unique_ptr<TFormMain> Start(QStringList arguments = {"varnholt"}) {
+    return std::make_unique<TFormMain>(arguments);
+  }
+  static QRect Outer(const TFormMain& form) { return form.frameGeometry(); }
+  static void Close(TFormMain& form) {
+    QCloseEvent event;
+    QCoreApplication::sendEvent(&form, &event);
+  }
+
+  QStringList errors;
+
+ private:
+  QTemporaryDir home_;
+  ScopedEnv homeEnv_;
+  ScopedEnv configEnv_;
+  ErrorHandler previousHandler_;
+};
+
+// ---- Trace switch and log ---------------------------------------------------------
+
+TEST_F(MainWindow, OnlyAnExactTraceAsFirstArgumentSwitchesTraceModeOn) {
+  const std::vector<std::pair<QStringList, bool>> cases = {
+      {{"varnholt"}, false},
+      {{"varnholt", "trace"}, true},
+      {{"varnholt", "trace", "more"}, true},
+      {{"varnholt", "Trace"}, false},
+      {{"varnholt", "TRACE"}, false},
+      {{"varnholt", "trace "}, false},
+      {{"varnholt", "other", "trace"}, false},
+      {{"varnholt", ""}, false},
+  };
+  for (const auto& [arguments, expected] : cases) {
+    auto form = Start(arguments);
+    EXPECT_EQ(form->TraceMode, expected) << arguments.join(' ').toStdString();
+    EXPECT_EQ(form->Memo1->isHidden(), !expected);
+    EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());  // design-time text discarded
+  }
+}
+
+TEST_F(MainWindow, LogLinesAreAppendedUnchanged) {
+  auto form = Start({"varnholt", "trace"});
+  form->LogMe("SetTrackBars entered");
+  form->LogMe("   ");
+  form->LogMe("");
+  form->LogMe("  leading blanks kept");
+  EXPECT_EQ(form->Memo1->toPlainText(), "SetTrackBars entered\n   \n\n  leading blanks kept");
+}
+
+TEST_F(MainWindow, LogLinesFromAnotherThreadArriveWithoutBlockingIt) {
+  auto form = Start({"varnholt", "trace"});
+  auto done = std::async(std::launch::async, [&] { form->LogMe("FCameraImageAvailable"); });
+  // The caller must not wait for this thread, which is not serving events.
+  ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form->Memo1->toPlainText(), "FCameraImageAvailable");
+}
+
+TEST_F(MainWindow, TheTitleIsTheApplicationTitle) {
+  auto form = Start();
+  EXPECT_EQ(form->windowTitle(), "Varnholt V1.6");
+  EXPECT_EQ(form->FCamera->objectName(), "FCamera");
+  EXPECT_EQ(form->FCamera->BorderColor(), 0u);
+  EXPECT_EQ(form->FCamera->parent(), form.get());
+}
+
+// ---- Window-state file ----------------------------------------------------------------
+
+TEST_F(MainWindow, WithoutAStateFileTheWindowUsesTheDefaultsAndTheFolderIsCreated) {
+  auto form = Start();
+  EXPECT_EQ(Outer(*form), QRect(0, 0, 670, 740));
+  EXPECT_TRUE(QFileInfo(StateFolder()).isDir());
+  EXPECT_FALSE(QFile::exists(StateFile()));  // reading creates nothing
+  EXPECT_EQ(form->IniFileName, StateFile());
+}
+
+TEST_F(MainWindow, StoredValuesAreReadByTheirRules) {
+  struct Case {
+    QByteArray file;
+    QRect expected;
+  };
+  const std::vector<Case> cases = {
+      {"[Varnholt-Settings]\nTop=30\nLeft=40\nwidth=700\nHeight=740\n", {40, 30, 700, 740}},
+      {"[Varnholt-Settings]\nTop=-20\nLeft=-5\n", {0, 0, 670, 740}},
+      {"[Varnholt-Settings]\nHeight=500\n", {0, 0, 670, 740}},
+      {"[Varnholt-Settings]\nwidth=0x2A0\n", {0, 0, 672, 740}},
+      {"[Varnholt-Settings]\nWIDTH=$2A0\ntop=0X10\n", {0, 16, 672, 740}},
+      {"[Varnholt-Settings]\nwidth=wide\nTop=12px\n", {0, 0, 670, 740}},
+      {"[Other]\nTop=99\n", {0, 0, 670, 740}},
+      {"[Varnholt-Settings]\nLeft=5000\n", {5000, 0, 670, 740}},  // beyond the screen: kept
+  };
+  for (const Case& c : cases) {
+    WriteState(c.file);
+    auto form = Start();
+    EXPECT_EQ(Outer(*form), c.expected) << c.file.toStdString();
+  }
+}
+
+TEST_F(MainWindow, AbsurdOrJunkStateFilesStillStartTheWindow) {
+  WriteState("[Varnholt-Settings]\nTop=2147483647\nLeft=99999999\nwidth=2147483647\n");
+  auto huge = Start();
+  EXPECT_LE(Outer(*huge).width(), 16384);
+  EXPECT_EQ(Outer(*huge).height(), 740);
+  EXPECT_LE(Outer(*huge).y(), 32767);
+
+  QByteArray junk;
+  for (int i = 0; i < 200000; ++i)
+    junk.append(static_cast<char>((i * 7919) % 256));
+  WriteState(junk);
+  auto fromJunk = Start();
+  EXPECT_EQ(Outer(*fromJunk), QRect(0, 0, 670, 740));
+  EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(MainWindow, ClosingWritesTheStateInItsOrderAndKeepsTheRestOfTheFile) {
+  WriteState("; kept comment\n[Other]\nkey=value\n");
+  auto form = Start();
+  form->move(30, 40);
+  form->resize(700, 740);
+  Close(*form);
+  EXPECT_TRUE(errors.isEmpty());
+  EXPECT_EQ(ReadFile(StateFile()),
+            "; kept comment\n[Other]\nkey=value\n\n[Varnholt-Settings]\nHeight=740\nTop=40\n"
+            "Left=30\nwidth=700\n");
+
+  auto again = Start();
+  EXPECT_EQ(Outer(*again), QRect(30, 40, 700, 740));
+}
+
+TEST_F(MainWindow, AStateFileThatCannotBeWrittenIsReportedAndTheWindowStillCloses) {
+  auto form = Start();
+  ASSERT_TRUE(QDir().mkpath(StateFile()));  // a folder where the file should be
+  bool closed = false;
+  QObject::connect(form.get(), &TFormMain::Closed, [&] { closed = true; });
+  QCloseEvent event;
+  QCoreApplication::sendEvent(form.get(), &event);
+  EXPECT_TRUE(event.isAccepted());
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(errors, QStringList{"Unable to write to " + StateFile()});
+}
+
+}  // namespace
+}  // namespace varnholt::test
