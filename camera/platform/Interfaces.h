@@ -55,6 +55,7 @@ enum class Iid {
   EnumPins,
   EnumMediaTypes,
   MediaSample,
+  ControlList,
 };
 
 // Base of every platform object. Implementations answer the interfaces they
@@ -217,6 +218,31 @@ class IAMStreamConfig : public virtual Unknown {
   static constexpr Iid kIid = Iid::AMStreamConfig;
   virtual HResult GetFormat(std::unique_ptr<AmMediaType>& mediaType) = 0;
   virtual HResult SetFormat(const AmMediaType& mediaType) = 0;
+  // The formats the stream offers: count, then one media type per index.
+  virtual HResult GetNumberOfCapabilities(std::int32_t& count) = 0;
+  virtual HResult GetStreamCaps(std::int32_t index, std::unique_ptr<AmMediaType>& mediaType) = 0;
+};
+
+// A device's own controls as its driver lists them (all of them, not only
+// the component's property families), for the generic property frame.
+struct ControlInfo {
+  enum class Type { Integer, Boolean, Menu, Button };
+  std::uint32_t id = 0;
+  std::string name;
+  std::string group;  // as the device groups its controls
+  Type type = Type::Integer;
+  std::int64_t minimum = 0, maximum = 0, step = 1, defaultValue = 0;
+  std::vector<std::pair<std::int64_t, std::string>> menu;  // value and label, for Menu
+  bool readOnly = false;
+  bool inactive = false;  // currently without effect, e.g. under automatic control
+};
+
+class IControlList : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = Iid::ControlList;
+  virtual HResult GetControls(std::vector<ControlInfo>& controls) = 0;
+  virtual HResult GetValue(std::uint32_t id, std::int64_t& value) = 0;
+  virtual HResult SetValue(std::uint32_t id, std::int64_t value) = 0;
 };
 
 // The property pages an object offers, as page class ids.

@@ -167,6 +167,10 @@ class FakeStreamConfig : public IAMStreamConfig,
   }
   HResult GetFormat(std::unique_ptr<AmMediaType>&) override { return hr::NotImpl; }
   HResult SetFormat(const AmMediaType&) override { return hr::NotImpl; }
+  HResult GetNumberOfCapabilities(std::int32_t&) override { return hr::NotImpl; }
+  HResult GetStreamCaps(std::int32_t, std::unique_ptr<AmMediaType>&) override {
+    return hr::NotImpl;
+  }
 };
 
 class FakePinObject : public IPin,

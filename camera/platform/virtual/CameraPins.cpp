@@ -139,6 +139,23 @@ class CameraPin final : public IPin,
     return index ? camera_->SetFormatIndex(*index) : hr::InvalidArg;
   }
 
+  HResult GetNumberOfCapabilities(std::int32_t& count) override {
+    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
+      return code;
+    count = static_cast<std::int32_t>(camera_->Description().formats.size());
+    return hr::Ok;
+  }
+
+  HResult GetStreamCaps(std::int32_t index, std::unique_ptr<AmMediaType>& mediaType) override {
+    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
+      return code;
+    const auto& formats = camera_->Description().formats;
+    if (index < 0 || static_cast<std::size_t>(index) >= formats.size())
+      return hr::False;
+    mediaType = MakeMediaType(formats[static_cast<std::size_t>(index)]);
+    return hr::Ok;
+  }
+
  private:
   HResult CheckPinProperty(const Guid& propSet, std::uint32_t id, HResult known) const {
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
