@@ -4,6 +4,7 @@
 
 #include "camera/platform/virtual/CameraPins.h"
 #include "camera/platform/virtual/PropertyNames.h"
+#include "camera/platform/virtual/VirtualControls.h"
 
 namespace varnholt::platform::virtualcam {
 namespace {
@@ -98,6 +99,8 @@ class CameraFilter final : public IBaseFilter,
         return has.videoControl ? InterfaceOf<IAMVideoControl>(self) : nullptr;
       case Iid::SpecifyPropertyPages:
         return has.propertyPages ? InterfaceOf<ISpecifyPropertyPages>(self) : nullptr;
+      case Iid::ControlList:
+        return InterfaceOf<IControlList>(MakeControlList(camera_, self));
       default:
         return nullptr;
     }
@@ -181,7 +184,11 @@ class CameraFilter final : public IBaseFilter,
   HResult GetPages(std::vector<Guid>& pages) override {
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
-    pages = {kVirtualCameraPropertyPage};
+    // The format page only where a pin has a stream configuration to show.
+    pages = {guids::PageDeviceControls};
+    if (std::any_of(pins_.begin(), pins_.end(),
+                    [](const auto& pin) { return Query<IAMStreamConfig>(pin) != nullptr; }))
+      pages.push_back(guids::PageStreamFormat);
     return hr::Ok;
   }
 

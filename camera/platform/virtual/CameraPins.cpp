@@ -55,6 +55,7 @@ class MediaTypeList final : public IEnumMediaTypes,
 class CameraPin final : public IPin,
                         public IKsPropertySet,
                         public IAMStreamConfig,
+                        public ISpecifyPropertyPages,
                         public std::enable_shared_from_this<CameraPin> {
  public:
   CameraPin(std::shared_ptr<VirtualCamera> camera, PinDescription description, std::string id)
@@ -71,6 +72,12 @@ class CameraPin final : public IPin,
       case Iid::AMStreamConfig:
         if (description_.category == PinCategory::Capture)
           return InterfaceOf<IAMStreamConfig>(shared_from_this());
+        return nullptr;
+      case Iid::SpecifyPropertyPages:
+        // The stream configuration's own page, where the filter has pages.
+        if (description_.category == PinCategory::Capture &&
+            camera_->Description().interfaces.propertyPages)
+          return InterfaceOf<ISpecifyPropertyPages>(shared_from_this());
         return nullptr;
       default:
         return nullptr;
@@ -153,6 +160,13 @@ class CameraPin final : public IPin,
     if (index < 0 || static_cast<std::size_t>(index) >= formats.size())
       return hr::False;
     mediaType = MakeMediaType(formats[static_cast<std::size_t>(index)]);
+    return hr::Ok;
+  }
+
+  HResult GetPages(std::vector<Guid>& pages) override {
+    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
+      return code;
+    pages = {guids::PageStreamFormat};
     return hr::Ok;
   }
 
