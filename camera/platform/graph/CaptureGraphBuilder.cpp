@@ -1,0 +1,174 @@
+#include "camera/platform/graph/CaptureGraphBuilder.h"
+
+#include <mutex>
+
+#include "camera/platform/graph/FilterGraph.h"
+#include "camera/platform/graph/GraphErrors.h"
+#include "camera/platform/graph/PinChoice.h"
+
+namespace varnholt::platform::graph {
+namespace {
+
+template <class T>
+std::shared_ptr<Unknown> Typed(const std::shared_ptr<void>& answer) {
+  return std::static_pointer_cast<Unknown>(std::static_pointer_cast<T>(answer));
+}
+
+// QueryInterface answers the interface's subobject untyped; callers of
+// FindInterface get it as an object they can query again.
+std::shared_ptr<Unknown> AsUnknown(Iid iid, const std::shared_ptr<void>& answer) {
+  if (!answer)
+    return nullptr;
+  switch (iid) {
+    case Iid::Pin:
+      return Typed<IPin>(answer);
+    case Iid::BaseFilter:
+      return Typed<IBaseFilter>(answer);
+    case Iid::AMVideoProcAmp:
+      return Typed<IAMVideoProcAmp>(answer);
+    case Iid::AMCameraControl:
+      return Typed<IAMCameraControl>(answer);
+    case Iid::AMVideoControl:
+      return Typed<IAMVideoControl>(answer);
+    case Iid::AMStreamConfig:
+      return Typed<IAMStreamConfig>(answer);
+    case Iid::KsPropertySet:
+      return Typed<IKsPropertySet>(answer);
+    case Iid::SpecifyPropertyPages:
+      return Typed<ISpecifyPropertyPages>(answer);
+    case Iid::ControlList:
+      return Typed<IControlList>(answer);
+    default:
+      return nullptr;  // nothing a pin or capture filter would carry
+  }
+}
+
+class CaptureGraphBuilder final : public ICaptureGraphBuilder2,
+                                  public std::enable_shared_from_this<CaptureGraphBuilder> {
+ public:
+  std::shared_ptr<void> QueryInterface(Iid iid) override {
+    return iid == kIid ? InterfaceOf<ICaptureGraphBuilder2>(shared_from_this()) : nullptr;
+  }
+
+  HResult SetFiltergraph(const std::shared_ptr<IGraphBuilder>& graph) override {
+    if (!graph)
+      return hr::Pointer;
+    const auto streams = std::dynamic_pointer_cast<IStreamGraph>(graph);
+    if (!streams)
+      return hr::NoInterface;
+    std::lock_guard lock(mutex_);
+    if (graph_)
+      return hr::Unexpected;
+    graph_ = graph;
+    streams_ = streams;
+    return hr::Ok;
+  }
+
+  HResult RenderStream(const Guid* category, const Guid* type,
+                       const std::shared_ptr<Unknown>& source,
+                       const std::shared_ptr<IBaseFilter>& intermediate,
+                       const std::shared_ptr<IBaseFilter>& sink) override {
+    const auto graph = Graph();
+    if (!graph)
+      return hr::Unexpected;
+    if (!source)
+      return hr::Pointer;
+    if (!sink)
+      return hr::NotImpl;  // rendering into a default renderer is not built
+
+    StreamRoute route;
+    route.sourceFilter = Query<IBaseFilter>(source);
+    std::shared_ptr<IPin> givenPin;
+    if (!route.sourceFilter) {
+      givenPin = Query<IPin>(source);
+      route.sourceFilter = givenPin ? graph->SourceOfPin(givenPin) : nullptr;
+      if (!route.sourceFilter)
+        return givenPin ? vfw::NotInGraph : hr::InvalidArg;
+    }
+    for (const auto& filter : {route.sourceFilter, intermediate, sink})
+      if (filter && !graph->Contains(filter))
+        return vfw::NotInGraph;
+
+    route.source = std::dynamic_pointer_cast<IStreamSource>(route.sourceFilter);
+    if (!route.source)
+      return hr::Fail;  // no pin there produces frames
+    route.intermediateFilter = intermediate;
+    if (intermediate) {
+      route.intermediate = std::dynamic_pointer_cast<IFrameForwarder>(intermediate);
+      if (!route.intermediate)
+        return vfw::CannotConnect;
+    }
+    route.sinkFilter = sink;
+    route.sink = std::dynamic_pointer_cast<IFrameReceiver>(sink);
+    if (!route.sink)
+      return vfw::CannotConnect;
+    route.request.category = category ? *category : guids::PinCategoryCapture;
+    route.request.toVideoRenderer = route.sink->IsVideoRenderer();
+
+    PinChoice choice = ChoosePins(route.source->SourcePins(), category);
+    if (givenPin)
+      choice.pins = {givenPin};
+    // The first free pin that offers the type, as the framework takes it.
+    HResult result = hr::Fail;
+    for (const auto& pin : choice.pins) {
+      if (!OffersMajorType(*pin, type))
+        continue;
+      route.pin = pin;
+      result = graph->Connect(route);
+      if (result != vfw::AlreadyConnected || route.pin == givenPin)
+        break;
+    }
+    if (Succeeded(result) && choice.throughTee)
+      return vfw::NoPreviewPin;
+    return result;
+  }
+
+  HResult SetOutputFileName(const Guid&, const std::string&,
+                            std::shared_ptr<IBaseFilter>& multiplexer,
+                            std::shared_ptr<IFileSinkFilter>& sink) override {
+    // Recording is not built: nothing may look as if it records.
+    multiplexer.reset();
+    sink.reset();
+    return hr::NotImpl;
+  }
+
+  HResult FindInterface(const Guid* category, const Guid*,
+                        const std::shared_ptr<IBaseFilter>& filter, Iid iid,
+                        std::shared_ptr<Unknown>& found) override {
+    if (!filter)
+      return hr::Pointer;
+    if (!category) {
+      if (auto own = AsUnknown(iid, filter->QueryInterface(iid))) {
+        found = std::move(own);
+        return hr::Ok;
+      }
+    }
+    const auto source = std::dynamic_pointer_cast<IStreamSource>(filter);
+    const auto pins = source ? source->SourcePins() : OutputPinsOf(*filter);
+    for (const auto& pin : ChoosePins(pins, category).pins) {
+      if (auto onPin = AsUnknown(iid, pin->QueryInterface(iid))) {
+        found = std::move(onPin);
+        return hr::Ok;
+      }
+    }
+    return hr::NoInterface;
+  }
+
+ private:
+  std::shared_ptr<IStreamGraph> Graph() const {
+    std::lock_guard lock(mutex_);
+    return streams_;
+  }
+
+  mutable std::mutex mutex_;
+  std::shared_ptr<IGraphBuilder> graph_;
+  std::shared_ptr<IStreamGraph> streams_;
+};
+
+}  // namespace
+
+std::shared_ptr<ICaptureGraphBuilder2> MakeCaptureGraphBuilder() {
+  return std::make_shared<CaptureGraphBuilder>();
+}
+
+}  // namespace varnholt::platform::graph

@@ -1,0 +1,26 @@
+#pragma once
+
+// Frames as device-independent bitmaps, the form a renderer hands out
+// current images in: a 40-byte bitmap header, then 32-bit pixels with the
+// bottom row first.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "camera/platform/HResult.h"
+#include "camera/platform/graph/VideoFormat.h"
+
+namespace varnholt::platform::graph {
+
+// Whether frames of this compression can be converted: YUY2 always, MJPG
+// when Qt's JPEG image plugin is there.
+bool CanConvertToDib(std::uint32_t fourcc);
+
+// Answers hr::Fail for a frame that does not hold a picture of the format's
+// size (a short YUY2 frame, JPEG data Qt cannot read) and
+// VFW_E_TYPE_NOT_ACCEPTED for a compression it cannot convert.
+HResult FrameToDib(const VideoFormat& format, std::span<const std::uint8_t> frame,
+                   std::vector<std::uint8_t>& dib);
+
+}  // namespace varnholt::platform::graph

@@ -1,0 +1,269 @@
+#include "camera/platform/graph/FilterGraph.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <vector>
+
+#include "camera/platform/graph/GraphErrors.h"
+#include "camera/platform/graph/StreamEventQueue.h"
+
+namespace varnholt::platform::graph {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct FilterEntry {
+  std::shared_ptr<IBaseFilter> filter;
+  std::string name;
+  std::shared_ptr<IStreamSource> source;  // when the filter produces frames
+  std::shared_ptr<IGraphMember> member;   // when it wants to know its graph
+};
+
+class FilterGraph final : public IGraphBuilder,
+                          public IMediaControl,
+                          public IMediaEvent,
+                          public IStreamGraph,
+                          public std::enable_shared_from_this<FilterGraph> {
+ public:
+  ~FilterGraph() override {
+    std::lock_guard lock(mutex_);
+    StopSources();
+    for (const auto& route : routes_)
+      Unlink(route);
+    routes_.clear();
+    for (const auto& entry : filters_)
+      if (entry.member)
+        entry.member->JoinFilterGraph({}, {});
+  }
+
+  std::shared_ptr<void> QueryInterface(Iid iid) override {
+    switch (iid) {
+      case Iid::GraphBuilder:
+        return InterfaceOf<IGraphBuilder>(shared_from_this());
+      case Iid::MediaControl:
+        return InterfaceOf<IMediaControl>(shared_from_this());
+      case Iid::MediaEvent:
+        return InterfaceOf<IMediaEvent>(shared_from_this());
+      default:
+        return nullptr;
+    }
+  }
+
+  // ---- IGraphBuilder
+
+  HResult AddFilter(const std::shared_ptr<IBaseFilter>& filter, const std::string& name) override {
+    if (!filter)
+      return hr::Pointer;
+    std::lock_guard lock(mutex_);
+    if (Find(filter) != filters_.end())
+      return hr::InvalidArg;  // already in this graph
+    FilterEntry entry{filter, UniqueName(name.empty() ? "Filter" : name),
+                      std::dynamic_pointer_cast<IStreamSource>(filter),
+                      std::dynamic_pointer_cast<IGraphMember>(filter)};
+    if (entry.member) {
+      const std::weak_ptr<IGraphBuilder> self =
+          std::static_pointer_cast<IGraphBuilder>(shared_from_this());
+      if (const HResult code = entry.member->JoinFilterGraph(self, entry.name); Failed(code))
+        return code;
+    }
+    const bool renamed = !name.empty() && entry.name != name;
+    filters_.push_back(std::move(entry));
+    return renamed ? vfw::DuplicateName : hr::Ok;
+  }
+
+  HResult RemoveFilter(const std::shared_ptr<IBaseFilter>& filter) override {
+    std::lock_guard lock(mutex_);
+    const auto it = Find(filter);
+    if (it == filters_.end())
+      return vfw::NotInGraph;
+    if (state_ != kStateStopped)
+      return vfw::NotStopped;
+    std::erase_if(routes_, [&](const StreamRoute& route) {
+      const bool involved = route.sourceFilter == filter || route.intermediateFilter == filter ||
+                            route.sinkFilter == filter;
+      if (involved)
+        Unlink(route);
+      return involved;
+    });
+    if (it->member)
+      it->member->JoinFilterGraph({}, {});
+    filters_.erase(it);
+    return hr::Ok;
+  }
+
+  // ---- IMediaControl
+
+  HResult Run() override {
+    std::lock_guard lock(mutex_);
+    if (state_ == kStateRunning)
+      return hr::Ok;
+    const double startTime = state_ == kStatePaused ? pausedAt_ : 0.0;
+    for (std::size_t i = 0; i < filters_.size(); ++i) {
+      const auto& source = filters_[i].source;
+      if (!source)
+        continue;
+      if (const HResult code = source->Start(startTime, events_); Failed(code)) {
+        for (std::size_t j = 0; j < i; ++j)
+          if (filters_[j].source)
+            filters_[j].source->Stop();
+        return code;
+      }
+    }
+    runStartedAt_ = Clock::now();
+    runStartTime_ = startTime;
+    state_ = kStateRunning;
+    return hr::Ok;
+  }
+
+  HResult Pause() override {
+    std::lock_guard lock(mutex_);
+    if (state_ == kStateRunning) {
+      // A live source cannot hold a frame, so pausing stops delivery; stream
+      // time goes on from here at the next Run.
+      StopSources();
+      pausedAt_ =
+          runStartTime_ + std::chrono::duration<double>(Clock::now() - runStartedAt_).count();
+    } else if (state_ == kStateStopped) {
+      pausedAt_ = 0.0;
+    }
+    state_ = kStatePaused;
+    return hr::Ok;
+  }
+
+  HResult Stop() override {
+    std::lock_guard lock(mutex_);
+    StopSources();
+    state_ = kStateStopped;
+    events_->Wake();
+    return hr::Ok;
+  }
+
+  HResult StopWhenReady() override {
+    // Live sources have no frames to finish.
+    return Stop();
+  }
+
+  HResult GetState(std::int32_t, std::int32_t& state) override {
+    state = state_;  // every transition completes before its call returns
+    return hr::Ok;
+  }
+
+  // ---- IMediaEvent
+
+  HResult WaitForCompletion(std::int32_t timeoutMs, std::int32_t& eventCode) override {
+    if (state_ != kStateRunning)
+      return vfw::WrongState;
+    return events_->WaitForCompletion(timeoutMs, eventCode);
+  }
+
+  // ---- IStreamGraph
+
+  bool Contains(const std::shared_ptr<IBaseFilter>& filter) const override {
+    std::lock_guard lock(mutex_);
+    return Find(filter) != filters_.end();
+  }
+
+  std::shared_ptr<IBaseFilter> SourceOfPin(const std::shared_ptr<IPin>& pin) const override {
+    std::lock_guard lock(mutex_);
+    for (const auto& entry : filters_) {
+      if (!entry.source)
+        continue;
+      for (const auto& p : entry.source->SourcePins())
+        if (p.pin == pin)
+          return entry.filter;
+    }
+    return nullptr;
+  }
+
+  HResult Connect(const StreamRoute& route) override {
+    std::lock_guard lock(mutex_);
+    if (state_ != kStateStopped)
+      return vfw::NotStopped;
+    for (const auto& filter : {route.sourceFilter, route.intermediateFilter, route.sinkFilter})
+      if (filter && Find(filter) == filters_.end())
+        return vfw::NotInGraph;
+    for (const auto& other : routes_) {
+      const auto takes = [&](const std::shared_ptr<IBaseFilter>& f) {
+        return f && (f == other.intermediateFilter || f == other.sinkFilter);
+      };
+      if (takes(route.intermediateFilter) || takes(route.sinkFilter))
+        return vfw::AlreadyConnected;
+    }
+    if (route.intermediate) {
+      if (const HResult code = route.intermediate->ConnectOutput(route.sink); Failed(code))
+        return code;
+    }
+    const std::shared_ptr<IFrameReceiver> first =
+        route.intermediate ? std::static_pointer_cast<IFrameReceiver>(route.intermediate)
+                           : route.sink;
+    if (const HResult code = route.source->Connect(route.pin, first, route.request); Failed(code)) {
+      if (route.intermediate)
+        route.intermediate->DisconnectOutput();
+      return code;
+    }
+    routes_.push_back(route);
+    return hr::Ok;
+  }
+
+ private:
+  using Entries = std::vector<FilterEntry>;
+
+  Entries::iterator Find(const std::shared_ptr<IBaseFilter>& filter) {
+    return std::find_if(filters_.begin(), filters_.end(),
+                        [&](const FilterEntry& e) { return e.filter == filter; });
+  }
+  Entries::const_iterator Find(const std::shared_ptr<IBaseFilter>& filter) const {
+    return std::find_if(filters_.begin(), filters_.end(),
+                        [&](const FilterEntry& e) { return e.filter == filter; });
+  }
+
+  // "Video capture", then "Video capture 0001", ... as the framework names
+  // a second filter of the same name.
+  std::string UniqueName(const std::string& name) const {
+    const auto taken = [&](const std::string& n) {
+      return std::any_of(filters_.begin(), filters_.end(),
+                         [&](const FilterEntry& e) { return e.name == n; });
+    };
+    if (!taken(name))
+      return name;
+    for (int i = 1;; ++i) {
+      char suffix[16];
+      std::snprintf(suffix, sizeof suffix, " %04d", i);
+      if (!taken(name + suffix))
+        return name + suffix;
+    }
+  }
+
+  void StopSources() {
+    for (const auto& entry : filters_)
+      if (entry.source)
+        entry.source->Stop();
+  }
+
+  static void Unlink(const StreamRoute& route) {
+    route.source->Disconnect(route.pin);
+    if (route.intermediate)
+      route.intermediate->DisconnectOutput();
+  }
+
+  mutable std::mutex mutex_;
+  Entries filters_;
+  std::vector<StreamRoute> routes_;
+  // Read without the lock: a streaming callback may ask for the state.
+  std::atomic<std::int32_t> state_{kStateStopped};
+  double pausedAt_ = 0.0;
+  double runStartTime_ = 0.0;
+  Clock::time_point runStartedAt_;
+  const std::shared_ptr<StreamEventQueue> events_ = std::make_shared<StreamEventQueue>();
+};
+
+}  // namespace
+
+std::shared_ptr<IGraphBuilder> MakeFilterGraph() {
+  return std::make_shared<FilterGraph>();
+}
+
+}  // namespace varnholt::platform::graph

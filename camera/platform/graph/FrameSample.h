@@ -1,0 +1,27 @@
+#pragma once
+
+// One delivered frame: its bytes never change once made, so every filter
+// downstream may keep it without copying.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "camera/platform/Interfaces.h"
+
+namespace varnholt::platform::graph {
+
+class FrameSample final : public IMediaSample, public std::enable_shared_from_this<FrameSample> {
+ public:
+  explicit FrameSample(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+
+  std::shared_ptr<void> QueryInterface(Iid iid) override {
+    return iid == kIid ? InterfaceOf<IMediaSample>(shared_from_this()) : nullptr;
+  }
+  std::span<const std::uint8_t> Data() const override { return bytes_; }
+
+ private:
+  const std::vector<std::uint8_t> bytes_;
+};
+
+}  // namespace varnholt::platform::graph

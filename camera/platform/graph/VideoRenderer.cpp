@@ -1,0 +1,268 @@
+#include "camera/platform/graph/VideoRenderer.h"
+
+#include <algorithm>
+#include <mutex>
+#include <optional>
+
+#include "camera/platform/graph/DibImage.h"
+#include "camera/platform/graph/FilterParts.h"
+#include "camera/platform/graph/GraphErrors.h"
+#include "camera/platform/graph/StreamInterfaces.h"
+#include "camera/platform/graph/VideoFormat.h"
+
+namespace varnholt::platform::graph {
+namespace {
+
+constexpr std::uint32_t kModeWindowed = 1;
+constexpr std::uint32_t kModeRenderless = 4;
+constexpr std::uint32_t kAspectNone = 0;
+constexpr std::uint32_t kAspectLetterBox = 1;
+constexpr std::int32_t kIdealScale = 4;
+
+bool IsOrdered(const Rect32& r) {
+  return r.left <= r.right && r.top <= r.bottom;
+}
+
+class VideoRenderer final : public IBaseFilter,
+                            public IVMRFilterConfig9,
+                            public IVMRWindowlessControl9,
+                            public IFrameReceiver,
+                            public IGraphMember,
+                            public std::enable_shared_from_this<VideoRenderer> {
+ public:
+  VideoRenderer()
+      : connection_(std::make_shared<ConnectionFormat>()),
+        input_(MakeFilterPin(PinDirection::Input, "VMR Input0", connection_)) {}
+
+  std::shared_ptr<void> QueryInterface(Iid iid) override {
+    switch (iid) {
+      case Iid::BaseFilter:
+        return InterfaceOf<IBaseFilter>(shared_from_this());
+      case Iid::VMRFilterConfig9:
+        return InterfaceOf<IVMRFilterConfig9>(shared_from_this());
+      case Iid::VMRWindowlessControl9:
+        return InterfaceOf<IVMRWindowlessControl9>(shared_from_this());
+      default:
+        return nullptr;
+    }
+  }
+
+  // ---- IBaseFilter
+
+  HResult EnumPins(std::shared_ptr<IEnumPins>& enumerator) override {
+    enumerator = MakePinList({input_});
+    return hr::Ok;
+  }
+  HResult QueryFilterInfo(FilterInfo& info) override {
+    membership_.Describe(info);
+    return hr::Ok;
+  }
+  HResult JoinFilterGraph(const std::weak_ptr<IGraphBuilder>& graph,
+                          const std::string& name) override {
+    return membership_.Join(graph, name);
+  }
+
+  // ---- IVMRFilterConfig9
+
+  HResult SetRenderingMode(std::uint32_t mode) override {
+    if (mode == kModeWindowed || mode == kModeRenderless)
+      return hr::NotImpl;
+    if (mode != kModeWindowless)
+      return hr::InvalidArg;
+    std::lock_guard lock(mutex_);
+    if (format_)
+      return vfw::WrongState;  // the mode is fixed once the input is connected
+    windowless_ = true;
+    return hr::Ok;
+  }
+
+  // ---- IVMRWindowlessControl9
+
+  HResult SetVideoClippingWindow(WindowHandle window) override {
+    std::lock_guard lock(mutex_);
+    if (!windowless_)
+      return vfw::WrongState;
+    if (window == 0)
+      return hr::InvalidArg;
+    clippingWindow_ = window;
+    return hr::Ok;
+  }
+
+  HResult SetVideoPosition(const Rect32* source, const Rect32* target) override {
+    if (!source && !target)
+      return hr::Pointer;
+    std::lock_guard lock(mutex_);
+    if (!windowless_)
+      return vfw::WrongState;
+    if (source && !IsValidSource(*source))
+      return hr::InvalidArg;
+    if (target && !IsOrdered(*target))
+      return hr::InvalidArg;
+    if (source)
+      source_ = *source;
+    if (target)
+      target_ = *target;
+    return hr::Ok;
+  }
+
+  HResult GetVideoPosition(Rect32& source, Rect32& target) override {
+    std::lock_guard lock(mutex_);
+    if (!windowless_)
+      return vfw::WrongState;
+    // Until one is set, the source is the whole picture.
+    source = source_ ? *source_ : FullPicture();
+    target = target_;
+    return hr::Ok;
+  }
+
+  HResult SetAspectRatioMode(std::uint32_t mode) override {
+    if (mode != kAspectNone && mode != kAspectLetterBox)
+      return hr::InvalidArg;
+    std::lock_guard lock(mutex_);
+    if (!windowless_)
+      return vfw::WrongState;
+    aspectMode_ = mode;
+    return hr::Ok;
+  }
+
+  HResult GetAspectRatioMode(std::uint32_t& mode) override {
+    std::lock_guard lock(mutex_);
+    if (!windowless_)
+      return vfw::WrongState;
+    mode = aspectMode_;
+    return hr::Ok;
+  }
+
+  HResult SetBorderColor(std::uint32_t color) override {
+    std::lock_guard lock(mutex_);
+    if (!windowless_)
+      return vfw::WrongState;
+    borderColor_ = color;
+    return hr::Ok;
+  }
+
+  HResult GetBorderColor(std::uint32_t& color) override {
+    std::lock_guard lock(mutex_);
+    if (!windowless_)
+      return vfw::WrongState;
+    color = borderColor_;
+    return hr::Ok;
+  }
+
+  HResult GetNativeVideoSize(std::int32_t& width, std::int32_t& height, std::int32_t& aspectX,
+                             std::int32_t& aspectY) override {
+    std::lock_guard lock(mutex_);
+    if (const HResult code = CheckConnected(); code != hr::Ok)
+      return code;
+    width = format_->width;
+    height = format_->height;
+    aspectX = format_->aspectX;
+    aspectY = format_->aspectY;
+    return hr::Ok;
+  }
+
+  HResult GetMinIdealVideoSize(std::int32_t& width, std::int32_t& height) override {
+    std::lock_guard lock(mutex_);
+    if (const HResult code = CheckConnected(); code != hr::Ok)
+      return code;
+    width = std::max(1, format_->width / kIdealScale);
+    height = std::max(1, format_->height / kIdealScale);
+    return hr::Ok;
+  }
+
+  HResult GetMaxIdealVideoSize(std::int32_t& width, std::int32_t& height) override {
+    std::lock_guard lock(mutex_);
+    if (const HResult code = CheckConnected(); code != hr::Ok)
+      return code;
+    width = format_->width * kIdealScale;
+    height = format_->height * kIdealScale;
+    return hr::Ok;
+  }
+
+  HResult GetCurrentImage(std::vector<std::uint8_t>& image) override {
+    std::shared_ptr<IMediaSample> frame;
+    VideoFormat format;
+    {
+      std::lock_guard lock(mutex_);
+      if (const HResult code = CheckConnected(); code != hr::Ok)
+        return code;
+      if (!latest_)
+        return vfw::WrongState;
+      frame = latest_;
+      format = *format_;
+    }
+    // Converted outside the lock: the streaming thread must not wait for it.
+    return FrameToDib(format, frame->Data(), image);
+  }
+
+  // ---- the stream
+
+  HResult ReceiveConnection(const AmMediaType& mediaType) override {
+    const auto format = VideoFormat::From(mediaType);
+    std::lock_guard lock(mutex_);
+    if (!windowless_)
+      return vfw::WrongState;
+    if (!format || !CanConvertToDib(format->fourcc))
+      return vfw::TypeNotAccepted;
+    format_ = format;
+    latest_.reset();
+    connection_->Set(mediaType);
+    return hr::Ok;
+  }
+
+  void BreakConnection() override {
+    std::lock_guard lock(mutex_);
+    format_.reset();
+    latest_.reset();
+    connection_->Clear();
+  }
+
+  HResult Receive(const std::shared_ptr<IMediaSample>& sample, double) override {
+    std::lock_guard lock(mutex_);
+    if (!format_)
+      return vfw::NotConnected;
+    latest_ = sample;
+    return hr::Ok;
+  }
+
+  bool IsVideoRenderer() const override { return true; }
+
+ private:
+  HResult CheckConnected() const {
+    if (!windowless_)
+      return vfw::WrongState;
+    return format_ ? hr::Ok : vfw::NotConnected;
+  }
+
+  Rect32 FullPicture() const {
+    return format_ ? Rect32{0, 0, format_->width, format_->height} : Rect32{};
+  }
+
+  bool IsValidSource(const Rect32& r) const {
+    if (r.left < 0 || r.top < 0 || r.left >= r.right || r.top >= r.bottom)
+      return false;
+    return !format_ || (r.right <= format_->width && r.bottom <= format_->height);
+  }
+
+  std::shared_ptr<ConnectionFormat> connection_;
+  std::shared_ptr<IPin> input_;
+  GraphMembership membership_{"Video Mixing Renderer 9"};
+
+  mutable std::mutex mutex_;
+  bool windowless_ = false;
+  WindowHandle clippingWindow_ = 0;  // kept for the window that will paint
+  std::optional<Rect32> source_;
+  Rect32 target_;
+  std::uint32_t aspectMode_ = kAspectNone;
+  std::uint32_t borderColor_ = 0;
+  std::optional<VideoFormat> format_;
+  std::shared_ptr<IMediaSample> latest_;
+};
+
+}  // namespace
+
+std::shared_ptr<IBaseFilter> MakeVideoRenderer() {
+  return std::make_shared<VideoRenderer>();
+}
+
+}  // namespace varnholt::platform::graph
