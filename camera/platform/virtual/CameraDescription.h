@@ -91,8 +91,8 @@ struct CameraDescription {
   std::vector<PinDescription> pins;
   std::vector<FormatDescription> formats;
   InterfaceSwitches interfaces;
-  Fault failBindFilter;
-  Fault failBindStorage;
+  Fault failBusy;           // connecting a stream answers it, as if another program had it
+  Fault failRenderPreview;  // a video renderer refuses the preview stream
 
   // The described property, or null when the family or the id is absent.
   const PropertyDescription* FindProperty(Family family, std::int32_t id) const {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "camera/platform/virtual/CameraPins.h"
+#include "camera/platform/virtual/CameraStream.h"
 #include "camera/platform/virtual/PropertyNames.h"
 #include "camera/platform/virtual/VirtualControls.h"
 
@@ -74,10 +75,13 @@ class CameraFilter final : public IBaseFilter,
                            public IKsPropertySet,
                            public IAMVideoControl,
                            public ISpecifyPropertyPages,
+                           public CameraStream,
                            public std::enable_shared_from_this<CameraFilter> {
  public:
   explicit CameraFilter(std::shared_ptr<VirtualCamera> camera)
-      : camera_(std::move(camera)), pins_(MakePins(camera_)) {}
+      : CameraStream(camera), camera_(std::move(camera)), pins_(MakePins(camera_)) {
+    AttachPins(pins_);
+  }
 
   std::shared_ptr<void> QueryInterface(Iid iid) override {
     const InterfaceSwitches& has = camera_->Description().interfaces;
@@ -116,8 +120,7 @@ class CameraFilter final : public IBaseFilter,
   HResult QueryFilterInfo(FilterInfo& info) override {
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
-    info.achName = camera_->Description().friendlyName;
-    info.pGraph.reset();
+    DescribeMembership(info);  // the friendly name outside a graph
     return hr::Ok;
   }
 

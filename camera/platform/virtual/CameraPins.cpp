@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <map>
 
+#include "camera/platform/graph/GraphErrors.h"
+#include "camera/platform/virtual/CameraStream.h"
 #include "camera/platform/virtual/MediaFormats.h"
 
 namespace varnholt::platform::virtualcam {
@@ -142,6 +144,8 @@ class CameraPin final : public IPin,
   HResult SetFormat(const AmMediaType& mediaType) override {
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
+    if (IsStreaming(*camera_))
+      return graph::vfw::WrongState;  // a running stream keeps its format
     const auto index = MatchFormat(camera_->Description().formats, mediaType);
     return index ? camera_->SetFormatIndex(*index) : hr::InvalidArg;
   }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 
+#include "camera/platform/graph/GraphErrors.h"
 #include "camera/platform/virtual/PropertyNames.h"
 #include "camera/platform/virtual/VirtualPlatform.h"
 
@@ -313,7 +314,23 @@ class Parser {
                               {{"bindFilter", &CameraDescription::failBindFilter},
                                {"bindStorage", &CameraDescription::failBindStorage}},
                               camera);
+    if (obj.contains("fail")) {
+      const QJsonObject fail = obj["fail"].toObject();
+      camera.failBusy = SwitchOrCode(fail, where, "busy", hr::Busy);
+      camera.failRenderPreview =
+          SwitchOrCode(fail, where, "renderPreview", graph::vfw::CannotConnect);
+    }
     return camera;
+  }
+
+  // true: the code such a device answers; false: none; else a code.
+  Fault SwitchOrCode(const QJsonObject& fail, const std::string& where, const char* key,
+                     HResult byDefault) {
+    if (!fail.contains(key))
+      return std::nullopt;
+    if (fail[key].isBool())
+      return fail[key].toBool() ? Fault(byDefault) : std::nullopt;
+    return Code(fail[key], where, key);
   }
 
   // A property key: a published name of this family or a numeric id.

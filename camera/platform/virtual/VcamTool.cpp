@@ -1,9 +1,12 @@
 #include "camera/platform/virtual/VcamTool.h"
 
+#include <chrono>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 #include <variant>
 
+#include "camera/platform/virtual/DeviceLock.h"
 #include "camera/platform/virtual/PropertyNames.h"
 #include "camera/platform/virtual/VirtualCameraSet.h"
 #include "camera/platform/virtual/VirtualPlatform.h"
@@ -16,6 +19,7 @@ constexpr const char* kUsage =
     "       varnholt-vcam get CAMERA PROPERTY\n"
     "       varnholt-vcam set CAMERA PROPERTY VALUE [auto|manual]\n"
     "       varnholt-vcam unplug|plug CAMERA\n"
+    "       varnholt-vcam hold CAMERA   (keeps it busy, as another program would, until killed)\n"
     "CAMERA is a friendly name or a device path; PROPERTY is a property name such as\n"
     "Brightness or Exposure, or Flash or Stabilization (VALUE is then the mode).\n"
     "The cameras come from VARNHOLT_VIRTUAL_CAMERAS (else the built-in set), their\n"
@@ -54,6 +58,8 @@ class Tool {
       return Get(args[1], args[2]);
     if (command == "set" && (args.size() == 4 || args.size() == 5))
       return Set(args[1], args[2], args[3], args.size() == 5 ? args[4] : "manual");
+    if (command == "hold" && args.size() == 2)
+      return Hold(args[1]);
     if ((command == "plug" || command == "unplug") && args.size() == 2)
       return Check(
           Cameras().SetConnected(Find(args[1])->Description().devicePath, command == "plug"),
@@ -91,6 +97,17 @@ class Tool {
       return;
     throw ToolError(what.toStdString() + " failed: " + ErrorMessage(*platform_, code) + " (0x" +
                     HexCode(code) + ")");
+  }
+
+  // Takes the camera's device lock and never returns: the lock goes with
+  // the process.
+  [[noreturn]] void Hold(const QString& cameraName) {
+    const auto camera = Find(cameraName);
+    std::unique_ptr<DeviceLock> lock;
+    Check(DeviceLock::Acquire(*camera, lock), "hold");
+    out_ << "holding " << QString::fromStdString(camera->Description().devicePath) << Qt::endl;
+    for (;;)
+      std::this_thread::sleep_for(std::chrono::hours(1));
   }
 
   void List() {

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include "camera/platform/graph/GraphErrors.h"
+#include "camera/platform/graph/GraphObjects.h"
 #include "camera/platform/virtual/DeviceEnumerator.h"
 #include "camera/platform/virtual/VirtualCameraSet.h"
 
@@ -74,15 +76,17 @@ VirtualPlatform::VirtualPlatform(std::shared_ptr<VirtualCameraSet> cameras)
 VirtualPlatform::~VirtualPlatform() = default;
 
 HResult VirtualPlatform::CreateInstance(ClassId classId, std::shared_ptr<Unknown>& object) {
-  // Graphs, renderers and the sample grabber are not simulated yet.
+  // Graphs, renderers and the sample grabber are the shared ones; only the
+  // camera filters that feed them are virtual.
   if (classId != ClassId::SystemDeviceEnum)
-    return hr::ClassNotRegistered;
+    return graph::CreateGraphObject(classId, object);
   object = MakeDeviceEnumerator(cameras_);
   return hr::Ok;
 }
 
 std::string VirtualPlatform::ErrorText(HResult code) {
-  return cameras_->ErrorText(code);
+  const std::string text = cameras_->ErrorText(code);
+  return text.empty() ? graph::ErrorText(code) : text;
 }
 
 HResult VirtualPlatform::ShowPropertyFrame(WindowHandle, int, int, const std::string&,

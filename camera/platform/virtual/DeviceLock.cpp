@@ -1,0 +1,34 @@
+#include "camera/platform/virtual/DeviceLock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <QDir>
+#include <QFileInfo>
+#include <cerrno>
+
+namespace varnholt::platform::virtualcam {
+
+HResult DeviceLock::Acquire(const VirtualCamera& camera, std::unique_ptr<DeviceLock>& lock) {
+  const QString path = camera.State().Path() + ".stream";
+  if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+    return hr::AccessDenied;
+  // Every Acquire opens the file anew: flock then refuses a second holder in
+  // this process too, and close-on-exec keeps child programs from holding it.
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0)
+    return hr::AccessDenied;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return error == EWOULDBLOCK ? hr::Busy : hr::AccessDenied;
+  }
+  lock.reset(new DeviceLock(fd));
+  return hr::Ok;
+}
+
+DeviceLock::~DeviceLock() {
+  ::close(fd_);  // closing the only descriptor releases the lock
+}
+
+}  // namespace varnholt::platform::virtualcam

@@ -1,0 +1,44 @@
+#pragma once
+
+// The moving test picture a virtual camera streams, as YUY2 (two bytes a
+// pixel, Y U Y V for each pair of pixels in memory order): colour bars over a
+// grey ramp, a box that moves every frame and the frame number, all passed
+// through the camera's current brightness, contrast, saturation, hue and
+// colour switch.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "camera/platform/virtual/PictureSettings.h"
+
+namespace varnholt::platform::virtualcam {
+
+class TestPicture {
+ public:
+  TestPicture(int width, int height);
+
+  // Frame number `frame` into out (resized to width * height * 2 bytes).
+  void Render(std::uint64_t frame, const PictureSettings& settings, std::vector<std::uint8_t>& out);
+
+ private:
+  struct Yuv {
+    std::uint8_t y, u, v;
+  };
+  void Put(std::vector<std::uint8_t>& out, int x, int y, Yuv colour) const;
+  void Fill(std::vector<std::uint8_t>& out, int x0, int y0, int x1, int y1, Yuv colour) const;
+  void DrawNumber(std::vector<std::uint8_t>& out, std::uint64_t number, int x, int y,
+                  int scale) const;
+  void Adjust(std::vector<std::uint8_t>& out, const PictureSettings& settings);
+
+  int width_;
+  int height_;
+  std::vector<std::uint8_t> background_;
+  // Lookup tables for the current settings: luma, and chroma as (U << 8 | V).
+  std::optional<PictureSettings> tablesFor_;
+  std::array<std::uint8_t, 256> luma_{};
+  std::vector<std::uint16_t> chroma_;
+};
+
+}  // namespace varnholt::platform::virtualcam
