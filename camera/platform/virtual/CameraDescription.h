@@ -91,6 +91,8 @@ struct CameraDescription {
   std::vector<PinDescription> pins;
   std::vector<FormatDescription> formats;
   InterfaceSwitches interfaces;
+  Fault failBindFilter;
+  Fault failBindStorage;
   Fault failBusy;           // connecting a stream answers it, as if another program had it
   Fault failRenderPreview;  // a video renderer refuses the preview stream
 
