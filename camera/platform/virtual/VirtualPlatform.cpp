@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include "camera/platform/PropertyFrame.h"
 #include "camera/platform/graph/GraphErrors.h"
 #include "camera/platform/graph/GraphObjects.h"
 #include "camera/platform/virtual/DeviceEnumerator.h"
@@ -89,10 +90,13 @@ std::string VirtualPlatform::ErrorText(HResult code) {
   return text.empty() ? graph::ErrorText(code) : text;
 }
 
-HResult VirtualPlatform::ShowPropertyFrame(WindowHandle, int, int, const std::string&,
-                                           const std::vector<std::shared_ptr<Unknown>>&,
-                                           const std::vector<Guid>&, std::uint32_t) {
-  return hr::NotImpl;
+HResult VirtualPlatform::ShowPropertyFrame(WindowHandle owner, int x, int y,
+                                           const std::string& caption,
+                                           const std::vector<std::shared_ptr<Unknown>>& objects,
+                                           const std::vector<Guid>& pages, std::uint32_t) {
+  // No driver supplies dialogs here: the generic frame shows the device's
+  // own controls and formats, in the program's language whatever the locale.
+  return ShowGenericPropertyFrame(*this, owner, x, y, caption, objects, pages);
 }
 
 HResult VirtualPlatform::SetConnected(const std::string& devicePath, bool connected) {
