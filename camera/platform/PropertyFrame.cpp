@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSet>
 #include <QSignalBlocker>
@@ -158,7 +159,28 @@ HResult PropertyFrame::Build() {
   if (stream_)
     if (const HResult code = BuildFormatPage(); Failed(code))
       return code;
+  FitPages();
   return hr::Ok;
+}
+
+void PropertyFrame::FitPages() {
+  // One spin box width for all, so that the sliders end in one column.
+  int spinWidth = 0;
+  for (const auto& row : rows_)
+    if (row->spin)
+      spinWidth = std::max(spinWidth, row->spin->sizeHint().width());
+  for (const auto& row : rows_)
+    if (row->spin)
+      row->spin->setMinimumWidth(spinWidth);
+  // Every control in view without scrolling, where the screen has room.
+  int height = 0;
+  for (int i = 0; i < pages_->count(); ++i)
+    if (const auto* page = qobject_cast<QScrollArea*>(pages_->widget(i)))
+      height = std::max(height, page->widget()->sizeHint().height());
+  const QScreen* screen = this->screen();
+  const int room = screen ? screen->availableGeometry().height() * 2 / 3 : 600;
+  for (int i = 0; i < pages_->count(); ++i)
+    pages_->widget(i)->setMinimumHeight(std::min(height, room));
 }
 
 HResult PropertyFrame::BuildControlPages() {

@@ -64,6 +64,7 @@ class PropertyFrame final : public QDialog {
   // Shows what the device reports now: values, and which controls are usable.
   void RefreshControls();
   void RefreshFormat();
+  void FitPages();
 
   Platform& platform_;
   std::shared_ptr<IControlList> controls_;
