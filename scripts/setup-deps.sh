@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build ccache
-  qt6-base-dev
+  qt6-base-dev qt6-svg-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
 )
 

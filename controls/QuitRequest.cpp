@@ -1,0 +1,32 @@
+#include "controls/QuitRequest.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+namespace varnholt {
+namespace {
+
+void PostQuit() {
+  if (QCoreApplication* app = QCoreApplication::instance())
+    QMetaObject::invokeMethod(
+        app, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+}
+
+QuitHandler& Handler() {
+  static QuitHandler handler = PostQuit;
+  return handler;
+}
+
+}  // namespace
+
+void RequestQuit() {
+  Handler()();
+}
+
+QuitHandler SetQuitHandler(QuitHandler handler) {
+  QuitHandler previous = std::move(Handler());
+  Handler() = handler ? std::move(handler) : QuitHandler(PostQuit);
+  return previous;
+}
+
+}  // namespace varnholt

@@ -1,0 +1,18 @@
+#include "controls/SingleInstance.h"
+
+#include "controls/ProcessNames.h"
+#include "controls/QuitRequest.h"
+
+TSingleInstance::TSingleInstance(QObject* AOwner) : QObject(AOwner) {
+  const QString own = varnholt::OwnExecutableName();
+  if (!own.isEmpty() && CountRunning(own) >= 2)
+    varnholt::RequestQuit();
+}
+
+int TSingleInstance::CountRunning(const QString& name) {
+  int count = 0;
+  for (const QString& running : varnholt::RunningExecutableNames())
+    if (running == name)
+      ++count;
+  return count;
+}

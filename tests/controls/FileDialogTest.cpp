@@ -1,0 +1,66 @@
+// The file dialog component: its settings reach the dialog, a typed name
+// gets the default extension, cancelling answers false.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "controls/FileDialog.h"
+
+namespace varnholt::test {
+namespace {
+
+// Answers the modal file dialog as soon as it shows.
+void AnswerWith(std::function<void(QFileDialog&)> answer) {
+  QTimer::singleShot(0, [answer] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    answer(*dialog);
+  });
+}
+
+TEST(FileDialogTest, ATypedNameGetsTheDefaultExtensionInTheInitialFolder) {
+  QTemporaryDir folder;
+  QWidget window;
+  TFileDialog save(TFileDialog::Kind::Save, &window);
+  save.SetTitle("Save camera settings");
+  save.SetFilter("Varnholt Camera Settings (*.vhx)");
+  save.SetDefaultExt("vhx");
+  save.SetInitialDir(folder.path());
+  QString title, filter, directory;
+  AnswerWith([&](QFileDialog& dialog) {
+    title = dialog.windowTitle();
+    filter = dialog.nameFilters().join(';');
+    directory = dialog.directory().path();
+    dialog.selectFile("mine");
+    static_cast<QDialog&>(dialog).accept();
+  });
+  ASSERT_TRUE(save.Execute());
+  EXPECT_EQ(save.FileName(), folder.filePath("mine.vhx"));
+  EXPECT_EQ(title, "Save camera settings");
+  EXPECT_EQ(filter, "Varnholt Camera Settings (*.vhx)");
+  EXPECT_EQ(directory, folder.path());
+}
+
+TEST(FileDialogTest, AnOpenDialogAcceptsANameThatDoesNotExistAndCancelAnswersFalse) {
+  QTemporaryDir folder;
+  TFileDialog open(TFileDialog::Kind::Open);
+  open.SetDefaultExt("vhx");
+  open.SetInitialDir(folder.path());
+  AnswerWith([](QFileDialog& dialog) {
+    dialog.selectFile("missing.vhx");
+    static_cast<QDialog&>(dialog).accept();
+  });
+  ASSERT_TRUE(open.Execute());
+  EXPECT_EQ(open.FileName(), folder.filePath("missing.vhx"));
+
+  AnswerWith([](QFileDialog& dialog) { dialog.reject(); });
+  EXPECT_FALSE(open.Execute());
+  EXPECT_EQ(open.FileName(), folder.filePath("missing.vhx"));  // kept
+}
+
+}  // namespace
+}  // namespace varnholt::test
