@@ -186,51 +186,6 @@ void TFCamera::SetActive(bool Value) {
   FActive = Value;
 }
 
-void TFCamera::BuildGraph() {
-  CheckDevice();
-  CheckInterface(CaptureFilter(), "Capture IBaseFilter");
-  CheckInterface(CaptureGraphBuilder2(), "ICaptureGraphBuilder2");
-  CheckInterface(GraphBuilder(), "IGraphBuilder");
-  CheckInterface(MediaControl(), "IMediaControl");
-  // Preview, sample grabber and recording graphs are not built yet: refuse
-  // rather than report an active camera that shows nothing.
-  Check(hr::NotImpl);
-}
-
-bool TFCamera::AspectRatio() {
-  if (FDesigning || !Active())
-    return FAspectRatio;
-  CheckVmr9();
-  std::uint32_t mode = 0;
-  Check(FVMRWindowlessControl9->GetAspectRatioMode(mode));
-  return mode == 1;
-}
-
-void TFCamera::SetAspectRatio(bool Value) {
-  if (Value != AspectRatio() && !FDesigning && Active()) {
-    CheckVmr9();
-    Check(FVMRWindowlessControl9->SetAspectRatioMode(Value ? 1 : 0));
-  }
-  FAspectRatio = Value;
-}
-
-std::uint32_t TFCamera::BorderColor() {
-  if (FDesigning || !Active())
-    return FBorderColor;
-  CheckVmr9();
-  std::uint32_t color = 0;
-  Check(FVMRWindowlessControl9->GetBorderColor(color));
-  return color;
-}
-
-void TFCamera::SetBorderColor(std::uint32_t Value) {
-  if (Value != BorderColor() && !FDesigning && Active()) {
-    CheckVmr9();
-    Check(FVMRWindowlessControl9->SetBorderColor(Value));
-  }
-  FBorderColor = Value;
-}
-
 void TFCamera::SetAudioCompressorName(const QString& Value) {
   if (GuardedChange(FAudioCompressorName, Value))
     FAudioCompressorFilter.reset();
@@ -357,44 +312,6 @@ std::shared_ptr<IBaseFilter> TFCamera::GetCompressor(const QString& Name) const 
 
 std::shared_ptr<IBaseFilter> TFCamera::GetAudioCompressor(const QString& Name) const {
   return FindDevice(DeviceCategory::AudioCompressor, Name, false);
-}
-
-// ---- State and graph control -----------------------------------------------------
-
-TFCameraState TFCamera::State() {
-  if (!Active())
-    return csInactive;
-  auto control = MediaControl();
-  if (!control)
-    return csUnknown;
-  std::int32_t state = -1;
-  if (Failed(control->GetState(0, state)))
-    return csUnknown;
-  switch (state) {
-    case kStateStopped:
-      return csStopped;
-    case kStatePaused:
-      return csPaused;
-    case kStateRunning:
-      return csRunning;
-    default:
-      return csUnknown;
-  }
-}
-
-void TFCamera::Run() {
-  CheckActive();
-  Check(FMediaControl->Run());
-}
-
-void TFCamera::Pause() {
-  CheckActive();
-  Check(FMediaControl->Pause());
-}
-
-void TFCamera::Stop() {
-  CheckActive();
-  Check(FMediaControl->Stop());
 }
 
 void TFCamera::ReleaseGraph() {

@@ -16,7 +16,10 @@
 // - everything runs on the thread that owns the component, except
 //   OnImageAvailable, which the platform's streaming thread raises.
 
+#include <QIODevice>
+#include <QImage>
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QWidget>
 #include <array>
@@ -174,6 +177,29 @@ class TFCamera : public QObject {
   void Pause();
   void Stop();
 
+  // ---- Formats, still images and the driver's property dialogs ----
+  TFCameraFormats SupportedFormats();
+  TFCameraFormat Format();
+  void SetFormat(const TFCameraFormat& Value);
+  // The current frame as a BMP or JPEG image written at the stream's position.
+  TFImageFormat CurrentImageToStream(QIODevice& Stream);
+  // The same into a file, replaced only once the whole image is in hand.
+  TFImageFormat CurrentImageToFile(const QString& FileName);
+  // The current frame decoded; a null image before the first frame.
+  QImage CurrentImageToBitmap();
+  void ShowPropertyDialog();
+  void ShowStreamPropertyDialog();
+
+  // ---- Preview geometry (renderer graphs only) ----
+  QPoint MaxIdealVideoSize();
+  QPoint MinIdealVideoSize();
+  QPoint NativeVideoSize();
+  QPoint NativeAspectRatio();
+  TFRect VideoPositionDest();
+  void SetVideoPositionDest(const TFRect& Value);
+  TFRect VideoPositionSource();
+  void SetVideoPositionSource(const TFRect& Value);
+
   // ---- Lazily created platform objects (nullptr when they cannot be had) ----
   std::shared_ptr<varnholt::platform::IGraphBuilder> GraphBuilder();
   std::shared_ptr<varnholt::platform::ICaptureGraphBuilder2> CaptureGraphBuilder2();
@@ -294,6 +320,13 @@ class TFCamera : public QObject {
 
   void ReleaseGraph();
   void BuildGraph();
+  varnholt::platform::HResult BuildVmr9Preview();
+  void BuildSampleGrabber();
+  void BuildRecording();
+  QWidget* PreviewForm() const;
+  void ShowPages(const std::shared_ptr<varnholt::platform::Unknown>& object);
+  std::shared_ptr<varnholt::platform::IEnumMediaTypes> CheckMediaTypes();
+  QByteArray CurrentImage(TFImageFormat& format);
   void PreviewControlDestroyed();
   HResult DoImageAvailable(double SampleTime);
 

@@ -1,7 +1,28 @@
 #include "tests/camera/FakePlatform.h"
 
+#include <algorithm>
+
 namespace varnholt::test {
 namespace {
+
+std::string NameOf(const std::shared_ptr<Unknown>& object) {
+  auto filter = Query<IBaseFilter>(object);
+  if (!filter) return "-";
+  FilterInfo info;
+  filter->QueryFilterInfo(info);
+  return info.achName;
+}
+
+std::string Short(const Guid* g) {
+  if (!g) return "any";
+  if (*g == guids::PinCategoryPreview) return "preview";
+  if (*g == guids::PinCategoryCapture) return "capture";
+  if (*g == guids::MediaTypeVideo) return "video";
+  if (*g == guids::MediaTypeAudio) return "audio";
+  if (*g == guids::MediaSubtypeAsf) return "asf";
+  if (*g == guids::MediaSubtypeAvi) return "avi";
+  return g->ToString();
+}
 
 // Logs its release; every fake object is one.
 class Logged {
@@ -155,37 +176,77 @@ class FakePinCategory : public IKsPropertySet,
   FakePin pin_;
 };
 
-class FakeStreamConfig : public IAMStreamConfig,
-                         public Logged,
+class FakeStreamConfig : public IAMStreamConfig, public ISpecifyPropertyPages, public Logged,
                          public std::enable_shared_from_this<FakeStreamConfig> {
  public:
-  explicit FakeStreamConfig(FakePlatform* p) : Logged(p, "StreamConfig") {}
+  FakeStreamConfig(FakePlatform* p, std::shared_ptr<FakeDevice> d)
+      : Logged(p, "StreamConfig"), device_(std::move(d)) {}
   std::shared_ptr<void> QueryInterface(Iid iid) override {
-    if (iid == Iid::AMStreamConfig)
-      return InterfaceOf<IAMStreamConfig>(shared_from_this());
+    if (iid == Iid::AMStreamConfig) return InterfaceOf<IAMStreamConfig>(shared_from_this());
+    if (iid == Iid::SpecifyPropertyPages)
+      return InterfaceOf<ISpecifyPropertyPages>(shared_from_this());
     return nullptr;
   }
-  HResult GetFormat(std::unique_ptr<AmMediaType>&) override { return hr::NotImpl; }
-  HResult SetFormat(const AmMediaType&) override { return hr::NotImpl; }
+  HResult GetFormat(std::unique_ptr<AmMediaType>& mediaType) override {
+    if (Failed(device_->formatResult)) return device_->formatResult;
+    if (device_->currentFormat) mediaType = std::make_unique<AmMediaType>(*device_->currentFormat);
+    return hr::Ok;
+  }
+  HResult SetFormat(const AmMediaType& mediaType) override {
+    const auto info = VideoInfoHeader::FromBytes(mediaType.pbFormat);
+    Log("setformat " + std::to_string(info->bmiHeader.biWidth) + "x" +
+        std::to_string(info->bmiHeader.biHeight) + " " + std::to_string(info->AvgTimePerFrame) +
+        " " + std::to_string(info->bmiHeader.biBitCount) + " " +
+        std::string(reinterpret_cast<const char*>(&info->bmiHeader.biCompression), 4));
+    if (Failed(device_->formatResult)) return device_->formatResult;
+    device_->currentFormat = mediaType;
+    return hr::Ok;
+  }
   HResult GetNumberOfCapabilities(std::int32_t&) override { return hr::NotImpl; }
   HResult GetStreamCaps(std::int32_t, std::unique_ptr<AmMediaType>&) override {
     return hr::NotImpl;
   }
+  HResult GetPages(std::vector<Guid>& pages) override {
+    pages = {guids::PageStreamFormat};
+    return hr::Ok;
+  }
+
+ private:
+  std::shared_ptr<FakeDevice> device_;
+};
+
+class FakeEnumMediaTypes : public IEnumMediaTypes,
+                           public std::enable_shared_from_this<FakeEnumMediaTypes> {
+ public:
+  explicit FakeEnumMediaTypes(std::shared_ptr<FakeDevice> d) : d_(std::move(d)) {}
+  std::shared_ptr<void> QueryInterface(Iid iid) override {
+    if (iid == Iid::EnumMediaTypes) return InterfaceOf<IEnumMediaTypes>(shared_from_this());
+    return nullptr;
+  }
+  HResult Next(std::unique_ptr<AmMediaType>& mediaType) override {
+    if (next_ >= d_->mediaTypes.size()) return hr::False;
+    mediaType = std::make_unique<AmMediaType>(d_->mediaTypes[next_++]);
+    return hr::Ok;
+  }
+
+ private:
+  std::shared_ptr<FakeDevice> d_;
+  std::size_t next_ = 0;
 };
 
 class FakePinObject : public IPin,
                       public Logged,
                       public std::enable_shared_from_this<FakePinObject> {
  public:
-  FakePinObject(FakePlatform* p, FakePin pin, int index)
-      : Logged(p, "pin " + std::to_string(index)), pin_(pin) {}
+  FakePinObject(FakePlatform* p, std::shared_ptr<FakeDevice> d, FakePin pin, int index)
+      : Logged(p, "pin " + std::to_string(index)), device_(std::move(d)), pin_(pin) {}
   std::shared_ptr<void> QueryInterface(Iid iid) override {
     if (iid == Iid::Pin)
       return InterfaceOf<IPin>(shared_from_this());
     if (iid == Iid::KsPropertySet && pin_.category)
       return InterfaceOf<IKsPropertySet>(std::make_shared<FakePinCategory>(pin_));
     if (iid == Iid::AMStreamConfig)
-      return InterfaceOf<IAMStreamConfig>(std::make_shared<FakeStreamConfig>(platform_));
+      return InterfaceOf<IAMStreamConfig>(std::make_shared<FakeStreamConfig>(platform_, device_));
     return nullptr;
   }
   HResult QueryDirection(PinDirection& d) override {
@@ -196,9 +257,14 @@ class FakePinObject : public IPin,
     id = name_;
     return hr::Ok;
   }
-  HResult EnumMediaTypes(std::shared_ptr<IEnumMediaTypes>&) override { return hr::NotImpl; }
+  HResult EnumMediaTypes(std::shared_ptr<IEnumMediaTypes>& types) override {
+    if (Failed(device_->enumResult)) return device_->enumResult;
+    if (!device_->enumWithoutEnumerator) types = std::make_shared<FakeEnumMediaTypes>(device_);
+    return hr::Ok;
+  }
 
  private:
+  std::shared_ptr<FakeDevice> device_;
   FakePin pin_;
 };
 
@@ -213,7 +279,7 @@ class FakeEnumPins : public IEnumPins, public std::enable_shared_from_this<FakeE
   HResult Next(std::shared_ptr<IPin>& pin) override {
     if (next_ >= d_->pins.size())
       return hr::False;
-    pin = std::make_shared<FakePinObject>(p_, d_->pins[next_], static_cast<int>(next_));
+    pin = std::make_shared<FakePinObject>(p_, d_, d_->pins[next_], static_cast<int>(next_));
     ++next_;
     return hr::Ok;
   }
@@ -241,6 +307,7 @@ class FakeVideoControl : public IAMVideoControl,
 
 // A filter: a device's, or one of the graph's renderers and grabber.
 class FakeFilter : public IBaseFilter,
+                   public ISpecifyPropertyPages,
                    public Logged,
                    public std::enable_shared_from_this<FakeFilter> {
  public:
@@ -254,7 +321,11 @@ class FakeFilter : public IBaseFilter,
     return hr::Ok;
   }
   HResult QueryFilterInfo(FilterInfo& info) override {
-    info.achName = name_;
+    info.achName = device_ ? device_->friendlyName.value_or("?") : name_;
+    return hr::Ok;
+  }
+  HResult GetPages(std::vector<Guid>& pages) override {
+    pages = device_->pages;
     return hr::Ok;
   }
 
@@ -262,23 +333,39 @@ class FakeFilter : public IBaseFilter,
   std::shared_ptr<FakeDevice> device_;
 };
 
-class FakeSampleGrabber : public ISampleGrabber,
-                          public Logged,
+class FakeSampleGrabber : public ISampleGrabber, public Logged,
                           public std::enable_shared_from_this<FakeSampleGrabber> {
  public:
   explicit FakeSampleGrabber(FakePlatform* p) : Logged(p, "SampleGrabber") {}
   std::shared_ptr<void> QueryInterface(Iid iid) override {
-    if (iid == Iid::SampleGrabber)
-      return InterfaceOf<ISampleGrabber>(shared_from_this());
+    if (iid == Iid::SampleGrabber) return InterfaceOf<ISampleGrabber>(shared_from_this());
     return nullptr;
   }
-  HResult SetBufferSamples(bool) override { return hr::Ok; }
+  HResult SetBufferSamples(bool buffer) override {
+    Log("buffersamples " + std::to_string(buffer));
+    return hr::Ok;
+  }
   HResult SetCallback(const std::shared_ptr<ISampleGrabberCB>& cb, std::int32_t method) override {
     Log(std::string("setcallback ") + (cb ? "object " : "none ") + std::to_string(method));
     return hr::Ok;
   }
-  HResult GetConnectedMediaType(AmMediaType&) override { return hr::NotImpl; }
-  HResult GetCurrentBuffer(std::int32_t&, std::uint8_t*) override { return hr::NotImpl; }
+  HResult GetConnectedMediaType(AmMediaType& mediaType) override {
+    if (!platform_->grabberType) return MakeHResult(0x80040209);  // not connected
+    mediaType = *platform_->grabberType;
+    return hr::Ok;
+  }
+  HResult GetCurrentBuffer(std::int32_t& size, std::uint8_t* buffer) override {
+    if (!platform_->grabberBuffer) return MakeHResult(0x80040227);  // wrong state: no sample
+    const auto& sample = *platform_->grabberBuffer;
+    if (!buffer) {
+      size = static_cast<std::int32_t>(sample.size());
+      return hr::Ok;
+    }
+    const std::size_t n = std::min(sample.size(), static_cast<std::size_t>(std::max(size, 0)));
+    std::copy_n(sample.begin(), n, buffer);
+    size = static_cast<std::int32_t>(n);
+    return hr::Ok;
+  }
 };
 
 class FakeVmrConfig : public IVMRFilterConfig9,
@@ -297,8 +384,7 @@ class FakeVmrConfig : public IVMRFilterConfig9,
   }
 };
 
-class FakeVmrControl : public IVMRWindowlessControl9,
-                       public Logged,
+class FakeVmrControl : public IVMRWindowlessControl9, public Logged,
                        public std::enable_shared_from_this<FakeVmrControl> {
  public:
   explicit FakeVmrControl(FakePlatform* p) : Logged(p, "VMRWindowlessControl9") {}
@@ -307,25 +393,65 @@ class FakeVmrControl : public IVMRWindowlessControl9,
       return InterfaceOf<IVMRWindowlessControl9>(shared_from_this());
     return nullptr;
   }
-  HResult SetVideoClippingWindow(WindowHandle) override { return hr::Ok; }
-  HResult SetVideoPosition(const Rect32*, const Rect32*) override { return hr::Ok; }
-  HResult GetVideoPosition(Rect32&, Rect32&) override { return hr::Ok; }
-  HResult SetAspectRatioMode(std::uint32_t) override { return hr::Ok; }
-  HResult GetAspectRatioMode(std::uint32_t& m) override {
-    m = 0;
+  HResult SetVideoClippingWindow(WindowHandle window) override {
+    Log(window ? "clippingwindow set" : "clippingwindow none");
     return hr::Ok;
   }
-  HResult SetBorderColor(std::uint32_t) override { return hr::Ok; }
-  HResult GetBorderColor(std::uint32_t& c) override {
-    c = 0;
+  HResult SetVideoPosition(const Rect32* source, const Rect32* target) override {
+    if (source) source_ = *source;
+    if (target) target_ = *target;
+    Log("position " + Text(source) + " " + Text(target));
     return hr::Ok;
   }
-  HResult GetNativeVideoSize(std::int32_t&, std::int32_t&, std::int32_t&, std::int32_t&) override {
-    return hr::NotImpl;
+  HResult GetVideoPosition(Rect32& source, Rect32& target) override {
+    source = source_;
+    target = target_;
+    return hr::Ok;
   }
-  HResult GetMinIdealVideoSize(std::int32_t&, std::int32_t&) override { return hr::NotImpl; }
-  HResult GetMaxIdealVideoSize(std::int32_t&, std::int32_t&) override { return hr::NotImpl; }
-  HResult GetCurrentImage(std::vector<std::uint8_t>&) override { return hr::NotImpl; }
+  HResult SetAspectRatioMode(std::uint32_t mode) override {
+    Log("aspectmode " + std::to_string(mode));
+    mode_ = mode;
+    return hr::Fail;  // a renderer that cannot letterbox must not stop the preview
+  }
+  HResult GetAspectRatioMode(std::uint32_t& mode) override {
+    mode = mode_;
+    return hr::Ok;
+  }
+  HResult SetBorderColor(std::uint32_t color) override {
+    Log("bordercolor " + std::to_string(color));
+    color_ = color;
+    return hr::Fail;
+  }
+  HResult GetBorderColor(std::uint32_t& color) override {
+    color = color_;
+    return hr::Ok;
+  }
+  HResult GetNativeVideoSize(std::int32_t& w, std::int32_t& h, std::int32_t& ax,
+                             std::int32_t& ay) override {
+    w = 640, h = 480, ax = 4, ay = 3;
+    return hr::Ok;
+  }
+  HResult GetMinIdealVideoSize(std::int32_t& w, std::int32_t& h) override {
+    w = 160, h = 120;
+    return hr::Ok;
+  }
+  HResult GetMaxIdealVideoSize(std::int32_t& w, std::int32_t& h) override {
+    w = 1920, h = 1080;
+    return hr::Ok;
+  }
+  HResult GetCurrentImage(std::vector<std::uint8_t>& image) override {
+    image = platform_->rendererImage;
+    return platform_->rendererImageResult;
+  }
+
+ private:
+  static std::string Text(const Rect32* r) {
+    if (!r) return "none";
+    return "(" + std::to_string(r->left) + "," + std::to_string(r->top) + "," +
+           std::to_string(r->right) + "," + std::to_string(r->bottom) + ")";
+  }
+  Rect32 source_, target_;
+  std::uint32_t mode_ = 0, color_ = 0;
 };
 
 std::shared_ptr<void> FakeFilter::QueryInterface(Iid iid) {
@@ -339,6 +465,8 @@ std::shared_ptr<void> FakeFilter::QueryInterface(Iid iid) {
     return InterfaceOf<IVMRWindowlessControl9>(std::make_shared<FakeVmrControl>(platform_));
   if (!device_)
     return nullptr;
+  if (iid == Iid::SpecifyPropertyPages && device_->hasPages)
+    return InterfaceOf<ISpecifyPropertyPages>(shared_from_this());
   if (iid == Iid::AMVideoProcAmp && device_->hasVideoProcAmp)
     return InterfaceOf<IAMVideoProcAmp>(std::make_shared<FakeFamily<IAMVideoProcAmp>>(
         platform_, device_, "VideoProcAmp", device_->videoProcAmp));
@@ -507,7 +635,10 @@ class FakeGraph : public IGraphBuilder,
     Log("addfilter " + name);
     return hr::Ok;
   }
-  HResult RemoveFilter(const std::shared_ptr<IBaseFilter>&) override { return hr::Ok; }
+  HResult RemoveFilter(const std::shared_ptr<IBaseFilter>& filter) override {
+    Log("removefilter " + NameOf(filter));
+    return hr::Ok;
+  }
 };
 
 class FakeCaptureGraphBuilder : public ICaptureGraphBuilder2,
@@ -524,18 +655,40 @@ class FakeCaptureGraphBuilder : public ICaptureGraphBuilder2,
     Log("setfiltergraph");
     return hr::Ok;
   }
-  HResult RenderStream(const Guid*, const Guid*, const std::shared_ptr<Unknown>&,
-                       const std::shared_ptr<IBaseFilter>&,
-                       const std::shared_ptr<IBaseFilter>&) override {
-    return hr::NotImpl;
+  HResult RenderStream(const Guid* category, const Guid* type,
+                       const std::shared_ptr<Unknown>& source,
+                       const std::shared_ptr<IBaseFilter>& intermediate,
+                       const std::shared_ptr<IBaseFilter>& sink) override {
+    const std::string sinkName = NameOf(sink);
+    Log("render " + Short(category) + " " + Short(type) + " " + NameOf(source) + " " +
+        NameOf(intermediate) + " " + sinkName);
+    auto it = platform_->renderResults.find(sinkName);
+    return it == platform_->renderResults.end() ? hr::Ok : it->second;
   }
-  HResult SetOutputFileName(const Guid&, const std::string&, std::shared_ptr<IBaseFilter>&,
+  HResult SetOutputFileName(const Guid& type, const std::string& fileName,
+                            std::shared_ptr<IBaseFilter>& multiplexer,
                             std::shared_ptr<IFileSinkFilter>&) override {
-    return hr::NotImpl;
+    Log("outputfile " + Short(&type) + " " + fileName);
+    if (Succeeded(platform_->outputFileResult))
+      multiplexer = std::make_shared<FakeFilter>(platform_, "Mux", nullptr);
+    return platform_->outputFileResult;
   }
-  HResult FindInterface(const Guid*, const Guid*, const std::shared_ptr<IBaseFilter>&, Iid,
-                        std::shared_ptr<Unknown>&) override {
-    return hr::NotImpl;
+  HResult FindInterface(const Guid* category, const Guid* type,
+                        const std::shared_ptr<IBaseFilter>& filter, Iid iid,
+                        std::shared_ptr<Unknown>& found) override {
+    Log("findinterface " + Short(category) + " " + Short(type) + " " +
+        NameOf(std::static_pointer_cast<Unknown>(filter)));
+    std::shared_ptr<IEnumPins> pins;
+    if (!filter || Failed(filter->EnumPins(pins))) return hr::Fail;
+    std::shared_ptr<IPin> pin;
+    while (pins->Next(pin) == hr::Ok) {
+      if (iid != Iid::AMStreamConfig) break;
+      if (auto config = Query<IAMStreamConfig>(pin)) {
+        found = config;
+        return hr::Ok;
+      }
+    }
+    return hr::NoInterface;
   }
 };
 
@@ -585,6 +738,42 @@ HResult FakePlatform::CreateInstance(ClassId classId, std::shared_ptr<Unknown>& 
       return hr::ClassNotRegistered;
   }
   return hr::Ok;
+}
+
+HResult FakePlatform::ShowPropertyFrame(WindowHandle owner, int x, int y,
+                                        const std::string& caption,
+                                        const std::vector<std::shared_ptr<Unknown>>& objects,
+                                        const std::vector<Guid>& pages, std::uint32_t locale) {
+  std::string kinds;
+  for (const auto& object : objects)
+    kinds += Query<IAMStreamConfig>(object) ? " streamconfig" : Query<IBaseFilter>(object) ? " filter" : " other";
+  log.push_back("frame " + std::to_string(owner) + " " + std::to_string(x) + " " +
+                std::to_string(y) + " '" + caption + "' pages " + std::to_string(pages.size()) +
+                kinds + " " + std::to_string(locale));
+  return frameResult;
+}
+
+AmMediaType VideoType(int width, int height, std::int64_t frameTime, int bits,
+                      std::uint32_t fourcc, const Guid& formatType, std::size_t blockSize) {
+  AmMediaType type;
+  type.majortype = guids::MediaTypeVideo;
+  type.subtype = FourCCSubtype(fourcc);
+  type.formattype = formatType;
+  type.bFixedSizeSamples = fourcc == kFourCCYUY2;
+  type.lSampleSize = static_cast<std::uint32_t>(width * height * bits / 8);
+  VideoInfoHeader info;
+  info.rcSource = {0, 0, width, height};
+  info.rcTarget = {0, 0, width, height};
+  info.dwBitRate = static_cast<std::uint32_t>(width * height * bits * 30);
+  info.AvgTimePerFrame = frameTime;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;
+  info.bmiHeader.biBitCount = static_cast<std::uint16_t>(bits);
+  info.bmiHeader.biCompression = fourcc;
+  info.bmiHeader.biSizeImage = type.lSampleSize;
+  type.pbFormat = info.ToBytes();
+  type.pbFormat.resize(blockSize);
+  return type;
 }
 
 std::vector<std::string> FakePlatform::LogOf(const std::string& prefix) const {

@@ -43,7 +43,20 @@ struct FakeDevice {
   HResult blockResult = hr::Ok;
   std::vector<FakePin> pins{FakePin{guids::PinCategoryCapture}};
   int binds = 0;  // how often the device was bound to its filter
+  // The capture pin's media types, in order, and the stream's current one.
+  std::vector<AmMediaType> mediaTypes;
+  HResult enumResult = hr::Ok;
+  bool enumWithoutEnumerator = false;  // success, but no enumerator
+  std::optional<AmMediaType> currentFormat;
+  HResult formatResult = hr::Ok;
+  bool hasPages = true;
+  std::vector<Guid> pages{guids::PageDeviceControls};
 };
+
+// A video media type with a video-info block (or another block type/size).
+AmMediaType VideoType(int width, int height, std::int64_t frameTime, int bits,
+                      std::uint32_t fourcc, const Guid& formatType = guids::FormatVideoInfo,
+                      std::size_t blockSize = VideoInfoHeader::kSize);
 
 class FakePlatform : public Platform {
  public:
@@ -53,6 +66,13 @@ class FakePlatform : public Platform {
   bool hasGraph = true;         // filter graph, capture graph builder, renderers, grabber
   HResult graphState = hr::Ok;  // answer of GetState
   std::int32_t graphStateValue = kStateStopped;
+  std::map<std::string, HResult> renderResults;  // answer of RenderStream, by sink name
+  HResult outputFileResult = hr::NotImpl;
+  std::optional<AmMediaType> grabberType;                // the grabber's connected type
+  std::optional<std::vector<std::uint8_t>> grabberBuffer;  // none: no sample yet
+  std::vector<std::uint8_t> rendererImage;               // header + pixels
+  HResult rendererImageResult = hr::Ok;
+  HResult frameResult = hr::Ok;
   int createCalls = 0;
   int enumerations = 0;
   std::vector<std::string> log;  // calls and releases, in order
@@ -66,11 +86,9 @@ class FakePlatform : public Platform {
     auto it = errorTexts.find(code);
     return it == errorTexts.end() ? std::string() : it->second;
   }
-  HResult ShowPropertyFrame(WindowHandle, int, int, const std::string&,
-                            const std::vector<std::shared_ptr<Unknown>>&, const std::vector<Guid>&,
-                            std::uint32_t) override {
-    return hr::NotImpl;
-  }
+  HResult ShowPropertyFrame(WindowHandle owner, int x, int y, const std::string& caption,
+                            const std::vector<std::shared_ptr<Unknown>>& objects,
+                            const std::vector<Guid>& pages, std::uint32_t locale) override;
 
   // Log entries that start with prefix, in order.
   std::vector<std::string> LogOf(const std::string& prefix) const;
