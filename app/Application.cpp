@@ -16,6 +16,7 @@ Application* g_instance = nullptr;
 
 Application::Application() {
   g_instance = this;
+  previousQuit_ = SetQuitHandler([this] { Terminate(); });
 }
 
 Application::~Application() {
@@ -24,6 +25,7 @@ Application::~Application() {
     delete *it;
   if (g_instance == this)
     g_instance = nullptr;
+  SetQuitHandler(std::move(previousQuit_));
 }
 
 Application* Application::Instance() {

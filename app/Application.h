@@ -3,13 +3,17 @@
 // The program's application object: the windows are registered for creation
 // in order, created when the event loop starts (the first one becomes the
 // main window and is shown), and live until the process ends. Closing the
-// main window ends the loop.
+// main window ends the loop. A request to end (the single-copy guard's,
+// made while the main window is being created) takes effect when the loop
+// starts: start-up still completes, but no window is shown.
 
 #include <QString>
 #include <QWidget>
 #include <functional>
+
 #include <memory>
 #include <vector>
+#include "controls/QuitRequest.h"
 
 namespace varnholt {
 
@@ -49,6 +53,7 @@ class Application {
   std::vector<std::function<QWidget*()>> factories_;
   std::vector<QWidget*> forms_;
   bool terminated_ = false;
+  QuitHandler previousQuit_;
 };
 
 // The program entry: the three windows on the chosen capture platform.

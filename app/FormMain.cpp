@@ -4,11 +4,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QThread>
-#include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/Application.h"
+#include "app/Look.h"
+#include "controls/Effects.h"
 #include "controls/GeneralErrorHandler.h"
+#include "controls/ListBox.h"
+#include "controls/Shapes.h"
+#include "controls/StyleBook.h"
 #include "platform/DebugChannel.h"
 #include "platform/DocumentsFolder.h"
 #include "platform/ProfileFile.h"
@@ -43,20 +47,6 @@ TFormMain::~TFormMain() {
     FormMain = nullptr;
 }
 
-void TFormMain::CreateComponents() {
-  setObjectName("FormMain");
-  FCamera = new TFCamera(this);
-  FCamera->setObjectName("FCamera");
-  FCamera->SetBorderColor(0);
-
-  Memo1 = new QPlainTextEdit(this);
-  Memo1->setObjectName("Memo1");
-  Memo1->setReadOnly(true);
-  Memo1->setPlainText("Memo1");  // design-time content, discarded by the trace switch
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(Memo1);
-}
-
 void TFormMain::FormCreate(QObject*) {
   // The trace switch: only an exact "trace" as the first argument.
   Memo1->clear();
@@ -68,11 +58,48 @@ void TFormMain::FormCreate(QObject*) {
   }
 
   LastResolutionIndex = 0;
+  ApplyColourScheme();
   ResolutionText.clear();
+  Hiddenfunctions->hide();
   varnholt::Application::SetTitle(kApplicationTitle);
   setWindowTitle(varnholt::Application::Title());
   readini();
   setWindowTitle(varnholt::Application::Title());
+  StatusLabel->setText(" ");
+}
+
+void TFormMain::ApplyColourScheme() {
+  // Read from the swatches now: they are the one place the scheme is set.
+  const QColor darkest = ColorDarkest->Fill();
+  const QColor dark = ColorDark->Fill();
+  const QColor mid = ColorMid->Fill();
+  const QColor bright = ColorBright->Fill();
+
+  // The control styles take the same colours. They go first: a new style
+  // sheet restores the palettes the controls had when first styled.
+  const std::pair<const char*, QColor> scheme[] = {
+      {"ColorDarkest", darkest}, {"ColorDark", dark}, {"ColorMid", mid}, {"ColorBright", bright}};
+  for (const auto& [name, color] : scheme)
+    StyleBook3->SetColor(name, color);
+  StyleBook3->ApplyTo(this);
+  for (QWidget* list :
+       {static_cast<QWidget*>(ComboBoxCamera), static_cast<QWidget*>(ComboBoxFrequency),
+        static_cast<QWidget*>(ComboBoxFormat)})
+    StyleBook3->ApplyElement(list, "transparentlistboxstyle");
+
+  QPalette background = palette();
+  background.setColor(QPalette::Window, darkest);
+  setPalette(background);
+  setAutoFillBackground(true);
+  StatusPanelColor->SetFill(dark);
+  MasterColor->SetFill(Qt::white);
+  varnholt::SetTextColor(cameratestlabel, bright);
+  varnholt::SetTextColor(powerfrequencylabel, bright);
+  CameraCouldStartGlow->SetGlowColor(mid);
+  CameraIconGlow->SetGlowColor(bright);
+  CameraIconInnerGlow->SetGlowColor(bright);
+  for (QLabel* caption : {Label1, Label2, Label3, Defaults})
+    varnholt::SetTextColor(caption, Qt::white);
 }
 
 void TFormMain::FormCloseQuery(QObject*, bool& CanClose) {
@@ -83,10 +110,55 @@ void TFormMain::FormClose(QObject*, TCloseAction&) {
   writeini();
 }
 
+namespace {
+
+// The parts of a row that fold away below a width, narrowest first.
+struct TFold {
+  int MinimumWidth;
+  QWidget* (*Part)(const TPropertyRow&);
+};
+
+const TFold kFolds[] = {
+    {450, [](const TPropertyRow& row) -> QWidget* { return row.CheckBox; }},
+    {550, [](const TPropertyRow& row) { return row.ValueColumn; }},
+    {650, [](const TPropertyRow& row) -> QWidget* { return row.Label; }},
+};
+
+// Below this width only the icons and sliders show, with "Back to full".
+constexpr int kNarrowWidth = 300;
+
+}  // namespace
+
 void TFormMain::FormResize(QObject*) {
-  // The window keeps a fixed outer height.
-  if (frameGeometry().height() != kWindowHeight)
-    SetOuterHeight(kWindowHeight);
+  const int width = frameGeometry().width();
+  if (TraceMode)
+    LogMe(QString::number(width));
+  try {
+    // The window keeps a fixed outer height: only the width is the user's.
+    if (frameGeometry().height() != kWindowHeight)
+      SetOuterHeight(kWindowHeight);
+    const bool narrow = width < kNarrowWidth;
+    LayoutListe->setVisible(!narrow);
+    MessagePanel->setVisible(!narrow);
+    BackButton->setVisible(narrow);
+    for (const TFold& fold : kFolds)
+      for (const TPropertyRow& row : Rows)
+        fold.Part(row)->setVisible(width >= fold.MinimumWidth);
+  } catch (...) {
+    // A rule that fails half-way leaves the window as far as it got.
+  }
+}
+
+void TFormMain::BackButtonClick(QObject*) {
+  SetOuterWidth(kFullWidth);
+  FormResize(this);
+}
+
+TPropertyRow* TFormMain::Row(QStringView key) {
+  for (TPropertyRow& row : Rows)
+    if (key == QLatin1String(row.Design->Key))
+      return &row;
+  return nullptr;
 }
 
 void TFormMain::SetOuterWidth(int width) {

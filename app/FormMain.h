@@ -1,16 +1,55 @@
 #pragma once
 
-// The main window: owns the camera component and the trace pane, restores
-// its position and width from the window-state file at start and writes them
-// back when it closes.
+// The main window: the seventeen property rows, the left column with the
+// logo, the buttons and the lists, the status bar, and the hidden store of
+// pictures, timers and file dialogs. It owns the camera component and the
+// trace pane, restores its position and width from the window-state file at
+// start and writes them back when it closes. It keeps a fixed height and
+// folds away columns as it gets narrower.
 
+#include <QCheckBox>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStringList>
 #include <QWidget>
+#include <array>
 
+#include "app/PropertyRows.h"
 #include "camera/FCamera.h"
 
+class TButtonImage;
+class TSingleInstance;
+namespace varnholt {
+class TEffect;
+class TFileDialog;
+class TGlowEffect;
+class TImage;
+class TInnerGlowEffect;
+class TListBox;
+class TMonochromeEffect;
+class TPaintBox;
+class TRectangle;
+class TStyleBook;
+class TTimer;
+class TTrackBar;
+}  // namespace varnholt
+
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
+
+// The components of one property row, named after its key (Part of the
+// window design; their run-time looks belong to the row loading).
+struct TPropertyRow {
+  const TRowDesign* Design = nullptr;
+  QWidget* Layout = nullptr;                          // LayoutX
+  varnholt::TImage* Icon = nullptr;                   // ImageN
+  QLabel* Label = nullptr;                            // LabelX
+  varnholt::TTrackBar* TrackBar = nullptr;            // TrackBarX
+  QWidget* ValueColumn = nullptr;                     // LayoutN
+  QLabel* ValueLabel = nullptr;                       // LabelXValue
+  QCheckBox* CheckBox = nullptr;                      // CheckBoxX
+  varnholt::TMonochromeEffect* Monochrome = nullptr;  // LayoutXMonochrome
+};
 
 class TFormMain : public QWidget {
   Q_OBJECT
@@ -26,11 +65,16 @@ class TFormMain : public QWidget {
   void FormCloseQuery(QObject* Sender, bool& CanClose);
   void FormClose(QObject* Sender, TCloseAction& Action);
   void FormResize(QObject* Sender);
+  void BackButtonClick(QObject* Sender);
+  void MessageTimerTimer(QObject* Sender);
 
   // ---- Operations ----
   void readini();
   void writeini();
   void LogMe(const QString& MyMessage);  // callers test TraceMode first; any thread
+  // The program's own dialogs; only once MessageForm exists.
+  bool MessageDlgSimple(const QString& AMessage);
+  bool ShowMessageSimple(const QString& AMessage);
 
   // ---- Window state shared by the window's parts ----
   bool TraceMode = false;
@@ -39,12 +83,96 @@ class TFormMain : public QWidget {
   QString ResolutionText;
 
   // ---- Components ----
-  TFCamera* FCamera = nullptr;
+  // Rows area
+  QWidget* LayoutMid = nullptr;
+  varnholt::TRectangle* MasterColor = nullptr;
+  QWidget* LayoutMaster = nullptr;
+  varnholt::TMonochromeEffect* MonochromeEffect = nullptr;
+  QPushButton* BackButton = nullptr;
+  std::array<TPropertyRow, kRowCount> Rows;  // top to bottom
+  // The row of a property key ("Brightness"); nullptr for an unknown key.
+  TPropertyRow* Row(QStringView key);
+
+  // Left column
+  QWidget* LayoutListe = nullptr;
+  varnholt::TImage* Varnholtlogo = nullptr;
+  QCheckBox* KeepSynced = nullptr;
+  QWidget* LayoutButtons = nullptr;
+  QWidget* Layout1 = nullptr;
+  QWidget* Layout2 = nullptr;
+  QWidget* Layout18 = nullptr;
+  QWidget* Layout17 = nullptr;
+  TButtonImage* ButtonRead = nullptr;
+  TButtonImage* ButtonWrite = nullptr;
+  TButtonImage* ButtonWindows = nullptr;
+  TButtonImage* ButtonDefaultValues = nullptr;
+  QLabel* Label2 = nullptr;    // "Load"
+  QLabel* Label1 = nullptr;    // "Save"
+  QLabel* Label3 = nullptr;    // "System Dialog"
+  QLabel* Defaults = nullptr;  // "Factory default"
+  varnholt::TListBox* ComboBoxCamera = nullptr;
+  QWidget* LayoutFrequency = nullptr;
+  QLabel* powerfrequencylabel = nullptr;
+  varnholt::TListBox* ComboBoxFrequency = nullptr;
+  QWidget* LayoutButtonTestCam = nullptr;
+  varnholt::TImage* Image1 = nullptr;
+  varnholt::TImage* ButtonTestCam = nullptr;
+  QLabel* cameratestlabel = nullptr;
+  varnholt::TImage* CameraOff = nullptr;
+  varnholt::TInnerGlowEffect* CameraIconInnerGlow = nullptr;
+  varnholt::TInnerGlowEffect* InnerGlowEffect1 = nullptr;
+  varnholt::TGlowEffect* CameraIconGlow = nullptr;
+  varnholt::TGlowEffect* CameraCouldStartGlow = nullptr;
+  varnholt::TListBox* ComboBoxFormat = nullptr;
+
+  // Colour scheme: the single place where its colours are defined.
+  varnholt::TRectangle* ColorDarkest = nullptr;
+  varnholt::TRectangle* ColorDark = nullptr;
+  varnholt::TRectangle* ColorMid = nullptr;
+  varnholt::TRectangle* ColorBright = nullptr;
+
+  // Status bar
+  QWidget* MessagePanel = nullptr;
+  varnholt::TRectangle* StatusPanelColor = nullptr;
+  QLabel* StatusLabel = nullptr;
+  QLabel* MessageLabel = nullptr;
+  QLabel* SupportLabel = nullptr;
+
+  // Hidden store
+  QWidget* Hiddenfunctions = nullptr;
+  varnholt::TImage* open = nullptr;
+  varnholt::TImage* opendown = nullptr;
+  varnholt::TImage* save = nullptr;
+  varnholt::TImage* savedown = nullptr;
+  varnholt::TImage* x = nullptr;
+  varnholt::TImage* xdown = nullptr;
+  varnholt::TImage* factory = nullptr;
+  varnholt::TImage* factorydown = nullptr;
+  varnholt::TImage* Webcam = nullptr;
+  varnholt::TImage* herz = nullptr;
+  varnholt::TImage* res_1080 = nullptr;
+  varnholt::TImage* res_720 = nullptr;
+  varnholt::TImage* res_pal = nullptr;
+  varnholt::TImage* res_vga = nullptr;
+  varnholt::TImage* res_ega = nullptr;
+  varnholt::TPaintBox* PaintBox = nullptr;
+  varnholt::TTimer* CameraGlowTimer = nullptr;
+  varnholt::TTimer* CameraTimer = nullptr;
+  varnholt::TTimer* MessageTimer = nullptr;
+  varnholt::TFileDialog* OpenDialog1 = nullptr;
+  varnholt::TFileDialog* SaveDialog1 = nullptr;
+
+  // The rest
+  varnholt::TStyleBook* StyleBook3 = nullptr;
+  varnholt::TTimer* RefreshTimer = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
+  TFCamera* FCamera = nullptr;
+  TSingleInstance* SingleInstance1 = nullptr;
 
   // The fixed outer size of the window and the defaults of the state file.
   static constexpr int kWindowHeight = 740;
   static constexpr int kDefaultWidth = 670;
+  static constexpr int kFullWidth = 734;  // where "Back to full" returns to
 
  signals:
   // The window has closed; the application's loop ends with it.
@@ -55,7 +183,20 @@ class TFormMain : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // The window design, in creation order (FormMainDesign.cpp).
   void CreateComponents();
+  void CreateRowsArea();
+  void CreatePropertyRow(TPropertyRow& row, const TRowDesign& design);
+  void CreateLeftColumn();
+  void CreateButtonStrip();
+  void CreateCameraTestBlock();
+  void CreateSwatches();
+  void CreateStatusBar();
+  void CreateHiddenStore();
+  void CreateStyleBook();
+  void BindHandlers();
+  void ApplyColourScheme();
+
   void SetOuterWidth(int width);
   void SetOuterHeight(int height);
 

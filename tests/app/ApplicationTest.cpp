@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include "app/Application.h"
 #include "app/Forms.h"
+#include "controls/ProcessNames.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {
@@ -42,6 +46,7 @@ TEST(ApplicationTest, WindowsAreCreatedInRegisteredOrderWhenAsked) {
 TEST(ApplicationTest, TheLoopRunsTheThreeWindowsAndEndsWhenTheMainWindowCloses) {
   QTemporaryDir home;
   ScopedEnv homeEnv("HOME", home.path().toUtf8());
+  ScopedProcessNames alone({OwnExecutableName()});  // other runs of these tests are no copies
   Application application;
   application.CreateForm(FormMain);
   application.CreateForm(MessageForm);
@@ -63,6 +68,90 @@ TEST(ApplicationTest, TheLoopRunsTheThreeWindowsAndEndsWhenTheMainWindowCloses) 
   EXPECT_EQ(application.Run(), 0);
   EXPECT_TRUE(sawWindows);
   EXPECT_TRUE(QFile::exists(home.path() + "/Documents/Varnholt/Varnholt.ini"));
+}
+
+// The single-copy guard, created with the main window, asks to end: the
+// rest of start-up runs, then the loop ends without showing a window.
+TEST(ApplicationTest, AnEndRequestedDuringStartUpEndsTheLoopBeforeAnyWindowShows) {
+  QTemporaryDir home;
+  ScopedEnv homeEnv("HOME", home.path().toUtf8());
+  ScopedProcessNames copies({OwnExecutableName(), OwnExecutableName()});
+  Application application;
+  application.CreateForm(FormMain);
+  application.CreateForm(MessageForm);
+  application.CreateForm(LivecamForm);
+  bool shown = false;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout,
+                   [&] { shown = shown || (FormMain && FormMain->isVisible()); });
+  watch.start(0);
+  QTimer::singleShot(20000, [] { QCoreApplication::exit(3); });
+  EXPECT_EQ(application.Run(), 0);
+  EXPECT_TRUE(application.Terminated());
+  EXPECT_FALSE(shown);
+  ASSERT_NE(FormMain, nullptr);  // created all the same, and so were the others
+  EXPECT_NE(MessageForm, nullptr);
+  EXPECT_NE(LivecamForm, nullptr);
+  EXPECT_EQ(FormMain->windowTitle(), "Varnholt V1.6");  // FormCreate ran
+  EXPECT_TRUE(QFileInfo(home.path() + "/Documents/Varnholt").isDir());
+  EXPECT_FALSE(QFile::exists(home.path() + "/Documents/Varnholt/Varnholt.ini"));
+}
+
+// The real program started twice under one file name, from two folders.
+class RealProgram : public ::testing::Test {
+ protected:
+  ~RealProgram() override {
+    for (auto& p : processes_) {
+      p->kill();
+      p->waitForFinished(kWait);
+    }
+  }
+  QProcess* Start(const QString& folder, const QString& name, const QString& home) {
+    const QString path = folder + "/" + name;
+    EXPECT_TRUE(QFile::copy(QStringLiteral(VARNHOLT_PROGRAM), path));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.insert("XDG_CONFIG_HOME", home + "/.config");
+    env.insert("VARNHOLT_VIRTUAL_STATE", home + "/virtual-state");
+    env.insert("VARNHOLT_PLATFORM", "virtual");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.remove("VARNHOLT_VIRTUAL_CAMERAS");
+    auto& p = processes_.emplace_back(std::make_unique<QProcess>());
+    p->setProcessEnvironment(env);
+    p->setReadChannel(QProcess::StandardError);
+    p->start(path, {"trace"});
+    EXPECT_TRUE(p->waitForStarted(kWait));
+    return p.get();
+  }
+  // The trace shows start-up's resize: the window was created.
+  static bool SawStartUp(QProcess* p) {
+    QByteArray trace;
+    while (!trace.contains("670\n") && p->waitForReadyRead(kWait))
+      trace += p->readAll();
+    trace += p->readAll();
+    return trace.contains("670\n");
+  }
+
+  static constexpr int kWait = 60000;  // an upper bound only: every wait ends on an event
+  std::vector<std::unique_ptr<QProcess>> processes_;
+};
+
+TEST_F(RealProgram, ASecondCopyRunsItsStartUpEndsSilentlyAndWritesNoWindowState) {
+  QTemporaryDir firstFolder, secondFolder, firstHome, secondHome;
+  const QString name =
+      "varnholt-" + QString::number(QRandomGenerator::global()->generate() % 1000000);
+  QProcess* first = Start(firstFolder.path(), name, firstHome.path());
+  ASSERT_TRUE(SawStartUp(first));
+
+  QProcess* second = Start(secondFolder.path(), name, secondHome.path());
+  EXPECT_TRUE(SawStartUp(second));
+  ASSERT_TRUE(second->waitForFinished(kWait));
+  EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second->exitCode(), 0);
+  EXPECT_TRUE(QFileInfo(secondHome.path() + "/Documents/Varnholt").isDir());
+  EXPECT_FALSE(QFile::exists(secondHome.path() + "/Documents/Varnholt/Varnholt.ini"));
+
+  EXPECT_EQ(first->state(), QProcess::Running);
 }
 
 }  // namespace

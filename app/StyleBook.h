@@ -1,0 +1,16 @@
+#pragma once
+
+// The control styles of our windows: the main window's style book (sliders,
+// check boxes, "Back to full", the trace pane and the element
+// "transparentlistboxstyle" of its lists) and the message dialog's (its
+// element "bottomtoolbar"). Colours of the main window's scheme appear as
+// @ColorDarkest@, @ColorDark@, @ColorMid@ and @ColorBright@.
+
+namespace varnholt {
+
+class TStyleBook;
+
+void FillMainStyleBook(TStyleBook& book);
+void FillMessageStyleBook(TStyleBook& book);
+
+}  // namespace varnholt

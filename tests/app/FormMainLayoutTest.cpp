@@ -1,0 +1,442 @@
+// The main window's design: every component by its design name, the
+// places and looks that the design fixes, the colour scheme from the
+// swatches, and the resize rule.
+
+#include <gtest/gtest.h>
+
+#include <QGraphicsDropShadowEffect>
+#include <QTest>
+
+#include "app/PropertyRows.h"
+#include "controls/ButtonImage.h"
+#include "controls/Effects.h"
+#include "controls/FileDialog.h"
+#include "controls/ListBox.h"
+#include "controls/Shapes.h"
+#include "controls/SingleInstance.h"
+#include "controls/Timer.h"
+#include "controls/TrackBar.h"
+#include "tests/app/MainWindowFixture.h"
+
+namespace varnholt::test {
+namespace {
+
+// Where a component is, relative to another one.
+QRect Within(const QWidget* w, const QWidget* ancestor) {
+  return QRect(w->mapTo(ancestor, QPoint(0, 0)), w->size());
+}
+
+// Lays the window out as it would be on screen.
+void Settle(TFormMain& form) {
+  form.show();
+  for (int i = 0; i < 5; ++i)
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+}
+
+// ---- Component tree -------------------------------------------------------------------
+
+TEST_F(MainWindow, EveryDesignNameIsOneComponentOfTheWindowOfItsKind) {
+  auto form = Start();
+  std::vector<std::pair<QString, const char*>> expected = {
+      {"LayoutMid", "QWidget"},
+      {"MasterColor", "varnholt::TRectangle"},
+      {"LayoutMaster", "QWidget"},
+      {"MonochromeEffect", "varnholt::TMonochromeEffect"},
+      {"BackButton", "QPushButton"},
+      {"LayoutListe", "QWidget"},
+      {"Varnholtlogo", "varnholt::TImage"},
+      {"KeepSynced", "QCheckBox"},
+      {"LayoutButtons", "QWidget"},
+      {"Layout1", "QWidget"},
+      {"Layout2", "QWidget"},
+      {"Layout18", "QWidget"},
+      {"Layout17", "QWidget"},
+      {"ButtonRead", "TButtonImage"},
+      {"ButtonWrite", "TButtonImage"},
+      {"ButtonWindows", "TButtonImage"},
+      {"ButtonDefaultValues", "TButtonImage"},
+      {"Label1", "QLabel"},
+      {"Label2", "QLabel"},
+      {"Label3", "QLabel"},
+      {"Defaults", "QLabel"},
+      {"ComboBoxCamera", "varnholt::TListBox"},
+      {"LayoutFrequency", "QWidget"},
+      {"powerfrequencylabel", "QLabel"},
+      {"ComboBoxFrequency", "varnholt::TListBox"},
+      {"LayoutButtonTestCam", "QWidget"},
+      {"Image1", "varnholt::TImage"},
+      {"ButtonTestCam", "varnholt::TImage"},
+      {"cameratestlabel", "QLabel"},
+      {"CameraOff", "varnholt::TImage"},
+      {"CameraIconInnerGlow", "varnholt::TInnerGlowEffect"},
+      {"InnerGlowEffect1", "varnholt::TInnerGlowEffect"},
+      {"CameraIconGlow", "varnholt::TGlowEffect"},
+      {"CameraCouldStartGlow", "varnholt::TGlowEffect"},
+      {"ComboBoxFormat", "varnholt::TListBox"},
+      {"ColorDarkest", "varnholt::TRectangle"},
+      {"ColorDark", "varnholt::TRectangle"},
+      {"ColorMid", "varnholt::TRectangle"},
+      {"ColorBright", "varnholt::TRectangle"},
+      {"Hiddenfunctions", "QWidget"},
+      {"MessagePanel", "QWidget"},
+      {"StatusPanelColor", "varnholt::TRectangle"},
+      {"StatusLabel", "QLabel"},
+      {"MessageLabel", "QLabel"},
+      {"SupportLabel", "QLabel"},
+      {"PaintBox", "varnholt::TPaintBox"},
+      {"CameraGlowTimer", "varnholt::TTimer"},
+      {"CameraTimer", "varnholt::TTimer"},
+      {"MessageTimer", "varnholt::TTimer"},
+      {"OpenDialog1", "varnholt::TFileDialog"},
+      {"SaveDialog1", "varnholt::TFileDialog"},
+      {"RefreshTimer", "varnholt::TTimer"},
+      {"Memo1", "QPlainTextEdit"},
+      {"FCamera", "TFCamera"},
+      {"SingleInstance1", "TSingleInstance"},
+      {"StyleBook3", "varnholt::TStyleBook"},
+  };
+  for (const char* picture :
+       {"open", "opendown", "save", "savedown", "x", "xdown", "factory", "factorydown", "Webcam",
+        "herz", "res_1080", "res_720", "res_pal", "res_vga", "res_ega"})
+    expected.emplace_back(picture, "varnholt::TImage");
+  for (const TRowDesign& row : kRowDesigns) {
+    const QString key = row.Key;
+    expected.emplace_back("Layout" + key, "QWidget");
+    expected.emplace_back(row.Icon, "varnholt::TImage");
+    expected.emplace_back("Label" + key, "QLabel");
+    expected.emplace_back("TrackBar" + key, "varnholt::TTrackBar");
+    expected.emplace_back(row.ValueColumn, "QWidget");
+    expected.emplace_back("Label" + key + "Value", "QLabel");
+    expected.emplace_back("CheckBox" + key, "QCheckBox");
+    expected.emplace_back("Layout" + key + "Monochrome", "varnholt::TMonochromeEffect");
+  }
+  for (const auto& [name, kind] : expected) {
+    const QList<QObject*> found = form->findChildren<QObject*>(name);
+    ASSERT_EQ(found.size(), 1) << name.toStdString();
+    EXPECT_TRUE(found.first()->inherits(kind))
+        << name.toStdString() << " is " << found.first()->metaObject()->className();
+  }
+  // The single-copy guard is the window's last component.
+  EXPECT_EQ(form->children().last(), form->SingleInstance1);
+}
+
+TEST_F(MainWindow, TheRowsHaveTheirKeysCaptionsAndIconsInTheirVisualOrder) {
+  auto form = Start();
+  Settle(*form);
+  const std::vector<std::pair<const char*, QString>> order = {
+      {"Exposure", "Exposure"},
+      {"Gain", "Gain"},
+      {"WhiteBalance", "White balance"},
+      {"Focus", "Focus"},
+      {"Zoom", "Zoom (+/-)"},
+      {"Brightness", "Brightness"},
+      {"Saturation", "Saturation"},
+      {"Contrast", "Contrast"},
+      {"Sharpness", "Sharpness"},
+      {"BacklightCompensation", "Backlight comp."},
+      {"Gamma", "Gamma"},
+      {"ColorEnable", "Color enable"},
+      {"Hue", "Hue"},
+      {"Iris", "Iris"},
+      {"Roll", "Roll"},
+      {"Tilt", QString::fromUtf8("Tilt (\u2195)")},
+      {"Pan", QString::fromUtf8("Pan (\u2194)")},
+  };
+  int y = 0;
+  for (const auto& [key, caption] : order) {
+    TPropertyRow* row = form->Row(QString(key));
+    ASSERT_NE(row, nullptr) << key;
+    EXPECT_EQ(row->Label->text(), caption);
+    const int gap = QString(key) == "Zoom" ? 0 : 3;
+    EXPECT_EQ(row->Layout->geometry(), QRect(0, y + gap, form->LayoutMaster->width(), 35)) << key;
+    y += gap + 35;
+    EXPECT_FALSE(row->Icon->Bitmap().isNull()) << key;
+    const int size =
+        (QString(key) == "Brightness" || QString(key) == "BacklightCompensation") ? 16 : 14;
+    EXPECT_EQ(row->Label->font().pixelSize(), size) << key;
+  }
+  EXPECT_EQ(form->Row(u"Nothing"), nullptr);
+}
+
+TEST_F(MainWindow, ARowIsIconCaptionSliderValueAndAutoFromLeftToRight) {
+  auto form = Start();
+  Settle(*form);
+  const TPropertyRow& row = *form->Row(u"Brightness");
+  const int width = row.Layout->width();
+  EXPECT_EQ(row.Icon->geometry(), QRect(0, 2, 35, 31));
+  EXPECT_EQ(row.Label->geometry(), QRect(40, 0, 121, 35));
+  EXPECT_EQ(row.CheckBox->geometry(), QRect(width - 65, 0, 65, 35));
+  EXPECT_EQ(row.ValueColumn->geometry(), QRect(width - 105, 0, 40, 35));
+  EXPECT_EQ(row.TrackBar->geometry(), QRect(161, 0, width - 105 - 161, 35));
+  EXPECT_TRUE(Within(row.ValueLabel, row.ValueColumn).contains(QRect(0, 0, 40, 35)));
+
+  // Design states before the camera is read.
+  EXPECT_EQ(row.ValueLabel->text(), "0");
+  EXPECT_FALSE(row.ValueLabel->isEnabled());
+  EXPECT_EQ(row.ValueLabel->palette().color(QPalette::Disabled, QPalette::WindowText), Qt::white);
+  EXPECT_EQ(row.Label->palette().color(QPalette::WindowText), Qt::black);
+  EXPECT_FALSE(row.TrackBar->isEnabled());
+  EXPECT_EQ(row.CheckBox->text(), "Auto");
+  EXPECT_FALSE(row.CheckBox->isEnabled());
+  EXPECT_FALSE(row.Monochrome->isEnabled());
+  EXPECT_EQ(row.Layout->graphicsEffect(), row.Monochrome);
+  EXPECT_FALSE(form->MonochromeEffect->isEnabled());
+  EXPECT_EQ(form->LayoutMaster->graphicsEffect(), form->MonochromeEffect);
+}
+
+TEST_F(MainWindow, TheRowsAreaTheLeftColumnAndTheStatusBarTakeTheirPlaces) {
+  WriteWidth(734);
+  auto form = Start();
+  Settle(*form);
+  const int height = form->height();
+  EXPECT_EQ(form->LayoutListe->geometry(), QRect(5, 0, 260, height - 24));
+  EXPECT_EQ(form->MessagePanel->geometry(), QRect(0, height - 24, 734, 24));
+  EXPECT_EQ(form->LayoutMid->geometry(), QRect(270, 0, 734 - 270, height - 24));
+  EXPECT_EQ(form->MasterColor->geometry(), QRect(QPoint(0, 0), form->LayoutMid->size()));
+  EXPECT_EQ(form->LayoutMaster->geometry(), QRect(15, 15, 734 - 270 - 30, 698));
+  EXPECT_EQ(form->Memo1->geometry(), QRect(0, 368, 257, 321));
+  EXPECT_GT(form->children().indexOf(form->Memo1), form->children().indexOf(form->LayoutListe));
+
+  // Left column, top to bottom.
+  EXPECT_EQ(form->Varnholtlogo->geometry(), QRect(5, 5, 250, 80));
+  EXPECT_EQ(form->LayoutButtons->geometry(), QRect(0, 95, 260, 75));
+  EXPECT_EQ(form->ComboBoxCamera->geometry(), QRect(0, 180, 260, 181));
+  EXPECT_EQ(Within(form->powerfrequencylabel, form->LayoutListe), QRect(10, 381, 250, 17));
+  EXPECT_EQ(Within(form->ComboBoxFrequency, form->LayoutListe), QRect(13, 403, 234, 42));
+
+  // The button strip: columns at 5, 64, 123 and 182, 41 wide, buttons 37 x 33
+  // with margins of 2, captions under them.
+  const std::vector<std::tuple<TButtonImage*, QLabel*, int, QString, int>> strip = {
+      {form->ButtonRead, form->Label2, 5, "Load", 47},
+      {form->ButtonWrite, form->Label1, 64, "Save", 41},
+      {form->ButtonWindows, form->Label3, 123, "System Dialog", 47},
+      {form->ButtonDefaultValues, form->Defaults, 182, "Factory default", 47},
+  };
+  for (const auto& [button, caption, column, text, width] : strip) {
+    EXPECT_EQ(Within(button, form->LayoutButtons), QRect(column + 2, 2, 37, 33))
+        << text.toStdString();
+    EXPECT_EQ(caption->text(), text);
+    // "Save" fits its column; the longer captions overhang it by 3 on either side.
+    EXPECT_EQ(Within(caption, form->LayoutButtons), QRect(column - (width - 41) / 2, 38, width, 35))
+        << text.toStdString();
+    EXPECT_EQ(caption->font().pixelSize(), 14);
+    EXPECT_EQ(caption->font().families().first(), "Calibri");
+    EXPECT_TRUE(caption->wordWrap());
+  }
+  EXPECT_TRUE(form->Label3->alignment() & Qt::AlignVCenter);
+  EXPECT_TRUE(form->Label2->alignment() & Qt::AlignTop);
+}
+
+TEST_F(MainWindow, HiddenComponentsAndTheHiddenStoreAreAsDesigned) {
+  auto form = Start();
+  EXPECT_TRUE(form->KeepSynced->isHidden());
+  EXPECT_TRUE(form->KeepSynced->isChecked());
+  EXPECT_EQ(form->KeepSynced->text(), "Keep synchronized");
+  EXPECT_TRUE(form->LayoutButtonTestCam->isHidden());
+  EXPECT_TRUE(form->ComboBoxFormat->isHidden());
+  EXPECT_TRUE(form->Hiddenfunctions->isHidden());
+  for (auto* swatch : {form->ColorDarkest, form->ColorDark, form->ColorMid, form->ColorBright}) {
+    EXPECT_TRUE(swatch->isHidden());
+    EXPECT_EQ(swatch->size(), QSize(50, 50));
+  }
+  EXPECT_EQ(form->ColorDarkest->Fill(), QColor::fromRgba(0xFF18183E));
+  EXPECT_EQ(form->ColorDark->Fill(), QColor::fromRgba(0xFF242451));
+  EXPECT_EQ(form->ColorMid->Fill(), QColor::fromRgba(0xFF424280));
+  EXPECT_EQ(form->ColorBright->Fill(), QColor::fromRgba(0xFF6360E3));
+
+  // Timers: only the refresh runs from the start.
+  EXPECT_EQ(form->RefreshTimer->Interval(), 5000);
+  EXPECT_TRUE(form->RefreshTimer->Running());
+  for (TTimer* idle : {form->MessageTimer, form->CameraGlowTimer}) {
+    EXPECT_EQ(idle->Interval(), 0);
+    EXPECT_TRUE(idle->Enabled());
+    EXPECT_FALSE(idle->Running());
+  }
+  EXPECT_FALSE(form->CameraTimer->Enabled());
+  EXPECT_EQ(form->CameraTimer->Interval(), 0);
+
+  EXPECT_EQ(form->OpenDialog1->Title(), "Load camera settings");
+  EXPECT_EQ(form->SaveDialog1->Title(), "Save camera settings");
+  for (TFileDialog* dialog : {form->OpenDialog1, form->SaveDialog1}) {
+    EXPECT_EQ(dialog->Filter(), "Varnholt Camera Settings (*.vhx)");
+    EXPECT_EQ(dialog->DefaultExt(), "vhx");
+    EXPECT_EQ(dialog->FileName(), "*.vhx");
+    EXPECT_EQ(dialog->InitialDir(), StateFolder());
+  }
+  EXPECT_EQ(form->PaintBox->size(), QSize(269, 161));
+  for (TImage* picture : form->Hiddenfunctions->findChildren<TImage*>())
+    EXPECT_FALSE(picture->Bitmap().isNull()) << picture->objectName().toStdString();
+
+  // Camera-test block: the glows and their design states.
+  EXPECT_TRUE(form->CameraCouldStartGlow->isEnabled());
+  EXPECT_FALSE(form->CameraIconGlow->isEnabled());
+  EXPECT_FALSE(form->CameraIconInnerGlow->isEnabled());
+  EXPECT_FALSE(form->InnerGlowEffect1->isEnabled());
+  EXPECT_EQ(form->InnerGlowEffect1->GlowColor(), QColor(Qt::red));
+  EXPECT_DOUBLE_EQ(form->CameraIconInnerGlow->Softness(), 0.4);
+  EXPECT_DOUBLE_EQ(form->CameraIconGlow->Opacity(), 0.99);
+  EXPECT_FALSE(form->Image1->HitTest());
+  EXPECT_FALSE(form->CameraOff->HitTest());
+  EXPECT_EQ(form->CameraOff->size(), QSize(24, 26));
+  EXPECT_EQ(form->cameratestlabel->text(), "Click camera to test with resolution:");
+
+  EXPECT_EQ(form->FCamera->parent(), form.get());
+  EXPECT_TRUE(form->windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
+}
+
+TEST_F(MainWindow, TheImageButtonsShowAndSwapTheStoresPictures) {
+  auto form = Start();
+  const std::vector<std::tuple<TButtonImage*, TImage*, TImage*>> buttons = {
+      {form->ButtonRead, form->open, form->opendown},
+      {form->ButtonWrite, form->save, form->savedown},
+      {form->ButtonWindows, form->x, form->xdown},
+      {form->ButtonDefaultValues, form->factory, form->factorydown},
+  };
+  for (const auto& [button, up, down] : buttons) {
+    EXPECT_EQ(button->ImageUp(), up);
+    EXPECT_EQ(button->ImageDown(), down);
+    EXPECT_EQ(button->Bitmap().toImage(), up->Bitmap().toImage());
+    EXPECT_NE(up->Bitmap().toImage(), down->Bitmap().toImage());
+    QTest::mousePress(button, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(button->Bitmap().toImage(), down->Bitmap().toImage());
+    QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(button->Bitmap().toImage(), up->Bitmap().toImage());
+    EXPECT_NE(qobject_cast<QGraphicsDropShadowEffect*>(button->graphicsEffect()), nullptr);
+  }
+}
+
+// ---- Colour scheme -----------------------------------------------------------------------
+
+TEST_F(MainWindow, TheSchemeComesFromTheSwatchesAtStartUp) {
+  auto form = Start();
+  auto text = [](QWidget* w) { return w->palette().color(QPalette::WindowText); };
+  EXPECT_EQ(form->palette().color(QPalette::Window), form->ColorDarkest->Fill());
+  EXPECT_TRUE(form->autoFillBackground());
+  EXPECT_EQ(form->StatusPanelColor->Fill(), form->ColorDark->Fill());
+  EXPECT_EQ(form->MasterColor->Fill(), QColor(Qt::white));
+  EXPECT_EQ(text(form->cameratestlabel), form->ColorBright->Fill());
+  EXPECT_EQ(text(form->powerfrequencylabel), form->ColorBright->Fill());
+  EXPECT_EQ(form->CameraCouldStartGlow->GlowColor(), form->ColorMid->Fill());
+  EXPECT_EQ(form->CameraIconGlow->GlowColor(), form->ColorBright->Fill());
+  EXPECT_EQ(form->CameraIconInnerGlow->GlowColor(), form->ColorBright->Fill());
+  for (QLabel* caption : {form->Label1, form->Label2, form->Label3, form->Defaults})
+    EXPECT_EQ(text(caption), QColor(Qt::white));
+  for (QLabel* status : {form->StatusLabel, form->MessageLabel, form->SupportLabel}) {
+    EXPECT_EQ(text(status), QColor(Qt::white));
+    EXPECT_TRUE(status->font().bold());
+  }
+  EXPECT_EQ(form->StatusLabel->text(), " ");
+  EXPECT_TRUE(form->styleSheet().contains("rgba(99, 96, 227, 255)"));  // ColorBright in the styles
+  EXPECT_EQ(form->ComboBoxCamera->property("StyleLookup").toString(), "transparentlistboxstyle");
+
+  // Another colour on a swatch is the whole scheme's change.
+  form->ColorBright->SetFill(QColor(10, 200, 30));
+  form->ColorDarkest->SetFill(QColor(1, 2, 3));
+  form->FormCreate(form.get());
+  EXPECT_EQ(text(form->powerfrequencylabel), QColor(10, 200, 30));
+  EXPECT_EQ(form->CameraIconGlow->GlowColor(), QColor(10, 200, 30));
+  EXPECT_EQ(form->palette().color(QPalette::Window), QColor(1, 2, 3));
+  EXPECT_TRUE(form->styleSheet().contains("rgba(10, 200, 30, 255)"));
+}
+
+// ---- Resize rule ---------------------------------------------------------------------------
+
+struct Visible {
+  bool leftColumnAndStatusBar, captions, valueColumns, autoBoxes, backButton;
+};
+
+Visible Shows(const TFormMain& form) {
+  auto all = [&](auto part) {
+    bool shown = !(form.Rows.front().*part)->isHidden();
+    for (const TPropertyRow& row : form.Rows)
+      EXPECT_EQ(!(row.*part)->isHidden(), shown) << "rows disagree";
+    return shown;
+  };
+  EXPECT_EQ(form.LayoutListe->isHidden(), form.MessagePanel->isHidden());
+  for (const TPropertyRow& row : form.Rows) {
+    EXPECT_FALSE(row.Icon->isHidden());
+    EXPECT_FALSE(row.TrackBar->isHidden());
+  }
+  return {!form.LayoutListe->isHidden(), all(&TPropertyRow::Label), all(&TPropertyRow::ValueColumn),
+          all(&TPropertyRow::CheckBox), !form.BackButton->isHidden()};
+}
+
+TEST_F(MainWindow, EachWidthThresholdFoldsOneMorePart) {
+  struct Case {
+    int width;
+    Visible visible;
+  };
+  const std::vector<Case> cases = {
+      {734, {true, true, true, true, false}},    {650, {true, true, true, true, false}},
+      {649, {true, false, true, true, false}},   {550, {true, false, true, true, false}},
+      {549, {true, false, false, true, false}},  {450, {true, false, false, true, false}},
+      {449, {true, false, false, false, false}}, {300, {true, false, false, false, false}},
+      {299, {false, false, false, false, true}}, {120, {false, false, false, false, true}},
+  };
+  auto form = Start();
+  form->show();
+  for (const Case& c : cases) {
+    ResizeOuter(*form, c.width, TFormMain::kWindowHeight);  // through the window's resize event
+    const Visible v = Shows(*form);
+    SCOPED_TRACE(c.width);
+    EXPECT_EQ(v.leftColumnAndStatusBar, c.visible.leftColumnAndStatusBar);
+    EXPECT_EQ(v.captions, c.visible.captions);
+    EXPECT_EQ(v.valueColumns, c.visible.valueColumns);
+    EXPECT_EQ(v.autoBoxes, c.visible.autoBoxes);
+    EXPECT_EQ(v.backButton, c.visible.backButton);
+  }
+}
+
+TEST_F(MainWindow, TheHeightStaysAt740WhateverTheUserDoes) {
+  auto form = Start();
+  form->show();
+  ResizeOuter(*form, 700, 500);
+  EXPECT_EQ(Outer(*form).height(), 740);
+  EXPECT_EQ(Outer(*form).width(), 700);
+  ResizeOuter(*form, 690, 1000);
+  EXPECT_EQ(Outer(*form).height(), 740);
+}
+
+TEST_F(MainWindow, AStoredNarrowWidthStartsInNarrowModeAndBackToFullReturnsTo734) {
+  WriteWidth(200);
+  auto form = Start();
+  EXPECT_TRUE(form->MessagePanel->isHidden());
+  EXPECT_TRUE(form->LayoutListe->isHidden());
+  EXPECT_FALSE(form->BackButton->isHidden());
+  EXPECT_EQ(form->BackButton->text(), "Back to full");
+  EXPECT_TRUE(form->BackButton->font().bold());
+
+  Settle(*form);
+  EXPECT_EQ(form->BackButton->geometry(),
+            QRect(20, form->LayoutMid->height() - 5 - 23, form->LayoutMid->width() - 40, 23));
+  QTest::mouseClick(form->BackButton, Qt::LeftButton);
+  EXPECT_EQ(Outer(*form).width(), 734);
+  EXPECT_EQ(Outer(*form).height(), 740);
+  const Visible v = Shows(*form);
+  EXPECT_TRUE(v.leftColumnAndStatusBar && v.captions && v.valueColumns && v.autoBoxes);
+  EXPECT_FALSE(v.backButton);
+  EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(MainWindow, InTraceModeEveryResizeLogsTheWidth) {
+  auto form = Start({"varnholt", "trace"});
+  form->show();
+  form->Memo1->clear();
+  ResizeOuter(*form, 600, 740);
+  ResizeOuter(*form, 280, 740);
+  form->BackButtonClick(form->BackButton);
+  const QStringList lines = form->Memo1->toPlainText().split('\n');
+  EXPECT_TRUE(lines.contains("600"));
+  EXPECT_TRUE(lines.contains("280"));
+  EXPECT_TRUE(lines.contains("734"));
+  EXPECT_LT(lines.indexOf("600"), lines.indexOf("280"));
+
+  auto quiet = Start();
+  quiet->show();
+  ResizeOuter(*quiet, 600, 740);
+  EXPECT_TRUE(quiet->Memo1->toPlainText().isEmpty());
+}
+
+}  // namespace
+}  // namespace varnholt::test
