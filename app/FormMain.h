@@ -37,8 +37,8 @@ class TTrackBar;
 
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 
-// The components of one property row, named after its key (Part of the
-// window design; their run-time looks belong to the row loading).
+// The components of one property row, named after its key. The design
+// gives their first look; loading the rows from the camera gives the rest.
 struct TPropertyRow {
   const TRowDesign* Design = nullptr;
   QWidget* Layout = nullptr;                          // LayoutX
