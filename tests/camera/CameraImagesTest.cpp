@@ -1,0 +1,188 @@
+// Still images of the current frame, from the sample grabber and from the
+// renderer.
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include "tests/camera/CameraTestSupport.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace varnholt::test {
+namespace {
+
+std::uint32_t U32(const QByteArray& b, int at) {
+  std::uint32_t v = 0;
+  for (int i = 0; i < 4; ++i)
+    v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + i])) << (8 * i);
+  return v;
+}
+std::uint16_t U16(const QByteArray& b, int at) {
+  return static_cast<std::uint16_t>(static_cast<std::uint8_t>(b[at]) |
+                                    (static_cast<std::uint8_t>(b[at + 1]) << 8));
+}
+
+// A YUY2 frame whose first row in memory (the top of the picture) is white
+// and the rest black.
+std::vector<std::uint8_t> WhiteTopRow(int width, int height) {
+  std::vector<std::uint8_t> frame(static_cast<std::size_t>(width) * height * 2);
+  for (std::size_t i = 0; i < frame.size(); i += 2) {
+    frame[i] = i < static_cast<std::size_t>(width) * 2 ? 255 : 0;
+    frame[i + 1] = 128;
+  }
+  return frame;
+}
+
+class CameraImages : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform->AddCamera("Cam", "/c");
+    form = std::make_unique<QWidget>();
+    camera = new TFCamera(form.get(), platform);
+    camera->SetDeviceName("Cam");
+  }
+  void TearDown() override { form.reset(); }
+  void ActivateGrabber() {
+    camera->SetCaptureType(ctGrabber);
+    camera->SetActive(true);
+  }
+  QByteArray Stream(TFImageFormat* format = nullptr) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    const TFImageFormat f = camera->CurrentImageToStream(buffer);
+    if (format)
+      *format = f;
+    return buffer.data();
+  }
+
+  std::shared_ptr<FakePlatform> platform = std::make_shared<FakePlatform>();
+  std::unique_ptr<QWidget> form;
+  TFCamera* camera = nullptr;
+};
+
+TEST_F(CameraImages, StillImagesNeedAnActiveComponent) {
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  const std::string inactive = "Cannot perform this operation on inactive camera component";
+  EXPECT_EQ(CameraErrorOf([&] { camera->CurrentImageToStream(buffer); }), inactive);
+  EXPECT_EQ(CameraErrorOf([&] { camera->CurrentImageToBitmap(); }), inactive);
+  EXPECT_EQ(CameraErrorOf([&] { camera->CurrentImageToFile("x.bmp"); }), inactive);
+}
+
+TEST_F(CameraImages, BeforeTheFirstSampleNothingIsWritten) {
+  ActivateGrabber();
+  platform->grabberType = VideoType(640, 480, 333333, 16, kFourCCYUY2);
+  TFImageFormat format = ifJpeg;
+  EXPECT_TRUE(Stream(&format).isEmpty());
+  EXPECT_EQ(format, ifBmp);
+  EXPECT_TRUE(camera->CurrentImageToBitmap().isNull());
+}
+
+TEST_F(CameraImages, AYUY2FrameBecomesABottomUp32BitBitmap) {
+  ActivateGrabber();
+  platform->grabberType = VideoType(640, 480, 333333, 16, kFourCCYUY2);
+  platform->grabberBuffer = WhiteTopRow(640, 480);
+  TFImageFormat format = ifJpeg;
+  const QByteArray bmp = Stream(&format);
+  EXPECT_EQ(format, ifBmp);
+  ASSERT_EQ(bmp.size(), 14 + 40 + 1228800);
+  EXPECT_EQ(bmp.left(2), "BM");
+  EXPECT_EQ(U32(bmp, 2), 14u + 40 + 1228800);
+  EXPECT_EQ(U32(bmp, 6), 0u);
+  EXPECT_EQ(U32(bmp, 10), 54u);
+  EXPECT_EQ(U32(bmp, 14), 40u);  // header size as the camera gave it
+  EXPECT_EQ(U32(bmp, 18), 640u);
+  EXPECT_EQ(U32(bmp, 22), 480u);
+  EXPECT_EQ(U16(bmp, 26), 1u);
+  EXPECT_EQ(U16(bmp, 28), 32u);
+  EXPECT_EQ(U32(bmp, 30), 0u);  // uncompressed
+  EXPECT_EQ(U32(bmp, 34), 0u);  // image size
+  EXPECT_EQ(U32(bmp, 46), 0u);
+  EXPECT_EQ(U32(bmp, 50), 0u);
+  // The first stored row is the bottom of the picture (black); the last is the top (white).
+  EXPECT_EQ(U32(bmp, 54), 0xFF000000u);
+  EXPECT_EQ(U32(bmp, 54 + 4 * 640 * 479), 0xFFFFFFFFu);
+
+  const QImage image = camera->CurrentImageToBitmap();
+  ASSERT_EQ(image.size(), QSize(640, 480));
+  EXPECT_EQ(image.pixel(0, 0) | 0xFF000000u, 0xFFFFFFFFu);
+  EXPECT_EQ(image.pixel(0, 479) | 0xFF000000u, 0xFF000000u);
+}
+
+TEST_F(CameraImages, JpegFramesArePassedThroughUnchanged) {
+  ActivateGrabber();
+  QImage picture(64, 48, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  QBuffer jpeg;
+  jpeg.open(QIODevice::WriteOnly);
+  ASSERT_TRUE(picture.save(&jpeg, "JPG"));
+  platform->grabberType = VideoType(64, 48, 333333, 24, kFourCCMJPG);
+  platform->grabberBuffer = std::vector<std::uint8_t>(jpeg.data().begin(), jpeg.data().end());
+  TFImageFormat format = ifBmp;
+  EXPECT_EQ(Stream(&format), jpeg.data());
+  EXPECT_EQ(format, ifJpeg);
+  EXPECT_EQ(camera->CurrentImageToBitmap().size(), QSize(64, 48));
+}
+
+TEST_F(CameraImages, OtherFormatsKeepTheirHeaderAndBytes) {
+  ActivateGrabber();
+  platform->grabberType = VideoType(2, 2, 0, 24, 0);  // uncompressed 24-bit
+  platform->grabberBuffer = std::vector<std::uint8_t>(16, 0x40);
+  const QByteArray bmp = Stream();
+  ASSERT_EQ(bmp.size(), 14 + 40 + 16);
+  EXPECT_EQ(U32(bmp, 2), 70u);
+  EXPECT_EQ(U16(bmp, 28), 24u);
+  EXPECT_EQ(bmp.right(16), QByteArray(16, 0x40));
+}
+
+TEST_F(CameraImages, AShortSampleIsRefusedAndNeitherStreamNorFileIsTouched) {
+  ActivateGrabber();
+  platform->grabberType = VideoType(640, 480, 333333, 16, kFourCCYUY2);
+  platform->grabberBuffer = std::vector<std::uint8_t>(1000, 0);
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  EXPECT_EQ(CameraErrorOf([&] { camera->CurrentImageToStream(buffer); }),
+            "Incomplete frame: 1000 bytes for a 640x480 YUY2 frame");
+  EXPECT_TRUE(buffer.data().isEmpty());
+
+  QTemporaryDir dir;
+  const QString file = dir.filePath("still.bmp");
+  ASSERT_TRUE(WriteFile(file, "previous picture"));
+  EXPECT_NE(CameraErrorOf([&] { camera->CurrentImageToFile(file); }), "<no exception>");
+  EXPECT_EQ(ReadFile(file), "previous picture");
+
+  platform->grabberBuffer = WhiteTopRow(640, 480);
+  EXPECT_EQ(camera->CurrentImageToFile(file), ifBmp);
+  EXPECT_EQ(QFile(file).size(), 14 + 40 + 1228800);
+}
+
+TEST_F(CameraImages, TheRenderersImageGetsAFileHeader) {
+  camera->SetCaptureType(ctVmr9);
+  camera->SetActive(true);
+  BitmapInfoHeader header;
+  header.biWidth = 2;
+  header.biHeight = 1;
+  header.biBitCount = 32;
+  header.biSizeImage = 8;
+  platform->rendererImage.resize(48);
+  header.WriteTo(platform->rendererImage.data());
+  for (int i = 40; i < 48; ++i)
+    platform->rendererImage[i] = static_cast<std::uint8_t>(i);
+  const QByteArray bmp = Stream();
+  ASSERT_EQ(bmp.size(), 14 + 48);
+  EXPECT_EQ(U32(bmp, 2), 62u);
+  EXPECT_EQ(U32(bmp, 10), 54u);
+  EXPECT_EQ(bmp.mid(14),
+            QByteArray(reinterpret_cast<const char*>(platform->rendererImage.data()), 48));
+
+  platform->rendererImage.resize(44);  // claims 8 pixel bytes, holds 4
+  EXPECT_EQ(CameraErrorOf([&] { Stream(); }), "Incomplete image from the renderer");
+  platform->rendererImageResult = hr::Fail;
+  EXPECT_EQ(OleErrorOf([&] { Stream(); }).code, hr::Fail);
+}
+
+}  // namespace
+}  // namespace varnholt::test

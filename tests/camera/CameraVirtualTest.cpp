@@ -1,0 +1,207 @@
+// The component on the built-in virtual cameras: real graphs that stream on
+// their own threads, still images, formats and the property frame.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+#include <algorithm>
+#include <atomic>
+
+#include "camera/platform/virtual/VirtualPlatform.h"
+#include "tests/camera/CameraTestSupport.h"
+
+namespace varnholt::test {
+namespace {
+
+using platform::virtualcam::VirtualPlatform;
+
+constexpr char kHdWebcam[] = "Varnholt Virtual HD Webcam";
+
+// Waits for a condition while serving events; false after the time-out.
+template <class F>
+bool WaitFor(F condition, int milliseconds = 10000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!condition()) {
+    if (clock.elapsed() > milliseconds)
+      return false;
+    QCoreApplication::processEvents();
+    QThread::msleep(5);
+  }
+  return true;
+}
+
+class CameraOnVirtual : public ::testing::Test {
+ protected:
+  void SetUp() override { Use(VirtualPlatform::BuiltinCamerasJson()); }
+  void TearDown() override { form.reset(); }
+
+  void Use(const QByteArray& json) {
+    form.reset();
+    platform = VirtualPlatform::FromJson(json, state.path());
+    form = std::make_unique<QWidget>();
+    form->resize(320, 240);
+    camera = new TFCamera(form.get(), platform);
+  }
+
+  QTemporaryDir state;
+  std::shared_ptr<VirtualPlatform> platform;
+  std::unique_ptr<QWidget> form;
+  TFCamera* camera = nullptr;
+};
+
+TEST_F(CameraOnVirtual, TheRichWebcamListsItsVideoInfoFormatsInOrder) {
+  camera->SetDeviceName(kHdWebcam);
+  const TFCameraFormats formats = camera->SupportedFormats();
+  ASSERT_EQ(formats.size(), 8u);  // the video-info-2 one does not count
+  EXPECT_EQ(formats[0].Width, 640);
+  EXPECT_EQ(formats[0].AvgTimePerFrame, 333333);
+  EXPECT_EQ(formats[0].BitsPerPixel, 16);
+  camera->SetFormat(formats[5]);
+  EXPECT_EQ(camera->Format(), formats[5]);
+}
+
+TEST_F(CameraOnVirtual, AutomaticCaptureUsesTheRendererAndItsCurrentImage) {
+  camera->SetDeviceName(kHdWebcam);
+  camera->SetFormat(camera->SupportedFormats().at(0));  // 640x480 YUY2
+  camera->SetActive(true);
+  EXPECT_EQ(camera->CaptureType(), ctVmr9);
+  EXPECT_EQ(camera->State(), csStopped);
+  camera->Run();
+  EXPECT_EQ(camera->State(), csRunning);
+  EXPECT_EQ(camera->NativeVideoSize(), QPoint(640, 480));
+  // Before its first frame the renderer has no image and says so.
+  QImage picture;
+  ASSERT_TRUE(WaitFor([&] {
+    try {
+      picture = camera->CurrentImageToBitmap();
+    } catch (const EOleSysError&) {
+    }
+    return !picture.isNull();
+  }));
+  EXPECT_EQ(picture.size(), QSize(640, 480));
+  camera->Pause();
+  EXPECT_EQ(camera->State(), csPaused);
+  camera->Stop();
+  EXPECT_EQ(camera->State(), csStopped);
+  camera->SetActive(false);
+  EXPECT_EQ(camera->State(), csInactive);
+}
+
+TEST_F(CameraOnVirtual, TheGrabberRaisesTheImageEventAndKeepsStills) {
+  std::atomic<int> frames{0};
+  camera->SetDeviceName(kHdWebcam);
+  camera->SetFormat(camera->SupportedFormats().at(0));
+  camera->SetCaptureType(ctGrabber);
+  camera->SetOnImageAvailable([&](TFCamera*, double) { ++frames; });
+  camera->SetActive(true);
+  QBuffer empty;
+  empty.open(QIODevice::WriteOnly);
+  EXPECT_EQ(camera->CurrentImageToStream(empty), ifBmp);  // nothing buffered yet
+  EXPECT_TRUE(empty.data().isEmpty());
+  camera->Run();
+  ASSERT_TRUE(WaitFor([&] { return frames >= 3; }));
+  QBuffer bmp;
+  bmp.open(QIODevice::WriteOnly);
+  EXPECT_EQ(camera->CurrentImageToStream(bmp), ifBmp);
+  EXPECT_EQ(bmp.data().size(), 14 + 40 + 640 * 480 * 4);
+  camera->SetActive(false);
+  const int seen = frames;
+  QThread::msleep(100);
+  EXPECT_EQ(frames, seen);  // no event after deactivation
+}
+
+TEST_F(CameraOnVirtual, AMotionJpegFormatGivesJpegStills) {
+  camera->SetDeviceName(kHdWebcam);
+  const TFCameraFormats formats = camera->SupportedFormats();
+  const auto mjpg = std::find_if(formats.begin(), formats.end(), [](const TFCameraFormat& f) {
+    return std::string(reinterpret_cast<const char*>(f.Compression.Bytes), 4) == "MJPG" &&
+           f.Width == 1280;
+  });
+  ASSERT_NE(mjpg, formats.end());
+  camera->SetFormat(*mjpg);
+  camera->SetCaptureType(ctGrabber);
+  camera->SetActive(true);
+  camera->Run();
+  QByteArray jpeg;
+  TFImageFormat format = ifBmp;
+  ASSERT_TRUE(WaitFor([&] {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    format = camera->CurrentImageToStream(buffer);
+    jpeg = buffer.data();
+    return !jpeg.isEmpty();
+  }));
+  EXPECT_EQ(format, ifJpeg);
+  EXPECT_TRUE(jpeg.startsWith("\xFF\xD8"));
+  EXPECT_EQ(camera->CurrentImageToBitmap().size(), QSize(1280, 720));
+}
+
+TEST_F(CameraOnVirtual, DeactivatingWhileHandlersRunNeitherHangsNorCrashes) {
+  std::atomic<int> frames{0};
+  camera->SetDeviceName(kHdWebcam);
+  camera->SetFormat(camera->SupportedFormats().at(0));
+  camera->SetCaptureType(ctGrabber);
+  camera->SetOnImageAvailable([&](TFCamera*, double) {
+    ++frames;
+    QThread::msleep(20);  // a slow handler is still running when we let go
+  });
+  for (int round = 0; round < 3; ++round) {
+    camera->SetActive(true);
+    camera->Run();
+    ASSERT_TRUE(WaitFor([&] { return frames > round; }));
+    camera->SetActive(false);
+  }
+  form.reset();  // destroys the camera too
+}
+
+TEST_F(CameraOnVirtual, ABusyCameraFailsToActivate) {
+  Use(R"({"cameras": [{"friendlyName": "Held", "devicePath": "virtual:/held",
+          "formats": [{"width": 320, "height": 240, "compression": "YUY2", "bitsPerPixel": 16}],
+          "fail": {"busy": true}}]})");
+  camera->SetDeviceName("Held");
+  const OleError error = OleErrorOf([&] { camera->SetActive(true); });
+  EXPECT_EQ(error.code, hr::Busy);
+  EXPECT_FALSE(camera->Active());
+}
+
+TEST_F(CameraOnVirtual, ARendererThatCannotTakeThePreviewFallsBackToTheGrabber) {
+  Use(R"({"cameras": [{"friendlyName": "Odd", "devicePath": "virtual:/odd",
+          "formats": [{"width": 320, "height": 240, "compression": "YUY2", "bitsPerPixel": 16}],
+          "fail": {"renderPreview": true}}]})");
+  camera->SetDeviceName("Odd");
+  camera->SetActive(true);
+  EXPECT_EQ(camera->CaptureType(), ctGrabber);
+  EXPECT_EQ(CameraErrorOf([&] { camera->NativeVideoSize(); }), "VMR-9 capture type required");
+}
+
+TEST_F(CameraOnVirtual, ThePropertyDialogOpensModallyAndReturnsWhenClosed) {
+  camera->SetDeviceName(kHdWebcam);
+  QString title;
+  QTimer::singleShot(0, [&] {
+    WaitFor([] { return QApplication::activeModalWidget() != nullptr; }, 5000);
+    if (auto* frame = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      title = frame->windowTitle();
+      frame->reject();
+    }
+  });
+  camera->ShowPropertyDialog();
+  EXPECT_EQ(title, kHdWebcam);
+}
+
+TEST_F(CameraOnVirtual, ACameraWithoutPagesFailsTheDialog) {
+  Use(R"({"cameras": [{"friendlyName": "Plain", "devicePath": "virtual:/plain",
+          "interfaces": {"propertyPages": false}}]})");
+  camera->SetDeviceName("Plain");
+  EXPECT_EQ(OleErrorOf([&] { camera->ShowPropertyDialog(); }).code, hr::NoInterface);
+}
+
+}  // namespace
+}  // namespace varnholt::test
