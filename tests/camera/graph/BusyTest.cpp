@@ -1,10 +1,8 @@
 // A camera that another graph or another program uses: the description's
 // fault, a second graph in this process and varnholt-vcam hold.
 
-#include <QProcess>
-#include <QProcessEnvironment>
-
 #include "tests/camera/graph/GraphTestSupport.h"
+#include "tests/camera/graph/SpawnedTool.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {
@@ -15,15 +13,12 @@ using namespace varnholt::platform;
 class BusyTest : public GraphTest {
  protected:
   // varnholt-vcam on the same cameras and state folder as this process.
-  void StartVcam(QProcess& process, const QStringList& args) {
+  void StartVcam(SpawnedTool& tool, const std::vector<std::string>& args) {
     const QString cameras = StateDir() + "/cameras.json";
     ASSERT_TRUE(WriteFile(cameras, kGraphCameras));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("VARNHOLT_VIRTUAL_CAMERAS", cameras);
-    env.insert("VARNHOLT_VIRTUAL_STATE", StateDir());
-    process.setProcessEnvironment(env);
-    process.start(VARNHOLT_VCAM_PATH, args);
-    ASSERT_TRUE(process.waitForStarted(10000));
+    ASSERT_TRUE(tool.Start(VARNHOLT_VCAM_PATH, args,
+                           {{"VARNHOLT_VIRTUAL_CAMERAS", cameras.toStdString()},
+                            {"VARNHOLT_VIRTUAL_STATE", StateDir().toStdString()}}));
   }
 };
 
@@ -48,16 +43,15 @@ TEST_F(BusyTest, ASecondGraphOnTheSameCameraIsBusyUntilTheFirstGoes) {
 }
 
 TEST_F(BusyTest, AnotherProgramHoldingTheCameraMakesItBusy) {
-  QProcess holder;
+  SpawnedTool holder;
   StartVcam(holder, {"hold", "Desk"});
-  ASSERT_TRUE(holder.waitForReadyRead(10000)) << holder.readAllStandardError().toStdString();
-  EXPECT_EQ(holder.readLine().trimmed(), "holding desk");
+  ASSERT_EQ(holder.ReadLine(kFrameWait), "holding desk") << holder.Errors();
 
   CaptureSession s = Open(kDesk);
   EXPECT_EQ(s.BuildGrabber(*platform_), hr::Busy);
 
-  holder.kill();
-  ASSERT_TRUE(holder.waitForFinished(10000));
+  holder.Kill();
+  ASSERT_EQ(holder.Wait(kFrameWait), -1);
   const auto counter = std::make_shared<FrameCounter>();
   ASSERT_EQ(s.grabber->SetCallback(counter, 0), hr::Ok);
   ASSERT_TRUE(Succeeded(s.builder->RenderStream(&guids::PinCategoryPreview, &guids::MediaTypeVideo,
@@ -69,11 +63,10 @@ TEST_F(BusyTest, AnotherProgramHoldingTheCameraMakesItBusy) {
 TEST_F(BusyTest, HoldFailsWhileThisProcessStreams) {
   CaptureSession s = Open(kDesk);
   ASSERT_TRUE(Succeeded(s.BuildGrabber(*platform_)));
-  QProcess holder;
+  SpawnedTool holder;
   StartVcam(holder, {"hold", "desk"});
-  ASSERT_TRUE(holder.waitForFinished(10000));
-  EXPECT_EQ(holder.exitCode(), 2);
-  EXPECT_TRUE(holder.readAllStandardError().contains("in use"));
+  EXPECT_EQ(holder.Wait(kFrameWait), 2);
+  EXPECT_NE(holder.Errors().find("in use"), std::string::npos);
 }
 
 }  // namespace
