@@ -1,6 +1,6 @@
 #include "controls/SingleInstance.h"
 
-#include "controls/ProcessNames.h"
+#include "platform/ProcessNames.h"
 #include "controls/QuitRequest.h"
 
 TSingleInstance::TSingleInstance(QObject* AOwner) : QObject(AOwner) {

@@ -1,4 +1,4 @@
-#include "controls/ProcessNames.h"
+#include "platform/ProcessNames.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -11,7 +11,7 @@
 
 #include "app/Application.h"
 #include "app/Forms.h"
-#include "controls/ProcessNames.h"
+#include "platform/ProcessNames.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {

@@ -15,7 +15,7 @@
 
 #include "app/FormMain.h"
 #include "controls/GeneralErrorHandler.h"
-#include "controls/ProcessNames.h"
+#include "platform/ProcessNames.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {

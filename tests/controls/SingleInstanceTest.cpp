@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "controls/ProcessNames.h"
+#include "platform/ProcessNames.h"
 #include "controls/QuitRequest.h"
 #include "controls/SingleInstance.h"
 
