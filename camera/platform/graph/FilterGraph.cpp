@@ -101,6 +101,9 @@ class FilterGraph final : public IGraphBuilder,
     if (state_ == kStateRunning)
       return hr::Ok;
     const double startTime = state_ == kStatePaused ? pausedAt_ : 0.0;
+    // The graph's clock starts before any source's, so the time at a later
+    // pause is never earlier than a sample a source has stamped.
+    const auto startedAt = Clock::now();
     for (std::size_t i = 0; i < filters_.size(); ++i) {
       const auto& source = filters_[i].source;
       if (!source)
@@ -112,7 +115,7 @@ class FilterGraph final : public IGraphBuilder,
         return code;
       }
     }
-    runStartedAt_ = Clock::now();
+    runStartedAt_ = startedAt;
     runStartTime_ = startTime;
     state_ = kStateRunning;
     return hr::Ok;
