@@ -13,6 +13,8 @@ using namespace varnholt::platform;
 constexpr const char* kHd = "Varnholt Virtual HD Webcam";
 constexpr const char* kBasic = "Varnholt Virtual Basic Camera";
 constexpr const char* kCard = "Varnholt Virtual Capture Card";
+constexpr const char* kDepth = "Varnholt Virtual Depth Camera";
+constexpr const char* kDocument = "Varnholt Virtual Document Camera";
 
 class BuiltinCamerasTest : public VirtualPlatformTest {
  protected:
@@ -32,9 +34,9 @@ class BuiltinCamerasTest : public VirtualPlatformTest {
   std::shared_ptr<VirtualPlatform> platform_;
 };
 
-TEST_F(BuiltinCamerasTest, ThreeCamerasWithAudioAndCompressors) {
+TEST_F(BuiltinCamerasTest, FiveCamerasWithAudioAndCompressors) {
   EXPECT_EQ(ListedNames(*platform_, DeviceCategory::VideoInput),
-            (std::vector<std::string>{kHd, kBasic, kCard}));
+            (std::vector<std::string>{kHd, kBasic, kCard, kDepth, kDocument}));
   EXPECT_FALSE(ListedNames(*platform_, DeviceCategory::AudioInput).empty());
   EXPECT_FALSE(ListedNames(*platform_, DeviceCategory::VideoCompressor).empty());
   EXPECT_FALSE(ListedNames(*platform_, DeviceCategory::AudioCompressor).empty());
@@ -111,6 +113,27 @@ TEST_F(BuiltinCamerasTest, CaptureCardHasFormatsButNoProperty) {
   EXPECT_TRUE(SupportedIds(*control).empty());
   std::unique_ptr<AmMediaType> current;
   EXPECT_EQ(Query<IAMStreamConfig>(CapturePin(*filter))->GetFormat(current), hr::Ok);
+}
+
+TEST_F(BuiltinCamerasTest, DepthCameraOffersOnlyVideoInfo2Formats) {
+  const auto filter = BindCamera(*platform_, 3);
+  std::shared_ptr<IEnumMediaTypes> types;
+  ASSERT_EQ(CapturePin(*filter)->EnumMediaTypes(types), hr::Ok);
+  int count = 0;
+  for (std::unique_ptr<AmMediaType> type; types->Next(type) == hr::Ok; ++count)
+    EXPECT_EQ(type->formattype, guids::FormatVideoInfo2);
+  EXPECT_EQ(count, 2);
+  EXPECT_FALSE(SupportedIds(*Query<IAMVideoProcAmp>(filter)).empty());
+}
+
+TEST_F(BuiltinCamerasTest, DocumentCameraHasPropertiesButNoFormat) {
+  const auto filter = BindCamera(*platform_, 4);
+  std::shared_ptr<IEnumMediaTypes> types;
+  ASSERT_EQ(CapturePin(*filter)->EnumMediaTypes(types), hr::Ok);
+  std::unique_ptr<AmMediaType> type;
+  EXPECT_EQ(types->Next(type), hr::False);
+  EXPECT_EQ(SupportedIds(*Query<IAMVideoProcAmp>(filter)).size(), 2u);
+  EXPECT_EQ(SupportedIds(*Query<IAMCameraControl>(filter)).size(), 2u);
 }
 
 }  // namespace
