@@ -57,10 +57,12 @@ void TFormMain::FormCreate(QObject*) {
     Memo1->show();
   }
 
+  SetFrequencies();
   LastResolutionIndex = 0;
   ApplyColourScheme();
   ResolutionText.clear();
   Hiddenfunctions->hide();
+  RefreshDevices();
   varnholt::Application::SetTitle(kApplicationTitle);
   setWindowTitle(varnholt::Application::Title());
   readini();

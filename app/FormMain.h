@@ -67,6 +67,13 @@ class TFormMain : public QWidget {
   void FormResize(QObject* Sender);
   void BackButtonClick(QObject* Sender);
   void MessageTimerTimer(QObject* Sender);
+  void ComboBoxCameraChange(QObject* Sender);
+  void ComboBoxFormatChange(QObject* Sender);
+  void ComboBoxFormatDblClick(QObject* Sender);
+  void ComboBoxFrequencyClick(QObject* Sender);
+  void VarnholtlogoClick(QObject* Sender);
+  void TrackBarChange(QObject* Sender);
+  void CheckBoxChange(QObject* Sender);
 
   // ---- Operations ----
   void readini();
@@ -76,11 +83,36 @@ class TFormMain : public QWidget {
   bool MessageDlgSimple(const QString& AMessage);
   bool ShowMessageSimple(const QString& AMessage);
 
+  // Camera, format and power-frequency lists (FormMainSelection.cpp).
+  void SetFrequencies();
+  void RefreshDevices();
+  void SetFormats();
+  void validatefrequency();
+  // Selects the format entry LastResolutionIndex; past the end, the first.
+  void RestoreFormatSelection();
+  // The camera test; the test window is not built yet, so this raises.
+  void StartDevice();
+  // A missing test window counts as hidden.
+  bool LivecamVisible() const;
+
+  // Property rows (FormMainRows.cpp).
+  void SetTrackBars();
+  void InitTrackBar(TPropertyRow& row);
+  void SetTrackBar(varnholt::TMonochromeEffect* TrackbarMonoChrome, QWidget* TrackbarLayout,
+                   QLabel* TrackbarLabel, QLabel* TrackbarLabelValue, varnholt::TTrackBar* TrackBar,
+                   QCheckBox* CheckBoxAuto, std::int32_t Position, TFRange Range, bool Auto);
+  void SetSupportStatus();
+
   // ---- Window state shared by the window's parts ----
   bool TraceMode = false;
   QString IniFileName;
   int LastResolutionIndex = 0;
   QString ResolutionText;
+  // 0: the camera offers no format; 1: formats but no supported property;
+  // 2: at least one supported property.
+  int CameraStatus = 0;
+  // True while SetTrackBars loads the rows: change handlers write nothing.
+  bool LoadingTrackBars = false;
 
   // ---- Components ----
   // Rows area
@@ -196,6 +228,10 @@ class TFormMain : public QWidget {
   void CreateStyleBook();
   void BindHandlers();
   void ApplyColourScheme();
+
+  // The name of the selected camera entry; empty when none is selected.
+  QString SelectedCameraName() const;
+  void BindRowHandlers();
 
   void SetOuterWidth(int width);
   void SetOuterHeight(int height);

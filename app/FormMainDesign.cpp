@@ -459,4 +459,15 @@ void TFormMain::BindHandlers() {
           [this] { varnholt::Guarded([this] { BackButtonClick(BackButton); }); });
   connect(MessageTimer, &varnholt::TTimer::Timer, this,
           [this] { varnholt::Guarded([this] { MessageTimerTimer(MessageTimer); }); });
+  connect(ComboBoxCamera, &varnholt::TListBox::Change, this,
+          [this] { varnholt::Guarded([this] { ComboBoxCameraChange(ComboBoxCamera); }); });
+  connect(ComboBoxFormat, &varnholt::TListBox::Change, this,
+          [this] { varnholt::Guarded([this] { ComboBoxFormatChange(ComboBoxFormat); }); });
+  connect(ComboBoxFormat, &varnholt::TListBox::DblClick, this,
+          [this] { varnholt::Guarded([this] { ComboBoxFormatDblClick(ComboBoxFormat); }); });
+  connect(ComboBoxFrequency, &varnholt::TListBox::Click, this,
+          [this] { varnholt::Guarded([this] { ComboBoxFrequencyClick(ComboBoxFrequency); }); });
+  connect(Varnholtlogo, &TImage::Click, this,
+          [this] { varnholt::Guarded([this] { VarnholtlogoClick(Varnholtlogo); }); });
+  BindRowHandlers();
 }

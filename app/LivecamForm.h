@@ -10,4 +10,5 @@ class TLivecamForm : public QWidget {
 
  public:
   explicit TLivecamForm(QWidget* parent = nullptr);
+  ~TLivecamForm() override;
 };

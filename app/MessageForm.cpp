@@ -77,3 +77,8 @@ TMessageForm::TMessageForm(QWidget* parent)
   Rectangle2->stackUnder(Button2);
   Rectangle1->stackUnder(Button1);
 }
+
+TMessageForm::~TMessageForm() {
+  if (MessageForm == this)
+    MessageForm = nullptr;
+}

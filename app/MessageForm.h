@@ -20,6 +20,7 @@ class TMessageForm : public QDialog {
 
  public:
   explicit TMessageForm(QWidget* parent = nullptr);
+  ~TMessageForm() override;
 
   // In creation order, which is also drawing order.
   QLabel* Label1 = nullptr;

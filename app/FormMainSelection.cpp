@@ -1,0 +1,226 @@
+// The three lists of the left column: cameras, the selected camera's video
+// formats and the power-line frequency, and what a selection in them does.
+
+#include "app/Application.h"
+#include "app/FormMain.h"
+#include "app/FormatText.h"
+#include "app/Forms.h"
+#include "controls/ButtonImage.h"
+#include "controls/Image.h"
+#include "controls/ListBox.h"
+#include "platform/Exception.h"
+
+namespace {
+
+constexpr int kCameraItemHeight = 44;
+constexpr int kCameraFontSize = 18;
+// The camera list grows by one entry up to five visible entries.
+constexpr int kCameraListGrowLimit = 182;
+constexpr int kListFrame = 2;
+
+constexpr int kFormatItemHeight = 30;
+constexpr int kFormatFontSize = 14;
+constexpr int kFormatListFull = 150;  // five formats or more
+constexpr int kFormatListCap = 154;
+constexpr int kFormatListPadding = 5;
+
+constexpr int kFrequencyItemHeight = 20;
+constexpr int kFrequencyFontSize = 14;
+
+// Ends a bulk update of a list however the block is left.
+class TBulkUpdate {
+ public:
+  explicit TBulkUpdate(varnholt::TListBox* list) : list_(list) { list_->BeginUpdate(); }
+  ~TBulkUpdate() { list_->EndUpdate(); }
+  TBulkUpdate(const TBulkUpdate&) = delete;
+  TBulkUpdate& operator=(const TBulkUpdate&) = delete;
+
+ private:
+  varnholt::TListBox* list_;
+};
+
+void SetListHeight(QWidget* list, int height) {
+  list->resize(list->width(), height);
+}
+
+}  // namespace
+
+QString TFormMain::SelectedCameraName() const {
+  const int index = ComboBoxCamera->ItemIndex();
+  return index < 0 ? QString() : ComboBoxCamera->item(index)->text();
+}
+
+void TFormMain::SetFrequencies() {
+  ComboBoxFrequency->Clear();
+  TBulkUpdate bulk(ComboBoxFrequency);
+  for (const char* text : {"PAL - 50Hz", "NTSC - 60Hz"})
+    ComboBoxFrequency->AddItem(text, herz->Bitmap(), kFrequencyFontSize, kFrequencyItemHeight);
+}
+
+void TFormMain::RefreshDevices() {
+  {
+    TBulkUpdate bulk(ComboBoxCamera);
+    const QString remembered = SelectedCameraName();
+    const TFVideoCaptureDevices devices = FCamera->Devices();
+    ComboBoxCamera->Clear();
+    int height = 0;
+    for (const TFVideoCaptureDevice& device : devices) {
+      ComboBoxCamera->AddItem(device.Name, Webcam->Bitmap(), kCameraFontSize, kCameraItemHeight);
+      if (height < kCameraListGrowLimit)
+        height += kCameraItemHeight;
+    }
+    SetListHeight(ComboBoxCamera, height + kListFrame);
+    for (int i = 0; i < ComboBoxCamera->count(); ++i) {
+      if (ComboBoxCamera->item(i)->text().compare(remembered, Qt::CaseInsensitive) == 0) {
+        ComboBoxCamera->SetItemIndex(i);
+        break;
+      }
+    }
+  }
+  // Outside the bulk update, so that a new selection loads its camera.
+  if (ComboBoxCamera->ItemIndex() < 0 && ComboBoxCamera->count() > 0)
+    ComboBoxCamera->SetItemIndex(0);
+
+  SetFormats();
+  SetTrackBars();
+  const bool camera = !FCamera->DeviceName().isEmpty();
+  for (QWidget* button :
+       std::initializer_list<QWidget*>{ButtonDefaultValues, ButtonWindows, ButtonWrite, ButtonRead})
+    button->setEnabled(camera);
+  if (ComboBoxFormat->count() > 0)
+    RestoreFormatSelection();
+}
+
+void TFormMain::RestoreFormatSelection() {
+  const int index = LastResolutionIndex >= ComboBoxFormat->count() ? 0 : LastResolutionIndex;
+  ComboBoxFormat->SetItemIndex(index);
+}
+
+void TFormMain::SetFormats() {
+  ComboBoxFormat->Clear();
+  SetListHeight(ComboBoxFormat, 0);
+  TBulkUpdate bulk(ComboBoxFormat);
+  FCamera->SetActive(false);
+  FCamera->SetDeviceName(SelectedCameraName());
+  ComboBoxFormat->Clear();
+  SetListHeight(ComboBoxFormat, 0);
+  ComboBoxFormat->setEnabled(!FCamera->DeviceName().isEmpty());
+  if (!ComboBoxFormat->isEnabled())
+    return;  // no camera: the status and its display stay as they were
+
+  int height = 0;
+  for (const TFCameraFormat& format : FCamera->SupportedFormats()) {
+    const varnholt::TImage* picture = format.Height > 720    ? res_1080
+                                      : format.Height == 720 ? res_720
+                                      : format.Height > 500  ? res_pal
+                                      : format.Height >= 480 ? res_vga
+                                                             : res_ega;
+    ComboBoxFormat->AddItem(FormatText(format), picture->Bitmap(), kFormatFontSize,
+                            kFormatItemHeight);
+    height += kFormatItemHeight;
+    SetListHeight(ComboBoxFormat, height);
+  }
+  if (height == 0) {
+    CameraStatus = 0;
+  } else {
+    if (TraceMode)
+      LogMe(QString::number(height));
+    SetListHeight(ComboBoxFormat,
+                  height >= kFormatListFull ? kFormatListCap : height + kFormatListPadding);
+    CameraStatus = 1;
+  }
+  SetSupportStatus();
+}
+
+void TFormMain::ComboBoxCameraChange(QObject*) {
+  if (TraceMode)
+    LogMe("ComboBoxCameraChange started");
+  try {
+    FormResize(this);
+  } catch (...) {
+    // The layout rule has no say in the selection.
+  }
+  if (ComboBoxCamera->ItemIndex() < 0) {
+    ComboBoxFormat->Clear();
+    return;
+  }
+  if (TraceMode) {
+    LogMe("   ");
+    LogMe("Starting SetFormats");
+  }
+  SetFormats();
+  if (TraceMode)
+    LogMe("Starting SetTrackBars");
+  SetTrackBars();
+  if (ComboBoxFormat->count() > 0)
+    RestoreFormatSelection();
+  setWindowTitle(varnholt::Application::Title());
+  if (TraceMode)
+    LogMe("Doing the \"if not(ComboBoxFormat.Items.c\"");
+  if (ComboBoxFormat->count() == 0) {
+    if (TraceMode)
+      LogMe("in it");
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             ButtonRead, ButtonWrite, ButtonDefaultValues, ButtonWindows, ButtonTestCam})
+      control->setEnabled(false);
+    SupportLabel->setText("Camera not configurable");
+    StatusLabel->setText(" ");
+  }
+  if (TraceMode)
+    LogMe("Starting FormResize");
+  FormResize(this);
+  if (TraceMode)
+    LogMe("ComboBoxCameraChange done");
+}
+
+void TFormMain::ComboBoxFormatChange(QObject*) {
+  if (TraceMode)
+    LogMe("ComboBoxFormatChange");
+  try {
+    if (LivecamForm)
+      LivecamForm->hide();
+    if (TraceMode)
+      LogMe("Hide 4");
+  } catch (...) {
+    // A test window that cannot hide has nothing to show anyway.
+  }
+  SetSupportStatus();
+}
+
+bool TFormMain::LivecamVisible() const {
+  return LivecamForm && LivecamForm->isVisible();
+}
+
+void TFormMain::ComboBoxFormatDblClick(QObject*) {
+  if (!LivecamVisible())
+    StartDevice();
+}
+
+void TFormMain::StartDevice() {
+  throw varnholt::Exception("The camera test is not available yet");
+}
+
+void TFormMain::ComboBoxFrequencyClick(QObject*) {
+  if (!FCamera->PowerLineFrequencySupported())
+    return;
+  const int index = ComboBoxFrequency->ItemIndex();
+  if (index == 0)
+    FCamera->SetPowerLineFrequency(pf50Hz);
+  else if (index == 1)
+    FCamera->SetPowerLineFrequency(pf60Hz);
+  validatefrequency();
+}
+
+void TFormMain::validatefrequency() {
+  if (!FCamera->PowerLineFrequencySupported())
+    return;
+  // Read twice, as the camera may change between the reads.
+  if (FCamera->PowerLineFrequency() == pf50Hz)
+    ComboBoxFrequency->SetItemIndex(0);
+  if (FCamera->PowerLineFrequency() == pf60Hz)
+    ComboBoxFrequency->SetItemIndex(1);
+}
+
+void TFormMain::VarnholtlogoClick(QObject*) {
+  RefreshDevices();
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+// A main window over virtual cameras described in the test, with the message
+// dialog in place for the window's notices and a state folder of its own,
+// which records every value the window writes to a camera.
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+#include <memory>
+
+#include "app/Forms.h"
+#include "camera/platform/PlatformFactory.h"
+#include "camera/platform/virtual/VirtualPlatform.h"
+#include "controls/ListBox.h"
+#include "controls/TrackBar.h"
+#include "tests/app/MainWindowFixture.h"
+
+namespace varnholt::test {
+
+class CameraWindow : public MainWindow {
+ protected:
+  CameraWindow() {
+    dialog_ = std::make_unique<TMessageForm>();
+    MessageForm = dialog_.get();
+  }
+  ~CameraWindow() override {
+    form.reset();
+    MessageForm = nullptr;
+    platform::SetActivePlatform(nullptr);
+  }
+
+  // Cameras for the windows started afterwards; cameras is the JSON array.
+  void UseCameras(const QByteArray& cameras) {
+    platform = platform::virtualcam::VirtualPlatform::FromJson(R"({"cameras": )" + cameras + "}",
+                                                               state_.path());
+    platform::SetActivePlatform(platform);
+  }
+  TFormMain& StartWith(const QByteArray& cameras, QStringList arguments = {"varnholt"}) {
+    UseCameras(cameras);
+    form = Start(arguments);
+    return *form;
+  }
+
+  // Every entry the window wrote to any camera, as the state files hold them.
+  QString Written() const {
+    QString text;
+    for (const QFileInfo& file : QDir(state_.path()).entryInfoList(QDir::Files))
+      if (!file.fileName().endsWith(".lock"))
+        text += QString::fromUtf8(ReadFile(file.filePath()));
+    return text;
+  }
+
+  TPropertyRow& Row(const char* key) { return *form->Row(QString::fromLatin1(key)); }
+  QStringList TraceLines() const { return form->Memo1->toPlainText().split('\n'); }
+  void SelectCamera(int index) { form->ComboBoxCamera->SetItemIndex(index); }
+
+  // Answers every notice with Ok from inside its modal loop and keeps its
+  // text; the timer only runs while some event loop does.
+  void AnswerNotices() {
+    QObject::connect(&answerer_, &QTimer::timeout, [this] {
+      if (auto* dialog = qobject_cast<TMessageForm*>(QApplication::activeModalWidget())) {
+        notices.append(dialog->Label1->text());
+        dialog->Button1->click();
+      }
+    });
+    answerer_.start(0);
+  }
+
+  std::shared_ptr<platform::virtualcam::VirtualPlatform> platform;
+  std::unique_ptr<TFormMain> form;
+  QStringList notices;
+
+ private:
+  QTemporaryDir state_;
+  std::unique_ptr<TMessageForm> dialog_;
+  QTimer answerer_;
+};
+
+// A camera description: name, path, properties of either family and formats.
+inline QByteArray Camera(const QByteArray& name, const QByteArray& videoProcAmp = "{}",
+                         const QByteArray& formats = R"([{"width": 640, "height": 480,
+                             "compression": "YUY2"}])",
+                         const QByteArray& cameraControl = "{}") {
+  return R"({"friendlyName": ")" + name + R"(", "devicePath": ")" + name.toLower() +
+         R"(", "videoProcAmp": )" + videoProcAmp + R"(, "cameraControl": )" + cameraControl +
+         R"(, "formats": )" + formats + "}";
+}
+
+inline QByteArray Formats(const QList<int>& heights) {
+  QByteArray text = "[";
+  for (int height : heights)
+    text += QByteArray(text.size() > 1 ? "," : "") + R"({"width": 640, "height": )" +
+            QByteArray::number(height) + R"(, "compression": "YUY2"})";
+  return text + "]";
+}
+
+}  // namespace varnholt::test
