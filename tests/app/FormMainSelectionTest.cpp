@@ -213,6 +213,46 @@ TEST_F(Selection, ADoubleClickStartsTheCameraTestOnlyWhileItsWindowIsHidden) {
   LivecamForm = nullptr;
 }
 
+TEST_F(Selection, WhenTheLastCameraGoesTheStatusKeepsItsValue) {
+  TFormMain& form = StartWith("[" + Camera("Lab", kBrightness) + "]");
+  ASSERT_EQ(form.CameraStatus, 2);
+  ASSERT_EQ(platform->SetConnected("lab", false), 0);
+  form.RefreshDevices();
+  EXPECT_EQ(form.ComboBoxCamera->count(), 0);
+  EXPECT_EQ(form.FCamera->DeviceName(), "");
+  EXPECT_EQ(form.CameraStatus, 2);
+  EXPECT_EQ(form.SupportLabel->text(), "Camera configurable");
+  // Blanking moves the slider to 0; with the status still 2 its change
+  // notification shows that value. A row that never held a value stays blank.
+  EXPECT_EQ(Row("Brightness").ValueLabel->text(), "0");
+  EXPECT_FALSE(Row("Brightness").ValueLabel->isEnabled());
+  EXPECT_EQ(Row("Zoom").ValueLabel->text(), " ");
+  for (QWidget* button : FileButtons(form))
+    EXPECT_FALSE(button->isEnabled());  // no camera, whatever the status says
+  EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(Selection, TheUsersClicksSelectACameraAndRefreshTheList) {
+  TFormMain& form = StartWith("[" + Camera("Lab", kBrightness) + "," +
+                              Camera("Desk", R"({"Brightness": {"min": 0, "max": 255,
+                                                 "value": 33}})") +
+                              "]");
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  QListWidget& list = *form.ComboBoxCamera;
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                    list.visualItemRect(list.item(1)).center());
+  EXPECT_EQ(form.FCamera->DeviceName(), "Desk");
+  EXPECT_EQ(Row("Brightness").ValueLabel->text(), "33");
+
+  ASSERT_EQ(platform->SetConnected("desk", false), 0);
+  QTest::mouseClick(form.Varnholtlogo, Qt::LeftButton, {}, QPoint(10, 10));
+  EXPECT_EQ(form.ComboBoxCamera->count(), 1);
+  EXPECT_EQ(form.FCamera->DeviceName(), "Lab");
+  EXPECT_EQ(Row("Brightness").ValueLabel->text(), "140");
+  EXPECT_TRUE(errors.isEmpty());
+}
+
 // ---- Power-line frequency --------------------------------------------------------------
 
 QByteArray PowerLine(int value, const QByteArray& more = "") {
