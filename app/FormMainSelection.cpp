@@ -6,6 +6,7 @@
 #include "app/FormatText.h"
 #include "app/Forms.h"
 #include "controls/ButtonImage.h"
+#include "controls/GeneralErrorHandler.h"
 #include "controls/Image.h"
 #include "controls/ListBox.h"
 #include "platform/Exception.h"
@@ -78,8 +79,10 @@ void TFormMain::RefreshDevices() {
     }
   }
   // Outside the bulk update, so that a new selection loads its camera.
+  // An error of the camera's loading belongs to our caller, as it would if
+  // we had called the handler ourselves.
   if (ComboBoxCamera->ItemIndex() < 0 && ComboBoxCamera->count() > 0)
-    ComboBoxCamera->SetItemIndex(0);
+    varnholt::RaisingHandlerErrors([this] { ComboBoxCamera->SetItemIndex(0); });
 
   SetFormats();
   SetTrackBars();
@@ -93,7 +96,7 @@ void TFormMain::RefreshDevices() {
 
 void TFormMain::RestoreFormatSelection() {
   const int index = LastResolutionIndex >= ComboBoxFormat->count() ? 0 : LastResolutionIndex;
-  ComboBoxFormat->SetItemIndex(index);
+  varnholt::RaisingHandlerErrors([&] { ComboBoxFormat->SetItemIndex(index); });
 }
 
 void TFormMain::SetFormats() {

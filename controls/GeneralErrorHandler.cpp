@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <cstdio>
 #include <exception>
+#include <utility>
 
 #include "platform/Exception.h"
 
@@ -19,6 +20,10 @@ void ShowErrorBox(const QString& message) {
                   QMessageBox::Ok, QApplication::activeWindow());
   box.exec();
 }
+
+// Open scopes of RaisingHandlerErrors on this thread, and the error kept.
+thread_local int t_scopes = 0;
+thread_local std::exception_ptr t_kept;
 
 ErrorHandler& Handler() {
   static ErrorHandler handler = ShowErrorBox;
@@ -51,7 +56,26 @@ ErrorHandler SetGeneralErrorHandler(ErrorHandler handler) {
   return previous;
 }
 
+HandlerErrorScope::HandlerErrorScope() : outer_(std::exchange(t_kept, nullptr)) {
+  ++t_scopes;
+}
+
+HandlerErrorScope::~HandlerErrorScope() {
+  --t_scopes;
+  t_kept = std::exchange(outer_, nullptr);
+}
+
+void HandlerErrorScope::Rethrow() {
+  if (std::exception_ptr kept = std::exchange(t_kept, nullptr))
+    std::rethrow_exception(kept);
+}
+
 void HandleCurrentException() noexcept {
+  if (t_scopes > 0) {
+    if (!t_kept)
+      t_kept = std::current_exception();
+    return;
+  }
   try {
     const QString message = CurrentExceptionMessage();
     Handler()(message);

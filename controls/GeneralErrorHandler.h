@@ -6,6 +6,7 @@
 // button and returns to the event loop.
 
 #include <QString>
+#include <exception>
 #include <functional>
 
 namespace varnholt {
@@ -23,8 +24,35 @@ using ErrorHandler = std::function<void(const QString& message)>;
 // previous one. Tests install their own to see what would be shown.
 ErrorHandler SetGeneralErrorHandler(ErrorHandler handler);
 
-// Hands the exception being handled to the general error handler.
+// Hands the exception being handled to the general error handler, or, inside
+// RaisingHandlerErrors, keeps it for the program that made the change.
 void HandleCurrentException() noexcept;
+
+// Keeps the first error a guarded handler meets while a scope is open.
+class HandlerErrorScope {
+ public:
+  HandlerErrorScope();
+  ~HandlerErrorScope();
+  HandlerErrorScope(const HandlerErrorScope&) = delete;
+  HandlerErrorScope& operator=(const HandlerErrorScope&) = delete;
+  // Raises the kept error, if any, and forgets it.
+  void Rethrow();
+
+ private:
+  std::exception_ptr outer_;
+};
+
+// Runs a change the program makes to a control (a selection, a value) whose
+// notification handlers run at once. An error such a handler raises comes
+// back out of here to the program, as if it had called the handler itself,
+// instead of going to the general error handler: the handler's guard only
+// keeps it from crossing the toolkit's frames.
+template <class F>
+void RaisingHandlerErrors(F&& change) {
+  HandlerErrorScope scope;
+  change();
+  scope.Rethrow();
+}
 
 // Runs body; an exception escaping it goes to the general error handler.
 template <class F>

@@ -368,5 +368,15 @@ TEST_F(Selection, ACameraWithoutFormatsTracesTheEmptyListBranch) {
   EXPECT_FALSE(lines.contains("ComboBoxFormatChange"));
 }
 
+TEST_F(Selection, ACameraThatFailsWhileItsRowsLoadAtStartIsReportedOnce) {
+  // The first entry is selected by the refill itself; the load's error must
+  // come out of the refill (and so out of the start) once, not be reported
+  // by the list's handler and then again by the refill going on.
+  StartWith(R"([{"friendlyName": "Flaky", "devicePath": "virtual:/flaky",
+      "videoProcAmp": {"Brightness": {"min": 0, "max": 10, "fail": {"get": "0x80004005"}}},
+      "formats": [{"width": 320, "height": 240, "compression": "YUY2", "bitsPerPixel": 16}]}])");
+  EXPECT_EQ(errors, QStringList{"Unspecified error"});
+}
+
 }  // namespace
 }  // namespace varnholt::test

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QObject>
 #include <QStringList>
 
 #include "camera/CameraErrors.h"
@@ -44,6 +45,43 @@ TEST(GeneralErrorHandlerTest, AFailingHandlerDoesNotLetTheErrorEscape) {
   const ErrorHandler previous =
       SetGeneralErrorHandler([](const QString&) { throw std::runtime_error("box failed"); });
   EXPECT_NO_THROW(Guarded([] { throw std::runtime_error("original"); }));
+  SetGeneralErrorHandler(previous);
+}
+
+TEST(GeneralErrorHandlerTest, AProgramsOwnChangeGetsItsHandlersErrorBack) {
+  QStringList shown;
+  const ErrorHandler previous = SetGeneralErrorHandler([&](const QString& m) { shown << m; });
+  QObject sender;
+  QObject::connect(&sender, &QObject::objectNameChanged, [](const QString& name) {
+    Guarded([&] { throw std::runtime_error(name.toStdString()); });
+  });
+
+  // A change made by the program: the handler's error comes back to it.
+  std::string caught;
+  try {
+    RaisingHandlerErrors([&] { sender.setObjectName("first"); });
+  } catch (const std::runtime_error& e) {
+    caught = e.what();
+  }
+  EXPECT_EQ(caught, "first");
+  EXPECT_TRUE(shown.isEmpty());
+
+  // Only the first error of a change counts; a scope inside keeps its own.
+  try {
+    RaisingHandlerErrors([&] {
+      EXPECT_THROW(RaisingHandlerErrors([&] { sender.setObjectName("inner"); }),
+                   std::runtime_error);
+      sender.setObjectName("second");
+      sender.setObjectName("third");
+    });
+  } catch (const std::runtime_error& e) {
+    caught = e.what();
+  }
+  EXPECT_EQ(caught, "second");
+
+  // Outside any such change (the user's own), the general handler shows it.
+  sender.setObjectName("user");
+  EXPECT_EQ(shown, QStringList{"user"});
   SetGeneralErrorHandler(previous);
 }
 
