@@ -129,4 +129,26 @@ void GraphMembership::Describe(FilterInfo& info) const {
   info.pGraph = joined_ ? graph : nullptr;
 }
 
+GraphFilter::GraphFilter(std::string defaultName,
+                         std::vector<std::pair<PinDirection, std::string>> pins)
+    : connection_(std::make_shared<ConnectionFormat>()), membership_(std::move(defaultName)) {
+  for (auto& [direction, id] : pins)
+    pins_.push_back(MakeFilterPin(direction, std::move(id), connection_));
+}
+
+HResult GraphFilter::EnumPins(std::shared_ptr<IEnumPins>& enumerator) {
+  enumerator = MakePinList(pins_);
+  return hr::Ok;
+}
+
+HResult GraphFilter::QueryFilterInfo(FilterInfo& info) {
+  membership_.Describe(info);
+  return hr::Ok;
+}
+
+HResult GraphFilter::JoinFilterGraph(const std::weak_ptr<IGraphBuilder>& graph,
+                                     const std::string& name) {
+  return membership_.Join(graph, name);
+}
+
 }  // namespace varnholt::platform::graph

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "camera/platform/Interfaces.h"
+#include "camera/platform/graph/StreamInterfaces.h"
 
 namespace varnholt::platform::graph {
 
@@ -48,6 +49,25 @@ class GraphMembership {
   std::string name_;
   std::weak_ptr<IGraphBuilder> graph_;
   bool joined_ = false;
+};
+
+// The filter side the graph's own filters share: their pins, all on one
+// connection, and the name and graph they were added with.
+class GraphFilter : public IBaseFilter, public IGraphMember {
+ public:
+  GraphFilter(std::string defaultName, std::vector<std::pair<PinDirection, std::string>> pins);
+
+  HResult EnumPins(std::shared_ptr<IEnumPins>& enumerator) override;
+  HResult QueryFilterInfo(FilterInfo& info) override;
+  HResult JoinFilterGraph(const std::weak_ptr<IGraphBuilder>& graph,
+                          const std::string& name) override;
+
+ protected:
+  const std::shared_ptr<ConnectionFormat> connection_;
+
+ private:
+  std::vector<std::shared_ptr<IPin>> pins_;
+  GraphMembership membership_;
 };
 
 }  // namespace varnholt::platform::graph

@@ -15,16 +15,14 @@ namespace {
 constexpr std::int32_t kSampleCallback = 0;
 constexpr std::int32_t kBufferCallback = 1;
 
-class SampleGrabber final : public IBaseFilter,
+class SampleGrabber final : public GraphFilter,
                             public ISampleGrabber,
                             public IFrameForwarder,
-                            public IGraphMember,
                             public std::enable_shared_from_this<SampleGrabber> {
  public:
   SampleGrabber()
-      : format_(std::make_shared<ConnectionFormat>()),
-        pins_{MakeFilterPin(PinDirection::Input, "In", format_),
-              MakeFilterPin(PinDirection::Output, "Out", format_)} {}
+      : GraphFilter("SampleGrabber", {{PinDirection::Input, "In"}, {PinDirection::Output, "Out"}}) {
+  }
 
   std::shared_ptr<void> QueryInterface(Iid iid) override {
     switch (iid) {
@@ -35,21 +33,6 @@ class SampleGrabber final : public IBaseFilter,
       default:
         return nullptr;
     }
-  }
-
-  // ---- IBaseFilter
-
-  HResult EnumPins(std::shared_ptr<IEnumPins>& enumerator) override {
-    enumerator = MakePinList(pins_);
-    return hr::Ok;
-  }
-  HResult QueryFilterInfo(FilterInfo& info) override {
-    membership_.Describe(info);
-    return hr::Ok;
-  }
-  HResult JoinFilterGraph(const std::weak_ptr<IGraphBuilder>& graph,
-                          const std::string& name) override {
-    return membership_.Join(graph, name);
   }
 
   // ---- ISampleGrabber
@@ -79,7 +62,7 @@ class SampleGrabber final : public IBaseFilter,
   }
 
   HResult GetConnectedMediaType(AmMediaType& mediaType) override {
-    auto type = format_->Get();
+    auto type = connection_->Get();
     if (!type)
       return vfw::NotConnected;
     mediaType = std::move(*type);
@@ -87,7 +70,7 @@ class SampleGrabber final : public IBaseFilter,
   }
 
   HResult GetCurrentBuffer(std::int32_t& size, std::uint8_t* buffer) override {
-    if (!format_->IsConnected())
+    if (!connection_->IsConnected())
       return vfw::NotConnected;
     std::lock_guard lock(bufferMutex_);
     if (!buffering_)
@@ -139,14 +122,14 @@ class SampleGrabber final : public IBaseFilter,
       if (const HResult code = downstream->ReceiveConnection(mediaType); Failed(code))
         return code;
     }
-    format_->Set(mediaType);
+    connection_->Set(mediaType);
     std::lock_guard lock(bufferMutex_);
     buffer_.reset();  // a frame of the old format is no current sample
     return hr::Ok;
   }
 
   void BreakConnection() override {
-    format_->Clear();
+    connection_->Clear();
     std::lock_guard lock(bufferMutex_);
     buffer_.reset();
   }
@@ -180,10 +163,6 @@ class SampleGrabber final : public IBaseFilter,
     std::lock_guard lock(downstreamMutex_);
     return downstream_;
   }
-
-  std::shared_ptr<ConnectionFormat> format_;
-  std::vector<std::shared_ptr<IPin>> pins_;
-  GraphMembership membership_{"SampleGrabber"};
 
   std::mutex bufferMutex_;
   bool buffering_ = false;

@@ -23,16 +23,13 @@ bool IsOrdered(const Rect32& r) {
   return r.left <= r.right && r.top <= r.bottom;
 }
 
-class VideoRenderer final : public IBaseFilter,
+class VideoRenderer final : public GraphFilter,
                             public IVMRFilterConfig9,
                             public IVMRWindowlessControl9,
                             public IFrameReceiver,
-                            public IGraphMember,
                             public std::enable_shared_from_this<VideoRenderer> {
  public:
-  VideoRenderer()
-      : connection_(std::make_shared<ConnectionFormat>()),
-        input_(MakeFilterPin(PinDirection::Input, "VMR Input0", connection_)) {}
+  VideoRenderer() : GraphFilter("Video Mixing Renderer 9", {{PinDirection::Input, "VMR Input0"}}) {}
 
   std::shared_ptr<void> QueryInterface(Iid iid) override {
     switch (iid) {
@@ -45,21 +42,6 @@ class VideoRenderer final : public IBaseFilter,
       default:
         return nullptr;
     }
-  }
-
-  // ---- IBaseFilter
-
-  HResult EnumPins(std::shared_ptr<IEnumPins>& enumerator) override {
-    enumerator = MakePinList({input_});
-    return hr::Ok;
-  }
-  HResult QueryFilterInfo(FilterInfo& info) override {
-    membership_.Describe(info);
-    return hr::Ok;
-  }
-  HResult JoinFilterGraph(const std::weak_ptr<IGraphBuilder>& graph,
-                          const std::string& name) override {
-    return membership_.Join(graph, name);
   }
 
   // ---- IVMRFilterConfig9
@@ -243,10 +225,6 @@ class VideoRenderer final : public IBaseFilter,
       return false;
     return !format_ || (r.right <= format_->width && r.bottom <= format_->height);
   }
-
-  std::shared_ptr<ConnectionFormat> connection_;
-  std::shared_ptr<IPin> input_;
-  GraphMembership membership_{"Video Mixing Renderer 9"};
 
   mutable std::mutex mutex_;
   bool windowless_ = false;
