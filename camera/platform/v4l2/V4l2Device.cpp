@@ -1,0 +1,147 @@
+#include "camera/platform/v4l2/V4l2Device.h"
+
+#include <linux/videodev2.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace varnholt::platform::v4l2 {
+namespace {
+
+template <std::size_t N>
+std::string FromFixed(const std::uint8_t (&text)[N]) {
+  return std::string(reinterpret_cast<const char*>(text),
+                     strnlen(reinterpret_cast<const char*>(text), N));
+}
+template <std::size_t N>
+std::string FromFixed(const char (&text)[N]) {
+  return std::string(text, strnlen(text, N));
+}
+
+// Fills the request's value field the way the driver reads it: 64-bit
+// controls in value64, every other scalar in value.
+std::vector<v4l2_ext_control> ToExt(std::span<const V4l2ControlValue> values) {
+  std::vector<v4l2_ext_control> ext(values.size());
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    ext[i].id = values[i].id;
+    if (values[i].is64Bit)
+      ext[i].value64 = values[i].value;
+    else
+      ext[i].value = static_cast<std::int32_t>(values[i].value);
+  }
+  return ext;
+}
+
+}  // namespace
+
+bool V4l2Capabilities::IsVideoCapture() const {
+  return (deviceCaps & (V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_CAPTURE_MPLANE)) != 0;
+}
+
+bool V4l2ControlInfo::IsWritable() const {
+  return (flags & (V4L2_CTRL_FLAG_READ_ONLY | V4L2_CTRL_FLAG_GRABBED)) == 0;
+}
+
+bool V4l2ControlInfo::IsInactive() const {
+  return (flags & V4L2_CTRL_FLAG_INACTIVE) != 0;
+}
+
+bool V4l2ControlInfo::Is64Bit() const {
+  return type == V4L2_CTRL_TYPE_INTEGER64;
+}
+
+int V4l2Device::Open(const std::string& path, std::unique_ptr<V4l2Device>& device) {
+  std::unique_ptr<NodeIoctlDevice> node;
+  if (int ret = NodeIoctlDevice::Open(path, node); ret < 0)
+    return ret;
+  device = std::make_unique<V4l2Device>(std::move(node));
+  return 0;
+}
+
+int V4l2Device::QueryCapabilities(V4l2Capabilities& caps) {
+  v4l2_capability cap{};
+  if (int ret = io_->Ioctl(VIDIOC_QUERYCAP, &cap); ret < 0)
+    return ret;
+  caps.driver = FromFixed(cap.driver);
+  caps.card = FromFixed(cap.card);
+  caps.busInfo = FromFixed(cap.bus_info);
+  // Old drivers without per-node caps describe the node by the whole device.
+  caps.deviceCaps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
+  return 0;
+}
+
+int V4l2Device::QueryMenu(V4l2ControlInfo& control) {
+  for (std::int64_t index = control.minimum; index <= control.maximum; ++index) {
+    v4l2_querymenu item{};
+    item.id = control.id;
+    item.index = static_cast<std::uint32_t>(index);
+    int ret = io_->Ioctl(VIDIOC_QUERYMENU, &item);
+    if (ret == -EINVAL)
+      continue;  // a hole: the driver leaves out what the device lacks
+    if (ret < 0)
+      return ret;
+    if (control.type == V4L2_CTRL_TYPE_MENU)
+      control.menu.push_back({index, FromFixed(item.name)});
+    else
+      control.menu.push_back({index, std::to_string(item.value)});
+  }
+  return 0;
+}
+
+int V4l2Device::QueryControls(std::vector<V4l2ControlInfo>& controls) {
+  std::vector<V4l2ControlInfo> found;
+  v4l2_query_ext_ctrl query{};
+  query.id = V4L2_CTRL_FLAG_NEXT_CTRL | V4L2_CTRL_FLAG_NEXT_COMPOUND;
+  for (;;) {
+    int ret = io_->Ioctl(VIDIOC_QUERY_EXT_CTRL, &query);
+    if (ret == -EINVAL)
+      break;  // past the last control
+    if (ret < 0)
+      return ret;
+    if (query.type != V4L2_CTRL_TYPE_CTRL_CLASS && !(query.flags & V4L2_CTRL_FLAG_DISABLED)) {
+      V4l2ControlInfo info;
+      info.id = query.id;
+      info.type = query.type;
+      info.name = FromFixed(query.name);
+      info.minimum = query.minimum;
+      info.maximum = query.maximum;
+      info.step = query.step;
+      info.defaultValue = query.default_value;
+      info.flags = query.flags;
+      if (query.type == V4L2_CTRL_TYPE_MENU || query.type == V4L2_CTRL_TYPE_INTEGER_MENU) {
+        if (int menuRet = QueryMenu(info); menuRet < 0)
+          return menuRet;
+      }
+      found.push_back(std::move(info));
+    }
+    const std::uint32_t last = query.id;
+    query = {};
+    query.id = last | V4L2_CTRL_FLAG_NEXT_CTRL | V4L2_CTRL_FLAG_NEXT_COMPOUND;
+  }
+  controls = std::move(found);
+  return 0;
+}
+
+int V4l2Device::GetControls(std::span<V4l2ControlValue> values) {
+  std::vector<v4l2_ext_control> ext = ToExt(values);
+  v4l2_ext_controls request{};
+  request.which = V4L2_CTRL_WHICH_CUR_VAL;
+  request.count = static_cast<std::uint32_t>(ext.size());
+  request.controls = ext.data();
+  if (int ret = io_->Ioctl(VIDIOC_G_EXT_CTRLS, &request); ret < 0)
+    return ret;
+  for (std::size_t i = 0; i < values.size(); ++i)
+    values[i].value = values[i].is64Bit ? ext[i].value64 : ext[i].value;
+  return 0;
+}
+
+int V4l2Device::SetControls(std::span<const V4l2ControlValue> values) {
+  std::vector<v4l2_ext_control> ext = ToExt(values);
+  v4l2_ext_controls request{};
+  request.which = V4L2_CTRL_WHICH_CUR_VAL;
+  request.count = static_cast<std::uint32_t>(ext.size());
+  request.controls = ext.data();
+  return io_->Ioctl(VIDIOC_S_EXT_CTRLS, &request);
+}
+
+}  // namespace varnholt::platform::v4l2

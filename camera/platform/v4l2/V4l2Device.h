@@ -1,0 +1,78 @@
+#pragma once
+
+// One V4L2 device node: its identity (driver, card, bus), whether it captures
+// video, and its controls with their values.
+//
+// What callers may rely on:
+// - every call answers 0 or a negative errno and touches its out-parameters
+//   only on success;
+// - the control list is what the driver reports at the time of the call,
+//   without control-class headings and without disabled controls;
+// - GetControls/SetControls are one ioctl each, so a set is applied by the
+//   driver as one request (a manual value together with its auto switch).
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "camera/platform/v4l2/IoctlDevice.h"
+
+namespace varnholt::platform::v4l2 {
+
+struct V4l2Capabilities {
+  std::string driver;
+  std::string card;
+  std::string busInfo;
+  std::uint32_t deviceCaps = 0;  // this node's own caps, not the whole device's
+
+  // A node that delivers video frames, not a metadata or output-only node.
+  bool IsVideoCapture() const;
+};
+
+struct V4l2MenuItem {
+  std::int64_t value = 0;
+  std::string name;  // or the number as text for an integer menu
+};
+
+struct V4l2ControlInfo {
+  std::uint32_t id = 0;
+  std::uint32_t type = 0;  // V4L2_CTRL_TYPE_*
+  std::string name;
+  std::int64_t minimum = 0, maximum = 0, defaultValue = 0;
+  std::uint64_t step = 0;
+  std::uint32_t flags = 0;  // V4L2_CTRL_FLAG_*
+  std::vector<V4l2MenuItem> menu;
+
+  bool IsWritable() const;
+  bool IsInactive() const;
+  bool Is64Bit() const;
+};
+
+struct V4l2ControlValue {
+  std::uint32_t id = 0;
+  std::int64_t value = 0;
+  bool is64Bit = false;  // an INTEGER64 control, carried in value64
+};
+
+class V4l2Device {
+ public:
+  explicit V4l2Device(std::unique_ptr<IoctlDevice> io) : io_(std::move(io)) {}
+
+  // Opens a node; 0 with device set, or a negative errno.
+  static int Open(const std::string& path, std::unique_ptr<V4l2Device>& device);
+
+  int QueryCapabilities(V4l2Capabilities& caps);
+  int QueryControls(std::vector<V4l2ControlInfo>& controls);
+  // Current values of scalar controls; ids may come from different classes.
+  int GetControls(std::span<V4l2ControlValue> values);
+  int SetControls(std::span<const V4l2ControlValue> values);
+
+ private:
+  int QueryMenu(V4l2ControlInfo& control);
+
+  std::unique_ptr<IoctlDevice> io_;
+};
+
+}  // namespace varnholt::platform::v4l2

@@ -1,0 +1,50 @@
+#include "camera/platform/v4l2/V4l2Errors.h"
+
+#include <cerrno>
+
+namespace varnholt::platform::v4l2 {
+
+HResult ResultFromErrno(int negativeErrno) {
+  switch (-negativeErrno) {
+    case 0:
+      return hr::Ok;
+    case ENOTTY:
+      return hr::NotImpl;
+    case EINVAL:
+    case ERANGE:
+      return hr::InvalidArg;
+    case ENODEV:
+    case ENXIO:
+      return hr::DeviceNotConnected;
+    case EBUSY:
+      return hr::Busy;
+    case EACCES:
+    case EPERM:
+      return hr::AccessDenied;
+    case EIO:
+      return hr_v4l2::DeviceIoError;
+    case ENOMEM:
+      return hr::OutOfMemory;
+    default:
+      return hr::Fail;
+  }
+}
+
+HResult ResultFromValueWrite(int negativeErrno, bool automaticOn) {
+  if (automaticOn && (negativeErrno == -EACCES || negativeErrno == -EBUSY))
+    return hr_v4l2::UnderAutomaticControl;
+  return ResultFromErrno(negativeErrno);
+}
+
+std::string V4l2ErrorText(HResult code) {
+  switch (code) {
+    case hr_v4l2::UnderAutomaticControl:
+      return "The value is under automatic control; turn Auto off to change it";
+    case hr_v4l2::DeviceIoError:
+      return "The camera did not answer the request; it may be unplugged or busy";
+    default:
+      return {};
+  }
+}
+
+}  // namespace varnholt::platform::v4l2
