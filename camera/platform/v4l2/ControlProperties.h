@@ -1,0 +1,64 @@
+#pragma once
+
+// The video-processing and camera-control properties of one camera, answered
+// from its V4L2 controls through the mapping table. Values stay in the
+// driver's own units; ranges come from the driver's control query.
+//
+// What callers may rely on:
+// - a property without a mapped control on this device answers
+//   PropIdUnsupported, whatever the call;
+// - capability flags: automatic when the device has the automatic companion,
+//   manual when the value control is writable;
+// - Set with manual flags writes the value, and switches the companion off in
+//   the same request when it is on, so the driver accepts both together; Set
+//   with automatic flags only switches the companion on (the value is the
+//   mode's to choose);
+// - a write refused because the automatic mode holds the value answers
+//   hr_v4l2::UnderAutomaticControl.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "camera/platform/HResult.h"
+#include "camera/platform/v4l2/ControlMap.h"
+#include "camera/platform/v4l2/V4l2Device.h"
+
+namespace varnholt::platform::v4l2 {
+
+struct PropertyRange {
+  std::int32_t min = 0, max = 0, step = 0, defaultValue = 0, caps = 0;
+};
+
+class ControlProperties {
+ public:
+  // Reads the device's control list once; 0 or the query's negative errno.
+  static int Create(std::shared_ptr<V4l2Device> device,
+                    std::shared_ptr<ControlProperties>& properties);
+
+  HResult GetRange(PropertyFamilyKind family, std::int32_t property, PropertyRange& range);
+  HResult Get(PropertyFamilyKind family, std::int32_t property, std::int32_t& value,
+              std::int32_t& flags);
+  HResult Set(PropertyFamilyKind family, std::int32_t property, std::int32_t value,
+              std::int32_t flags);
+
+ private:
+  struct Resolved {
+    const ControlMapping* mapping = nullptr;
+    const V4l2ControlInfo* value = nullptr;
+    const V4l2ControlInfo* companion = nullptr;  // only when the device has it
+  };
+
+  ControlProperties(std::shared_ptr<V4l2Device> device, std::vector<V4l2ControlInfo> controls)
+      : device_(std::move(device)), controls_(std::move(controls)) {}
+
+  const V4l2ControlInfo* FindControl(std::uint32_t id) const;
+  HResult Resolve(PropertyFamilyKind family, std::int32_t property, Resolved& resolved) const;
+  // The companion's current value says automatic; errno on a failed read.
+  int ReadAutomatic(const Resolved& resolved, bool& automatic);
+
+  std::shared_ptr<V4l2Device> device_;
+  std::vector<V4l2ControlInfo> controls_;
+};
+
+}  // namespace varnholt::platform::v4l2

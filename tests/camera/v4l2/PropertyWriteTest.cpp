@@ -1,0 +1,147 @@
+// Writing properties: the mode a value keeps, switching the automatic mode in
+// one request, and what the user reads when the driver refuses.
+
+#include <linux/videodev2.h>
+
+#include <cerrno>
+
+#include "camera/platform/v4l2/V4l2Errors.h"
+#include "tests/camera/v4l2/PropertyTestSupport.h"
+
+namespace varnholt::test {
+namespace {
+
+using namespace varnholt::platform;
+using v4l2::hr_v4l2::DeviceIoError;
+using v4l2::hr_v4l2::UnderAutomaticControl;
+using Write = FakeUvcCamera::Write;
+
+TEST_F(V4l2PropertyTest, AManualValueIsWrittenAloneAndKeepsManualMode) {
+  ASSERT_EQ(procAmp_->Set(9, 80, kPropertyFlagsManual), hr::Ok);  // autogain already off
+  ASSERT_EQ(camera_->writes.size(), 1u);
+  EXPECT_EQ(camera_->writes[0], (Write{{V4L2_CID_GAIN, 80}}));
+  std::int32_t value, flags;
+  ASSERT_EQ(procAmp_->Get(9, value, flags), hr::Ok);
+  EXPECT_EQ(value, 80);
+  EXPECT_EQ(flags, kPropertyFlagsManual);
+}
+
+TEST_F(V4l2PropertyTest, AutomaticModeKeptWritesNothingAndTheValueStaysTheModes) {
+  ASSERT_EQ(procAmp_->Set(7, 3000, kPropertyFlagsAuto), hr::Ok);  // white balance auto
+  EXPECT_TRUE(camera_->writes.empty());
+  EXPECT_EQ(camera_->Find(V4L2_CID_WHITE_BALANCE_TEMPERATURE)->value, 4600);
+}
+
+TEST_F(V4l2PropertyTest, SwitchingToManualWritesCompanionAndValueInOneRequest) {
+  // The model refuses the value while the mode is on unless the same request
+  // switches it off, as the UVC driver does.
+  ASSERT_EQ(procAmp_->Set(7, 3200, kPropertyFlagsManual), hr::Ok);
+  ASSERT_EQ(camera_->writes.size(), 1u);
+  EXPECT_EQ(camera_->writes[0],
+            (Write{{V4L2_CID_AUTO_WHITE_BALANCE, 0}, {V4L2_CID_WHITE_BALANCE_TEMPERATURE, 3200}}));
+  std::int32_t value, flags;
+  ASSERT_EQ(procAmp_->Get(7, value, flags), hr::Ok);
+  EXPECT_EQ(value, 3200);
+  EXPECT_EQ(flags, kPropertyFlagsManual);
+
+  // Exposure's menu goes to manual, and iris with it.
+  camera_->writes.clear();
+  ASSERT_EQ(cameraControl_->Set(4, 500, kPropertyFlagsManual), hr::Ok);
+  EXPECT_EQ(camera_->writes[0], (Write{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL},
+                                       {V4L2_CID_EXPOSURE_ABSOLUTE, 500}}));
+  ASSERT_EQ(cameraControl_->Get(5, value, flags), hr::Ok);
+  EXPECT_EQ(flags, kPropertyFlagsManual);
+}
+
+TEST_F(V4l2PropertyTest, SwitchingToAutomaticWritesOnlyTheCompanion) {
+  ASSERT_EQ(procAmp_->Set(9, 99, kPropertyFlagsAuto), hr::Ok);
+  ASSERT_EQ(camera_->writes.size(), 1u);
+  EXPECT_EQ(camera_->writes[0], (Write{{V4L2_CID_AUTOGAIN, 1}}));
+  std::int32_t value, flags;
+  ASSERT_EQ(procAmp_->Get(9, value, flags), hr::Ok);
+  EXPECT_EQ(flags, kPropertyFlagsAuto);
+  EXPECT_EQ(value, 16);
+
+  camera_->Find(V4L2_CID_EXPOSURE_AUTO)->value = V4L2_EXPOSURE_MANUAL;
+  camera_->writes.clear();
+  ASSERT_EQ(cameraControl_->Set(5, 2, kPropertyFlagsAuto), hr::Ok);
+  EXPECT_EQ(camera_->writes[0], (Write{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_APERTURE_PRIORITY}}));
+}
+
+TEST_F(V4l2PropertyTest, ExposureUsesFullAutomaticWhenThatIsAllTheCameraOffers) {
+  auto controls = FakeUvcCamera::FullWebcam();
+  for (auto& c : controls)
+    if (c.id == V4L2_CID_EXPOSURE_AUTO) {
+      c.menu = {{0, "Auto Mode"}, {1, "Manual Mode"}};
+      c.value = V4L2_EXPOSURE_MANUAL;
+    }
+  Load(std::move(controls));
+  ASSERT_EQ(cameraControl_->Set(4, 0, kPropertyFlagsAuto), hr::Ok);
+  EXPECT_EQ(camera_->Find(V4L2_CID_EXPOSURE_AUTO)->value, V4L2_EXPOSURE_AUTO);
+}
+
+TEST_F(V4l2PropertyTest, BadFlagsAndValuesAreRefusedBeforeTheDevice) {
+  EXPECT_EQ(procAmp_->Set(0, 0, kPropertyFlagsAuto), hr::InvalidArg);  // no automatic mode
+  EXPECT_EQ(procAmp_->Set(0, 0, 0), hr::InvalidArg);
+  EXPECT_EQ(procAmp_->Set(0, 65, kPropertyFlagsManual), hr::InvalidArg);  // above 64
+  EXPECT_EQ(procAmp_->Set(0, -65, kPropertyFlagsManual), hr::InvalidArg);
+  EXPECT_TRUE(camera_->writes.empty());
+  EXPECT_EQ(procAmp_->Set(0, 64, kPropertyFlagsManual), hr::Ok);
+}
+
+TEST_F(V4l2PropertyTest, AValueLockedByAnotherProgramsAutoSwitchSaysSo) {
+  // Between our read of the mode and our write, another program turns
+  // autogain on; the driver refuses with EACCES, some with EBUSY.
+  for (int lockedErrno : {EACCES, EBUSY}) {
+    SCOPED_TRACE(lockedErrno);
+    camera_->Find(V4L2_CID_AUTOGAIN)->value = 0;
+    camera_->lockedErrno = lockedErrno;
+    camera_->beforeWrite = [this] { camera_->Find(V4L2_CID_AUTOGAIN)->value = 1; };
+    const HResult code = procAmp_->Set(9, 50, kPropertyFlagsManual);
+    EXPECT_EQ(code, UnderAutomaticControl);
+    EXPECT_NE(v4l2::V4l2ErrorText(code).find("automatic control"), std::string::npos);
+  }
+  EXPECT_EQ(camera_->Find(V4L2_CID_GAIN)->value, 16);
+}
+
+TEST_F(V4l2PropertyTest, OtherRefusalsKeepTheirOwnCodes) {
+  // A read-only control refused with EACCES is not an automatic-mode lock.
+  auto controls = FakeUvcCamera::FullWebcam();
+  for (auto& c : controls)
+    if (c.id == V4L2_CID_GAIN)
+      c.flags |= V4L2_CTRL_FLAG_READ_ONLY;
+  Load(std::move(controls));
+  EXPECT_EQ(procAmp_->Set(9, 50, kPropertyFlagsManual), hr::AccessDenied);
+
+  std::int32_t value, flags;
+  camera_->failNext = ENODEV;
+  EXPECT_EQ(procAmp_->Get(0, value, flags), hr::DeviceNotConnected);
+  camera_->failNext = EIO;
+  EXPECT_EQ(procAmp_->Set(9, 50, kPropertyFlagsAuto), DeviceIoError);
+  camera_->failNext = EBUSY;
+  EXPECT_EQ(procAmp_->Set(0, 1, kPropertyFlagsManual), hr::Busy);
+}
+
+TEST(V4l2ErrorsTest, ErrnoValuesMapOntoThePlatformsCodes) {
+  using v4l2::ResultFromErrno;
+  EXPECT_EQ(ResultFromErrno(0), hr::Ok);
+  EXPECT_EQ(ResultFromErrno(-ENOTTY), hr::NotImpl);
+  EXPECT_EQ(ResultFromErrno(-EINVAL), hr::InvalidArg);
+  EXPECT_EQ(ResultFromErrno(-ERANGE), hr::InvalidArg);
+  EXPECT_EQ(ResultFromErrno(-ENODEV), hr::DeviceNotConnected);
+  EXPECT_EQ(ResultFromErrno(-ENXIO), hr::DeviceNotConnected);
+  EXPECT_EQ(ResultFromErrno(-EBUSY), hr::Busy);
+  EXPECT_EQ(ResultFromErrno(-EACCES), hr::AccessDenied);
+  EXPECT_EQ(ResultFromErrno(-ENOMEM), hr::OutOfMemory);
+  EXPECT_EQ(ResultFromErrno(-EIO), DeviceIoError);
+  EXPECT_EQ(ResultFromErrno(-EPIPE), hr::Fail);
+
+  EXPECT_EQ(v4l2::ResultFromValueWrite(-EACCES, false), hr::AccessDenied);
+  EXPECT_EQ(v4l2::ResultFromValueWrite(-EINVAL, true), hr::InvalidArg);
+  EXPECT_TRUE(Failed(UnderAutomaticControl));
+  EXPECT_FALSE(v4l2::V4l2ErrorText(DeviceIoError).empty());
+  EXPECT_TRUE(v4l2::V4l2ErrorText(hr::AccessDenied).empty());  // the system's text serves
+}
+
+}  // namespace
+}  // namespace varnholt::test
