@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "camera/platform/v4l2/V4l2Platform.h"
 #include "camera/platform/virtual/VirtualPlatform.h"
 
 namespace varnholt::platform {
@@ -19,7 +20,7 @@ std::string Join(const std::vector<std::string>& names) {
 }  // namespace
 
 std::vector<std::string> AvailablePlatforms() {
-  return {"virtual"};
+  return {"virtual", "v4l2"};
 }
 
 std::shared_ptr<Platform> CreatePlatform(const std::string& name) {
@@ -30,6 +31,8 @@ std::shared_ptr<Platform> CreatePlatform(const std::string& name) {
       throw PlatformChoiceError(e.what());
     }
   }
+  if (name == "v4l2")
+    return std::make_shared<v4l2::V4l2Platform>();
   throw PlatformChoiceError("The capture platform '" + name +
                             "' is not available in this build (VARNHOLT_PLATFORM); available: " +
                             Join(AvailablePlatforms()));

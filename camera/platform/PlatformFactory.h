@@ -2,7 +2,7 @@
 
 // Picks the capture platform: VARNHOLT_PLATFORM names one ("virtual", "v4l2",
 // "directshow"); without it, the operating system's own. The virtual platform
-// is the default on Linux until the V4L2 backend exists.
+// is the default on Linux until the V4L2 backend streams.
 
 #include <memory>
 #include <string>

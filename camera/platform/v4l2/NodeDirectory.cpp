@@ -1,0 +1,71 @@
+#include "camera/platform/v4l2/NodeDirectory.h"
+
+#include <algorithm>
+#include <climits>
+#include <filesystem>
+#include <system_error>
+
+namespace varnholt::platform::v4l2 {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The node number, or INT_MAX for a name without one.
+long NodeNumber(const std::string& path) {
+  const std::string name = fs::path(path).filename().string();
+  constexpr std::string_view kPrefix = "video";
+  if (name.rfind(kPrefix, 0) != 0 || name.size() == kPrefix.size())
+    return LONG_MAX;
+  const std::string digits = name.substr(kPrefix.size());
+  if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+      digits.size() > 9)
+    return LONG_MAX;
+  return std::stol(digits);
+}
+
+}  // namespace
+
+void SortByNodeNumber(std::vector<std::string>& nodes) {
+  std::stable_sort(nodes.begin(), nodes.end(), [](const std::string& a, const std::string& b) {
+    return NodeNumber(a) < NodeNumber(b);
+  });
+}
+
+std::vector<std::string> SystemNodeDirectory::VideoNodes() {
+  std::vector<std::string> nodes;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(devDir_, ec)) {
+    const std::string path = entry.path().string();
+    if (NodeNumber(path) != LONG_MAX)
+      nodes.push_back(path);
+  }
+  SortByNodeNumber(nodes);
+  return nodes;
+}
+
+std::string SystemNodeDirectory::ByIdLink(const std::string& node) {
+  std::error_code ec;
+  const fs::path target = fs::canonical(node, ec);
+  if (ec)
+    return {};
+  std::vector<std::string> links;
+  for (const auto& entry : fs::directory_iterator(fs::path(devDir_) / "v4l" / "by-id", ec)) {
+    std::error_code linkEc;
+    if (entry.is_symlink(linkEc) && fs::canonical(entry.path(), linkEc) == target && !linkEc)
+      links.push_back(entry.path().string());
+  }
+  // A camera may have several links (one per interface); the first by name
+  // is the same every time.
+  std::sort(links.begin(), links.end());
+  return links.empty() ? std::string() : links.front();
+}
+
+int SystemNodeDirectory::Open(const std::string& node, std::unique_ptr<IoctlDevice>& device) {
+  std::unique_ptr<NodeIoctlDevice> opened;
+  if (int ret = NodeIoctlDevice::Open(node, opened); ret < 0)
+    return ret;
+  device = std::move(opened);
+  return 0;
+}
+
+}  // namespace varnholt::platform::v4l2

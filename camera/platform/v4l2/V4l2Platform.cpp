@@ -1,0 +1,31 @@
+#include "camera/platform/v4l2/V4l2Platform.h"
+
+#include "camera/platform/graph/GraphErrors.h"
+#include "camera/platform/graph/GraphObjects.h"
+#include "camera/platform/v4l2/V4l2DeviceEnumerator.h"
+#include "camera/platform/v4l2/V4l2Errors.h"
+
+namespace varnholt::platform::v4l2 {
+
+V4l2Platform::V4l2Platform(std::shared_ptr<NodeDirectory> nodes)
+    : nodes_(nodes ? std::move(nodes) : std::make_shared<SystemNodeDirectory>()) {}
+
+HResult V4l2Platform::CreateInstance(ClassId classId, std::shared_ptr<Unknown>& object) {
+  if (classId != ClassId::SystemDeviceEnum)
+    return graph::CreateGraphObject(classId, object);
+  object = MakeDeviceEnumerator(nodes_);
+  return hr::Ok;
+}
+
+std::string V4l2Platform::ErrorText(HResult code) {
+  const std::string text = V4l2ErrorText(code);
+  return text.empty() ? graph::ErrorText(code) : text;
+}
+
+HResult V4l2Platform::ShowPropertyFrame(WindowHandle, int, int, const std::string&,
+                                        const std::vector<std::shared_ptr<Unknown>>&,
+                                        const std::vector<Guid>&, std::uint32_t) {
+  return hr::NotImpl;  // the generic frame needs the device's control list object
+}
+
+}  // namespace varnholt::platform::v4l2

@@ -1,0 +1,32 @@
+#pragma once
+
+// The capture platform over the kernel's V4L2 devices. Today it finds the
+// cameras and answers their property families; streaming, formats and the
+// property frame are still to come and answer NotImpl.
+//
+// What callers may rely on: graphs, renderers and the sample grabber are the
+// shared graph objects; ErrorText knows the backend's own codes first.
+
+#include <memory>
+
+#include "camera/platform/Interfaces.h"
+#include "camera/platform/v4l2/NodeDirectory.h"
+
+namespace varnholt::platform::v4l2 {
+
+class V4l2Platform : public Platform {
+ public:
+  explicit V4l2Platform(std::shared_ptr<NodeDirectory> nodes = nullptr);
+
+  std::string Name() const override { return "v4l2"; }
+  HResult CreateInstance(ClassId classId, std::shared_ptr<Unknown>& object) override;
+  std::string ErrorText(HResult code) override;
+  HResult ShowPropertyFrame(WindowHandle owner, int x, int y, const std::string& caption,
+                            const std::vector<std::shared_ptr<Unknown>>& objects,
+                            const std::vector<Guid>& pages, std::uint32_t locale) override;
+
+ private:
+  std::shared_ptr<NodeDirectory> nodes_;
+};
+
+}  // namespace varnholt::platform::v4l2

@@ -1,0 +1,193 @@
+// The V4L2 platform as the component walks it: the cameras found among the
+// device nodes, their property bags, binding a filter and reaching its
+// property families, and choosing the platform by name.
+
+#include <gtest/gtest.h>
+#include <linux/videodev2.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "camera/platform/PlatformFactory.h"
+#include "camera/platform/v4l2/NodeDirectory.h"
+#include "camera/platform/v4l2/V4l2Errors.h"
+#include "camera/platform/v4l2/V4l2Platform.h"
+#include "tests/camera/v4l2/FakeUvcCamera.h"
+
+namespace varnholt::test {
+namespace {
+
+using namespace varnholt::platform;
+
+constexpr std::uint32_t kCapture = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
+
+// Nodes by path: a capture-capable camera, or an errno its opening answers.
+class FakeNodes : public v4l2::NodeDirectory {
+ public:
+  struct Node {
+    std::uint32_t deviceCaps = kCapture;
+    int openErrno = 0;
+    std::string byId;
+  };
+
+  std::vector<std::string> VideoNodes() override {
+    std::vector<std::string> paths;
+    for (const auto& [path, node] : nodes)
+      paths.push_back(path);
+    v4l2::SortByNodeNumber(paths);
+    return paths;
+  }
+  std::string ByIdLink(const std::string& path) override { return nodes.at(path).byId; }
+  int Open(const std::string& path, std::unique_ptr<v4l2::IoctlDevice>& device) override {
+    const Node& node = nodes.at(path);
+    if (node.openErrno)
+      return -node.openErrno;
+    auto camera = std::make_unique<FakeUvcCamera>(FakeUvcCamera::FullWebcam());
+    camera->deviceCaps = node.deviceCaps;
+    device = std::move(camera);
+    return 0;
+  }
+
+  std::map<std::string, Node> nodes;
+};
+
+struct Listed {
+  std::string friendlyName, devicePath, description;
+  std::shared_ptr<IMoniker> moniker;
+};
+
+std::string BagString(IPropertyBag& bag, const std::string& name) {
+  PropVariant value;
+  if (bag.Read(name, value) != hr::Ok)
+    return "<missing>";
+  return std::get<std::string>(value);
+}
+
+class V4l2PlatformTest : public ::testing::Test {
+ protected:
+  std::vector<Listed> List(DeviceCategory category = DeviceCategory::VideoInput) {
+    v4l2::V4l2Platform platform(nodes_);
+    std::shared_ptr<Unknown> object;
+    EXPECT_EQ(platform.CreateInstance(ClassId::SystemDeviceEnum, object), hr::Ok);
+    auto devEnum = Query<ICreateDevEnum>(object);
+    std::shared_ptr<IEnumMoniker> enumerator;
+    std::vector<Listed> listed;
+    if (devEnum->CreateClassEnumerator(category, enumerator, 0) != hr::Ok)
+      return listed;
+    std::shared_ptr<IMoniker> moniker;
+    while (enumerator->Next(moniker) == hr::Ok) {
+      std::shared_ptr<IPropertyBag> bag;
+      EXPECT_EQ(moniker->BindToStorage(bag), hr::Ok);
+      listed.push_back({BagString(*bag, "FriendlyName"), BagString(*bag, "DevicePath"),
+                        BagString(*bag, "Description"), moniker});
+    }
+    return listed;
+  }
+
+  std::shared_ptr<FakeNodes> nodes_ = std::make_shared<FakeNodes>();
+};
+
+TEST_F(V4l2PlatformTest, CaptureNodesAreListedInNodeOrderWithTheirNames) {
+  nodes_->nodes["/dev/video10"] = {};
+  nodes_->nodes["/dev/video2"] = {kCapture, 0, "/dev/v4l/by-id/usb-Fake_Webcam-video-index0"};
+  nodes_->nodes["/dev/video3"] = {V4L2_CAP_META_CAPTURE, 0, ""};
+  nodes_->nodes["/dev/video4"] = {kCapture, EACCES, ""};
+  nodes_->nodes["/dev/video5"] = {V4L2_CAP_VIDEO_OUTPUT, 0, ""};
+
+  const auto listed = List();
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0].friendlyName, "Fake UVC Webcam");
+  EXPECT_EQ(listed[0].devicePath, "/dev/v4l/by-id/usb-Fake_Webcam-video-index0");
+  EXPECT_EQ(listed[0].description, "uvcvideo usb-0000:00:14.0-1");
+  EXPECT_EQ(listed[1].devicePath, "/dev/video10");  // no by-id link
+  EXPECT_TRUE(List(DeviceCategory::AudioInput).empty());
+}
+
+TEST_F(V4l2PlatformTest, NoCameraIsAnEmptyCategory) {
+  nodes_->nodes["/dev/video0"] = {kCapture, ENODEV, ""};
+  v4l2::V4l2Platform platform(nodes_);
+  std::shared_ptr<Unknown> object;
+  ASSERT_EQ(platform.CreateInstance(ClassId::SystemDeviceEnum, object), hr::Ok);
+  std::shared_ptr<IEnumMoniker> enumerator;
+  EXPECT_EQ(Query<ICreateDevEnum>(object)->CreateClassEnumerator(DeviceCategory::VideoInput,
+                                                                 enumerator, 0),
+            hr::False);
+  EXPECT_EQ(enumerator, nullptr);
+}
+
+TEST_F(V4l2PlatformTest, ABoundFilterAnswersBothFamiliesAndNamesItself) {
+  nodes_->nodes["/dev/video0"] = {};
+  const auto listed = List();
+  ASSERT_EQ(listed.size(), 1u);
+  std::shared_ptr<IBaseFilter> filter;
+  ASSERT_EQ(listed[0].moniker->BindToObject(filter), hr::Ok);
+
+  FilterInfo info;
+  ASSERT_EQ(filter->QueryFilterInfo(info), hr::Ok);
+  EXPECT_EQ(info.achName, "Fake UVC Webcam");
+  std::shared_ptr<IEnumPins> pins;
+  EXPECT_EQ(filter->EnumPins(pins), hr::NotImpl);
+
+  auto procAmp = Query<IAMVideoProcAmp>(filter);
+  auto cameraControl = Query<IAMCameraControl>(filter);
+  ASSERT_NE(procAmp, nullptr);
+  ASSERT_NE(cameraControl, nullptr);
+  EXPECT_EQ(Query<IKsPropertySet>(filter), nullptr);
+  std::int32_t value, flags;
+  ASSERT_EQ(procAmp->Get(1, value, flags), hr::Ok);
+  EXPECT_EQ(value, 32);
+  ASSERT_EQ(cameraControl->Get(6, value, flags), hr::Ok);
+  EXPECT_EQ(flags, kPropertyFlagsAuto);
+
+  // Unplugged between listing and binding.
+  nodes_->nodes["/dev/video0"].openErrno = ENOENT;
+  EXPECT_EQ(listed[0].moniker->BindToObject(filter), hr::DeviceNotConnected);
+}
+
+TEST_F(V4l2PlatformTest, ErrorTextsExplainTheBackendsOwnCodes) {
+  v4l2::V4l2Platform platform(nodes_);
+  EXPECT_NE(platform.ErrorText(v4l2::hr_v4l2::UnderAutomaticControl).find("automatic control"),
+            std::string::npos);
+  const std::string message = ErrorMessage(platform, v4l2::hr_v4l2::UnderAutomaticControl);
+  EXPECT_EQ(message.find("denied"), std::string::npos);
+  EXPECT_FALSE(message.empty());
+  std::shared_ptr<Unknown> graph;
+  EXPECT_EQ(platform.CreateInstance(ClassId::FilterGraph, graph), hr::Ok);
+}
+
+TEST(V4l2NodeOrderTest, NodesSortByNumberNotByText) {
+  std::vector<std::string> nodes = {"/dev/video10", "/dev/video2", "/dev/videoX", "/dev/video0"};
+  v4l2::SortByNodeNumber(nodes);
+  EXPECT_EQ(nodes, (std::vector<std::string>{"/dev/video0", "/dev/video2", "/dev/video10",
+                                             "/dev/videoX"}));
+}
+
+TEST(V4l2NodeOrderTest, TheSystemDirectoryListsOnlyVideoNodes) {
+  // A folder laid out like /dev: only videoN entries count.
+  const std::string dir = testing::TempDir() + "v4l2-nodes";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir + "/v4l/by-id");
+  for (const char* name : {"video11", "video1", "media0", "videoX", "v4l-subdev0"})
+    std::ofstream(dir + "/" + name).put('x');
+  std::filesystem::create_symlink("../../video11", dir + "/v4l/by-id/usb-Cam-video-index0");
+
+  v4l2::SystemNodeDirectory system(dir);
+  EXPECT_EQ(system.VideoNodes(), (std::vector<std::string>{dir + "/video1", dir + "/video11"}));
+  EXPECT_EQ(system.ByIdLink(dir + "/video11"), dir + "/v4l/by-id/usb-Cam-video-index0");
+  EXPECT_EQ(system.ByIdLink(dir + "/video1"), "");
+  std::unique_ptr<v4l2::IoctlDevice> device;
+  EXPECT_EQ(system.Open(dir + "/video9", device), -ENOENT);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(V4l2PlatformChoiceTest, TheFactoryKnowsV4l2ByName) {
+  const auto names = AvailablePlatforms();
+  EXPECT_NE(std::find(names.begin(), names.end(), "v4l2"), names.end());
+  EXPECT_EQ(CreatePlatform("v4l2")->Name(), "v4l2");
+}
+
+}  // namespace
+}  // namespace varnholt::test
