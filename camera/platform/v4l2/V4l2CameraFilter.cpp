@@ -1,6 +1,7 @@
 #include "camera/platform/v4l2/V4l2CameraFilter.h"
 
 #include "camera/platform/v4l2/PropertyFamilies.h"
+#include "camera/platform/v4l2/V4l2ControlList.h"
 #include "camera/platform/v4l2/V4l2Errors.h"
 
 namespace varnholt::platform::v4l2 {
@@ -8,8 +9,10 @@ namespace {
 
 class CameraFilter final : public IBaseFilter, public std::enable_shared_from_this<CameraFilter> {
  public:
-  CameraFilter(std::string name, std::shared_ptr<ControlProperties> properties)
+  CameraFilter(std::string name, std::shared_ptr<ControlProperties> properties,
+               std::shared_ptr<IControlList> controls)
       : name_(std::move(name)),
+        controls_(std::move(controls)),
         procAmp_(MakeVideoProcAmp(properties)),
         cameraControl_(MakeCameraControl(properties)) {}
 
@@ -21,6 +24,8 @@ class CameraFilter final : public IBaseFilter, public std::enable_shared_from_th
         return procAmp_;
       case Iid::AMCameraControl:
         return cameraControl_;
+      case Iid::ControlList:
+        return controls_;
       default:
         return nullptr;
     }
@@ -39,6 +44,7 @@ class CameraFilter final : public IBaseFilter, public std::enable_shared_from_th
 
  private:
   std::string name_;
+  std::shared_ptr<IControlList> controls_;
   std::shared_ptr<IAMVideoProcAmp> procAmp_;
   std::shared_ptr<IAMCameraControl> cameraControl_;
 };
@@ -48,9 +54,10 @@ class CameraFilter final : public IBaseFilter, public std::enable_shared_from_th
 HResult MakeCameraFilter(std::shared_ptr<V4l2Device> device, const std::string& name,
                          std::shared_ptr<IBaseFilter>& filter) {
   std::shared_ptr<ControlProperties> properties;
-  if (int ret = ControlProperties::Create(std::move(device), properties); ret < 0)
+  if (int ret = ControlProperties::Create(device, properties); ret < 0)
     return ResultFromErrno(ret);
-  filter = std::make_shared<CameraFilter>(name, std::move(properties));
+  filter = std::make_shared<CameraFilter>(name, std::move(properties),
+                                          MakeControlList(std::move(device)));
   return hr::Ok;
 }
 

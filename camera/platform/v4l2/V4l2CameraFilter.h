@@ -3,8 +3,8 @@
 // The capture filter of one V4L2 camera: its name and its two property
 // families. Pins and streaming are not there yet: EnumPins answers NotImpl.
 //
-// What callers may rely on: the filter answers IBaseFilter, IAMVideoProcAmp
-// and IAMCameraControl, each family object over the same open device.
+// What callers may rely on: the filter answers IBaseFilter, IAMVideoProcAmp,
+// IAMCameraControl and IControlList, all over the same open device.
 
 #include <memory>
 #include <string>

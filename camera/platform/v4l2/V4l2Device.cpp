@@ -88,8 +88,23 @@ int V4l2Device::QueryMenu(V4l2ControlInfo& control) {
   return 0;
 }
 
+int V4l2Device::Describe(const v4l2_query_ext_ctrl& query, V4l2ControlInfo& info) {
+  info.id = query.id;
+  info.type = query.type;
+  info.name = FromFixed(query.name);
+  info.minimum = query.minimum;
+  info.maximum = query.maximum;
+  info.step = query.step;
+  info.defaultValue = query.default_value;
+  info.flags = query.flags;
+  if (query.type == V4L2_CTRL_TYPE_MENU || query.type == V4L2_CTRL_TYPE_INTEGER_MENU)
+    return QueryMenu(info);
+  return 0;
+}
+
 int V4l2Device::QueryControls(std::vector<V4l2ControlInfo>& controls) {
   std::vector<V4l2ControlInfo> found;
+  std::string group;  // the heading of the class being walked
   v4l2_query_ext_ctrl query{};
   query.id = V4L2_CTRL_FLAG_NEXT_CTRL | V4L2_CTRL_FLAG_NEXT_COMPOUND;
   for (;;) {
@@ -98,20 +113,13 @@ int V4l2Device::QueryControls(std::vector<V4l2ControlInfo>& controls) {
       break;  // past the last control
     if (ret < 0)
       return ret;
-    if (query.type != V4L2_CTRL_TYPE_CTRL_CLASS && !(query.flags & V4L2_CTRL_FLAG_DISABLED)) {
+    if (query.type == V4L2_CTRL_TYPE_CTRL_CLASS) {
+      group = FromFixed(query.name);
+    } else if (!(query.flags & V4L2_CTRL_FLAG_DISABLED)) {
       V4l2ControlInfo info;
-      info.id = query.id;
-      info.type = query.type;
-      info.name = FromFixed(query.name);
-      info.minimum = query.minimum;
-      info.maximum = query.maximum;
-      info.step = query.step;
-      info.defaultValue = query.default_value;
-      info.flags = query.flags;
-      if (query.type == V4L2_CTRL_TYPE_MENU || query.type == V4L2_CTRL_TYPE_INTEGER_MENU) {
-        if (int menuRet = QueryMenu(info); menuRet < 0)
-          return menuRet;
-      }
+      if (int describeRet = Describe(query, info); describeRet < 0)
+        return describeRet;
+      info.group = group;
       found.push_back(std::move(info));
     }
     const std::uint32_t last = query.id;
@@ -119,6 +127,18 @@ int V4l2Device::QueryControls(std::vector<V4l2ControlInfo>& controls) {
     query.id = last | V4L2_CTRL_FLAG_NEXT_CTRL | V4L2_CTRL_FLAG_NEXT_COMPOUND;
   }
   controls = std::move(found);
+  return 0;
+}
+
+int V4l2Device::QueryControl(std::uint32_t id, V4l2ControlInfo& control) {
+  v4l2_query_ext_ctrl query{};
+  query.id = id;
+  if (int ret = io_->Ioctl(VIDIOC_QUERY_EXT_CTRL, &query); ret < 0)
+    return ret;
+  V4l2ControlInfo info;
+  if (int ret = Describe(query, info); ret < 0)
+    return ret;
+  control = std::move(info);
   return 0;
 }
 

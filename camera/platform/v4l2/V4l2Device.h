@@ -19,6 +19,8 @@
 
 #include "camera/platform/v4l2/IoctlDevice.h"
 
+struct v4l2_query_ext_ctrl;  // <linux/videodev2.h>, kept out of callers
+
 namespace varnholt::platform::v4l2 {
 
 struct V4l2Capabilities {
@@ -40,6 +42,7 @@ struct V4l2ControlInfo {
   std::uint32_t id = 0;
   std::uint32_t type = 0;  // V4L2_CTRL_TYPE_*
   std::string name;
+  std::string group;  // the control class heading, e.g. "Camera Controls"
   std::int64_t minimum = 0, maximum = 0, defaultValue = 0;
   std::uint64_t step = 0;
   std::uint32_t flags = 0;  // V4L2_CTRL_FLAG_*
@@ -65,12 +68,16 @@ class V4l2Device {
 
   int QueryCapabilities(V4l2Capabilities& caps);
   int QueryControls(std::vector<V4l2ControlInfo>& controls);
+  // One control as it is now (its flags change with automatic modes); the
+  // group is left empty.
+  int QueryControl(std::uint32_t id, V4l2ControlInfo& control);
   // Current values of scalar controls; ids may come from different classes.
   int GetControls(std::span<V4l2ControlValue> values);
   int SetControls(std::span<const V4l2ControlValue> values);
 
  private:
   int QueryMenu(V4l2ControlInfo& control);
+  int Describe(const ::v4l2_query_ext_ctrl& query, V4l2ControlInfo& info);
 
   std::unique_ptr<IoctlDevice> io_;
 };

@@ -136,6 +136,11 @@ TEST_F(V4l2PlatformTest, ABoundFilterAnswersBothFamiliesAndNamesItself) {
   ASSERT_NE(procAmp, nullptr);
   ASSERT_NE(cameraControl, nullptr);
   EXPECT_EQ(Query<IKsPropertySet>(filter), nullptr);
+  auto controls = Query<IControlList>(filter);
+  ASSERT_NE(controls, nullptr);
+  std::int64_t contrast = 0;
+  ASSERT_EQ(controls->GetValue(V4L2_CID_CONTRAST, contrast), hr::Ok);
+  EXPECT_EQ(contrast, 32);
   std::int32_t value, flags;
   ASSERT_EQ(procAmp->Get(1, value, flags), hr::Ok);
   EXPECT_EQ(value, 32);
