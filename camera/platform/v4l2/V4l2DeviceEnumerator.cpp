@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "camera/platform/MonikerList.h"
 #include "camera/platform/v4l2/V4l2CameraFilter.h"
 #include "camera/platform/v4l2/V4l2Device.h"
 #include "camera/platform/v4l2/V4l2Errors.h"
@@ -70,29 +71,6 @@ class CameraMoniker final : public IMoniker, public std::enable_shared_from_this
   FoundCamera camera_;
 };
 
-class MonikerList final : public IEnumMoniker, public std::enable_shared_from_this<MonikerList> {
- public:
-  explicit MonikerList(std::vector<std::shared_ptr<IMoniker>> monikers)
-      : monikers_(std::move(monikers)) {}
-
-  std::shared_ptr<void> QueryInterface(Iid iid) override {
-    return iid == kIid ? InterfaceOf<IEnumMoniker>(shared_from_this()) : nullptr;
-  }
-
-  HResult Next(std::shared_ptr<IMoniker>& moniker) override {
-    if (next_ >= monikers_.size()) {
-      moniker.reset();
-      return hr::False;
-    }
-    moniker = monikers_[next_++];
-    return hr::Ok;
-  }
-
- private:
-  std::vector<std::shared_ptr<IMoniker>> monikers_;
-  std::size_t next_ = 0;
-};
-
 class DeviceEnumerator final : public ICreateDevEnum,
                                public std::enable_shared_from_this<DeviceEnumerator> {
  public:
@@ -112,7 +90,7 @@ class DeviceEnumerator final : public ICreateDevEnum,
       enumerator.reset();
       return hr::False;
     }
-    enumerator = std::make_shared<MonikerList>(std::move(monikers));
+    enumerator = MakeMonikerList(std::move(monikers));
     return hr::Ok;
   }
 

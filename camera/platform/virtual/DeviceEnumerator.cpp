@@ -3,6 +3,7 @@
 #include <functional>
 #include <utility>
 
+#include "camera/platform/MonikerList.h"
 #include "camera/platform/virtual/CameraFilter.h"
 
 namespace varnholt::platform::virtualcam {
@@ -55,29 +56,6 @@ class DeviceMoniker final : public IMoniker, public std::enable_shared_from_this
   BagValues values_;
   Fault storageFault_;
   Binder bind_;
-};
-
-class MonikerList final : public IEnumMoniker, public std::enable_shared_from_this<MonikerList> {
- public:
-  explicit MonikerList(std::vector<std::shared_ptr<IMoniker>> monikers)
-      : monikers_(std::move(monikers)) {}
-
-  std::shared_ptr<void> QueryInterface(Iid iid) override {
-    return iid == kIid ? InterfaceOf<IEnumMoniker>(shared_from_this()) : nullptr;
-  }
-
-  HResult Next(std::shared_ptr<IMoniker>& moniker) override {
-    if (next_ >= monikers_.size()) {
-      moniker.reset();
-      return hr::False;
-    }
-    moniker = monikers_[next_++];
-    return hr::Ok;
-  }
-
- private:
-  std::vector<std::shared_ptr<IMoniker>> monikers_;
-  std::size_t next_ = 0;
 };
 
 class EmptyPinList final : public IEnumPins, public std::enable_shared_from_this<EmptyPinList> {
@@ -184,7 +162,7 @@ class DeviceEnumerator final : public ICreateDevEnum,
       enumerator.reset();
       return hr::False;
     }
-    enumerator = std::make_shared<MonikerList>(std::move(monikers));
+    enumerator = MakeMonikerList(std::move(monikers));
     return hr::Ok;
   }
 
