@@ -1,0 +1,27 @@
+# The VM suite's run inside one boot (busybox sh, sourced by run-in-vm.sh):
+# varnholt_vm_tests first without the suites that unplug vivid, then each of
+# those in a process of its own on a freshly loaded vivid (an unplugged
+# vivid comes back only when its last user lets go). VM_GTEST_EXCLUDE (gtest patterns, colon-separated) leaves suites
+# out of every run. Arguments go to every run of the program.
+rc=0
+unplugging="VividUnplug.*:VividStreamUnplug.*"
+exclude=${VM_GTEST_EXCLUDE:+:$VM_GTEST_EXCLUDE}
+
+"$VM_PROG" "--gtest_filter=*-$unplugging$exclude" "$@"
+rc=$?
+
+for suite in VividUnplug VividStreamUnplug; do
+  filter="$suite.*"
+  [ -n "$VM_GTEST_EXCLUDE" ] && filter="$filter-$VM_GTEST_EXCLUDE"
+  # Nothing left of the suite: no need for a fresh vivid.
+  "$VM_PROG" --gtest_list_tests "--gtest_filter=$filter" | grep -q '^  ' || continue
+  if ! vm-modules reload vivid; then
+    echo "vivid-suite: cannot reload vivid for $suite"
+    rc=125
+    continue
+  fi
+  "$VM_PROG" "--gtest_filter=$filter" "$@"
+  r=$?
+  [ $rc -ne 0 ] || rc=$r
+done
+exit $rc
