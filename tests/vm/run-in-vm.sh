@@ -363,16 +363,18 @@ fatal() { echo "VM: $*"; echo "VM-EXIT-CODE=125"; poweroff -f; }
 for m in $(cat /modules/load-order); do
   vm-modules load "$m" || fatal "insmod $m failed"
 done
-want=$(cat /test/wait-for)
-i=0; while [ ! -e "$want" ] && [ $i -lt 100 ]; do usleep 100000; i=$((i+1)); done
-[ -e "$want" ] || { dmesg | tail -20; fatal "no $want after loading the modules"; }
-echo "VM: modules loaded at uptime $(cut -d' ' -f1 /proc/uptime) s:" \
-     $(ls /dev/video* /dev/media* /dev/vbi* /dev/v4l-* 2>/dev/null)
 mkdir -p /out /tmp/home /tmp/runtime; chmod 700 /tmp/runtime; cd /out
 . /test/env
+# The helper comes before the wait: an emulated USB camera is what makes
+# its node appear.
 if [ -x /test/helper ]; then
   /test/helper $(cat /test/helper-args) </dev/null >/out/helper.log 2>&1 &
 fi
+want=$(cat /test/wait-for)
+i=0; while [ ! -e "$want" ] && [ $i -lt 150 ]; do usleep 100000; i=$((i+1)); done
+[ -e "$want" ] || { dmesg | tail -20; cat /out/helper.log 2>/dev/null; fatal "no $want after loading the modules"; }
+echo "VM: devices ready at uptime $(cut -d' ' -f1 /proc/uptime) s:" \
+     $(ls /dev/video* /dev/media* /dev/vbi* /dev/v4l-* 2>/dev/null)
 echo "VM: program start at uptime $(cut -d' ' -f1 /proc/uptime) s"
 sh /test/cmd </dev/null >/dev/ttyS1 2>&1
 rc=$?
