@@ -102,7 +102,7 @@ TEST_F(Properties, GainsAutomaticModeIsVividsAutogain) {
   // the driver's own (volatile) choice.
   ASSERT_EQ(RawControl(node, V4L2_CID_AUTOGAIN), 1);
   EXPECT_TRUE(camera->GainAuto());
-  EXPECT_TRUE(*RawControlFlags(node, V4L2_CID_GAIN) & V4L2_CTRL_FLAG_INACTIVE);
+  EXPECT_TRUE(RawControlFlags(node, V4L2_CID_GAIN).value_or(0) & V4L2_CTRL_FLAG_INACTIVE);
   const std::int32_t automatic = camera->Gain();
   EXPECT_GE(automatic, 0);
   EXPECT_LE(automatic, 255);
@@ -116,7 +116,8 @@ TEST_F(Properties, GainsAutomaticModeIsVividsAutogain) {
   camera->SetGainAuto(false);
   EXPECT_FALSE(camera->GainAuto());
   EXPECT_EQ(RawControl(node, V4L2_CID_AUTOGAIN), 0);
-  EXPECT_FALSE(*RawControlFlags(node, V4L2_CID_GAIN) & V4L2_CTRL_FLAG_INACTIVE);
+  EXPECT_FALSE(RawControlFlags(node, V4L2_CID_GAIN).value_or(V4L2_CTRL_FLAG_INACTIVE) &
+               V4L2_CTRL_FLAG_INACTIVE);
   camera->SetGain(77);
   EXPECT_EQ(RawControl(node, V4L2_CID_GAIN), 77);
   EXPECT_EQ(camera->Gain(), 77);
@@ -125,7 +126,7 @@ TEST_F(Properties, GainsAutomaticModeIsVividsAutogain) {
   camera->SetGainAuto(true);
   EXPECT_TRUE(camera->GainAuto());
   EXPECT_EQ(RawControl(node, V4L2_CID_AUTOGAIN), 1);
-  EXPECT_TRUE(*RawControlFlags(node, V4L2_CID_GAIN) & V4L2_CTRL_FLAG_INACTIVE);
+  EXPECT_TRUE(RawControlFlags(node, V4L2_CID_GAIN).value_or(0) & V4L2_CTRL_FLAG_INACTIVE);
 
   // Another program switching the mode shows at the next read.
   ASSERT_TRUE(RawSetControl(node, V4L2_CID_AUTOGAIN, 0));
