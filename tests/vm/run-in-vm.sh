@@ -20,9 +20,10 @@
 # Options:
 #   --profile NAME    module set and parameters (default vivid):
 #                       vivid         one vivid instance with a video capture,
-#                                     a video output, a metadata capture and
-#                                     VBI nodes, error injection on (its
-#                                     "Disconnect" button unplugs the camera);
+#                                     a video output, metadata, VBI output and
+#                                     touch nodes, error injection on (its
+#                                     "Disconnect" button unplugs the camera
+#                                     until its last user lets go);
 #                       vivid-webcam  only a single-planar capture node with
 #                                     one webcam input, no error injection.
 #   --modparam 'MOD=P=V ...'  parameters for module MOD, replacing the
@@ -45,7 +46,8 @@
 #   --compress none|gzip|xz  compression of the cached archives (default none:
 #                     under TCG the guest unpacks plain cpio fastest; xz is
 #                     slowest).
-#   --kernel-args '..'  more kernel command line (e.g. "loglevel=7").
+#   --kernel-args '..'  more kernel command line (e.g. "ignore_loglevel" to see
+#                     every kernel message in the --console log).
 #   --console FILE    keep the serial console log (kernel and init).
 #   -v, --verbose     print the console log to stderr after the run.
 #   --prepare         only fill the cache (kernel, modules, base archive).
