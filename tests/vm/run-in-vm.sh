@@ -442,6 +442,9 @@ LIB_FILES=()
 collect_libs() { # $1 = ELF
   local lib
   ! is_static "$1" || return 0 # nothing to bring
+  if ldd "$1" | grep -q 'not found'; then
+    die "$1 needs libraries this host lacks: $(ldd "$1" | grep 'not found' | tr -s ' \t\n' ' ')"
+  fi
   for lib in $(ldd "$1" | awk '/=> \//{print $3} /^[ \t]*\/.*ld-linux/{print $1}'); do
     LIB_FILES+=("$lib")
   done
