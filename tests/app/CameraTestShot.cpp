@@ -11,6 +11,7 @@
 
 #include "app/Forms.h"
 #include "camera/platform/PlatformFactory.h"
+#include "controls/Image.h"
 #include "controls/ListBox.h"
 
 int main(int argc, char** argv) {
