@@ -232,8 +232,14 @@ void TFormMain::FCameraImageAvailable(TFCamera*, double) {
 void TFormMain::InvalidatePaintBox() {
   if (!LivecamForm)
     return;
-  LivecamForm->SetOuterWidth(FCamera->Format().Width);
-  LivecamForm->SetOuterHeight(FCamera->Format().Height);
+  try {
+    LivecamForm->SetOuterWidth(FCamera->Format().Width);
+    LivecamForm->SetOuterHeight(FCamera->Format().Height);
+  } catch (...) {
+    // The camera has gone from under a running test (unplugged, or the
+    // list lost it): the window keeps its size and shows nothing until it
+    // is hidden. Raising here would put an error box up every frame.
+  }
   // The box's rectangle in the window, widened to whole pixels.
   const QRectF box(PaintBox->mapTo(LivecamForm, QPointF(0, 0)), QSizeF(PaintBox->size()));
   const QRect dirty(

@@ -219,6 +219,26 @@ TEST_F(Livecam, ACameraGoneBeforeTheStartReachesTheErrorHandlerAndNothingStarts)
   ExpectIdle(form);
 }
 
+TEST_F(Livecam, ACameraGoneDuringATestLeavesTheWindowBlankWithoutAnErrorPerFrame) {
+  TFormMain& form = StartWith("[" + TestCamera("Lab", Format(640, 480, "YUY2", 333333)) + "]",
+                              {"varnholt", "trace"});
+  ClickIcon();
+  ASSERT_TRUE(livecam->isVisible());
+  ASSERT_EQ(platform->SetConnected("lab", false), 0);
+  emit form.Varnholtlogo->Click();  // the list loses the camera
+  ASSERT_EQ(form.FCamera->DeviceName(), "");
+  clock.Advance(100);
+  EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+  EXPECT_TRUE(livecam->isVisible());
+  EXPECT_EQ(livecam->frameGeometry().size(), QSize(640, 480));
+  EXPECT_EQ(TraceLines().count("CameraTimerTimer"), 3);
+  // The icon still ends the test.
+  ClickIcon();
+  clock.Advance(40);
+  ExpectIdle(form);
+  EXPECT_TRUE(errors.isEmpty());
+}
+
 TEST_F(Livecam, TheMouseOverTheIconSwitchesItsHoverGlow) {
   TFormMain& form = StartWith("[" + TestCamera("Lab", Format(640, 480, "YUY2", 333333)) + "]");
   ASSERT_TRUE(form.CameraCouldStartGlow->isEnabled());
