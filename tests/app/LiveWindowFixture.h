@@ -21,6 +21,9 @@ class LiveWindow : public CameraWindow {
  protected:
   LiveWindow() : livecam(std::make_unique<TLivecamForm>()) { LivecamForm = livecam.get(); }
   ~LiveWindow() override {
+    // Focus requests a refresh handed over are served, so that their
+    // worker threads end with the test.
+    QTest::qWait(20);
     // The window first: its timers stop on the clock, its camera before
     // the test window that holds the paint box goes.
     form.reset();
