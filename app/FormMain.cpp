@@ -43,6 +43,13 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent)
 }
 
 TFormMain::~TFormMain() {
+  // A camera test's handler on the streaming thread uses this window: it
+  // must have returned, and no other may start, before the window goes.
+  try {
+    FCamera->SetActive(false);
+  } catch (...) {
+    // Nothing is left to tell at this point.
+  }
   if (FormMain == this)
     FormMain = nullptr;
 }

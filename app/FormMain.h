@@ -10,14 +10,17 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QStringList>
 #include <QWidget>
 #include <array>
+#include <atomic>
 
 #include "app/PropertyRows.h"
 #include "camera/FCamera.h"
 
+class QPainter;
 class TButtonImage;
 class TSingleInstance;
 namespace varnholt {
@@ -90,7 +93,7 @@ class TFormMain : public QWidget {
   void validatefrequency();
   // Selects the format entry LastResolutionIndex; past the end, the first.
   void RestoreFormatSelection();
-  // The camera test; the test window is not built yet, so this raises.
+  // The camera test (FormMainLivecam.cpp).
   void StartDevice();
   // A missing test window counts as hidden.
   bool LivecamVisible() const;
@@ -102,6 +105,28 @@ class TFormMain : public QWidget {
                    QLabel* TrackbarLabel, QLabel* TrackbarLabelValue, varnholt::TTrackBar* TrackBar,
                    QCheckBox* CheckBoxAuto, std::int32_t Position, TFRange Range, bool Auto);
   void SetSupportStatus();
+
+  // The camera test (FormMainLivecam.cpp).
+  void ButtonTestCamClick(QObject* Sender);
+  void Image1Click(QObject* Sender);
+  void ButtonTestCamMouseEnter(QObject* Sender);
+  void ButtonTestCamMouseLeave(QObject* Sender);
+  void StopDevice();
+  void ButtonStopCameraClick(QObject* Sender);
+  void CameraTimerTimer(QObject* Sender);
+  void CameraGlowTimerTimer(QObject* Sender);
+  // Raised on the camera's streaming thread; hands its work to ours.
+  void FCameraImageAvailable(TFCamera* Sender, double SampleTime);
+  void InvalidatePaintBox();
+  void PaintBoxPaint(QObject* Sender, QPainter* Canvas);
+
+  // Keep-synced refresh (FormMainRefresh.cpp).
+  void RefreshTimerTimer(QObject* Sender);
+  void FormFocusChanged(QObject* Sender);
+  // Focuses MyControl once the running handler has returned; returns at once.
+  void SetTheControl(QWidget* MyControl);
+  // The control that held the focus at the last refresh; not owned.
+  QPointer<QWidget> LastFocussedControl;
 
   // ---- Window state shared by the window's parts ----
   bool TraceMode = false;
@@ -232,6 +257,12 @@ class TFormMain : public QWidget {
   // The name of the selected camera entry; empty when none is selected.
   QString SelectedCameraName() const;
   void BindRowHandlers();
+  void BindLivecamHandlers();
+  void BindRefreshHandlers();
+
+  // A repaint handed over from the streaming thread and not yet served;
+  // frames that come meanwhile need no repaint of their own.
+  std::atomic<bool> repaintQueued_{false};
 
   void SetOuterWidth(int width);
   void SetOuterHeight(int height);

@@ -199,10 +199,6 @@ void TFormMain::ComboBoxFormatDblClick(QObject*) {
     StartDevice();
 }
 
-void TFormMain::StartDevice() {
-  throw varnholt::Exception("The camera test is not available yet");
-}
-
 void TFormMain::ComboBoxFrequencyClick(QObject*) {
   if (!FCamera->PowerLineFrequencySupported())
     return;

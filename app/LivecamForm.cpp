@@ -1,15 +1,98 @@
 #include "app/LivecamForm.h"
 
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
+
+#include "app/Look.h"
+#include "controls/AlignLayout.h"
+#include "controls/GeneralErrorHandler.h"
+#include "controls/Image.h"
+
 TLivecamForm* LivecamForm = nullptr;
+
+namespace {
+
+varnholt::TImage* HiddenPicture(QWidget* parent, const QString& name, const QString& artwork,
+                                QPoint at) {
+  constexpr QSize kSize(41, 41);
+  auto* picture = new varnholt::TImage(parent);
+  picture->setObjectName(name);
+  picture->setGeometry(QRect(at, kSize));
+  picture->SetBitmap(varnholt::Artwork(artwork, kSize));
+  picture->hide();
+  return picture;
+}
+
+}  // namespace
 
 TLivecamForm::TLivecamForm(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName("LivecamForm");
   setWindowTitle("Webcam test");
-  resize(897, 550);
+  resize(kDesignWidth, kDesignHeight);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+
+  auto* layout = new varnholt::TAlignLayout(this);
+  CameraPanel = new QWidget(this);
+  CameraPanel->setObjectName("CameraPanel");
+  layout->Add(CameraPanel, varnholt::TAlignLayout::Align::Client);
+
+  close = HiddenPicture(CameraPanel, "close", "x", {24, 72});
+  closedown = HiddenPicture(CameraPanel, "closedown", "xdown", {24, 120});
+
+  ButtonClose = new QPushButton("Close Camera", CameraPanel);
+  ButtonClose->setObjectName("ButtonClose");
+  ButtonClose->setGeometry(16, 16, 105, 33);
+  ButtonClose->setFont(varnholt::PlainFont(12, true));
+  ButtonClose->hide();
+  connect(ButtonClose, &QPushButton::clicked, this,
+          [this] { varnholt::Guarded([this] { ButtonCloseClick(ButtonClose); }); });
 }
 
 TLivecamForm::~TLivecamForm() {
   // The main window asks for this window by the global; never let it dangle.
   if (LivecamForm == this)
     LivecamForm = nullptr;
+}
+
+void TLivecamForm::FormShow(QObject*) {
+  ButtonClose->raise();
+  Tag = 1;
+}
+
+void TLivecamForm::FormClose(QObject*) {
+  Tag = 0;
+}
+
+void TLivecamForm::ButtonCloseClick(QObject*) {}
+
+void TLivecamForm::SetOuterWidth(int width) {
+  const int frame = frameGeometry().width() - geometry().width();
+  resize(std::max(0, width - frame), geometry().height());
+}
+
+void TLivecamForm::SetOuterHeight(int height) {
+  const int frame = frameGeometry().height() - geometry().height();
+  resize(geometry().width(), std::max(0, height - frame));
+}
+
+void TLivecamForm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  varnholt::Guarded([this] { FormShow(this); });
+}
+
+void TLivecamForm::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  // However the window goes (the user, the program), it no longer shows; a
+  // minimised window still counts as showing.
+  if (!isVisible())
+    Tag = 0;
+}
+
+void TLivecamForm::closeEvent(QCloseEvent* event) {
+  varnholt::Guarded([this] { FormClose(this); });
+  // Hidden, not destroyed: the main window keeps using it.
+  event->accept();
 }

@@ -2,8 +2,16 @@
 
 // The camera test window: shows the selected camera live at the selected
 // format. Hidden until a test starts; hidden, not destroyed, when closed.
+// The main window moves its paint box into CameraPanel at the first start
+// and drives everything else; this window only keeps Tag, which says
+// whether it is showing (the keep-synced refresh pauses while it is).
 
+#include <QPushButton>
 #include <QWidget>
+
+namespace varnholt {
+class TImage;
+}
 
 class TLivecamForm : public QWidget {
   Q_OBJECT
@@ -11,4 +19,31 @@ class TLivecamForm : public QWidget {
  public:
   explicit TLivecamForm(QWidget* parent = nullptr);
   ~TLivecamForm() override;
+
+  // ---- Handlers ----
+  void FormShow(QObject* Sender);
+  void FormClose(QObject* Sender);
+  void ButtonCloseClick(QObject* Sender);
+
+  // The outer size, frame and title bar included.
+  void SetOuterWidth(int width);
+  void SetOuterHeight(int height);
+
+  // 1 while the window is showing, 0 otherwise.
+  int Tag = 0;
+
+  // ---- Components ----
+  QWidget* CameraPanel = nullptr;
+  varnholt::TImage* close = nullptr;
+  varnholt::TImage* closedown = nullptr;
+  QPushButton* ButtonClose = nullptr;
+
+  // The client size of the design, before any test sets its own.
+  static constexpr int kDesignWidth = 897;
+  static constexpr int kDesignHeight = 550;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 };

@@ -13,6 +13,8 @@ namespace {
 // Our own files are a few hundred bytes; anything far larger is not ours.
 constexpr qint64 kMaxStateBytes = 64 * 1024;
 
+std::atomic<std::uint64_t> g_deviceCalls{0};
+
 bool IsKeyCharacter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
          c == '_' || c == '-';
@@ -81,7 +83,16 @@ QString StateFile::FileNameFor(const std::string& devicePath) {
   return readable + '-' + QString::fromLatin1(hash) + ".state";
 }
 
+std::uint64_t StateFile::DeviceCalls() {
+  return g_deviceCalls.load(std::memory_order_relaxed);
+}
+
 StateEntries StateFile::Read() const {
+  g_deviceCalls.fetch_add(1, std::memory_order_relaxed);
+  return Load();
+}
+
+StateEntries StateFile::Load() const {
   StateEntries entries;
   QFile file(path_);
   if (!file.open(QIODevice::ReadOnly))
@@ -99,13 +110,14 @@ StateEntries StateFile::Read() const {
 }
 
 HResult StateFile::Update(const std::function<void(StateEntries&)>& change) const {
+  g_deviceCalls.fetch_add(1, std::memory_order_relaxed);
   if (!QDir().mkpath(settings_->dir))
     return hr::AccessDenied;
   QLockFile lock(path_ + ".lock");
   if (!lock.tryLock(settings_->lockTimeoutMs.load())) {
     return lock.error() == QLockFile::LockFailedError ? hr::Busy : hr::AccessDenied;
   }
-  StateEntries entries = Read();
+  StateEntries entries = Load();
   change(entries);
   QSaveFile file(path_);
   if (!file.open(QIODevice::WriteOnly))

@@ -41,11 +41,18 @@ class StateFile {
 
   const QString& Path() const { return path_; }
 
+  // Reads and changes of any camera's state in this process since it
+  // started. Every platform call that reaches a virtual device makes one,
+  // as a driver call would: benchmarks count them.
+  static std::uint64_t DeviceCalls();
+
   // A file name for a device path: its safe characters, cut short, and a
   // hash of the whole path, so that no path can leave the folder.
   static QString FileNameFor(const std::string& devicePath);
 
  private:
+  StateEntries Load() const;
+
   std::shared_ptr<const StateSettings> settings_;
   QString path_;
 };

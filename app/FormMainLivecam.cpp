@@ -1,0 +1,266 @@
+// The camera test: the selected camera live in the test window at the
+// selected format, started from the camera icon or a double click on the
+// format list. The paint box fetches the current picture and draws it; a
+// timer at the frame interval asks for the repaints.
+
+#include <QPainter>
+#include <QThread>
+#include <climits>
+#include <cmath>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+#include "app/FormMain.h"
+#include "app/Forms.h"
+#include "controls/Effects.h"
+#include "controls/GeneralErrorHandler.h"
+#include "controls/Image.h"
+#include "controls/ListBox.h"
+#include "controls/Shapes.h"
+#include "controls/Timer.h"
+#include "platform/Exception.h"
+
+namespace {
+
+constexpr char kInUse[] = " used in another app. Change settings here, observe results there!";
+constexpr int kGlowInterval = 500;
+
+// The repaint clock for a frame time in 100-ns units; 0 (not running) below
+// a millisecond. A frame time past what a timer can count runs at the
+// longest interval there is rather than wrapping round to a wrong one.
+int FrameInterval(std::int64_t avgTimePerFrame) {
+  const std::int64_t ms = avgTimePerFrame / 10000;
+  return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
+}
+
+// Every repaint of a running test allocates and frees a few frame-sized
+// buffers (8 MB each at 1080p). Left to itself the C library maps each one
+// fresh and unmaps it again, so every frame pays for millions of zeroed
+// pages: over ten times the conversion itself. While a test runs they are
+// kept in the heap for the next frame; a stop hands them back.
+void KeepFrameBuffers() {
+#if defined(__GLIBC__)
+  constexpr int kFrameBufferLimit = 256 * 1024 * 1024;
+  mallopt(M_MMAP_THRESHOLD, kFrameBufferLimit / 4);
+  mallopt(M_TRIM_THRESHOLD, kFrameBufferLimit);
+#endif
+}
+
+void ReleaseFrameBuffers() {
+#if defined(__GLIBC__)
+  mallopt(M_TRIM_THRESHOLD, 128 * 1024);  // the library's default
+  malloc_trim(0);
+#endif
+}
+
+QString EntryText(const varnholt::TListBox* list) {
+  const int index = list->ItemIndex();
+  return index < 0 ? QString() : list->item(index)->text();
+}
+
+}  // namespace
+
+void TFormMain::BindLivecamHandlers() {
+  using varnholt::Guarded;
+  connect(ButtonTestCam, &varnholt::TImage::Click, this,
+          [this] { Guarded([this] { ButtonTestCamClick(ButtonTestCam); }); });
+  connect(ButtonTestCam, &varnholt::TImage::MouseEnter, this,
+          [this] { Guarded([this] { ButtonTestCamMouseEnter(ButtonTestCam); }); });
+  connect(ButtonTestCam, &varnholt::TImage::MouseLeave, this,
+          [this] { Guarded([this] { ButtonTestCamMouseLeave(ButtonTestCam); }); });
+  // Neither takes clicks in the design; bound all the same.
+  connect(Image1, &varnholt::TImage::Click, this,
+          [this] { Guarded([this] { Image1Click(Image1); }); });
+  connect(CameraOff, &varnholt::TImage::Click, this,
+          [this] { Guarded([this] { Image1Click(CameraOff); }); });
+  connect(CameraTimer, &varnholt::TTimer::Timer, this,
+          [this] { Guarded([this] { CameraTimerTimer(CameraTimer); }); });
+  connect(CameraGlowTimer, &varnholt::TTimer::Timer, this,
+          [this] { Guarded([this] { CameraGlowTimerTimer(CameraGlowTimer); }); });
+  connect(PaintBox, &varnholt::TPaintBox::Paint, this, [this](QObject* sender, QPainter* canvas) {
+    Guarded([&] { PaintBoxPaint(sender, canvas); });
+  });
+  FCamera->SetOnImageAvailable(
+      TFImageAvailableEvent::Method(this, &TFormMain::FCameraImageAvailable));
+}
+
+void TFormMain::ButtonTestCamClick(QObject*) {
+  if (LivecamVisible()) {
+    LivecamForm->hide();
+    if (TraceMode)
+      LogMe("Hide 3");
+  } else {
+    StartDevice();
+  }
+}
+
+void TFormMain::Image1Click(QObject*) {
+  if (LivecamVisible()) {
+    LivecamForm->hide();
+    if (TraceMode)
+      LogMe("Hide 2");
+  } else {
+    StartDevice();
+  }
+}
+
+void TFormMain::ButtonTestCamMouseEnter(QObject*) {
+  CameraCouldStartGlow->setEnabled(true);
+}
+
+void TFormMain::ButtonTestCamMouseLeave(QObject*) {
+  CameraCouldStartGlow->setEnabled(false);
+}
+
+void TFormMain::StartDevice() {
+  const int formatIndex = ComboBoxFormat->ItemIndex();
+  if (formatIndex < 0 || ComboBoxFormat->count() == 0)
+    return;
+  if (!LivecamForm)
+    throw varnholt::Exception("The camera test window does not exist");
+
+  if (PaintBox->parentWidget() != LivecamForm->CameraPanel) {
+    PaintBox->setParent(LivecamForm->CameraPanel);
+    // Every repaint covers the box with the picture: nothing to erase first.
+    PaintBox->setAttribute(Qt::WA_OpaquePaintEvent);
+    PaintBox->show();
+  }
+  CameraTimer->SetEnabled(false);
+  CameraOff->show();
+  FCamera->SetActive(false);
+
+  const TFCameraFormats formats = FCamera->SupportedFormats();
+  if (formatIndex >= static_cast<int>(formats.size()))
+    throw varnholt::Exception("List index out of bounds (" + std::to_string(formatIndex) + ")");
+  FCamera->SetFormat(formats[static_cast<std::size_t>(formatIndex)]);
+
+  // The outer size is the picture's, so the client area clips it at the
+  // right and bottom; it is never scaled.
+  const TFCameraFormat format = FCamera->Format();
+  PaintBox->resize(format.Width, format.Height);
+  LivecamForm->SetOuterWidth(format.Width);
+  LivecamForm->SetOuterHeight(format.Height);
+
+  try {
+    FCamera->SetActive(true);
+    if (TraceMode)
+      LogMe("FCamera.Active := True");
+    FCamera->Run();
+    if (TraceMode)
+      LogMe("FCamera.Run");
+    // The sample grabber carries the pictures: the camera runs on, without a window.
+    if (FCamera->CaptureType() == ctGrabber)
+      return;
+    KeepFrameBuffers();
+    CameraTimer->SetInterval(FrameInterval(format.AvgTimePerFrame));
+    CameraTimer->SetEnabled(true);
+    CameraOff->hide();
+    CameraGlowTimer->SetInterval(kGlowInterval);
+    LivecamForm->setWindowTitle(EntryText(ComboBoxCamera) + " @ " + EntryText(ComboBoxFormat));
+    LivecamForm->show();
+    // Qt knows a window's frame only once it shows: the outer size again.
+    LivecamForm->SetOuterWidth(format.Width);
+    LivecamForm->SetOuterHeight(format.Height);
+  } catch (...) {
+    ShowMessageSimple(EntryText(ComboBoxCamera) + kInUse);
+    CameraTimer->SetInterval(0);
+    CameraTimer->SetEnabled(false);
+    CameraOff->show();
+    StopDevice();
+  }
+}
+
+void TFormMain::StopDevice() {
+  if (TraceMode)
+    LogMe("StopDevice");
+  CameraTimer->SetEnabled(false);
+  CameraOff->show();
+  CameraGlowTimer->SetInterval(0);
+  CameraIconGlow->setEnabled(false);
+  CameraIconInnerGlow->setEnabled(false);
+  if (FCamera->Active()) {
+    FCamera->Stop();
+    FCamera->SetActive(false);
+  }
+  ReleaseFrameBuffers();
+}
+
+void TFormMain::ButtonStopCameraClick(QObject*) {
+  StopDevice();
+}
+
+void TFormMain::CameraTimerTimer(QObject*) {
+  if (TraceMode)
+    LogMe("CameraTimerTimer");
+  if (LivecamVisible())
+    InvalidatePaintBox();
+  else
+    StopDevice();
+}
+
+void TFormMain::CameraGlowTimerTimer(QObject*) {
+  CameraIconGlow->setEnabled(!CameraIconGlow->isEnabled());
+  CameraIconInnerGlow->setEnabled(!CameraIconGlow->isEnabled());
+}
+
+void TFormMain::FCameraImageAvailable(TFCamera*, double) {
+  if (TraceMode)
+    LogMe("FCameraImageAvailable");
+  if (QThread::currentThread() == thread()) {
+    InvalidatePaintBox();
+    return;
+  }
+  // Deactivating the camera on our thread waits for this handler to return,
+  // so it must never wait for our thread: the repaint is only queued. One
+  // queued repaint serves every frame that comes before it runs.
+  if (repaintQueued_.exchange(true))
+    return;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        repaintQueued_ = false;
+        try {
+          InvalidatePaintBox();
+        } catch (...) {
+          // As on the streaming thread, a failed repaint request is dropped.
+        }
+      },
+      Qt::QueuedConnection);
+}
+
+void TFormMain::InvalidatePaintBox() {
+  if (!LivecamForm)
+    return;
+  try {
+    LivecamForm->SetOuterWidth(FCamera->Format().Width);
+    LivecamForm->SetOuterHeight(FCamera->Format().Height);
+  } catch (...) {
+    // The camera has gone from under a running test (unplugged, or the
+    // list lost it): the window keeps its size and shows nothing until it
+    // is hidden. Raising here would put an error box up every frame.
+  }
+  // The box's rectangle in the window, widened to whole pixels.
+  const QRectF box(PaintBox->mapTo(LivecamForm, QPointF(0, 0)), QSizeF(PaintBox->size()));
+  const QRect dirty(
+      QPoint(static_cast<int>(std::floor(box.left())), static_cast<int>(std::floor(box.top()))),
+      QPoint(static_cast<int>(std::ceil(box.right())) - 1,
+             static_cast<int>(std::ceil(box.bottom())) - 1));
+  LivecamForm->update(dirty);
+}
+
+void TFormMain::PaintBoxPaint(QObject*, QPainter* Canvas) {
+  if (!FCamera->Active())
+    return;
+  try {
+    // The bitmap is ours and goes with this scope, drawn or not.
+    const QImage bitmap = FCamera->CurrentImageToBitmap();
+    const QRect whole(0, 0, bitmap.width(), bitmap.height());
+    Canvas->setOpacity(1.0);
+    Canvas->setRenderHint(QPainter::SmoothPixmapTransform, false);
+    Canvas->drawImage(whole, bitmap, whole);
+  } catch (...) {
+    if (TraceMode)
+      LogMe("PaintBoxPaint Error");
+  }
+}

@@ -1,0 +1,54 @@
+// The camera test's frame handler runs on the camera's streaming thread and
+// must never wait for the window's thread: deactivating the camera there
+// waits for a running handler, so a waiting handler would hang both.
+
+#include <gtest/gtest.h>
+
+#include <QThread>
+
+#include "tests/app/LiveWindowFixture.h"
+
+namespace varnholt::test {
+namespace {
+
+using LivecamStreaming = LiveWindow;
+
+TEST_F(LivecamStreaming, DeactivatingWhileFramesArriveNeverWaitsForTheHandler) {
+  // Small frames at 200 a second through the sample grabber, traced, so
+  // that the handler is as busy as it gets.
+  TFormMain& form = StartWith(
+      "[" +
+          TestCamera("Lab", Format(64, 48, "YUY2", 50000), R"(, "fail": {"renderPreview": true})") +
+          "]",
+      {"varnholt", "trace"});
+  for (int round = 0; round < 5; ++round) {
+    emit form.ButtonTestCam->Click();
+    ASSERT_EQ(form.FCamera->CaptureType(), ctGrabber) << round;
+    QTRY_VERIFY_WITH_TIMEOUT(form.Memo1->toPlainText().contains("FCameraImageAvailable"), 20000);
+    form.Memo1->clear();
+    // Our thread is busy meanwhile: handlers keep coming and must return
+    // without it. Then the deactivation waits for the one running, if any.
+    QThread::msleep(100);
+    form.FCamera->SetActive(false);
+    EXPECT_FALSE(form.FCamera->Active());
+  }
+  // The repaints handed over meanwhile find the camera inactive: no error.
+  QTest::qWait(50);
+  EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(LivecamStreaming, TheWindowGoingWhileFramesArriveStopsTheHandlerFirst) {
+  StartWith(
+      "[" +
+          TestCamera("Lab", Format(64, 48, "YUY2", 50000), R"(, "fail": {"renderPreview": true})") +
+          "]",
+      {"varnholt", "trace"});
+  emit form->ButtonTestCam->Click();
+  QTRY_VERIFY_WITH_TIMEOUT(form->Memo1->toPlainText().contains("FCameraImageAvailable"), 20000);
+  form.reset();  // with the camera streaming into it
+  QTest::qWait(50);
+  EXPECT_TRUE(errors.isEmpty());
+}
+
+}  // namespace
+}  // namespace varnholt::test
