@@ -129,7 +129,11 @@ TEST_F(V4l2PlatformTest, ABoundFilterAnswersBothFamiliesAndNamesItself) {
   ASSERT_EQ(filter->QueryFilterInfo(info), hr::Ok);
   EXPECT_EQ(info.achName, "Fake UVC Webcam");
   std::shared_ptr<IEnumPins> pins;
-  EXPECT_EQ(filter->EnumPins(pins), hr::NotImpl);
+  ASSERT_EQ(filter->EnumPins(pins), hr::Ok);
+  std::shared_ptr<IPin> pin;
+  ASSERT_EQ(pins->Next(pin), hr::Ok);
+  EXPECT_NE(Query<IAMStreamConfig>(pin), nullptr);
+  EXPECT_EQ(pins->Next(pin), hr::False);
 
   auto procAmp = Query<IAMVideoProcAmp>(filter);
   auto cameraControl = Query<IAMCameraControl>(filter);
