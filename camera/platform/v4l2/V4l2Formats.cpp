@@ -69,7 +69,7 @@ std::optional<CarriedFormat> CarriedFormatOf(std::uint32_t pixelFormat) {
     case V4L2_PIX_FMT_YUYV:
       return CarriedFormat{kFourCCYUY2, 16};
     case V4L2_PIX_FMT_MJPEG:
-      return CarriedFormat{kFourCCMJPG, 16};
+      return CarriedFormat{kFourCCMJPG, 24};
     default:
       return std::nullopt;  // neither renderer nor still image could use its frames
   }

@@ -5,8 +5,11 @@
 //
 // What callers may rely on:
 // - only pixel formats the shared graph can carry are offered: YUYV as
-//   "YUY2" with 16 bits per pixel and MJPEG as "MJPG" (16 bits per pixel,
-//   as the platform's own camera driver reports it); others are left out;
+//   "YUY2" with 16 bits per pixel and MJPEG as "MJPG" with 24 (the decoded
+//   picture's depth); others are left out. The depths differ on purpose: the
+//   component selects a format by size, frame time and depth, not by
+//   compression, so an MJPG mode with YUY2's depth could never be chosen
+//   where the camera offers the same size and rate in both;
 // - modes come in the driver's order: formats, then sizes, then intervals;
 // - stepwise or continuous sizes and intervals, which webcams rarely have,
 //   are offered as a small set of common values inside the range (see the

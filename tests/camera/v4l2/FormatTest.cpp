@@ -41,7 +41,8 @@ TEST_F(V4l2FormatTest, FormatsSizesAndIntervalsInTheDriversOrderWithoutUncarried
     EXPECT_EQ(formats[i].Width, expected[i].width);
     EXPECT_EQ(formats[i].Height, expected[i].height);
     EXPECT_EQ(formats[i].AvgTimePerFrame, expected[i].frameTime);
-    EXPECT_EQ(formats[i].BitsPerPixel, 16);
+    // Different depths, so that either compression can be selected.
+    EXPECT_EQ(formats[i].BitsPerPixel, i < 4 ? 16 : 24);
   }
   EXPECT_TRUE(formats[0].FixedSizeSamples);
   EXPECT_EQ(formats[0].SampleSize, 640 * 480 * 2);
@@ -98,6 +99,9 @@ TEST_F(V4l2FormatTest, TheFormatInForceIsTheDriversAndSelectingOneSetsSizeAndRat
 
   camera_->SetFormat(*FindFormat(formats, "MJPG", 1280, 720, k30Fps));
   EXPECT_EQ(fake_->Format().pixelFormat, static_cast<std::uint32_t>(V4L2_PIX_FMT_MJPEG));
+  camera_->SetFormat(*FindFormat(formats, "MJPG", 640, 480, k30Fps));  // YUY2 has this size too
+  EXPECT_EQ(fake_->Format().pixelFormat, static_cast<std::uint32_t>(V4L2_PIX_FMT_MJPEG));
+  camera_->SetFormat(*FindFormat(formats, "MJPG", 1280, 720, k30Fps));
   current = camera_->Format();
   EXPECT_EQ(Text(current.Compression), "MJPG");
   EXPECT_EQ(current.Height, 720);
