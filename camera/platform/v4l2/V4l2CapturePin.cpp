@@ -1,11 +1,9 @@
 #include "camera/platform/v4l2/V4l2CapturePin.h"
 
-#include <algorithm>
+#include "camera/platform/graph/PinCategoryProperty.h"
 
 namespace varnholt::platform::v4l2 {
 namespace {
-
-constexpr std::uint32_t kSupportGet = 1;  // KSPROPERTY_SUPPORT_GET
 
 class MediaTypeList final : public IEnumMediaTypes,
                             public std::enable_shared_from_this<MediaTypeList> {
@@ -71,30 +69,19 @@ class CapturePin final : public IPin,
     return hr::Ok;
   }
 
-  // The pin property set is read-only: its one property is the category.
   HResult Set(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
               std::span<const std::uint8_t>) override {
-    return CheckPinProperty(propSet, id, hr::PropIdUnsupported);
+    return graph::SetPinCategory(propSet, id);
   }
 
   HResult Get(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
               std::span<std::uint8_t> data, std::uint32_t& bytesReturned) override {
-    if (const HResult code = CheckPinProperty(propSet, id, hr::Ok); code != hr::Ok)
-      return code;
-    const auto bytes = guids::PinCategoryCapture.ToBytes();
-    bytesReturned = static_cast<std::uint32_t>(bytes.size());
-    if (data.size() < bytes.size())
-      return hr::MoreData;
-    std::copy(bytes.begin(), bytes.end(), data.begin());
-    return hr::Ok;
+    return graph::GetPinCategory(guids::PinCategoryCapture, propSet, id, data, bytesReturned);
   }
 
   HResult QuerySupported(const Guid& propSet, std::uint32_t id,
                          std::uint32_t& typeSupport) override {
-    if (const HResult code = CheckPinProperty(propSet, id, hr::Ok); code != hr::Ok)
-      return code;
-    typeSupport = kSupportGet;
-    return hr::Ok;
+    return graph::QueryPinCategorySupport(propSet, id, typeSupport);
   }
 
   HResult GetFormat(std::unique_ptr<AmMediaType>& mediaType) override {
@@ -139,12 +126,6 @@ class CapturePin final : public IPin,
   }
 
  private:
-  static HResult CheckPinProperty(const Guid& propSet, std::uint32_t id, HResult known) {
-    if (propSet != guids::AmPropSetIdPin)
-      return hr::PropSetUnsupported;
-    return id == 0 ? known : hr::PropIdUnsupported;
-  }
-
   const std::shared_ptr<StreamFormat> format_;
 };
 

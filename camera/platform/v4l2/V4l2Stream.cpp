@@ -12,6 +12,7 @@
 
 #include "camera/platform/graph/FrameSample.h"
 #include "camera/platform/graph/GraphErrors.h"
+#include "camera/platform/graph/StreamThread.h"
 #include "camera/platform/v4l2/V4l2Errors.h"
 
 namespace varnholt::platform::v4l2 {
@@ -294,12 +295,7 @@ void V4l2Stream::Stop() {
     worker_.reset();
     thread = std::move(thread_);
   }
-  // The thread holds its worker: stopped from within a callback, it ends
-  // and frees the buffers on its own once the callback returns.
-  if (thread.get_id() == std::this_thread::get_id())
-    thread.detach();
-  else
-    thread.join();
+  graph::EndStreamThread(std::move(thread));
   format_->SetStreaming(false);
 }
 

@@ -320,5 +320,35 @@ TEST_F(V4l2StreamTest, StoppingWhileFramesArriveNeverHangsAndNothingArrivesAfter
   EXPECT_EQ(source->Disconnect(pin), hr::Ok);
 }
 
+TEST_F(V4l2StreamTest, AReceiverStoppingTheStreamFromItsFrameEndsItWithoutDeadlock) {
+  Select("YUY2", 160, 120);
+  const auto source = Source();
+  // Stops the source from the streaming thread, as a callback may.
+  class StoppingSink final : public graph::IFrameReceiver {
+   public:
+    explicit StoppingSink(graph::IStreamSource& source) : source_(source) {}
+    HResult ReceiveConnection(const AmMediaType&) override { return hr::Ok; }
+    void BreakConnection() override {}
+    HResult Receive(const std::shared_ptr<IMediaSample>&, double) override {
+      source_.Stop();
+      ++frames;
+      return hr::Ok;
+    }
+    std::atomic<int> frames{0};
+
+   private:
+    graph::IStreamSource& source_;
+  };
+  const auto sink = std::make_shared<StoppingSink>(*source);
+  const auto pin = source->SourcePins().front().pin;
+  ASSERT_EQ(source->Connect(pin, sink, {}), hr::Ok);
+  ASSERT_EQ(source->Start(0.0, nullptr), hr::Ok);
+  ASSERT_TRUE(fake_->DeliverFrame(Yuy2Frame(160, 120, 1)));
+  // The thread frees the buffers itself once the frame returns.
+  ASSERT_TRUE(WaitFor([&] { return fake_->MappedBuffers() == 0 && !fake_->Streaming(); }));
+  EXPECT_EQ(sink->frames, 1);
+  EXPECT_EQ(source->Disconnect(pin), hr::Ok);
+}
+
 }  // namespace
 }  // namespace varnholt::test
