@@ -56,8 +56,8 @@ int V4l2Device::EnumFrameSizes(std::uint32_t pixelFormat, V4l2FrameSizes& sizes)
     e.index = index;
     e.pixel_format = pixelFormat;
     const int ret = io_->Ioctl(VIDIOC_ENUM_FRAMESIZES, &e);
-    if (ret == -EINVAL && index > 0)
-      break;
+    if (ret == -EINVAL)
+      break;  // past the last one, or none at all
     if (ret < 0)
       return ret;
     if (e.type == V4L2_FRMSIZE_TYPE_DISCRETE) {

@@ -85,8 +85,14 @@ int ListModes(V4l2Device& device, std::vector<V4l2Mode>& modes) {
     if (!carried)
       continue;
     V4l2FrameSizes sizes;
-    if (int ret = device.EnumFrameSizes(format.pixelFormat, sizes); ret < 0)
+    if (int ret = device.EnumFrameSizes(format.pixelFormat, sizes); ret == -ENOTTY) {
+      // No list of sizes: the size in force, where it is this format's.
+      V4l2CaptureFormat current;
+      if (device.GetFormat(current) == 0 && current.pixelFormat == format.pixelFormat)
+        sizes.discrete = {{current.width, current.height}};
+    } else if (ret < 0) {
       return ret;
+    }
     for (const auto& size : ChooseSizes(sizes)) {
       V4l2FrameIntervals intervals;
       int ret = device.EnumFrameIntervals(format.pixelFormat, size, intervals);

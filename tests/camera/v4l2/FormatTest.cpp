@@ -74,6 +74,17 @@ TEST_F(V4l2FormatTest, RangesOfSizesAndIntervalsBecomeASmallSetOfCommonOnes) {
     }
 }
 
+TEST_F(V4l2FormatTest, AFormatWithoutSizesIsLeftOutAndTheOthersStay) {
+  auto formats = FakeUvcCamera::StandardFormats();
+  formats[1].sizes.clear();  // MJPEG lists no size
+  nodes_->cameras["/dev/video0"] =
+      std::make_shared<FakeUvcCamera>(FakeUvcCamera::FullWebcam(), formats);
+  const TFCameraFormats listed = camera_->SupportedFormats();
+  ASSERT_EQ(listed.size(), 4u);
+  for (const auto& f : listed)
+    EXPECT_EQ(Text(f.Compression), "YUY2");
+}
+
 TEST_F(V4l2FormatTest, ADriverWithoutIntervalsOffersEachSizeOnce) {
   fake_->frameIntervals = false;
   const TFCameraFormats formats = camera_->SupportedFormats();
