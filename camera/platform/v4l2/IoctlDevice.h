@@ -11,8 +11,7 @@
 // - every Ioctl is counted per device and per request, cheaply enough to
 //   stay on in the program, so tests and benchmarks can tell what a
 //   component operation costs in driver calls;
-// - Map answers MAP_FAILED-free results: nullptr and a negative errno on
-//   failure.
+// - Map answers 0 with the address, or a negative errno and no address.
 
 #include <array>
 #include <atomic>
