@@ -42,7 +42,8 @@ std::string ChosenPlatformName() {
   const char* name = std::getenv("VARNHOLT_PLATFORM");
   if (name && *name)
     return name;
-  return "virtual";  // the operating system's own backend becomes the default once it exists
+  // The operating system's own cameras; the virtual ones only when asked.
+  return "v4l2";
 }
 
 std::shared_ptr<Platform> ActivePlatform() {

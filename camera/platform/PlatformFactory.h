@@ -1,8 +1,7 @@
 #pragma once
 
 // Picks the capture platform: VARNHOLT_PLATFORM names one ("virtual", "v4l2",
-// "directshow"); without it, the operating system's own. The virtual platform
-// is the default on Linux until the V4L2 backend streams.
+// "directshow"); without it, the operating system's own (v4l2 on Linux).
 
 #include <memory>
 #include <string>

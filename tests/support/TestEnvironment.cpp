@@ -26,7 +26,9 @@ void IsolateProcessEnvironment() {
   qputenv("VARNHOLT_VIRTUAL_STATE", (home + "/virtual-state").toUtf8());
   qunsetenv("XDG_DOCUMENTS_DIR");
   qunsetenv("VARNHOLT_VIRTUAL_CAMERAS");
-  qunsetenv("VARNHOLT_PLATFORM");
+  // The machine's own cameras never reach a test: tests of the V4L2 backend
+  // build their platform over a model of a camera themselves.
+  qputenv("VARNHOLT_PLATFORM", "virtual");
   std::atexit([] {
     delete g_home;
     g_home = nullptr;

@@ -9,8 +9,9 @@
 namespace varnholt::test {
 
 // Points HOME, XDG_CONFIG_HOME, XDG_RUNTIME_DIR and VARNHOLT_VIRTUAL_STATE at
-// a fresh temporary folder for the whole test program and clears the
-// variables that choose cameras and the platform. Called once from main().
+// a fresh temporary folder for the whole test program, clears the variable
+// that chooses virtual cameras and picks the virtual platform. Called once
+// from main().
 void IsolateProcessEnvironment();
 
 // The temporary home of this test program.

@@ -29,6 +29,11 @@ std::vector<std::int64_t> OfferedValues(const V4l2ControlInfo& control) {
   return offered;
 }
 
+// The driver's answers that may mean a control's flags changed.
+bool Refused(int negativeErrno) {
+  return negativeErrno == -EACCES || negativeErrno == -EBUSY;
+}
+
 }  // namespace
 
 int ControlProperties::Create(std::shared_ptr<V4l2Device> device,
@@ -73,6 +78,19 @@ int ControlProperties::ReadAutomatic(const Resolved& resolved, bool& automatic) 
   return 0;
 }
 
+void ControlProperties::Refresh(const V4l2ControlInfo& control) {
+  V4l2ControlInfo now;
+  if (device_->QueryControl(control.id, now) < 0)
+    return;
+  // In place, so resolved pointers stay valid; the heading is the walk's.
+  for (auto& cached : controls_)
+    if (cached.id == now.id) {
+      now.group = cached.group;
+      cached = std::move(now);
+      return;
+    }
+}
+
 HResult ControlProperties::GetRange(PropertyFamilyKind family, std::int32_t property,
                                     PropertyRange& range) {
   Resolved r;
@@ -102,8 +120,11 @@ HResult ControlProperties::Get(PropertyFamilyKind family, std::int32_t property,
   std::size_t count = 1;
   if (r.companion)
     values[count++] = {r.companion->id, 0, r.companion->Is64Bit()};
-  if (int ret = device_->GetControls({values, count}); ret < 0)
+  if (int ret = device_->GetControls({values, count}); ret < 0) {
+    if (Refused(ret))
+      Refresh(*r.value);
     return ResultFromErrno(ret);
+  }
   value = ToInt32(values[0].value);
   flags = (r.companion && IsAutomatic(r.mapping->encoding, values[1].value)) ? kPropertyFlagsAuto
                                                                              : kPropertyFlagsManual;
@@ -145,7 +166,8 @@ HResult ControlProperties::Set(PropertyFamilyKind family, std::int32_t property,
     values[count++] = {r.companion->id, ManualValue(r.mapping->encoding), r.companion->Is64Bit()};
   values[count++] = {r.value->id, value, r.value->Is64Bit()};
   const int ret = device_->SetControls({values, count});
-  if (ret == -EACCES || ret == -EBUSY) {
+  if (Refused(ret)) {
+    Refresh(*r.value);
     // Another program may have switched the mode on since it was read.
     bool nowAutomatic = false;
     if (ReadAutomatic(r, nowAutomatic) == 0)

@@ -14,7 +14,11 @@
 //   with automatic flags only switches the companion on (the value is the
 //   mode's to choose);
 // - a write refused because the automatic mode holds the value answers
-//   hr_v4l2::UnderAutomaticControl.
+//   hr_v4l2::UnderAutomaticControl;
+// - ranges and capability flags come from the one enumeration Create made
+//   (no driver call per read); values are read live. A control whose flags
+//   may have changed (a write or read refused with EACCES or EBUSY, as when
+//   another program grabbed it) is queried again, that control alone.
 
 #include <cstdint>
 #include <memory>
@@ -56,6 +60,8 @@ class ControlProperties {
   HResult Resolve(PropertyFamilyKind family, std::int32_t property, Resolved& resolved) const;
   // The companion's current value says automatic; errno on a failed read.
   int ReadAutomatic(const Resolved& resolved, bool& automatic);
+  // Re-reads one cached control after the driver refused it.
+  void Refresh(const V4l2ControlInfo& control);
 
   std::shared_ptr<V4l2Device> device_;
   std::vector<V4l2ControlInfo> controls_;

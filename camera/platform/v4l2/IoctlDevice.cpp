@@ -2,12 +2,23 @@
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <utility>
 
 namespace varnholt::platform::v4l2 {
+
+int IoctlDevice::Ioctl(unsigned long request, void* arg) {
+  total_.fetch_add(1, std::memory_order_relaxed);
+  byRequest_[_IOC_NR(request) & 0xFF].fetch_add(1, std::memory_order_relaxed);
+  return DoIoctl(request, arg);
+}
+
+std::uint64_t IoctlDevice::IoctlCount(unsigned long request) const {
+  return byRequest_[_IOC_NR(request) & 0xFF].load(std::memory_order_relaxed);
+}
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
   if (this != &other) {
@@ -38,12 +49,27 @@ int NodeIoctlDevice::Open(const std::string& path, std::unique_ptr<NodeIoctlDevi
   return 0;
 }
 
-int NodeIoctlDevice::Ioctl(unsigned long request, void* arg) {
+int NodeIoctlDevice::DoIoctl(unsigned long request, void* arg) {
   int ret;
   do {
     ret = ::ioctl(fd_.Get(), request, arg);
   } while (ret < 0 && errno == EINTR);
   return ret < 0 ? -errno : 0;
+}
+
+int NodeIoctlDevice::Map(std::size_t length, std::int64_t offset, void*& address) {
+  void* mapped = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd_.Get(), offset);
+  if (mapped == MAP_FAILED) {
+    address = nullptr;
+    return -errno;
+  }
+  address = mapped;
+  return 0;
+}
+
+void NodeIoctlDevice::Unmap(void* address, std::size_t length) {
+  if (address)
+    ::munmap(address, length);
 }
 
 }  // namespace varnholt::platform::v4l2

@@ -1,17 +1,26 @@
 #include "camera/platform/v4l2/V4l2CameraFilter.h"
 
+#include "camera/platform/graph/FilterParts.h"
 #include "camera/platform/v4l2/PropertyFamilies.h"
+#include "camera/platform/v4l2/V4l2CapturePin.h"
 #include "camera/platform/v4l2/V4l2ControlList.h"
 #include "camera/platform/v4l2/V4l2Errors.h"
+#include "camera/platform/v4l2/V4l2Stream.h"
 
 namespace varnholt::platform::v4l2 {
 namespace {
 
-class CameraFilter final : public IBaseFilter, public std::enable_shared_from_this<CameraFilter> {
+class CameraFilter final : public IBaseFilter,
+                           public ISpecifyPropertyPages,
+                           public V4l2Stream,
+                           public std::enable_shared_from_this<CameraFilter> {
  public:
-  CameraFilter(std::string name, std::shared_ptr<ControlProperties> properties,
+  CameraFilter(std::shared_ptr<V4l2Device> device, std::shared_ptr<StreamFormat> format,
+               std::shared_ptr<IPin> pin, const std::string& name,
+               std::shared_ptr<ControlProperties> properties,
                std::shared_ptr<IControlList> controls)
-      : name_(std::move(name)),
+      : V4l2Stream(std::move(device), std::move(format), pin, name),
+        pin_(std::move(pin)),
         controls_(std::move(controls)),
         procAmp_(MakeVideoProcAmp(properties)),
         cameraControl_(MakeCameraControl(properties)) {}
@@ -26,24 +35,30 @@ class CameraFilter final : public IBaseFilter, public std::enable_shared_from_th
         return cameraControl_;
       case Iid::ControlList:
         return controls_;
+      case Iid::SpecifyPropertyPages:
+        return InterfaceOf<ISpecifyPropertyPages>(shared_from_this());
       default:
         return nullptr;
     }
   }
 
   HResult EnumPins(std::shared_ptr<IEnumPins>& enumerator) override {
-    enumerator.reset();
-    return hr::NotImpl;  // capture pins come with streaming
+    enumerator = graph::MakePinList({pin_});
+    return hr::Ok;
   }
 
   HResult QueryFilterInfo(FilterInfo& info) override {
-    info.achName = name_;
-    info.pGraph.reset();
+    DescribeMembership(info);  // the camera's name outside a graph
+    return hr::Ok;
+  }
+
+  HResult GetPages(std::vector<Guid>& pages) override {
+    pages = {guids::PageDeviceControls, guids::PageStreamFormat};
     return hr::Ok;
   }
 
  private:
-  std::string name_;
+  std::shared_ptr<IPin> pin_;
   std::shared_ptr<IControlList> controls_;
   std::shared_ptr<IAMVideoProcAmp> procAmp_;
   std::shared_ptr<IAMCameraControl> cameraControl_;
@@ -56,8 +71,10 @@ HResult MakeCameraFilter(std::shared_ptr<V4l2Device> device, const std::string& 
   std::shared_ptr<ControlProperties> properties;
   if (int ret = ControlProperties::Create(device, properties); ret < 0)
     return ResultFromErrno(ret);
-  filter = std::make_shared<CameraFilter>(name, std::move(properties),
-                                          MakeControlList(std::move(device)));
+  auto format = std::make_shared<StreamFormat>(device);
+  auto pin = MakeCapturePin(format);
+  filter = std::make_shared<CameraFilter>(device, std::move(format), std::move(pin), name,
+                                          std::move(properties), MakeControlList(device));
   return hr::Ok;
 }
 

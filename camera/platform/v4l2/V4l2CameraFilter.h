@@ -1,10 +1,13 @@
 #pragma once
 
-// The capture filter of one V4L2 camera: its name and its two property
-// families. Pins and streaming are not there yet: EnumPins answers NotImpl.
+// The capture filter of one V4L2 camera: its name, its two property
+// families, its control list, its capture pin with the stream configuration,
+// and the stream the shared graph objects run.
 //
 // What callers may rely on: the filter answers IBaseFilter, IAMVideoProcAmp,
-// IAMCameraControl and IControlList, all over the same open device.
+// IAMCameraControl, IControlList and ISpecifyPropertyPages (the generic
+// frame's control and format pages), all over the same open device; the
+// graph finds its IStreamSource and IGraphMember by dynamic_pointer_cast.
 
 #include <memory>
 #include <string>

@@ -9,7 +9,10 @@
 // - the control list is what the driver reports at the time of the call,
 //   without control-class headings and without disabled controls;
 // - GetControls/SetControls are one ioctl each, so a set is applied by the
-//   driver as one request (a manual value together with its auto switch).
+//   driver as one request (a manual value together with its auto switch);
+// - formats, buffers and streaming are the single-planar video capture
+//   queue's; a format call refused because another program owns the queue
+//   answers -EBUSY as the driver gives it.
 
 #include <cstdint>
 #include <memory>
@@ -53,6 +56,53 @@ struct V4l2ControlInfo {
   bool Is64Bit() const;
 };
 
+// One pixel format of the capture queue (VIDIOC_ENUM_FMT).
+struct V4l2PixelFormat {
+  std::uint32_t pixelFormat = 0;  // V4L2_PIX_FMT_*
+  std::string description;
+  std::uint32_t flags = 0;
+};
+
+struct V4l2FrameSize {
+  std::uint32_t width = 0, height = 0;
+};
+
+// A frame interval in seconds as a fraction.
+struct V4l2Fraction {
+  std::uint32_t numerator = 0, denominator = 0;
+};
+
+// Frame sizes of a pixel format: a list, or a range for stepwise and
+// continuous sizes (continuous: steps of 1).
+struct V4l2FrameSizes {
+  std::vector<V4l2FrameSize> discrete;
+  bool stepwise = false;
+  V4l2FrameSize minimum, maximum, step;
+};
+
+// Frame intervals of a size, likewise.
+struct V4l2FrameIntervals {
+  std::vector<V4l2Fraction> discrete;
+  bool stepwise = false;
+  V4l2Fraction minimum, maximum, step;
+};
+
+struct V4l2CaptureFormat {
+  std::uint32_t pixelFormat = 0;
+  std::uint32_t width = 0, height = 0;
+  std::uint32_t bytesPerLine = 0, sizeImage = 0;
+};
+
+// A buffer of the capture queue as QUERYBUF and DQBUF describe it.
+struct V4l2Buffer {
+  std::uint32_t index = 0;
+  std::uint32_t length = 0;  // bytes of the buffer
+  std::int64_t offset = 0;   // for Map
+  std::uint32_t bytesUsed = 0;
+  std::uint32_t flags = 0;  // V4L2_BUF_FLAG_*
+  std::uint32_t sequence = 0;
+};
+
 struct V4l2ControlValue {
   std::uint32_t id = 0;
   std::int64_t value = 0;
@@ -74,6 +124,28 @@ class V4l2Device {
   // Current values of scalar controls; ids may come from different classes.
   int GetControls(std::span<V4l2ControlValue> values);
   int SetControls(std::span<const V4l2ControlValue> values);
+
+  int EnumFormats(std::vector<V4l2PixelFormat>& formats);
+  int EnumFrameSizes(std::uint32_t pixelFormat, V4l2FrameSizes& sizes);
+  int EnumFrameIntervals(std::uint32_t pixelFormat, V4l2FrameSize size,
+                         V4l2FrameIntervals& intervals);
+  int GetFormat(V4l2CaptureFormat& format);
+  // Asks for the format; on success format holds what the driver chose.
+  int SetFormat(V4l2CaptureFormat& format);
+  // -ENOTTY when the driver cannot tell or set its frame interval.
+  int GetFrameInterval(V4l2Fraction& interval);
+  int SetFrameInterval(V4l2Fraction& interval);
+
+  // mmap buffers: count in, the number granted out; 0 frees them.
+  int RequestBuffers(std::uint32_t& count);
+  int QueryBuffer(std::uint32_t index, V4l2Buffer& buffer);
+  int QueueBuffer(std::uint32_t index);
+  // -EAGAIN when no filled buffer waits (the node is non-blocking).
+  int DequeueBuffer(V4l2Buffer& buffer);
+  int StreamOn();
+  int StreamOff();
+
+  IoctlDevice& Io() { return *io_; }
 
  private:
   int QueryMenu(V4l2ControlInfo& control);

@@ -40,6 +40,9 @@ std::string V4l2ErrorText(HResult code) {
   switch (code) {
     case hr_v4l2::UnderAutomaticControl:
       return "The value is under automatic control; turn Auto off to change it";
+    case hr::Busy:
+      // The driver's EBUSY for formats and buffers: another program streams.
+      return "The camera is in use by another program; close that program and try again";
     case hr_v4l2::DeviceIoError:
       return "The camera did not answer the request; it may be unplugged or busy";
     default:

@@ -30,7 +30,8 @@ HResult ResultFromErrno(int negativeErrno);
 // holds the value.
 HResult ResultFromValueWrite(int negativeErrno, bool automaticOn);
 
-// The text for the backend's own codes; empty for any other.
+// The text for the backend's own codes and for hr::Busy (the camera is in
+// use by another program); empty for any other.
 std::string V4l2ErrorText(HResult code);
 
 }  // namespace varnholt::platform::v4l2

@@ -1,5 +1,6 @@
 #include "camera/platform/v4l2/V4l2Platform.h"
 
+#include "camera/platform/PropertyFrame.h"
 #include "camera/platform/graph/GraphErrors.h"
 #include "camera/platform/graph/GraphObjects.h"
 #include "camera/platform/v4l2/V4l2DeviceEnumerator.h"
@@ -22,10 +23,13 @@ std::string V4l2Platform::ErrorText(HResult code) {
   return text.empty() ? graph::ErrorText(code) : text;
 }
 
-HResult V4l2Platform::ShowPropertyFrame(WindowHandle, int, int, const std::string&,
-                                        const std::vector<std::shared_ptr<Unknown>>&,
-                                        const std::vector<Guid>&, std::uint32_t) {
-  return hr::NotImpl;  // the generic frame needs the device's control list object
+HResult V4l2Platform::ShowPropertyFrame(WindowHandle owner, int x, int y,
+                                        const std::string& caption,
+                                        const std::vector<std::shared_ptr<Unknown>>& objects,
+                                        const std::vector<Guid>& pages, std::uint32_t) {
+  // Drivers bring no dialogs here: the generic frame shows the device's own
+  // controls and the capture pin's formats.
+  return ShowGenericPropertyFrame(*this, owner, x, y, caption, objects, pages);
 }
 
 }  // namespace varnholt::platform::v4l2

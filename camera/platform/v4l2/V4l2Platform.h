@@ -1,11 +1,12 @@
 #pragma once
 
-// The capture platform over the kernel's V4L2 devices. Today it finds the
-// cameras and answers their property families; streaming, formats and the
-// property frame are still to come and answer NotImpl.
+// The capture platform over the kernel's V4L2 devices: finds the cameras,
+// answers their property families, formats and streams, and shows the
+// generic property frame for them.
 //
 // What callers may rely on: graphs, renderers and the sample grabber are the
-// shared graph objects; ErrorText knows the backend's own codes first.
+// shared graph objects; ErrorText knows the backend's own codes first, and
+// says of hr::Busy that another program uses the camera.
 
 #include <memory>
 

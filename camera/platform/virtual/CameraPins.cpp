@@ -4,13 +4,12 @@
 #include <map>
 
 #include "camera/platform/graph/GraphErrors.h"
+#include "camera/platform/graph/PinCategoryProperty.h"
 #include "camera/platform/virtual/CameraStream.h"
 #include "camera/platform/virtual/MediaFormats.h"
 
 namespace varnholt::platform::virtualcam {
 namespace {
-
-constexpr std::uint32_t kSupportGet = 1;  // KSPROPERTY_SUPPORT_GET
 
 struct CategoryInfo {
   PinCategory category;
@@ -110,27 +109,24 @@ class CameraPin final : public IPin,
   // The pin property set is read-only: its one property is the category.
   HResult Set(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
               std::span<const std::uint8_t>) override {
-    return CheckPinProperty(propSet, id, hr::PropIdUnsupported);
+    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
+      return code;
+    return graph::SetPinCategory(propSet, id);
   }
 
   HResult Get(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
               std::span<std::uint8_t> data, std::uint32_t& bytesReturned) override {
-    if (const HResult code = CheckPinProperty(propSet, id, hr::Ok); code != hr::Ok)
+    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
-    const auto bytes = CategoryOf(description_.category).guid.ToBytes();
-    bytesReturned = static_cast<std::uint32_t>(bytes.size());
-    if (data.size() < bytes.size())
-      return hr::MoreData;
-    std::copy(bytes.begin(), bytes.end(), data.begin());
-    return hr::Ok;
+    return graph::GetPinCategory(CategoryOf(description_.category).guid, propSet, id, data,
+                                 bytesReturned);
   }
 
   HResult QuerySupported(const Guid& propSet, std::uint32_t id,
                          std::uint32_t& typeSupport) override {
-    if (const HResult code = CheckPinProperty(propSet, id, hr::Ok); code != hr::Ok)
+    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
-    typeSupport = kSupportGet;
-    return hr::Ok;
+    return graph::QueryPinCategorySupport(propSet, id, typeSupport);
   }
 
   HResult GetFormat(std::unique_ptr<AmMediaType>& mediaType) override {
@@ -175,14 +171,6 @@ class CameraPin final : public IPin,
   }
 
  private:
-  HResult CheckPinProperty(const Guid& propSet, std::uint32_t id, HResult known) const {
-    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
-      return code;
-    if (propSet != guids::AmPropSetIdPin)
-      return hr::PropSetUnsupported;
-    return id == 0 ? known : hr::PropIdUnsupported;
-  }
-
   std::shared_ptr<VirtualCamera> camera_;
   PinDescription description_;
   std::string id_;

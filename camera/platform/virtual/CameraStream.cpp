@@ -8,6 +8,7 @@
 
 #include "camera/platform/graph/FrameSample.h"
 #include "camera/platform/graph/GraphErrors.h"
+#include "camera/platform/graph/StreamThread.h"
 #include "camera/platform/virtual/JpegFrames.h"
 #include "camera/platform/virtual/MediaFormats.h"
 #include "camera/platform/virtual/PictureSettings.h"
@@ -273,12 +274,7 @@ void CameraStream::Stop() {
     worker_.reset();
     thread = std::move(thread_);
   }
-  // The thread holds its worker: released from within a callback, it ends
-  // on its own once the callback returns.
-  if (thread.get_id() == std::this_thread::get_id())
-    thread.detach();
-  else
-    thread.join();
+  graph::EndStreamThread(std::move(thread));
   StreamingCameras::Instance().Change(*camera_, -1);
 }
 

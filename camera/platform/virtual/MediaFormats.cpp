@@ -1,5 +1,7 @@
 #include "camera/platform/virtual/MediaFormats.h"
 
+#include "camera/platform/graph/VideoMediaType.h"
+
 #include <algorithm>
 #include <limits>
 #include <numeric>
@@ -7,39 +9,8 @@
 namespace varnholt::platform::virtualcam {
 namespace {
 
-// Frames of these arrive in varying sizes.
-constexpr std::uint32_t kCompressed[] = {
-    kFourCCMJPG,
-    MakeFourCC('H', '2', '6', '4'),
-    MakeFourCC('H', 'E', 'V', 'C'),
-    MakeFourCC('J', 'P', 'E', 'G'),
-};
-
-bool IsCompressed(std::uint32_t fourcc) {
-  return std::find(std::begin(kCompressed), std::end(kCompressed), fourcc) != std::end(kCompressed);
-}
-
-std::uint32_t ImageSize(const FormatDescription& f) {
-  const std::uint64_t bytes = static_cast<std::uint64_t>(f.width) *
-                              static_cast<std::uint64_t>(f.height) * f.bitsPerPixel / 8;
-  return static_cast<std::uint32_t>(
-      std::min<std::uint64_t>(bytes, std::numeric_limits<std::uint32_t>::max()));
-}
-
 VideoInfoHeader Header(const FormatDescription& f) {
-  VideoInfoHeader v;
-  const std::uint32_t image = ImageSize(f);
-  const std::uint64_t bitRate =
-      static_cast<std::uint64_t>(image) * 8 * 10'000'000 / static_cast<std::uint64_t>(f.frameTime);
-  v.dwBitRate = static_cast<std::uint32_t>(
-      std::min<std::uint64_t>(bitRate, std::numeric_limits<std::uint32_t>::max()));
-  v.AvgTimePerFrame = f.frameTime;
-  v.bmiHeader.biWidth = f.width;
-  v.bmiHeader.biHeight = f.height;
-  v.bmiHeader.biBitCount = f.bitsPerPixel;
-  v.bmiHeader.biCompression = f.fourcc;
-  v.bmiHeader.biSizeImage = image;
-  return v;
+  return graph::MakeVideoInfo({f.fourcc, f.width, f.height, f.bitsPerPixel, f.frameTime});
 }
 
 void Put32(std::uint8_t* p, std::uint32_t v) {
@@ -87,18 +58,11 @@ std::optional<Requested> ReadRequest(const AmMediaType& m) {
 }  // namespace
 
 std::unique_ptr<AmMediaType> MakeMediaType(const FormatDescription& format) {
-  auto m = std::make_unique<AmMediaType>();
-  m->majortype = guids::MediaTypeVideo;
-  m->subtype = FourCCSubtype(format.fourcc);
-  m->bFixedSizeSamples = !IsCompressed(format.fourcc);
-  m->bTemporalCompression = false;
-  m->lSampleSize = ImageSize(format);
+  auto m = graph::MakeVideoMediaType(
+      {format.fourcc, format.width, format.height, format.bitsPerPixel, format.frameTime});
   if (format.type == FormatType::VideoInfo2) {
     m->formattype = guids::FormatVideoInfo2;
     m->pbFormat = VideoInfo2Bytes(format);
-  } else {
-    m->formattype = guids::FormatVideoInfo;
-    m->pbFormat = Header(format).ToBytes();
   }
   return m;
 }

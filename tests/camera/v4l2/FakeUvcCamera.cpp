@@ -1,6 +1,9 @@
 #include "tests/camera/v4l2/FakeUvcCamera.h"
 
 #include <linux/videodev2.h>
+#include <sys/eventfd.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -105,7 +108,39 @@ void FakeUvcCamera::Remove(std::uint32_t id) {
   std::erase_if(controls_, [id](const FakeControl& c) { return c.id == id; });
 }
 
-int FakeUvcCamera::Ioctl(unsigned long request, void* arg) {
+std::vector<FakeFormat> FakeUvcCamera::StandardFormats() {
+  FakeFormat yuyv{V4L2_PIX_FMT_YUYV, "YUYV 4:2:2", {}, false, {}, {}, {}, {}, {}};
+  yuyv.sizes = {{640, 480, {{1, 30}, {1, 15}}}, {320, 240, {{1, 30}}}, {160, 120, {{1, 30}}}};
+  FakeFormat mjpeg{V4L2_PIX_FMT_MJPEG, "Motion-JPEG", {}, false, {}, {}, {}, {}, {}};
+  mjpeg.sizes = {{1280, 720, {{1, 30}}}, {640, 480, {{1, 30}}}};
+  FakeFormat nv12{V4L2_PIX_FMT_NV12, "Y/UV 4:2:0", {}, false, {}, {}, {}, {}, {}};
+  nv12.sizes = {{640, 480, {{1, 30}}}};
+  return {yuyv, mjpeg, nv12};
+}
+
+FakeUvcCamera::FakeUvcCamera(std::vector<FakeControl> controls, std::vector<FakeFormat> formats)
+    : controls_(std::move(controls)), formats_(std::move(formats)) {
+  memfd_ = ::memfd_create("fake-uvc-buffers", MFD_CLOEXEC);
+  ready_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (!formats_.empty()) {
+    const FakeFormat& f = formats_.front();
+    if (f.stepwise)
+      current_ = {f.pixelFormat, f.maxSize.width, f.maxSize.height, f.fastest};
+    else
+      current_ = {f.pixelFormat, f.sizes.front().width, f.sizes.front().height,
+                  f.sizes.front().intervals.front()};
+  }
+}
+
+FakeUvcCamera::~FakeUvcCamera() {
+  ::close(memfd_);
+  ::close(ready_);
+}
+
+int FakeUvcCamera::DoIoctl(unsigned long request, void* arg) {
+  std::lock_guard lock(mutex_);
+  if (unplugged_)
+    return -ENODEV;
   if (failNext) {
     return -std::exchange(failNext, 0);
   }
@@ -128,9 +163,383 @@ int FakeUvcCamera::Ioctl(unsigned long request, void* arg) {
       return GetExt(arg);
     case VIDIOC_S_EXT_CTRLS:
       return SetExt(arg);
+    case VIDIOC_ENUM_FMT:
+      return EnumFmt(arg);
+    case VIDIOC_ENUM_FRAMESIZES:
+      return EnumSizes(arg);
+    case VIDIOC_ENUM_FRAMEINTERVALS:
+      return frameIntervals ? EnumIntervals(arg) : -ENOTTY;
+    case VIDIOC_G_FMT:
+      return GetFmt(arg);
+    case VIDIOC_S_FMT:
+      return SetFmt(arg);
+    case VIDIOC_G_PARM:
+      return frameIntervals ? GetParm(arg) : -ENOTTY;
+    case VIDIOC_S_PARM:
+      return frameIntervals ? SetParm(arg) : -ENOTTY;
+    case VIDIOC_REQBUFS:
+      return ReqBufs(arg);
+    case VIDIOC_QUERYBUF:
+      return QueryBuf(arg);
+    case VIDIOC_QBUF:
+      return QBuf(arg);
+    case VIDIOC_DQBUF:
+      return DQBuf(arg);
+    case VIDIOC_STREAMON:
+      return StreamOn(arg);
+    case VIDIOC_STREAMOFF:
+      return StreamOff(arg);
     default:
       return -ENOTTY;
   }
+}
+
+// ---- the capture queue
+
+const FakeFormat* FakeUvcCamera::FindFormat(std::uint32_t pixelFormat) const {
+  for (const auto& f : formats_)
+    if (f.pixelFormat == pixelFormat)
+      return &f;
+  return nullptr;
+}
+
+std::uint32_t FakeUvcCamera::ImageSize() const {
+  const std::uint32_t pixels = current_.width * current_.height;
+  switch (current_.pixelFormat) {
+    case V4L2_PIX_FMT_YUYV:
+      return pixels * 2;
+    case V4L2_PIX_FMT_NV12:
+      return pixels * 3 / 2;
+    default:
+      return pixels;  // room for any JPEG of the picture
+  }
+}
+
+int FakeUvcCamera::EnumFmt(void* arg) {
+  auto* d = static_cast<v4l2_fmtdesc*>(arg);
+  if (d->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || d->index >= formats_.size())
+    return -EINVAL;
+  const FakeFormat& f = formats_[d->index];
+  const std::uint32_t index = d->index;
+  *d = {};
+  d->index = index;
+  d->type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+  d->pixelformat = f.pixelFormat;
+  d->flags = f.pixelFormat == V4L2_PIX_FMT_MJPEG ? V4L2_FMT_FLAG_COMPRESSED : 0;
+  CopyText(d->description, sizeof d->description, f.description);
+  return 0;
+}
+
+int FakeUvcCamera::EnumSizes(void* arg) {
+  auto* e = static_cast<v4l2_frmsizeenum*>(arg);
+  const FakeFormat* f = FindFormat(e->pixel_format);
+  if (!f)
+    return -EINVAL;
+  if (f->stepwise) {
+    if (e->index != 0)
+      return -EINVAL;
+    e->type = V4L2_FRMSIZE_TYPE_STEPWISE;
+    e->stepwise = {f->minSize.width,  f->maxSize.width,  f->stepSize.width,
+                   f->minSize.height, f->maxSize.height, f->stepSize.height};
+    return 0;
+  }
+  if (e->index >= f->sizes.size())
+    return -EINVAL;
+  e->type = V4L2_FRMSIZE_TYPE_DISCRETE;
+  e->discrete = {f->sizes[e->index].width, f->sizes[e->index].height};
+  return 0;
+}
+
+int FakeUvcCamera::EnumIntervals(void* arg) {
+  auto* e = static_cast<v4l2_frmivalenum*>(arg);
+  const FakeFormat* f = FindFormat(e->pixel_format);
+  if (!f)
+    return -EINVAL;
+  if (f->stepwise) {
+    if (e->index != 0)
+      return -EINVAL;
+    e->type = V4L2_FRMIVAL_TYPE_CONTINUOUS;
+    e->stepwise.min = {f->fastest.numerator, f->fastest.denominator};
+    e->stepwise.max = {f->slowest.numerator, f->slowest.denominator};
+    e->stepwise.step = {1, 1};
+    return 0;
+  }
+  for (const auto& size : f->sizes)
+    if (size.width == e->width && size.height == e->height) {
+      if (e->index >= size.intervals.size())
+        return -EINVAL;
+      e->type = V4L2_FRMIVAL_TYPE_DISCRETE;
+      e->discrete = {size.intervals[e->index].numerator, size.intervals[e->index].denominator};
+      return 0;
+    }
+  return -EINVAL;
+}
+
+int FakeUvcCamera::GetFmt(void* arg) {
+  auto* f = static_cast<v4l2_format*>(arg);
+  if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
+    return -EINVAL;
+  f->fmt.pix = {};
+  f->fmt.pix.pixelformat = current_.pixelFormat;
+  f->fmt.pix.width = current_.width;
+  f->fmt.pix.height = current_.height;
+  f->fmt.pix.field = V4L2_FIELD_NONE;
+  f->fmt.pix.bytesperline = current_.pixelFormat == V4L2_PIX_FMT_YUYV ? current_.width * 2 : 0;
+  f->fmt.pix.sizeimage = ImageSize();
+  return 0;
+}
+
+int FakeUvcCamera::SetFmt(void* arg) {
+  auto* f = static_cast<v4l2_format*>(arg);
+  if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
+    return -EINVAL;
+  if (heldElsewhere || !buffers_.empty() || streaming_)
+    return -EBUSY;
+  // Like a driver: an unknown format becomes the first, a size the nearest
+  // one offered (here: the first).
+  const FakeFormat* format = FindFormat(f->fmt.pix.pixelformat);
+  if (!format)
+    format = &formats_.front();
+  std::uint32_t width = f->fmt.pix.width, height = f->fmt.pix.height;
+  FakeInterval interval = current_.interval;
+  if (!format->stepwise) {
+    const auto size = std::find_if(format->sizes.begin(), format->sizes.end(), [&](const auto& s) {
+      return s.width == width && s.height == height;
+    });
+    const FakeFrameSize& chosen = size == format->sizes.end() ? format->sizes.front() : *size;
+    width = chosen.width;
+    height = chosen.height;
+    interval = chosen.intervals.front();
+  }
+  current_ = {format->pixelFormat, width, height, interval};
+  return GetFmt(arg);
+}
+
+int FakeUvcCamera::GetParm(void* arg) {
+  auto* p = static_cast<v4l2_streamparm*>(arg);
+  if (p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
+    return -EINVAL;
+  p->parm.capture = {};
+  p->parm.capture.capability = V4L2_CAP_TIMEPERFRAME;
+  p->parm.capture.timeperframe = {current_.interval.numerator, current_.interval.denominator};
+  return 0;
+}
+
+int FakeUvcCamera::SetParm(void* arg) {
+  auto* p = static_cast<v4l2_streamparm*>(arg);
+  if (p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
+    return -EINVAL;
+  if (heldElsewhere)
+    return -EBUSY;
+  const v4l2_fract wanted = p->parm.capture.timeperframe;
+  const FakeFormat* format = FindFormat(current_.pixelFormat);
+  if (format && format->stepwise) {
+    current_.interval = {wanted.numerator, wanted.denominator};
+  } else if (format) {
+    for (const auto& size : format->sizes)
+      if (size.width == current_.width && size.height == current_.height)
+        for (const auto& i : size.intervals)
+          if (static_cast<std::uint64_t>(i.numerator) * wanted.denominator ==
+              static_cast<std::uint64_t>(wanted.numerator) * i.denominator)
+            current_.interval = i;
+  }
+  return GetParm(arg);
+}
+
+int FakeUvcCamera::ReqBufs(void* arg) {
+  auto* r = static_cast<v4l2_requestbuffers*>(arg);
+  if (r->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || r->memory != V4L2_MEMORY_MMAP)
+    return -EINVAL;
+  if (heldElsewhere || streaming_)
+    return -EBUSY;
+  if (r->count == 0) {
+    if (mapped_ > 0)
+      return -EBUSY;  // vb2 will not free memory a client still maps
+    buffers_.clear();
+    UpdateReadiness();
+    return 0;
+  }
+  if (!buffers_.empty())
+    return -EBUSY;
+  const std::uint32_t page = static_cast<std::uint32_t>(::sysconf(_SC_PAGESIZE));
+  const std::uint32_t length = (ImageSize() + page - 1) / page * page;
+  for (std::uint32_t i = 0; i < r->count; ++i)
+    buffers_.push_back({i * length, length, 0, 0, BufferState::Dequeued});
+  if (::ftruncate(memfd_, static_cast<off_t>(length) * r->count) < 0)
+    return -ENOMEM;
+  return 0;
+}
+
+int FakeUvcCamera::QueryBuf(void* arg) {
+  auto* b = static_cast<v4l2_buffer*>(arg);
+  if (b->index >= buffers_.size())
+    return -EINVAL;
+  const Buffer& buffer = buffers_[b->index];
+  b->length = buffer.length;
+  b->m.offset = buffer.offset;
+  b->bytesused = buffer.bytesUsed;
+  return 0;
+}
+
+int FakeUvcCamera::QBuf(void* arg) {
+  auto* b = static_cast<v4l2_buffer*>(arg);
+  if (b->index >= buffers_.size() || buffers_[b->index].state != BufferState::Dequeued)
+    return -EINVAL;
+  buffers_[b->index].state = BufferState::Queued;
+  changed_.notify_all();
+  return 0;
+}
+
+int FakeUvcCamera::DQBuf(void* arg) {
+  auto* b = static_cast<v4l2_buffer*>(arg);
+  if (failDequeue_) {
+    const int error = std::exchange(failDequeue_, 0);
+    UpdateReadiness();
+    return -error;
+  }
+  if (!streaming_)
+    return -EINVAL;
+  // In the order they were filled.
+  Buffer* done = nullptr;
+  for (auto& buffer : buffers_)
+    if (buffer.state == BufferState::Done && (!done || buffer.sequence < done->sequence))
+      done = &buffer;
+  if (!done)
+    return -EAGAIN;
+  done->state = BufferState::Dequeued;
+  b->index = static_cast<std::uint32_t>(done - buffers_.data());
+  b->bytesused = done->bytesUsed;
+  b->length = done->length;
+  b->m.offset = done->offset;
+  b->sequence = done->sequence;
+  b->flags = 0;
+  UpdateReadiness();
+  return 0;
+}
+
+int FakeUvcCamera::StreamOn(void*) {
+  if (heldElsewhere)
+    return -EBUSY;
+  if (buffers_.empty())
+    return -EINVAL;
+  streaming_ = true;
+  changed_.notify_all();
+  return 0;
+}
+
+int FakeUvcCamera::StreamOff(void*) {
+  streaming_ = false;
+  for (auto& buffer : buffers_)
+    buffer.state = BufferState::Dequeued;
+  UpdateReadiness();
+  changed_.notify_all();
+  return 0;
+}
+
+void FakeUvcCamera::UpdateReadiness() {
+  const bool ready = unplugged_ || failDequeue_ ||
+                     std::any_of(buffers_.begin(), buffers_.end(),
+                                 [](const Buffer& b) { return b.state == BufferState::Done; });
+  if (ready == signalled_)
+    return;
+  std::uint64_t value = 1;
+  if (ready) {
+    [[maybe_unused]] auto n = ::write(ready_, &value, sizeof value);
+  } else {
+    [[maybe_unused]] auto n = ::read(ready_, &value, sizeof value);
+  }
+  signalled_ = ready;
+}
+
+int FakeUvcCamera::Map(std::size_t length, std::int64_t offset, void*& address) {
+  std::lock_guard lock(mutex_);
+  if (unplugged_)
+    return -ENODEV;
+  const bool known = std::any_of(buffers_.begin(), buffers_.end(), [&](const Buffer& b) {
+    return b.offset == offset && b.length == length;
+  });
+  if (!known)
+    return -EINVAL;
+  void* mapped = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, memfd_, offset);
+  if (mapped == MAP_FAILED)
+    return -errno;
+  ++mapped_;
+  address = mapped;
+  return 0;
+}
+
+void FakeUvcCamera::Unmap(void* address, std::size_t length) {
+  std::lock_guard lock(mutex_);
+  if (address && ::munmap(address, length) == 0)
+    --mapped_;
+}
+
+bool FakeUvcCamera::DeliverFrame(const std::vector<std::uint8_t>& bytes,
+                                 std::chrono::milliseconds wait) {
+  std::unique_lock lock(mutex_);
+  const auto queued = [this] {
+    return std::find_if(buffers_.begin(), buffers_.end(),
+                        [](const Buffer& b) { return b.state == BufferState::Queued; });
+  };
+  if (!changed_.wait_for(lock, wait, [&] { return streaming_ && queued() != buffers_.end(); }))
+    return false;
+  Buffer& buffer = *queued();
+  const std::size_t size = std::min<std::size_t>(bytes.size(), buffer.length);
+  if (::pwrite(memfd_, bytes.data(), size, buffer.offset) != static_cast<ssize_t>(size))
+    return false;
+  buffer.bytesUsed = static_cast<std::uint32_t>(size);
+  buffer.sequence = sequence_++;
+  buffer.state = BufferState::Done;
+  UpdateReadiness();
+  return true;
+}
+
+void FakeUvcCamera::Unplug() {
+  std::lock_guard lock(mutex_);
+  unplugged_ = true;
+  UpdateReadiness();
+  changed_.notify_all();
+}
+
+void FakeUvcCamera::FailDequeue(int error) {
+  std::lock_guard lock(mutex_);
+  failDequeue_ = error;
+  UpdateReadiness();
+}
+
+bool FakeUvcCamera::Streaming() {
+  std::lock_guard lock(mutex_);
+  return streaming_;
+}
+
+std::size_t FakeUvcCamera::AllocatedBuffers() {
+  std::lock_guard lock(mutex_);
+  return buffers_.size();
+}
+
+int FakeUvcCamera::MappedBuffers() {
+  std::lock_guard lock(mutex_);
+  return mapped_;
+}
+
+bool FakeUvcCamera::WaitStreaming(std::chrono::milliseconds wait) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, wait, [this] {
+    return streaming_ && std::any_of(buffers_.begin(), buffers_.end(), [](const Buffer& b) {
+             return b.state == BufferState::Queued;
+           });
+  });
+}
+
+FakeUvcCamera::Current FakeUvcCamera::Format() {
+  std::lock_guard lock(mutex_);
+  return current_;
+}
+
+void FakeUvcCamera::SetCurrent(std::uint32_t pixelFormat, std::uint32_t width, std::uint32_t height,
+                               FakeInterval interval) {
+  std::lock_guard lock(mutex_);
+  current_ = {pixelFormat, width, height, interval};
 }
 
 int FakeUvcCamera::QueryExt(void* arg) {

@@ -2,11 +2,22 @@
 
 // A model of a UVC webcam behind the ioctl door: controls with ranges, menus
 // with holes, automatic companions that lock their value (EACCES, or EBUSY
-// like some drivers) and mark it inactive, and a record of every write.
+// like some drivers) and mark it inactive, and a record of every write; and
+// a capture queue with formats, sizes and intervals, mmap buffers in a memfd
+// and poll readiness through an eventfd, so a stream runs in-process.
+//
+// The test side feeds frames with DeliverFrame; the queue keeps the driver's
+// rules that matter to a client: no format change while buffers exist,
+// REQBUFS 0 refused while a buffer is still mapped, EBUSY for everything
+// that needs the queue while "another program" holds it, ENODEV for every
+// call once unplugged. Calls may come from any thread.
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -25,34 +36,128 @@ struct FakeControl {
   std::int64_t masterManual = 0;              // the companion's manual value
 };
 
+struct FakeInterval {
+  std::uint32_t numerator = 1, denominator = 30;
+};
+
+struct FakeFrameSize {
+  std::uint32_t width = 0, height = 0;
+  std::vector<FakeInterval> intervals;
+};
+
+struct FakeFormat {
+  std::uint32_t pixelFormat = 0;
+  std::string description;
+  std::vector<FakeFrameSize> sizes;  // discrete sizes with their intervals
+  // Stepwise sizes and intervals instead, when set: one range each.
+  bool stepwise = false;
+  FakeFrameSize minSize, maxSize, stepSize;
+  FakeInterval fastest, slowest;
+};
+
 class FakeUvcCamera : public platform::v4l2::IoctlDevice {
  public:
   using Write = std::vector<std::pair<std::uint32_t, std::int64_t>>;
 
   // A webcam with every control the mapping knows, as UVC exposes them.
   static std::vector<FakeControl> FullWebcam();
+  // YUYV 640x480 (30, 15 fps), 320x240 and 160x120 (30 fps); MJPEG 1280x720
+  // and 640x480 (30 fps); NV12 640x480, which the graph cannot carry.
+  static std::vector<FakeFormat> StandardFormats();
 
-  explicit FakeUvcCamera(std::vector<FakeControl> controls) : controls_(std::move(controls)) {}
+  explicit FakeUvcCamera(std::vector<FakeControl> controls,
+                         std::vector<FakeFormat> formats = StandardFormats());
+  ~FakeUvcCamera() override;
 
-  int Ioctl(unsigned long request, void* arg) override;
+  int Map(std::size_t length, std::int64_t offset, void*& address) override;
+  void Unmap(void* address, std::size_t length) override;
+  int PollFd() const override { return ready_; }
 
   FakeControl* Find(std::uint32_t id);
   void Remove(std::uint32_t id);
+
+  // ---- the capture queue, as a test drives it
+
+  // Fills the oldest queued buffer and marks it done; waits up to `wait`
+  // for the client to queue one. False when none was queued in time.
+  bool DeliverFrame(const std::vector<std::uint8_t>& bytes,
+                    std::chrono::milliseconds wait = std::chrono::milliseconds(10000));
+  // Every later call answers ENODEV, and a waiting poll wakes.
+  void Unplug();
+  // The next DQBUF answers this errno (EIO: the device stopped answering).
+  void FailDequeue(int error);
+
+  bool Streaming();
+  std::size_t AllocatedBuffers();
+  int MappedBuffers();
+  // Waits until the client streams with buffers queued; false after `wait`.
+  bool WaitStreaming(std::chrono::milliseconds wait = std::chrono::milliseconds(10000));
+  struct Current {
+    std::uint32_t pixelFormat, width, height;
+    FakeInterval interval;
+  };
+  Current Format();
+  void SetCurrent(std::uint32_t pixelFormat, std::uint32_t width, std::uint32_t height,
+                  FakeInterval interval = {});
 
   std::uint32_t deviceCaps = 0x04200001;  // video capture, streaming
   int lockedErrno = 13;                   // EACCES; some drivers answer EBUSY
   int failNext = 0;                       // an errno the next call answers with
   std::function<void()> beforeWrite;      // another program acting in between
   std::vector<Write> writes;
+  bool heldElsewhere = false;  // another program owns the queue: EBUSY
+  bool frameIntervals = true;  // G_PARM/S_PARM and ENUM_FRAMEINTERVALS answer
+
+ protected:
+  int DoIoctl(unsigned long request, void* arg) override;
 
  private:
+  enum class BufferState { Dequeued, Queued, Done };
+  struct Buffer {
+    std::uint32_t offset = 0, length = 0, bytesUsed = 0, sequence = 0;
+    BufferState state = BufferState::Dequeued;
+  };
+
   int QueryExt(void* arg);
   int QueryMenu(void* arg);
   int GetExt(void* arg);
   int SetExt(void* arg);
   bool Locked(const FakeControl& control, const Write& request);
 
+  int EnumFmt(void* arg);
+  int EnumSizes(void* arg);
+  int EnumIntervals(void* arg);
+  int GetFmt(void* arg);
+  int SetFmt(void* arg);
+  int GetParm(void* arg);
+  int SetParm(void* arg);
+  int ReqBufs(void* arg);
+  int QueryBuf(void* arg);
+  int QBuf(void* arg);
+  int DQBuf(void* arg);
+  int StreamOn(void* arg);
+  int StreamOff(void* arg);
+  const FakeFormat* FindFormat(std::uint32_t pixelFormat) const;
+  std::uint32_t ImageSize() const;
+  // The eventfd is readable exactly while a done buffer waits or the device
+  // is gone.
+  void UpdateReadiness();
+
   std::vector<FakeControl> controls_;
+  std::vector<FakeFormat> formats_;
+
+  std::recursive_mutex mutex_;
+  std::condition_variable_any changed_;
+  Current current_{};
+  std::vector<Buffer> buffers_;
+  bool streaming_ = false;
+  bool unplugged_ = false;
+  int failDequeue_ = 0;
+  int mapped_ = 0;
+  std::uint32_t sequence_ = 0;
+  int memfd_ = -1;
+  int ready_ = -1;
+  bool signalled_ = false;
 };
 
 }  // namespace varnholt::test

@@ -11,6 +11,11 @@
 #include <fstream>
 #include <map>
 
+#include <QByteArray>
+#include <QtGlobal>
+
+#include "camera/CameraErrors.h"
+#include "camera/FCamera.h"
 #include "camera/platform/PlatformFactory.h"
 #include "camera/platform/v4l2/NodeDirectory.h"
 #include "camera/platform/v4l2/V4l2Errors.h"
@@ -129,7 +134,11 @@ TEST_F(V4l2PlatformTest, ABoundFilterAnswersBothFamiliesAndNamesItself) {
   ASSERT_EQ(filter->QueryFilterInfo(info), hr::Ok);
   EXPECT_EQ(info.achName, "Fake UVC Webcam");
   std::shared_ptr<IEnumPins> pins;
-  EXPECT_EQ(filter->EnumPins(pins), hr::NotImpl);
+  ASSERT_EQ(filter->EnumPins(pins), hr::Ok);
+  std::shared_ptr<IPin> pin;
+  ASSERT_EQ(pins->Next(pin), hr::Ok);
+  EXPECT_NE(Query<IAMStreamConfig>(pin), nullptr);
+  EXPECT_EQ(pins->Next(pin), hr::False);
 
   auto procAmp = Query<IAMVideoProcAmp>(filter);
   auto cameraControl = Query<IAMCameraControl>(filter);
@@ -186,6 +195,31 @@ TEST(V4l2NodeOrderTest, TheSystemDirectoryListsOnlyVideoNodes) {
   std::unique_ptr<v4l2::IoctlDevice> device;
   EXPECT_EQ(system.Open(dir + "/video9", device), -ENOENT);
   std::filesystem::remove_all(dir);
+}
+
+TEST(V4l2NoCameraTest, AComputerWithoutVideoNodesListsNoCameraAndNothingFails) {
+  const std::string dir = testing::TempDir() + "v4l2-no-nodes";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  TFCamera camera(nullptr, std::make_shared<v4l2::V4l2Platform>(
+                               std::make_shared<v4l2::SystemNodeDirectory>(dir)));
+  EXPECT_TRUE(camera.Devices().empty());
+  try {
+    camera.SupportedFormats();
+    FAIL() << "formats without a camera";
+  } catch (const EFCameraError& e) {
+    EXPECT_EQ(e.Message(), "Camera device not selected");
+  }
+  std::filesystem::remove_all(dir);
+}
+
+TEST(V4l2PlatformChoiceTest, V4l2IsTheDefaultWhenNoneIsChosen) {
+  const QByteArray chosen = qgetenv("VARNHOLT_PLATFORM");
+  qunsetenv("VARNHOLT_PLATFORM");
+  const std::string name = ChosenPlatformName();
+  qputenv("VARNHOLT_PLATFORM", chosen);
+  EXPECT_EQ(name, "v4l2");
+  EXPECT_EQ(chosen, "virtual");  // what every test program runs on
 }
 
 TEST(V4l2PlatformChoiceTest, TheFactoryKnowsV4l2ByName) {

@@ -1,0 +1,115 @@
+// What one reload of the seventeen rows costs on a V4L2 camera, in driver
+// calls and time: the support test of every key and, for supported keys,
+// value, range and automatic flag, as the window reads them, against a model
+// of a UVC webcam. Prints ioctls per reload (and how many of them enumerate
+// controls) beside the time, and the same for a single value read.
+
+#include <benchmark/benchmark.h>
+#include <linux/videodev2.h>
+
+#include <QCoreApplication>
+
+#include "camera/FCamera.h"
+#include "camera/PropertyKeys.h"
+#include "camera/platform/v4l2/NodeDirectory.h"
+#include "camera/platform/v4l2/V4l2Platform.h"
+#include "tests/camera/v4l2/FakeUvcCamera.h"
+
+namespace {
+
+using namespace varnholt;
+
+class Door final : public platform::v4l2::IoctlDevice {
+ public:
+  explicit Door(std::shared_ptr<test::FakeUvcCamera> camera) : camera_(std::move(camera)) {}
+  int Map(std::size_t length, std::int64_t offset, void*& address) override {
+    return camera_->Map(length, offset, address);
+  }
+  void Unmap(void* address, std::size_t length) override { camera_->Unmap(address, length); }
+  int PollFd() const override { return camera_->PollFd(); }
+
+ protected:
+  int DoIoctl(unsigned long request, void* arg) override { return camera_->Ioctl(request, arg); }
+
+ private:
+  std::shared_ptr<test::FakeUvcCamera> camera_;
+};
+
+class OneNode final : public platform::v4l2::NodeDirectory {
+ public:
+  explicit OneNode(std::shared_ptr<test::FakeUvcCamera> camera) : camera_(std::move(camera)) {}
+  std::vector<std::string> VideoNodes() override { return {"/dev/video0"}; }
+  std::string ByIdLink(const std::string&) override { return {}; }
+  int Open(const std::string&, std::unique_ptr<platform::v4l2::IoctlDevice>& device) override {
+    device = std::make_unique<Door>(camera_);
+    return 0;
+  }
+
+ private:
+  std::shared_ptr<test::FakeUvcCamera> camera_;
+};
+
+struct Rig {
+  std::shared_ptr<test::FakeUvcCamera> fake =
+      std::make_shared<test::FakeUvcCamera>(test::FakeUvcCamera::FullWebcam());
+  TFCamera camera{nullptr,
+                  std::make_shared<platform::v4l2::V4l2Platform>(std::make_shared<OneNode>(fake))};
+  Rig() {
+    camera.SetDeviceName("Fake UVC Webcam");
+    camera.Brightness();  // binds the filter and enumerates the controls once
+  }
+};
+
+int ReloadRows(TFCamera& camera) {
+  int reads = 0;
+  for (const TFPropertyKey& key : kPropertyKeys) {
+    ++reads;
+    if (!(camera.*key.Supported)())
+      continue;
+    benchmark::DoNotOptimize((camera.*key.Value)());
+    benchmark::DoNotOptimize((camera.*key.Range)());
+    benchmark::DoNotOptimize((camera.*key.IsAuto)());
+    reads += 3;
+  }
+  return reads;
+}
+
+void Report(benchmark::State& state, const Rig& rig, std::uint64_t calls, std::uint64_t queries) {
+  const double n = static_cast<double>(state.iterations());
+  state.counters["ioctls_per_op"] = static_cast<double>(rig.fake->IoctlCount() - calls) / n;
+  state.counters["enumeration_ioctls_per_op"] =
+      static_cast<double>(rig.fake->IoctlCount(VIDIOC_QUERY_EXT_CTRL) - queries) / n;
+}
+
+void BM_V4l2SingleValueRead(benchmark::State& state) {
+  Rig rig;
+  const auto calls = rig.fake->IoctlCount();
+  const auto queries = rig.fake->IoctlCount(VIDIOC_QUERY_EXT_CTRL);
+  for (auto _ : state)
+    benchmark::DoNotOptimize(rig.camera.Brightness());
+  Report(state, rig, calls, queries);
+}
+
+void BM_V4l2ReloadSeventeenRows(benchmark::State& state) {
+  Rig rig;
+  const auto calls = rig.fake->IoctlCount();
+  const auto queries = rig.fake->IoctlCount(VIDIOC_QUERY_EXT_CTRL);
+  int reads = 0;
+  for (auto _ : state)
+    reads = ReloadRows(rig.camera);
+  state.counters["reads_per_reload"] = reads;
+  Report(state, rig, calls, queries);
+}
+
+BENCHMARK(BM_V4l2SingleValueRead);
+BENCHMARK(BM_V4l2ReloadSeventeenRows);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+// The pin property set every source's output pin answers: its one property,
+// id 0, is the pin's category, 16 bytes, read-only. Sources answer their
+// IKsPropertySet calls on a pin through these, after their own checks.
+
+#include <cstdint>
+#include <span>
+
+#include "camera/platform/Interfaces.h"
+
+namespace varnholt::platform::graph {
+
+// PropSetUnsupported for another set, PropIdUnsupported for another id or
+// any write.
+HResult SetPinCategory(const Guid& propSet, std::uint32_t id);
+// MoreData with bytesReturned 16 for a short buffer.
+HResult GetPinCategory(const Guid& category, const Guid& propSet, std::uint32_t id,
+                       std::span<std::uint8_t> data, std::uint32_t& bytesReturned);
+HResult QueryPinCategorySupport(const Guid& propSet, std::uint32_t id, std::uint32_t& typeSupport);
+
+}  // namespace varnholt::platform::graph

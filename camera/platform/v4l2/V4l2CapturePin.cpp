@@ -1,0 +1,138 @@
+#include "camera/platform/v4l2/V4l2CapturePin.h"
+
+#include "camera/platform/graph/PinCategoryProperty.h"
+
+namespace varnholt::platform::v4l2 {
+namespace {
+
+class MediaTypeList final : public IEnumMediaTypes,
+                            public std::enable_shared_from_this<MediaTypeList> {
+ public:
+  explicit MediaTypeList(std::vector<V4l2Mode> modes) : modes_(std::move(modes)) {}
+
+  std::shared_ptr<void> QueryInterface(Iid iid) override {
+    return iid == kIid ? InterfaceOf<IEnumMediaTypes>(shared_from_this()) : nullptr;
+  }
+
+  HResult Next(std::unique_ptr<AmMediaType>& mediaType) override {
+    if (next_ >= modes_.size()) {
+      mediaType.reset();
+      return hr::False;
+    }
+    mediaType = MediaTypeOf(modes_[next_++]);
+    return hr::Ok;
+  }
+
+ private:
+  const std::vector<V4l2Mode> modes_;
+  std::size_t next_ = 0;
+};
+
+class CapturePin final : public IPin,
+                         public IKsPropertySet,
+                         public IAMStreamConfig,
+                         public ISpecifyPropertyPages,
+                         public std::enable_shared_from_this<CapturePin> {
+ public:
+  explicit CapturePin(std::shared_ptr<StreamFormat> format) : format_(std::move(format)) {}
+
+  std::shared_ptr<void> QueryInterface(Iid iid) override {
+    switch (iid) {
+      case Iid::Pin:
+        return InterfaceOf<IPin>(shared_from_this());
+      case Iid::KsPropertySet:
+        return InterfaceOf<IKsPropertySet>(shared_from_this());
+      case Iid::AMStreamConfig:
+        return InterfaceOf<IAMStreamConfig>(shared_from_this());
+      case Iid::SpecifyPropertyPages:
+        return InterfaceOf<ISpecifyPropertyPages>(shared_from_this());
+      default:
+        return nullptr;
+    }
+  }
+
+  HResult QueryDirection(PinDirection& direction) override {
+    direction = PinDirection::Output;
+    return hr::Ok;
+  }
+
+  HResult QueryId(std::string& id) override {
+    id = "Capture";
+    return hr::Ok;
+  }
+
+  HResult EnumMediaTypes(std::shared_ptr<IEnumMediaTypes>& enumerator) override {
+    std::vector<V4l2Mode> modes;
+    if (const HResult code = format_->Modes(modes); code != hr::Ok)
+      return code;
+    enumerator = std::make_shared<MediaTypeList>(std::move(modes));
+    return hr::Ok;
+  }
+
+  HResult Set(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
+              std::span<const std::uint8_t>) override {
+    return graph::SetPinCategory(propSet, id);
+  }
+
+  HResult Get(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
+              std::span<std::uint8_t> data, std::uint32_t& bytesReturned) override {
+    return graph::GetPinCategory(guids::PinCategoryCapture, propSet, id, data, bytesReturned);
+  }
+
+  HResult QuerySupported(const Guid& propSet, std::uint32_t id,
+                         std::uint32_t& typeSupport) override {
+    return graph::QueryPinCategorySupport(propSet, id, typeSupport);
+  }
+
+  HResult GetFormat(std::unique_ptr<AmMediaType>& mediaType) override {
+    V4l2Mode mode;
+    if (const HResult code = format_->Current(mode); code != hr::Ok)
+      return code;
+    mediaType = MediaTypeOf(mode);
+    return hr::Ok;
+  }
+
+  HResult SetFormat(const AmMediaType& mediaType) override {
+    std::vector<V4l2Mode> modes;
+    if (const HResult code = format_->Modes(modes); code != hr::Ok)
+      return code;
+    const auto index = MatchMode(modes, mediaType);
+    if (!index)
+      return hr::InvalidArg;
+    return format_->Apply(modes[*index]);
+  }
+
+  HResult GetNumberOfCapabilities(std::int32_t& count) override {
+    std::vector<V4l2Mode> modes;
+    if (const HResult code = format_->Modes(modes); code != hr::Ok)
+      return code;
+    count = static_cast<std::int32_t>(modes.size());
+    return hr::Ok;
+  }
+
+  HResult GetStreamCaps(std::int32_t index, std::unique_ptr<AmMediaType>& mediaType) override {
+    std::vector<V4l2Mode> modes;
+    if (const HResult code = format_->Modes(modes); code != hr::Ok)
+      return code;
+    if (index < 0 || static_cast<std::size_t>(index) >= modes.size())
+      return hr::False;
+    mediaType = MediaTypeOf(modes[static_cast<std::size_t>(index)]);
+    return hr::Ok;
+  }
+
+  HResult GetPages(std::vector<Guid>& pages) override {
+    pages = {guids::PageStreamFormat};
+    return hr::Ok;
+  }
+
+ private:
+  const std::shared_ptr<StreamFormat> format_;
+};
+
+}  // namespace
+
+std::shared_ptr<IPin> MakeCapturePin(std::shared_ptr<StreamFormat> format) {
+  return std::make_shared<CapturePin>(std::move(format));
+}
+
+}  // namespace varnholt::platform::v4l2
