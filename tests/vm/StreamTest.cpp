@@ -42,7 +42,9 @@ std::set<std::int64_t> DriverFrameTimes(const std::string& node, int width, int 
   ival.height = height;
   while (::ioctl(fd, VIDIOC_ENUM_FRAMEINTERVALS, &ival) == 0 &&
          ival.type == V4L2_FRMIVAL_TYPE_DISCRETE) {
-    times.insert(10'000'000LL * ival.discrete.numerator / ival.discrete.denominator);
+    // Rounded to the nearest 100 ns, as the backend does (1/15 s: 666667).
+    const std::int64_t den = ival.discrete.denominator;
+    times.insert((10'000'000LL * ival.discrete.numerator + den / 2) / den);
     ++ival.index;
   }
   ::close(fd);

@@ -48,7 +48,14 @@ class CountingDevice : public IoctlDevice {
  public:
   CountingDevice(std::unique_ptr<IoctlDevice> inner, CountingNodes& owner)
       : inner_(std::move(inner)), owner_(owner) {}
-  int Ioctl(unsigned long request, void* arg) override {
+  int Map(std::size_t length, std::int64_t offset, void*& address) override {
+    return inner_->Map(length, offset, address);
+  }
+  void Unmap(void* address, std::size_t length) override { inner_->Unmap(address, length); }
+  int PollFd() const override { return inner_->PollFd(); }
+
+ protected:
+  int DoIoctl(unsigned long request, void* arg) override {
     owner_.Count();
     return inner_->Ioctl(request, arg);
   }
