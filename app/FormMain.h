@@ -103,6 +103,15 @@ class TFormMain : public QWidget {
                    QCheckBox* CheckBoxAuto, std::int32_t Position, TFRange Range, bool Auto);
   void SetSupportStatus();
 
+  // Settings files (FormMainSettings.cpp); factory defaults and the
+  // driver's dialog (FormMainDefaults.cpp). Handlers of the four buttons.
+  void ButtonReadClick(QObject* Sender);
+  void ButtonWriteClick(QObject* Sender);
+  void ButtonDefaultValuesClick(QObject* Sender);
+  void ButtonWindowsClick(QObject* Sender);
+  // The timed status message: MessageLabel for 4000 ms.
+  void ShowStatusMessage(const QString& text);
+
   // ---- Window state shared by the window's parts ----
   bool TraceMode = false;
   QString IniFileName;
@@ -232,6 +241,9 @@ class TFormMain : public QWidget {
   // The name of the selected camera entry; empty when none is selected.
   QString SelectedCameraName() const;
   void BindRowHandlers();
+  void BindSettingsHandlers();
+  // The selected camera's name, for texts that need one even without it.
+  QString CameraNameForMessages() const;
 
   void SetOuterWidth(int width);
   void SetOuterHeight(int height);

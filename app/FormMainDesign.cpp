@@ -470,4 +470,5 @@ void TFormMain::BindHandlers() {
   connect(Varnholtlogo, &TImage::Click, this,
           [this] { varnholt::Guarded([this] { VarnholtlogoClick(Varnholtlogo); }); });
   BindRowHandlers();
+  BindSettingsHandlers();
 }
