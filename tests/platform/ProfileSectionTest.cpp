@@ -18,6 +18,17 @@ TEST_F(ProfileTest, DeviceNamesWithBracketsAndEqualSignsReadBackAsWritten) {
     EXPECT_EQ(ini.ReadSection(names[i]), QStringList{"x"}) << names[i].toStdString();
   }
   EXPECT_EQ(ini.ReadInteger("Cam", "x", -1), 1) << "the plain name's own section is untouched";
+  // A zero-width no-break space is no byte-order mark inside a file.
+  const QString marked = QChar(0xFEFF) + QString("Cam");
+  ini.WriteString(marked, QChar(0xFEFF) + QString("k"), QChar(0xFEFF) + QString("v"));
+  ini.WriteString(marked, QChar(0xFEFF) + QString("k"), QChar(0xFEFF) + QString("w"));
+  EXPECT_EQ(ini.ReadString(marked, QChar(0xFEFF) + QString("k"), "-"),
+            QChar(0xFEFF) + QString("w"));
+  EXPECT_EQ(ini.ReadSection(marked).size(), 1);
+  EXPECT_EQ(Bytes().count("[\xEF\xBB\xBF"
+                          "Cam]"),
+            1)
+      << "one section, written once";
   EXPECT_TRUE(Bytes().startsWith("[Cam]\nx=1\n\n[Cam]]\nx=10\n\n[Cam] x=[y]\nx=11\n"));
 }
 
