@@ -38,7 +38,10 @@ class DialogAnswers {
     QObject::connect(&poll_, &QTimer::timeout, [this] { Poll(); });
     poll_.start(5);
   }
-  ~DialogAnswers() { EXPECT_TRUE(answers_.empty()) << answers_.size() << " dialogs never opened"; }
+  ~DialogAnswers() {
+    EXPECT_TRUE(answers_.empty()) << answers_.size() << " dialogs never opened";
+    EXPECT_TRUE(unexpected.isEmpty()) << unexpected.join("; ").toStdString();
+  }
 
   // Types name into the file dialog's name field and presses its accept button.
   void ChooseFile(const QString& name) {
@@ -118,7 +121,8 @@ class DialogAnswers {
     }();
     if (!answered) {
       // Nothing planned for this dialog: note it and get it out of the way.
-      unexpected.append(modal->metaObject()->className() + QString(": ") + modal->windowTitle());
+      unexpected.append(modal->metaObject()->className() + QString(" ") + modal->objectName() +
+                        ": " + modal->windowTitle());
       if (auto* dialog = qobject_cast<QDialog*>(modal))
         dialog->reject();
     }
