@@ -128,6 +128,15 @@ class TFormMain : public QWidget {
   // The control that held the focus at the last refresh; not owned.
   QPointer<QWidget> LastFocussedControl;
 
+  // Settings files (FormMainSettings.cpp); factory defaults and the
+  // driver's dialog (FormMainDefaults.cpp). Handlers of the four buttons.
+  void ButtonReadClick(QObject* Sender);
+  void ButtonWriteClick(QObject* Sender);
+  void ButtonDefaultValuesClick(QObject* Sender);
+  void ButtonWindowsClick(QObject* Sender);
+  // The timed status message: MessageLabel for 4000 ms.
+  void ShowStatusMessage(const QString& text);
+
   // ---- Window state shared by the window's parts ----
   bool TraceMode = false;
   QString IniFileName;
@@ -263,6 +272,10 @@ class TFormMain : public QWidget {
   // A repaint handed over from the streaming thread and not yet served;
   // frames that come meanwhile need no repaint of their own.
   std::atomic<bool> repaintQueued_{false};
+
+  void BindSettingsHandlers();
+  // The selected camera's name, for texts that need one even without it.
+  QString CameraNameForMessages() const;
 
   void SetOuterWidth(int width);
   void SetOuterHeight(int height);

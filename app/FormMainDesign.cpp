@@ -472,4 +472,5 @@ void TFormMain::BindHandlers() {
   BindRowHandlers();
   BindLivecamHandlers();
   BindRefreshHandlers();
+  BindSettingsHandlers();
 }

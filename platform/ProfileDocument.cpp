@@ -159,6 +159,17 @@ QStringList ProfileDocument::Keys(const QString& section) const {
   return names;
 }
 
+QList<std::pair<QString, QString>> ProfileDocument::Entries(const QString& section) const {
+  QList<std::pair<QString, QString>> entries;
+  VisitSection(text_, Fold(section), [&](const Line& line) {
+    if (const auto found = KeyOf(text_, line))
+      entries.append({text_.Decode(found->name.from, found->name.to),
+                      text_.Decode(found->value.from, found->value.to)});
+    return true;
+  });
+  return entries;
+}
+
 QByteArray ProfileDocument::WithValue(const QString& section, const QString& key,
                                       const QString& value) const {
   const QString sectionName = TrimBlanks(section);

@@ -24,6 +24,9 @@ class ProfileDocument {
   std::optional<QString> Value(const QString& section, const QString& key) const;
   // The section's key names in file order, each name once, first spelling.
   QStringList Keys(const QString& section) const;
+  // The section's key lines in file order: names and values blanks trimmed,
+  // quotes still on; a name may come more than once.
+  QList<std::pair<QString, QString>> Entries(const QString& section) const;
 
   bool Editable() const { return text_.Editable(); }
   // The whole file after setting the key; names are written trimmed, the

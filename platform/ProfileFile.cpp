@@ -32,8 +32,45 @@ bool IsBlankOnly(const QString& text) {
                      [](QChar c) { return c == u' ' || c == u'\t' || c == u'\v' || c == u'\f'; });
 }
 
-bool HasLineBreak(const QString& text) {
-  return text.contains(u'\n') || text.contains(u'\r');
+// Units that would split a line here or in another program's reader (NEL,
+// LS and PS are line breaks to some editors), or cut it short (NUL).
+bool IsUnsafeUnit(char16_t unit) {
+  return (unit < 0x20 && unit != u'\t') || unit == 0x7F || unit == 0x85 || unit == 0x2028 ||
+         unit == 0x2029;
+}
+
+bool Storable(const QString& text) {
+  return text.isValidUtf16() &&
+         std::none_of(text.begin(), text.end(), [](QChar c) { return IsUnsafeUnit(c.unicode()); });
+}
+
+// The name as a message can show it: unsafe units as escapes.
+QString Escaped(const QString& text) {
+  QString out;
+  for (const QChar c : text) {
+    const char16_t u = c.unicode();
+    if (u == u'\n')
+      out += QStringLiteral("\\n");
+    else if (u == u'\r')
+      out += QStringLiteral("\\r");
+    else if (IsUnsafeUnit(u) || c.isSurrogate())
+      out += QStringLiteral("\\u%1").arg(int(u), 4, 16, QChar(u'0'));
+    else
+      out += c;
+  }
+  return out;
+}
+
+// Names as the reader compares them: blanks trimmed, case folded.
+QString FoldName(const QString& name) {
+  qsizetype from = 0;
+  qsizetype to = name.size();
+  auto blank = [](QChar c) { return c == u' ' || c == u'\t' || c == u'\v' || c == u'\f'; };
+  while (from < to && blank(name[from]))
+    ++from;
+  while (to > from && blank(name[to - 1]))
+    --to;
+  return name.mid(from, to - from).toCaseFolded();
 }
 
 // Serialises read-modify-write cycles within this process, so that two
@@ -45,6 +82,40 @@ std::mutex& WriteMutex() {
 
 }  // namespace
 
+bool IsStorableSectionName(const QString& section) {
+  return Storable(section);
+}
+
+TIniSection TIniSection::FromBytes(const QByteArray& bytes, const QString& section) {
+  TIniSection result;
+  if (!Storable(section))
+    return result;
+  for (const auto& [name, value] : ProfileDocument(bytes).Entries(section)) {
+    const QString folded = FoldName(name);
+    if (!result.values_.contains(folded))
+      result.values_.insert(folded, value);
+  }
+  return result;
+}
+
+bool TIniSection::ValueExists(const QString& key) const {
+  return values_.contains(FoldName(key));
+}
+
+QString TIniSection::ReadString(const QString& key, const QString& defaultValue) const {
+  const auto found = values_.constFind(FoldName(key));
+  if (found != values_.cend())
+    return WithoutQuotes(*found);
+  return WithoutTrailingSpaces(defaultValue);
+}
+
+int TIniSection::ReadInteger(const QString& key, int defaultValue) const {
+  const auto found = values_.constFind(FoldName(key));
+  if (found == values_.cend())
+    return defaultValue;
+  return profile::ParseProfileInteger(WithoutQuotes(*found)).value_or(defaultValue);
+}
+
 TIniFile::TIniFile(QString fileName) : fileName_(std::move(fileName)) {}
 
 ProfileDocument TIniFile::Load() const {
@@ -54,23 +125,47 @@ ProfileDocument TIniFile::Load() const {
 
 QString TIniFile::ReadString(const QString& section, const QString& key,
                              const QString& defaultValue) const {
-  if (const auto value = Load().Value(section, key))
+  if (const auto value = Storable(section) ? Load().Value(section, key) : std::nullopt)
     return WithoutQuotes(*value);
   return WithoutTrailingSpaces(defaultValue);
 }
 
 int TIniFile::ReadInteger(const QString& section, const QString& key, int defaultValue) const {
-  const auto value = Load().Value(section, key);
+  const auto value = Storable(section) ? Load().Value(section, key) : std::nullopt;
   if (!value)
     return defaultValue;
   return profile::ParseProfileInteger(WithoutQuotes(*value)).value_or(defaultValue);
 }
 
-void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
-  if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value) || key.contains(u'=') ||
-      IsBlankOnly(key))
+TIniSection TIniFile::ReadSectionValues(const QString& section) const {
+  return TIniSection::FromBytes(profile::LoadProfile(fileName_).bytes, section);
+}
+
+void TIniFile::CheckWritable(const QString& section, const QString& key,
+                             const QString& value) const {
+  if (!Storable(section))
+    ThrowWriteError("the section name \"" + Escaped(section) +
+                    "\" holds a line break or another control character");
+  if (!Storable(key) || !Storable(value) || key.contains(u'=') || IsBlankOnly(key))
     ThrowWriteError();
+}
+
+void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
+  CheckWritable(section, key, value);
   Edit([&](const ProfileDocument& document) { return document.WithValue(section, key, value); });
+}
+
+void TIniFile::WriteStrings(const QString& section, const TIniEntries& entries) {
+  for (const auto& [key, value] : entries)
+    CheckWritable(section, key, value);
+  if (entries.isEmpty())
+    return;
+  Edit([&](const ProfileDocument& document) {
+    QByteArray bytes = document.WithValue(section, entries.front().first, entries.front().second);
+    for (qsizetype i = 1; i < entries.size(); ++i)
+      bytes = ProfileDocument(bytes).WithValue(section, entries[i].first, entries[i].second);
+    return bytes;
+  });
 }
 
 void TIniFile::WriteInteger(const QString& section, const QString& key, int value) {
@@ -78,23 +173,26 @@ void TIniFile::WriteInteger(const QString& section, const QString& key, int valu
 }
 
 bool TIniFile::SectionExists(const QString& section) const {
-  return !Load().Keys(section).isEmpty();
+  return Storable(section) && !Load().Keys(section).isEmpty();
 }
 
 bool TIniFile::ValueExists(const QString& section, const QString& key) const {
-  return Load().Value(section, key).has_value();
+  return Storable(section) && Load().Value(section, key).has_value();
 }
 
 QStringList TIniFile::ReadSection(const QString& section) const {
-  return Load().Keys(section);
+  return Storable(section) ? Load().Keys(section) : QStringList();
 }
 
+// A name that can never have been written names nothing to remove.
 void TIniFile::DeleteKey(const QString& section, const QString& key) {
-  Edit([&](const ProfileDocument& document) { return document.WithoutKey(section, key); });
+  if (Storable(section))
+    Edit([&](const ProfileDocument& document) { return document.WithoutKey(section, key); });
 }
 
 void TIniFile::EraseSection(const QString& section) {
-  Edit([&](const ProfileDocument& document) { return document.WithoutSection(section); });
+  if (Storable(section))
+    Edit([&](const ProfileDocument& document) { return document.WithoutSection(section); });
 }
 
 void TIniFile::Edit(const std::function<QByteArray(const ProfileDocument&)>& edit) {
@@ -113,8 +211,11 @@ void TIniFile::Edit(const std::function<QByteArray(const ProfileDocument&)>& edi
     ThrowWriteError();
 }
 
-void TIniFile::ThrowWriteError() const {
-  throw EIniFileException("Unable to write to " + fileName_.toStdString());
+void TIniFile::ThrowWriteError(const QString& reason) const {
+  QString message = "Unable to write to " + fileName_;
+  if (!reason.isEmpty())
+    message += ": " + reason;
+  throw EIniFileException(message.toStdString());
 }
 
 }  // namespace varnholt

@@ -23,13 +23,23 @@
 // - Size cap: a file larger than 16 MiB, a folder, a FIFO or anything else
 //   that is not a readable regular file reads as empty, and writing to it
 //   throws rather than losing its content.
-// - Writing throws EIniFileException ("Unable to write to <path>") and leaves
-//   the file as it was when the file cannot be replaced, when a name or value
-//   holds a line break, or when the key is empty or holds "=".
+// - Untrusted names: a section name may come from a device (a camera's
+//   name). "]" and "=" in it are harmless (the header runs to the line's
+//   last "]", and headers are recognised before keys), but a line break of
+//   any kind, a NUL or another control character but tab, or broken UTF-16
+//   would split the header or be cut short by other readers. Such a name
+//   never matches anything when read, and writing under it is refused.
+// - Writing throws EIniFileException ("Unable to write to <path>", with the
+//   reason after a colon for a refused section name) and leaves the file as
+//   it was when the file cannot be replaced, when a name or value holds such
+//   a character, or when the key is empty or holds "=".
 
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <utility>
 
 #include "platform/Exception.h"
 
@@ -44,6 +54,30 @@ class EIniFileException : public Exception {
   using Exception::Exception;
 };
 
+// Whether a section name can be written and read back as it is (see the
+// rule for untrusted names above).
+bool IsStorableSectionName(const QString& section);
+
+// One section as read at one moment: every read answers from that reading,
+// so a series of reads sees one state of the file and parses it once.
+class TIniSection {
+ public:
+  TIniSection() = default;
+  // The section of a file holding these bytes (what a file read would see).
+  static TIniSection FromBytes(const QByteArray& bytes, const QString& section);
+
+  bool ValueExists(const QString& key) const;
+  // Same rules as TIniFile's reads of the same name.
+  QString ReadString(const QString& key, const QString& defaultValue) const;
+  int ReadInteger(const QString& key, int defaultValue) const;
+
+ private:
+  QHash<QString, QString> values_;  // folded name -> value; the first line of a name wins
+};
+
+// Key and value pairs in the order they are to be written.
+using TIniEntries = QList<std::pair<QString, QString>>;
+
 class TIniFile {
  public:
   explicit TIniFile(QString fileName);
@@ -57,6 +91,12 @@ class TIniFile {
   int ReadInteger(const QString& section, const QString& key, int defaultValue) const;
   void WriteString(const QString& section, const QString& key, const QString& value);
   void WriteInteger(const QString& section, const QString& key, int value);
+  // Writes the keys in order as one replacement of the file: either all of
+  // them reach it or, on failure, none does.
+  void WriteStrings(const QString& section, const TIniEntries& entries);
+
+  // The whole section in one reading of the file.
+  TIniSection ReadSectionValues(const QString& section) const;
 
   // A section exists when it holds at least one key, as in the classic
   // TIniFile; a bare header does not count.
@@ -71,7 +111,8 @@ class TIniFile {
  private:
   profile::ProfileDocument Load() const;
   void Edit(const std::function<QByteArray(const profile::ProfileDocument&)>& edit);
-  [[noreturn]] void ThrowWriteError() const;
+  void CheckWritable(const QString& section, const QString& key, const QString& value) const;
+  [[noreturn]] void ThrowWriteError(const QString& reason = {}) const;
 
   QString fileName_;
 };

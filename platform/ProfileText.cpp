@@ -1,5 +1,7 @@
 #include "platform/ProfileText.h"
 
+#include <QStringDecoder>
+
 namespace varnholt::profile {
 
 ProfileText::ProfileText(QByteArray bytes) : bytes_(std::move(bytes)) {
@@ -25,8 +27,14 @@ qsizetype ProfileText::ByteOffset(qsizetype unit) const {
 }
 
 QString ProfileText::Decode(qsizetype from, qsizetype to) const {
-  if (encoding_ == Encoding::Utf8)
-    return QString::fromUtf8(bytes_.constData() + ByteOffset(from), to - from);
+  if (encoding_ == Encoding::Utf8) {
+    // A piece of a line that begins with U+FEFF keeps it: the plain decoder
+    // would drop it as a byte-order mark, and a name holding one would then
+    // never match itself.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(QByteArrayView(bytes_.constData() + ByteOffset(from), to - from));
+  }
   QString text(to - from, Qt::Uninitialized);
   QChar* out = text.data();
   for (qsizetype i = from; i < to; ++i)

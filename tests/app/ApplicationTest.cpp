@@ -64,7 +64,11 @@ TEST(ApplicationTest, TheLoopRunsTheThreeWindowsAndEndsWhenTheMainWindowCloses) 
     FormMain->close();
   });
   poll.start(5);
-  QTimer::singleShot(20000, [] { QCoreApplication::exit(3); });
+  // Owned by the test, so that it cannot end a later test's loops.
+  QTimer giveUp;
+  giveUp.setSingleShot(true);
+  QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(3); });
+  giveUp.start(20000);
   EXPECT_EQ(application.Run(), 0);
   EXPECT_TRUE(sawWindows);
   EXPECT_TRUE(QFile::exists(home.path() + "/Documents/Varnholt/Varnholt.ini"));
@@ -85,7 +89,11 @@ TEST(ApplicationTest, AnEndRequestedDuringStartUpEndsTheLoopBeforeAnyWindowShows
   QObject::connect(&watch, &QTimer::timeout,
                    [&] { shown = shown || (FormMain && FormMain->isVisible()); });
   watch.start(0);
-  QTimer::singleShot(20000, [] { QCoreApplication::exit(3); });
+  // Owned by the test, so that it cannot end a later test's loops.
+  QTimer giveUp;
+  giveUp.setSingleShot(true);
+  QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(3); });
+  giveUp.start(20000);
   EXPECT_EQ(application.Run(), 0);
   EXPECT_TRUE(application.Terminated());
   EXPECT_FALSE(shown);

@@ -111,7 +111,9 @@ TEST_F(ProfileTest, RejectsWritesThatWouldBreakLines) {
   const std::string message = UnableToWrite(PathOf());
   EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", "x", "1\n[B]"); }), message);
   EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", "x", "1\r2"); }), message);
-  EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A\nB", "x", "1"); }), message);
+  EXPECT_EQ(
+      WriteErrorOf([&] { ini.WriteString("A\nB", "x", "1"); }),
+      message + ": the section name \"A\\nB\" holds a line break or another control character");
   EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", "x\ny", "1"); }), message);
   EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", "x=y", "1"); }), message);
   EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", "", "1"); }), message);

@@ -1,0 +1,71 @@
+#include "app/CameraSettings.h"
+
+#include <cfloat>
+#include <cmath>
+
+#include "app/ValueText.h"
+
+namespace {
+
+// The key order of the files; the same as the camera's property keys.
+constexpr std::array<const char*, kRowCount> kKeyNames = {"BacklightCompensation",
+                                                          "Brightness",
+                                                          "ColorEnable",
+                                                          "Contrast",
+                                                          "Exposure",
+                                                          "Focus",
+                                                          "Gain",
+                                                          "Gamma",
+                                                          "Hue",
+                                                          "Iris",
+                                                          "Pan",
+                                                          "Roll",
+                                                          "Saturation",
+                                                          "Sharpness",
+                                                          "Tilt",
+                                                          "WhiteBalance",
+                                                          "Zoom"};
+
+}  // namespace
+
+QString ValueKey(std::size_t key) {
+  return QString::fromLatin1(kKeyNames.at(key));
+}
+
+QString TickKey(std::size_t key) {
+  return QStringLiteral("CheckBox") + ValueKey(key);
+}
+
+std::optional<float> ParseSliderValue(const QString& text, const QLocale& locale) {
+  // Thousands separators would let "1,5" mean 15 in one locale and 1.5 in
+  // another; the files never hold them.
+  QLocale strict = locale;
+  strict.setNumberOptions(QLocale::RejectGroupSeparator);
+  bool ok = false;
+  const double value = strict.toDouble(text, &ok);
+  if (!ok || !std::isfinite(value))
+    return std::nullopt;
+  return static_cast<float>(std::clamp(value, double(-FLT_MAX), double(FLT_MAX)));
+}
+
+TCameraSettings ReadCameraSettings(const varnholt::TIniSection& section, const QLocale& locale) {
+  TCameraSettings settings;
+  for (std::size_t key = 0; key < kRowCount; ++key) {
+    settings.Values[key] =
+        ParseSliderValue(section.ReadString(ValueKey(key), ""), locale).value_or(0);
+    settings.Ticks[key] = section.ReadInteger(TickKey(key), 0) != 0;
+  }
+  settings.PowerFrequency = section.ReadInteger(kPowerFrequencyKey, 0);
+  return settings;
+}
+
+varnholt::TIniEntries CameraSettingsEntries(const TCameraSettings& settings,
+                                            const QLocale& locale) {
+  varnholt::TIniEntries entries;
+  for (std::size_t key = 0; key < kRowCount; ++key)
+    entries.append({ValueKey(key), ValueText(settings.Values[key], locale)});
+  for (std::size_t key = 0; key < kRowCount; ++key)
+    entries.append({TickKey(key), settings.Ticks[key] ? QStringLiteral("1") : QStringLiteral("0")});
+  entries.append({kPowerFrequencyKey, QString::number(settings.PowerFrequency)});
+  return entries;
+}

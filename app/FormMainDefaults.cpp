@@ -1,0 +1,65 @@
+// Factory defaults and the driver's own property dialog for the selected
+// camera as a whole.
+
+#include "app/Application.h"
+#include "app/FormMain.h"
+#include "camera/PropertyKeys.h"
+
+QString TFormMain::CameraNameForMessages() const {
+  const QString name = SelectedCameraName();
+  return name.isEmpty() ? QStringLiteral("This camera") : name;
+}
+
+void TFormMain::ButtonDefaultValuesClick(QObject*) {
+  if (TraceMode)
+    LogMe("ButtonDefaultValuesClick Step 01");
+  if (CameraStatus != 2) {
+    ShowStatusMessage(CameraNameForMessages() + " does not support setting default values");
+    return;
+  }
+  if (!MessageDlgSimple("Reset settings for " + CameraNameForMessages())) {
+    ShowStatusMessage("Nothing changed");
+    return;
+  }
+  if (TraceMode)
+    LogMe("ButtonDefaultValuesClick Step 02");
+  // Each property on its own: one that refuses keeps its value, the others
+  // are reset. Writing a value keeps the property's automatic mode.
+  for (const TFPropertyKey& key : kPropertyKeys) {
+    try {
+      if ((FCamera->*key.Supported)())
+        (FCamera->*key.SetValue)((FCamera->*key.Range)().Default);
+    } catch (...) {
+    }
+  }
+  if (TraceMode)
+    LogMe("ButtonDefaultValuesClick - calling SetTrackBars");
+  try {
+    SetTrackBars();
+  } catch (...) {
+    // Rows the reload did not reach stay blank until the next one.
+  }
+  if (TraceMode) {
+    LogMe("### Returned from SetTrackBars");
+    LogMe("### und weiter");
+    LogMe("ButtonDefaultValuesClick Step 03");
+  }
+  SetSupportStatus();
+  setWindowTitle(varnholt::Application::Title());
+  StatusLabel->setText(" ");
+  ShowStatusMessage("Factory defaults loaded");
+  if (TraceMode)
+    LogMe(" ButtonDefaultValuesClick Step 04");
+}
+
+void TFormMain::ButtonWindowsClick(QObject*) {
+  try {
+    FCamera->ShowPropertyDialog();
+  } catch (...) {
+    ShowStatusMessage(CameraNameForMessages() + " does not support this dialog function");
+    if (TraceMode)
+      LogMe("ButtonWindowsClick Error");
+  }
+  // Whatever happened in the dialog shows in the rows.
+  ComboBoxCameraChange(this);
+}

@@ -1,0 +1,130 @@
+// Camera settings files: the selected camera's rows saved into its section
+// of a settings file, and loaded back through the rows' own change
+// handlers, so that a load reaches the camera exactly as the user's edits do.
+
+#include <QFileInfo>
+
+#include "app/Application.h"
+#include "app/CameraSettings.h"
+#include "app/FormMain.h"
+#include "camera/PropertyKeys.h"
+#include "controls/ButtonImage.h"
+#include "controls/FileDialog.h"
+#include "controls/GeneralErrorHandler.h"
+#include "controls/ListBox.h"
+#include "controls/Timer.h"
+#include "controls/TrackBar.h"
+#include "platform/DocumentsFolder.h"
+#include "platform/ProfileFile.h"
+
+namespace {
+
+// Each dialog starts afresh in the settings folder with "*.vhx" offered:
+// nothing of an earlier run is remembered.
+bool Choose(varnholt::TFileDialog& dialog) {
+  dialog.SetFilter(kSettingsFilter);
+  dialog.SetDefaultExt(kSettingsExtension);
+  dialog.SetInitialDir(varnholt::SettingsFolder());
+  dialog.SetFileName(kSettingsFileMask);
+  return dialog.Execute();
+}
+
+}  // namespace
+
+void TFormMain::ShowStatusMessage(const QString& text) {
+  MessageLabel->setText(text);
+  MessageTimer->SetInterval(4000);
+}
+
+void TFormMain::ButtonReadClick(QObject*) {
+  ComboBoxCameraChange(this);
+  varnholt::CreateSettingsFolder();
+  if (!Choose(*OpenDialog1))
+    return;
+  IniFileName = OpenDialog1->FileName();
+  const varnholt::TIniFile IniFile(IniFileName);
+  // Only now: the refresh may have re-read the camera list meanwhile.
+  if (ComboBoxCamera->ItemIndex() < 0)
+    return;
+  const TCameraSettings settings =
+      ReadCameraSettings(IniFile.ReadSectionValues(SelectedCameraName()));
+
+  // Setting a control runs its change handler, which writes to the camera.
+  auto slider = [this](std::size_t key) { return Row(ValueKey(key))->TrackBar; };
+  for (std::size_t key = 0; key < kPropertyKeys.size(); ++key)
+    if ((FCamera->*kPropertyKeys[key].Supported)())
+      slider(key)->SetValue(settings.Values[key]);
+  for (std::size_t key = 0; key < kPropertyKeys.size(); ++key)
+    if ((FCamera->*kPropertyKeys[key].Supported)())
+      Row(ValueKey(key))->CheckBox->setChecked(settings.Ticks[key]);
+
+  if (FCamera->PowerLineFrequencySupported()) {
+    try {
+      // An index that names no entry leaves the selection as it was.
+      const int index = settings.PowerFrequency;
+      if (index >= -1 && index < ComboBoxFrequency->count())
+        ComboBoxFrequency->SetItemIndex(index);
+      ComboBoxFrequencyClick(ComboBoxFrequency);
+    } catch (...) {
+      // The camera's own choice stays; the rest of the file is in place.
+    }
+  }
+
+  // The values above went out before the ticks. A property automatic in the
+  // camera and manual in the file got its value while still automatic,
+  // which drivers ignore or refuse, and its tick then switched it to manual
+  // with the camera's own value. With every mode now in place, the file's
+  // manual values go out once more.
+  for (std::size_t key = 0; key < kPropertyKeys.size(); ++key)
+    if (!settings.Ticks[key] && (FCamera->*kPropertyKeys[key].Supported)())
+      slider(key)->SetValue(settings.Values[key]);
+
+  StatusLabel->setText("");
+  setWindowTitle(varnholt::Application::Title());
+}
+
+void TFormMain::ButtonWriteClick(QObject*) {
+  varnholt::CreateSettingsFolder();
+  if (!Choose(*SaveDialog1)) {
+    ShowStatusMessage("Nothing saved");
+    return;
+  }
+  const QString path = SaveDialog1->FileName();
+  if (QFileInfo::exists(path) &&
+      !MessageDlgSimple("Overwrite file \"" + QFileInfo(path).fileName() + "\"")) {
+    ShowStatusMessage("Nothing saved");
+    return;
+  }
+  IniFileName = path;
+  varnholt::TIniFile IniFile(IniFileName);
+  // Only now: the refresh may have re-read the camera list meanwhile.
+  if (ComboBoxCamera->ItemIndex() < 0) {
+    ShowStatusMessage("Nothing saved");
+    return;
+  }
+  // What the window shows, supported or not.
+  TCameraSettings settings;
+  for (std::size_t key = 0; key < kPropertyKeys.size(); ++key) {
+    const TPropertyRow& row = *Row(ValueKey(key));
+    settings.Values[key] = row.TrackBar->Value();
+    settings.Ticks[key] = row.CheckBox->isChecked();
+  }
+  settings.PowerFrequency = ComboBoxFrequency->ItemIndex();
+  // One replacement of the file: a failed save leaves it as it was.
+  IniFile.WriteStrings(SelectedCameraName(), CameraSettingsEntries(settings));
+
+  ShowStatusMessage("Settings saved");
+  StatusLabel->setText("");
+  setWindowTitle(varnholt::Application::Title());
+}
+
+void TFormMain::BindSettingsHandlers() {
+  connect(ButtonRead, &TButtonImage::Click, this,
+          [this] { varnholt::Guarded([this] { ButtonReadClick(ButtonRead); }); });
+  connect(ButtonWrite, &TButtonImage::Click, this,
+          [this] { varnholt::Guarded([this] { ButtonWriteClick(ButtonWrite); }); });
+  connect(ButtonDefaultValues, &TButtonImage::Click, this,
+          [this] { varnholt::Guarded([this] { ButtonDefaultValuesClick(ButtonDefaultValues); }); });
+  connect(ButtonWindows, &TButtonImage::Click, this,
+          [this] { varnholt::Guarded([this] { ButtonWindowsClick(ButtonWindows); }); });
+}
