@@ -7,9 +7,6 @@
 #include <QThread>
 #include <climits>
 #include <cmath>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 #include "app/FormMain.h"
 #include "app/Forms.h"
@@ -32,26 +29,6 @@ constexpr int kGlowInterval = 500;
 int FrameInterval(std::int64_t avgTimePerFrame) {
   const std::int64_t ms = avgTimePerFrame / 10000;
   return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
-}
-
-// Every repaint of a running test allocates and frees a few frame-sized
-// buffers (8 MB each at 1080p). Left to itself the C library maps each one
-// fresh and unmaps it again, so every frame pays for millions of zeroed
-// pages: over ten times the conversion itself. While a test runs they are
-// kept in the heap for the next frame; a stop hands them back.
-void KeepFrameBuffers() {
-#if defined(__GLIBC__)
-  constexpr int kFrameBufferLimit = 256 * 1024 * 1024;
-  mallopt(M_MMAP_THRESHOLD, kFrameBufferLimit / 4);
-  mallopt(M_TRIM_THRESHOLD, kFrameBufferLimit);
-#endif
-}
-
-void ReleaseFrameBuffers() {
-#if defined(__GLIBC__)
-  mallopt(M_TRIM_THRESHOLD, 128 * 1024);  // the library's default
-  malloc_trim(0);
-#endif
 }
 
 QString EntryText(const varnholt::TListBox* list) {
@@ -152,7 +129,6 @@ void TFormMain::StartDevice() {
     // The sample grabber carries the pictures: the camera runs on, without a window.
     if (FCamera->CaptureType() == ctGrabber)
       return;
-    KeepFrameBuffers();
     CameraTimer->SetInterval(FrameInterval(format.AvgTimePerFrame));
     CameraTimer->SetEnabled(true);
     CameraOff->hide();
@@ -183,7 +159,6 @@ void TFormMain::StopDevice() {
     FCamera->Stop();
     FCamera->SetActive(false);
   }
-  ReleaseFrameBuffers();
 }
 
 void TFormMain::ButtonStopCameraClick(QObject*) {

@@ -3,6 +3,8 @@
 
 #include <QBuffer>
 #include <QSaveFile>
+#include <bit>
+#include <cstring>
 #include <vector>
 
 #include "camera/ConvertYUY2.h"
@@ -11,6 +13,10 @@
 using namespace varnholt::platform;
 
 namespace {
+
+// Pixels are stored as the host's 32-bit words; a bitmap wants them
+// little-endian, which every platform we build for is.
+static_assert(std::endian::native == std::endian::little);
 
 constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::size_t kBitmapHeaderOffset = VideoInfoHeader::kBitmapHeaderOffset;
@@ -57,17 +63,8 @@ QByteArray TFCamera::CurrentImage(TFImageFormat& format) {
   format = ifBmp;
   QByteArray out;
   if (!FGrabberUsed) {
-    std::vector<std::uint8_t> image;
-    Check(FVMRWindowlessControl9->GetCurrentImage(image));
-    CheckCondition(image.size() >= BitmapInfoHeader::kSize, "Incomplete image from the renderer");
-    const std::uint32_t headerSize = Get32(image.data());
-    const std::uint32_t imageSize = Get32(image.data() + 20);
-    const std::uint64_t total = std::uint64_t{headerSize} + imageSize;
-    CheckCondition(headerSize >= BitmapInfoHeader::kSize && total <= image.size(),
-                   "Incomplete image from the renderer");
-    AppendFileHeader(out, total + kFileHeaderSize, headerSize);
-    out.append(reinterpret_cast<const char*>(image.data()), static_cast<qsizetype>(total));
-    return out;
+    RendererImage();
+    return RendererImageFile();
   }
 
   AmMediaType mediaType;
@@ -110,11 +107,7 @@ QByteArray TFCamera::CurrentImage(TFImageFormat& format) {
     Put32At(header.data() + 36, 0);  // colours important
     AppendFileHeader(out, 4 * std::uint64_t{pixels} + headerSize + kFileHeaderSize, headerSize);
     out.append(reinterpret_cast<const char*>(header.data()), static_cast<qsizetype>(headerSize));
-    const qsizetype start = out.size();
-    out.resize(start + static_cast<qsizetype>(4 * pixels));
-    auto* dst = reinterpret_cast<std::uint8_t*>(out.data() + start);
-    for (std::size_t i = 0; i < pixels; ++i)
-      Put32At(dst + 4 * i, rgb[i]);
+    out.append(reinterpret_cast<const char*>(rgb.data()), static_cast<qsizetype>(4 * pixels));
     return out;
   }
   AppendFileHeader(out, std::uint64_t{headerSize} + kFileHeaderSize + buffer.size(), headerSize);
@@ -144,9 +137,74 @@ TFImageFormat TFCamera::CurrentImageToFile(const QString& FileName) {
   return format;
 }
 
+std::uint32_t TFCamera::RendererImage() {
+  Check(FVMRWindowlessControl9->GetCurrentImage(FImageBuffer));
+  CheckCondition(FImageBuffer.size() >= BitmapInfoHeader::kSize,
+                 "Incomplete image from the renderer");
+  const std::uint32_t headerSize = Get32(FImageBuffer.data());
+  const std::uint64_t total = std::uint64_t{headerSize} + Get32(FImageBuffer.data() + 20);
+  CheckCondition(headerSize >= BitmapInfoHeader::kSize && total <= FImageBuffer.size(),
+                 "Incomplete image from the renderer");
+  return headerSize;
+}
+
+QByteArray TFCamera::RendererImageFile() const {
+  const std::uint32_t headerSize = Get32(FImageBuffer.data());
+  const std::uint64_t total = std::uint64_t{headerSize} + Get32(FImageBuffer.data() + 20);
+  QByteArray out;
+  AppendFileHeader(out, total + kFileHeaderSize, headerSize);
+  out.append(reinterpret_cast<const char*>(FImageBuffer.data()), static_cast<qsizetype>(total));
+  return out;
+}
+
+bool TFCamera::RendererImageToBitmap(std::uint32_t headerSize) {
+  // Only the plain form a renderer hands out is read here: a 40-byte
+  // header, 32-bit uncompressed pixels, bottom-up, no colour table, no
+  // resolution. Anything else goes through the toolkit's decoder, which
+  // knows every variant; this reads the plain form exactly as it does
+  // (rows turned top-down, alpha opaque, the toolkit's default resolution).
+  const BitmapInfoHeader header = BitmapInfoHeader::ReadFrom(FImageBuffer.data());
+  const std::uint64_t rowBytes = 4 * static_cast<std::uint64_t>(std::max(header.biWidth, 0));
+  if (headerSize != BitmapInfoHeader::kSize || header.biPlanes != 1 || header.biBitCount != 32 ||
+      header.biCompression != 0 || header.biClrUsed != 0 || header.biXPelsPerMeter != 0 ||
+      header.biYPelsPerMeter != 0 || header.biWidth <= 0 || header.biHeight <= 0 ||
+      header.biSizeImage != rowBytes * static_cast<std::uint64_t>(header.biHeight))
+    return false;
+  const int width = header.biWidth, height = header.biHeight;
+  // A bitmap the caller still holds from an earlier frame stays as it was:
+  // then this frame gets a buffer of its own.
+  if (FBitmap.size() != QSize(width, height) || FBitmap.format() != QImage::Format_RGB32 ||
+      !FBitmap.isDetached())
+    FBitmap = QImage(width, height, QImage::Format_RGB32);
+  if (FBitmap.isNull())
+    return false;
+  const std::uint8_t* pixels = FImageBuffer.data() + headerSize;
+  const qsizetype stride = FBitmap.bytesPerLine();
+  std::uint8_t* top = FBitmap.bits();
+  for (int y = 0; y < height; ++y) {
+    auto* row = reinterpret_cast<QRgb*>(top + y * stride);
+    std::memcpy(row, pixels + static_cast<std::size_t>(height - 1 - y) * rowBytes, rowBytes);
+    for (int x = 0; x < width; ++x)
+      row[x] |= 0xFF000000u;
+  }
+  return true;
+}
+
+void TFCamera::ReleaseImageBuffers() {
+  FImageBuffer = {};
+  FBitmap = QImage();
+}
+
 QImage TFCamera::CurrentImageToBitmap() {
+  // The renderer's plain picture is read straight into a bitmap kept from
+  // frame to frame: a running camera test repaints at the frame rate, and
+  // writing a bitmap file only to decode it again, into fresh frame-sized
+  // buffers each time, cost several times the conversion itself.
+  CheckActive();
+  if (!FGrabberUsed && RendererImageToBitmap(RendererImage()))
+    return FBitmap;
   TFImageFormat format = ifBmp;
-  const QByteArray image = CurrentImage(format);
+  const QByteArray image = FGrabberUsed ? CurrentImage(format) : RendererImageFile();
   if (image.isEmpty())
     return QImage();
   QImage bitmap;

@@ -209,6 +209,7 @@ void TFCamera::SetCaptureType(TFCaptureType Value) {
 void TFCamera::SetCompressorName(const QString& Value) {
   if (GuardedChange(FCompressorName, Value))
     FCompressorFilter.reset();
+  ReleaseImageBuffers();
 }
 
 void TFCamera::SetDeviceName(const QString& Value) {

@@ -327,6 +327,13 @@ class TFCamera : public QObject {
   void ShowPages(const std::shared_ptr<varnholt::platform::Unknown>& object);
   std::shared_ptr<varnholt::platform::IEnumMediaTypes> CheckMediaTypes();
   QByteArray CurrentImage(TFImageFormat& format);
+  // The renderer's current image into FImageBuffer, checked; its header size.
+  std::uint32_t RendererImage();
+  // FImageBuffer as a bitmap file.
+  QByteArray RendererImageFile() const;
+  // FImageBuffer read into FBitmap when it is in the renderer's plain form.
+  bool RendererImageToBitmap(std::uint32_t headerSize);
+  void ReleaseImageBuffers();
   void PreviewControlDestroyed();
   HResult DoImageAvailable(double SampleTime);
 
@@ -434,4 +441,8 @@ class TFCamera : public QObject {
   std::shared_ptr<varnholt::platform::IBaseFilter> FVideoMixingRenderer9Filter;
   std::shared_ptr<varnholt::platform::IVMRFilterConfig9> FVMRFilterConfig9;
   std::shared_ptr<varnholt::platform::IVMRWindowlessControl9> FVMRWindowlessControl9;
+  // Kept from frame to frame while the graph lives, so that repainting a
+  // running camera does not allocate frame-sized buffers for each picture.
+  std::vector<std::uint8_t> FImageBuffer;
+  QImage FBitmap;
 };

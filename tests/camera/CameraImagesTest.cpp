@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <cstring>
 
 #include "tests/camera/CameraTestSupport.h"
 #include "tests/support/TestEnvironment.h"
@@ -180,8 +181,101 @@ TEST_F(CameraImages, TheRenderersImageGetsAFileHeader) {
 
   platform->rendererImage.resize(44);  // claims 8 pixel bytes, holds 4
   EXPECT_EQ(CameraErrorOf([&] { Stream(); }), "Incomplete image from the renderer");
+  EXPECT_EQ(CameraErrorOf([&] { camera->CurrentImageToBitmap(); }),
+            "Incomplete image from the renderer");
   platform->rendererImageResult = hr::Fail;
   EXPECT_EQ(OleErrorOf([&] { Stream(); }).code, hr::Fail);
+  EXPECT_EQ(OleErrorOf([&] { camera->CurrentImageToBitmap(); }).code, hr::Fail);
+}
+
+// A renderer image: header, then pixel bytes that differ from pixel to
+// pixel, alpha included.
+std::vector<std::uint8_t> RendererImage(BitmapInfoHeader header, std::size_t pixelBytes,
+                                        std::uint8_t seed = 0) {
+  std::vector<std::uint8_t> image(BitmapInfoHeader::kSize + pixelBytes);
+  header.WriteTo(image.data());
+  for (std::size_t i = 0; i < pixelBytes; ++i)
+    image[BitmapInfoHeader::kSize + i] = static_cast<std::uint8_t>(i * 37 + seed);
+  return image;
+}
+
+BitmapInfoHeader Plain(int width, int height) {
+  BitmapInfoHeader header;
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biBitCount = 32;
+  header.biSizeImage = static_cast<std::uint32_t>(width * std::abs(height) * 4);
+  return header;
+}
+
+// Whether two bitmaps are the same: format, size, resolution and every byte
+// of every row.
+void ExpectSameBitmap(const QImage& actual, const QImage& expected) {
+  ASSERT_EQ(actual.format(), expected.format());
+  ASSERT_EQ(actual.size(), expected.size());
+  EXPECT_EQ(actual.dotsPerMeterX(), expected.dotsPerMeterX());
+  EXPECT_EQ(actual.dotsPerMeterY(), expected.dotsPerMeterY());
+  const auto rowBytes = static_cast<std::size_t>(actual.width() * actual.depth() / 8);
+  for (int y = 0; y < actual.height(); ++y)
+    ASSERT_EQ(std::memcmp(actual.constScanLine(y), expected.constScanLine(y), rowBytes), 0)
+        << "row " << y;
+}
+
+// The bitmap is what decoding the image file gives, whichever form the
+// renderer's image takes.
+TEST_F(CameraImages, TheRenderersBitmapIsItsImageFileDecoded) {
+  camera->SetCaptureType(ctVmr9);
+  camera->SetActive(true);
+  BitmapInfoHeader resolution = Plain(5, 3);
+  resolution.biXPelsPerMeter = 2835;
+  resolution.biYPelsPerMeter = 1417;
+  BitmapInfoHeader topDown = Plain(4, -3);
+  BitmapInfoHeader rgb24 = Plain(4, 2);
+  rgb24.biBitCount = 24;
+  rgb24.biSizeImage = 24;
+  BitmapInfoHeader wide = Plain(1921, 2);
+  BitmapInfoHeader noImageSize = Plain(2, 2);
+  noImageSize.biSizeImage = 0;  // the file then holds no pixels
+  const struct {
+    const char* name;
+    BitmapInfoHeader header;
+    std::size_t pixelBytes;
+  } cases[] = {{"plain", Plain(5, 3), 60},        {"one pixel", Plain(1, 1), 4},
+               {"wide", wide, wide.biSizeImage},  {"resolution", resolution, 60},
+               {"top-down", topDown, 48},         {"24-bit", rgb24, 24},
+               {"no image size", noImageSize, 16}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    platform->rendererImage = RendererImage(c.header, c.pixelBytes);
+    const QImage expected = QImage::fromData(Stream());
+    if (expected.isNull())
+      EXPECT_EQ(CameraErrorOf([&] { camera->CurrentImageToBitmap(); }),
+                "<other exception: Loading bitmap failed.>");
+    else
+      ExpectSameBitmap(camera->CurrentImageToBitmap(), expected);
+  }
+}
+
+// Bitmaps go to the caller: one still held keeps its picture while later
+// frames arrive, of the same size or another.
+TEST_F(CameraImages, AHeldBitmapKeepsItsPictureThroughLaterFrames) {
+  camera->SetCaptureType(ctVmr9);
+  camera->SetActive(true);
+  platform->rendererImage = RendererImage(Plain(6, 4), 96, 1);
+  const QImage first = camera->CurrentImageToBitmap();
+  const QImage firstCopy = first.copy();
+  platform->rendererImage = RendererImage(Plain(6, 4), 96, 2);
+  const QImage second = camera->CurrentImageToBitmap();
+  const QImage secondCopy = second.copy();
+  ExpectSameBitmap(first, firstCopy);
+  ExpectSameBitmap(second, QImage::fromData(Stream()));
+  EXPECT_NE(second, first);
+
+  platform->rendererImage = RendererImage(Plain(3, 7), 84, 3);
+  const QImage resized = camera->CurrentImageToBitmap();
+  ExpectSameBitmap(resized, QImage::fromData(Stream()));
+  ExpectSameBitmap(second, secondCopy);
+  ExpectSameBitmap(first, firstCopy);
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include "camera/platform/graph/DibImage.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QImageReader>
+#include <bit>
 #include <cstring>
+#include <limits>
 
 #include "camera/ConvertYUY2.h"
 #include "camera/platform/MediaType.h"
@@ -13,7 +16,13 @@ namespace {
 
 constexpr std::uint32_t kBiRgb = 0;
 
+// Pixels are the host's 32-bit words 0xAARRGGBB; a DIB holds them
+// little-endian, which every platform we build for is, so rows are copied whole.
+static_assert(std::endian::native == std::endian::little);
+
 // Room for the header and width * height pixels; false when that is too big.
+// The caller's buffer is reused as it is: every byte of it is written
+// afterwards, and zero-filling a frame first would cost as much as the copy.
 bool StartDib(std::int32_t width, std::int32_t height, std::vector<std::uint8_t>& dib) {
   const std::uint64_t pixelBytes =
       static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * 4;
@@ -26,49 +35,57 @@ bool StartDib(std::int32_t width, std::int32_t height, std::vector<std::uint8_t>
   header.biBitCount = 32;
   header.biCompression = kBiRgb;
   header.biSizeImage = static_cast<std::uint32_t>(pixelBytes);
-  dib.assign(BitmapInfoHeader::kSize + pixelBytes, 0);
+  dib.resize(BitmapInfoHeader::kSize + pixelBytes);
   header.WriteTo(dib.data());
   return true;
 }
 
-// Pixels are written as the little-endian words 0xAARRGGBB, as a DIB holds them.
-void PutPixels(const std::uint32_t* pixels, std::size_t count, std::uint8_t* out) {
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::uint32_t p = pixels[i];
-    out[4 * i] = static_cast<std::uint8_t>(p);
-    out[4 * i + 1] = static_cast<std::uint8_t>(p >> 8);
-    out[4 * i + 2] = static_cast<std::uint8_t>(p >> 16);
-    out[4 * i + 3] = static_cast<std::uint8_t>(p >> 24);
-  }
-}
-
 HResult Yuy2ToDib(const VideoFormat& format, std::span<const std::uint8_t> frame,
                   std::vector<std::uint8_t>& dib) {
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(format.width) * format.height);
-  if (!ConvertYUY2(frame.data(), frame.size(), format.width, format.height, pixels.data()))
+  // Checked before the buffer is touched: a short frame leaves it as it was.
+  if (format.width <= 0 || format.height <= 0 ||
+      frame.size() < YUY2FrameSize(format.width, format.height))
     return hr::Fail;
   if (!StartDib(format.width, format.height, dib))
     return hr::OutOfMemory;
-  PutPixels(pixels.data(), pixels.size(), dib.data() + BitmapInfoHeader::kSize);
+  // The conversion writes bottom-up rows already: straight into the DIB.
+  auto* pixels = reinterpret_cast<std::uint32_t*>(dib.data() + BitmapInfoHeader::kSize);
+  if (!ConvertYUY2(frame.data(), frame.size(), format.width, format.height, pixels))
+    return hr::Fail;
   return hr::Ok;
 }
 
+// The decoded picture of the last JPEG frame on this thread, kept so that
+// the next frame of the same size decodes into the same memory instead of
+// fresh frame-sized buffers.
+QImage& JpegScratch() {
+  thread_local QImage image;
+  return image;
+}
+
 HResult JpegToDib(std::span<const std::uint8_t> frame, std::vector<std::uint8_t>& dib) {
-  QImage image;
-  if (frame.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()) ||
-      !image.loadFromData(frame.data(), static_cast<int>(frame.size()), "JPEG"))
+  if (frame.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
     return hr::Fail;
-  image = image.convertToFormat(QImage::Format_RGB32);
+  QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(frame.data()),
+                                            static_cast<qsizetype>(frame.size()));
+  QBuffer device(&data);
+  device.open(QIODevice::ReadOnly);
+  QImageReader reader(&device, "JPEG");
+  QImage& image = JpegScratch();
+  if (!reader.read(&image)) {
+    image = QImage();
+    return hr::Fail;
+  }
+  if (image.format() != QImage::Format_RGB32)
+    image = image.convertToFormat(QImage::Format_RGB32);
   // The picture's own size counts: a device may send a frame of another size.
   if (!StartDib(image.width(), image.height(), dib))
     return hr::OutOfMemory;
   std::uint8_t* out = dib.data() + BitmapInfoHeader::kSize;
-  const auto rowPixels = static_cast<std::size_t>(image.width());
-  for (int y = 0; y < image.height(); ++y) {
-    const auto* row = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
-    PutPixels(row, rowPixels,
-              out + static_cast<std::size_t>(image.height() - 1 - y) * rowPixels * 4);
-  }
+  const auto rowBytes = static_cast<std::size_t>(image.width()) * 4;
+  for (int y = 0; y < image.height(); ++y)
+    std::memcpy(out + static_cast<std::size_t>(image.height() - 1 - y) * rowBytes,
+                image.constScanLine(y), rowBytes);
   return hr::Ok;
 }
 

@@ -125,6 +125,31 @@ TEST_F(RendererTest, MjpgFramesAreDecodedForTheImage) {
   EXPECT_EQ(image.size(), BitmapInfoHeader::kSize + std::size_t{kDeskWidth * kDeskHeight * 4});
 }
 
+// Callers keep one buffer from frame to frame: whatever it held before, of
+// any size, the image replaces it whole, in either compression.
+TEST_F(RendererTest, AReusedImageBufferIsOverwrittenWhole) {
+  for (const int format : {0, 1}) {
+    SCOPED_TRACE(format == 0 ? "YUY2" : "MJPG");
+    CaptureSession s = Open(kDesk);
+    SelectFormat(*s.capture, format);
+    ASSERT_TRUE(Succeeded(s.BuildRenderer(*platform_)));
+    ASSERT_EQ(s.control->Run(), hr::Ok);
+    const std::size_t whole = BitmapInfoHeader::kSize + std::size_t{kDeskWidth * kDeskHeight * 4};
+    for (const std::size_t before : {std::size_t{0}, whole / 2, whole, whole + 4096}) {
+      std::vector<std::uint8_t> image(before, 0x5A);
+      ASSERT_EQ(WaitForImage(*s.windowless, image), hr::Ok);
+      ASSERT_EQ(image.size(), whole);
+      EXPECT_EQ(BitmapInfoHeader::ReadFrom(image.data()).biSizeImage, whole - 40);
+      // Every pixel written: a left-over byte would show as a non-opaque one.
+      int stale = 0;
+      for (int row = 0; row < kDeskHeight; ++row)
+        for (int x = 0; x < kDeskWidth; ++x)
+          stale += (PixelAt(image, kDeskWidth, row, x) >> 24) != 0xFF;
+      EXPECT_EQ(stale, 0) << "buffer of " << before << " bytes before";
+    }
+  }
+}
+
 TEST_F(RendererTest, AutoCaptureFallsBackToTheGrabberWhenThePreviewCannotBeRendered) {
   CaptureSession direct = Open(kNoPreview);
   EXPECT_EQ(direct.BuildRenderer(*platform_), vfw::CannotConnect);
