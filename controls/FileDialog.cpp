@@ -28,6 +28,9 @@ bool TFileDialog::Execute() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
   }
+  // Qt keeps the folders of earlier dialogs in its own settings; ours
+  // remember nothing and always start in the folder the caller gives.
+  dialog.setHistory({});
   if (!fileName_.isEmpty())
     dialog.selectFile(fileName_);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

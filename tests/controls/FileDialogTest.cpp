@@ -62,5 +62,29 @@ TEST(FileDialogTest, AnOpenDialogAcceptsANameThatDoesNotExistAndCancelAnswersFal
   EXPECT_EQ(open.FileName(), folder.filePath("missing.vhx"));  // kept
 }
 
+TEST(FileDialogTest, ADialogRemembersNoFolderOfAnEarlierOne) {
+  QTemporaryDir first, second;
+  TFileDialog open(TFileDialog::Kind::Open);
+  open.SetInitialDir(first.path());
+  AnswerWith([&](QFileDialog& dialog) {
+    dialog.setDirectory(second.path());  // the user looks elsewhere, then cancels
+    dialog.reject();
+  });
+  EXPECT_FALSE(open.Execute());
+
+  TFileDialog again(TFileDialog::Kind::Open);
+  again.SetInitialDir(first.path());
+  QStringList history;
+  QString directory;
+  AnswerWith([&](QFileDialog& dialog) {
+    history = dialog.history();
+    directory = dialog.directory().path();
+    dialog.reject();
+  });
+  EXPECT_FALSE(again.Execute());
+  EXPECT_FALSE(history.contains(second.path())) << history.join(", ").toStdString();
+  EXPECT_EQ(directory, first.path());
+}
+
 }  // namespace
 }  // namespace varnholt::test
