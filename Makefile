@@ -3,6 +3,10 @@
 #   make test  - build and run the whole test suite, plain and with sanitizers
 
 JOBS ?= $(shell nproc)
+# ccache hits across checkouts in other folders (CI clones afresh each run):
+# paths below this folder are hashed relative to it.
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
 GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo -G Ninja)
 
 .PHONY: deps demo test build build-asan test-plain test-asan clean
