@@ -5,6 +5,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchSupport.h"
+
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
@@ -24,19 +26,7 @@ struct Rig {
   Rig() { camera.SetDeviceName("Varnholt Virtual HD Webcam"); }
 };
 
-int ReloadRows(TFCamera& camera) {
-  int reads = 0;
-  for (const TFPropertyKey& key : kPropertyKeys) {
-    ++reads;
-    if (!(camera.*key.Supported)())
-      continue;
-    benchmark::DoNotOptimize((camera.*key.Value)());
-    benchmark::DoNotOptimize((camera.*key.Range)());
-    benchmark::DoNotOptimize((camera.*key.IsAuto)());
-    reads += 3;
-  }
-  return reads;
-}
+using varnholt::bench::ReloadRows;
 
 void BM_SingleValueRead(benchmark::State& state) {
   Rig rig;

@@ -5,7 +5,9 @@
 // controls) beside the time, and the same for a single value read.
 
 #include <benchmark/benchmark.h>
+
 #include <linux/videodev2.h>
+#include "bench/BenchSupport.h"
 
 #include <QCoreApplication>
 
@@ -60,19 +62,7 @@ struct Rig {
   }
 };
 
-int ReloadRows(TFCamera& camera) {
-  int reads = 0;
-  for (const TFPropertyKey& key : kPropertyKeys) {
-    ++reads;
-    if (!(camera.*key.Supported)())
-      continue;
-    benchmark::DoNotOptimize((camera.*key.Value)());
-    benchmark::DoNotOptimize((camera.*key.Range)());
-    benchmark::DoNotOptimize((camera.*key.IsAuto)());
-    reads += 3;
-  }
-  return reads;
-}
+using varnholt::bench::ReloadRows;
 
 void Report(benchmark::State& state, const Rig& rig, std::uint64_t calls, std::uint64_t queries) {
   const double n = static_cast<double>(state.iterations());
