@@ -25,7 +25,14 @@
 #                                     "Disconnect" button unplugs the camera
 #                                     until its last user lets go);
 #                       vivid-webcam  only a single-planar capture node with
-#                                     one webcam input, no error injection.
+#                                     one webcam input, no error injection;
+#                       uvc           a USB webcam for uvcvideo: dummy_hcd (a
+#                                     software USB controller), gadgetfs
+#                                     mounted on /dev/gadget, uvcvideo; the
+#                                     camera itself is the --helper
+#                                     (tests/vm/uvc-camera), and the wait is
+#                                     for its metadata node, which uvcvideo
+#                                     creates right after the capture node.
 #   --modparam 'MOD=P=V ...'  parameters for module MOD, replacing the
 #                     profile's (insmod syntax; "vivid.x=y" on the kernel
 #                     command line would not reach an insmod'ed module).
@@ -69,6 +76,8 @@ set -euo pipefail
 
 CACHE=${VARNHOLT_VM_CACHE:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/varnholt-vm}
 PROFILE=vivid
+PROFILE_SETUP=""
+PROFILE_WAIT=/dev/video0
 declare -A MODPARAMS=()
 MODULES_OVERRIDE=""
 WAIT_FOR=""
@@ -154,10 +163,19 @@ case $PROFILE in
     PROFILE_MODULES="vivid"
     : "${MODPARAMS[vivid]="n_devs=1 node_types=0x1 num_inputs=1 input_types=0x0 multiplanar=1 no_error_inj=1"}"
     ;;
+  uvc)
+    # The kernel's own UVC gadget function cannot stream on dummy_hcd (it
+    # wants an isochronous endpoint), so the camera is a userspace gadgetfs
+    # program, started as the helper once gadgetfs is mounted.
+    PROFILE_MODULES="dummy_hcd gadgetfs uvcvideo"
+    PROFILE_SETUP="mkdir -p /dev/gadget && mount -t gadgetfs gadgetfs /dev/gadget"
+    PROFILE_WAIT=/dev/video1
+    [[ -n $HELPER || $PREPARE_ONLY == 1 ]] || die "profile uvc needs the emulated camera as --helper (build target varnholt_uvc_camera)"
+    ;;
   *) die "unknown profile $PROFILE" ;;
 esac
 MODULES=${MODULES_OVERRIDE:-$PROFILE_MODULES}
-WAIT_FOR=${WAIT_FOR:-/dev/video0}
+WAIT_FOR=${WAIT_FOR:-$PROFILE_WAIT}
 
 for t in qemu-system-x86_64 cpio gzip xz apt-get apt-cache dpkg-deb flock ldd; do
   command -v "$t" >/dev/null || die "missing host tool '$t': run scripts/setup-deps.sh (packages qemu-system-x86 busybox-static cpio xz-utils)"
@@ -373,6 +391,7 @@ for m in $(cat /modules/load-order); do
 done
 mkdir -p /out /tmp/home /tmp/runtime; chmod 700 /tmp/runtime; cd /out
 . /test/env
+if [ -f /test/setup ]; then . /test/setup || fatal "the profile's setup failed: $(cat /test/setup)"; fi
 # The helper comes before the wait: an emulated USB camera is what makes
 # its node appear.
 if [ -x /test/helper ]; then
@@ -527,6 +546,7 @@ if [[ -n $HELPER ]]; then
 fi
 for m in "${!MODPARAMS[@]}"; do printf '%s\n' "${MODPARAMS[$m]}" >"$o/modules/$m.params"; done
 echo "$WAIT_FOR" >"$o/test/wait-for"
+if [[ -n $PROFILE_SETUP ]]; then printf '%s\n' "$PROFILE_SETUP" >"$o/test/setup"; fi
 if [[ -n $OUT_DIR ]]; then touch "$o/test/want-out"; fi
 for p in "${ADD_PATHS[@]+"${ADD_PATHS[@]}"}"; do cp -a "$p" "$o/data/"; done
 (cd "$o" && find . | LC_ALL=C sort | cpio -o -H newc --quiet -R 0:0) >"$WORK/overlay.cpio"
