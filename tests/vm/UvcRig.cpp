@@ -1,0 +1,55 @@
+#include "tests/vm/UvcRig.h"
+
+#include <linux/videodev2.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace varnholt::test {
+
+std::vector<std::string> CameraLogSets(const std::string& control) {
+  std::vector<std::string> values;
+  const char* path = std::getenv("UVC_CAM_LOG");
+  if (path == nullptr)
+    return values;
+  std::ifstream log(path);
+  // Lines look like "[12.345] SET brightness = 12"; a value the camera kept
+  // out ("... = 300: out of range, ignored") did not reach it.
+  const std::string marker = "] SET " + control + " = ";
+  for (std::string line; std::getline(log, line);) {
+    const auto at = line.find(marker);
+    if (at == std::string::npos || line.find("ignored") != std::string::npos)
+      continue;
+    std::string value = line.substr(at + marker.size());
+    value = value.substr(0, value.find(' '));
+    values.push_back(value);
+  }
+  return values;
+}
+
+std::string NextLoggedSet(const std::string& control, std::size_t before) {
+  std::vector<std::string> values;
+  // gadgetfs acks a SET_CUR's data before the camera reads it, so the line
+  // may land a moment after the ioctl returned.
+  WaitFor([&] {
+    values = CameraLogSets(control);
+    return values.size() > before;
+  });
+  return values.size() > before ? values.back() : std::string();
+}
+
+void UvcTest::SetUp() {
+  ASSERT_NE(std::getenv("UVC_CAM_LOG"), nullptr) << "UVC_CAM_LOG should name the camera's log";
+  for (const RawNode& raw : RawVideoNodes())
+    if (raw.card == kUvcCard && (raw.deviceCaps & V4L2_CAP_VIDEO_CAPTURE)) {
+      node = raw.path;
+      break;
+    }
+  ASSERT_FALSE(node.empty()) << "no uvcvideo capture node: is the emulated camera running?";
+  // uvcvideo keeps values for the whole boot, across tests and programs.
+  ASSERT_TRUE(RawSetControl(node, V4L2_CID_BRIGHTNESS, 0));
+  camera = std::make_unique<TFCamera>(nullptr, platform);
+  camera->SetDeviceName(kUvcCard);
+}
+
+}  // namespace varnholt::test
