@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <initializer_list>
+#include <utility>
 
 namespace varnholt::test {
 
@@ -46,8 +48,21 @@ void UvcTest::SetUp() {
       break;
     }
   ASSERT_FALSE(node.empty()) << "no uvcvideo capture node: is the emulated camera running?";
-  // uvcvideo keeps values for the whole boot, across tests and programs.
-  ASSERT_TRUE(RawSetControl(node, V4L2_CID_BRIGHTNESS, 0));
+  // uvcvideo keeps values for the whole boot, across tests and programs:
+  // back to the camera's defaults.
+  for (const auto& [id, value] : std::initializer_list<std::pair<std::uint32_t, std::int32_t>>{
+           {V4L2_CID_BRIGHTNESS, 0},
+           {V4L2_CID_CONTRAST, 50},
+           {V4L2_CID_HUE, 0},
+           {V4L2_CID_SATURATION, 64},
+           {V4L2_CID_SHARPNESS, 3},
+           {V4L2_CID_GAMMA, 100},
+           {V4L2_CID_BACKLIGHT_COMPENSATION, 1},
+           {V4L2_CID_GAIN, 0},
+           {V4L2_CID_ZOOM_ABSOLUTE, 100},
+           {V4L2_CID_PAN_ABSOLUTE, 0},
+           {V4L2_CID_TILT_ABSOLUTE, 0}})
+    ASSERT_TRUE(RawSetControl(node, id, value)) << "control " << std::hex << id;
   camera = std::make_unique<TFCamera>(nullptr, platform);
   camera->SetDeviceName(kUvcCard);
 }

@@ -1,0 +1,91 @@
+// The plain row properties of a uvcvideo camera (no automatic mode in the
+// camera's default set): the camera's ranges and defaults through the
+// component, and every value set arriving at the camera as it was sent.
+
+#include <gtest/gtest.h>
+#include <linux/videodev2.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "camera/PropertyKeys.h"
+#include "tests/vm/UvcRig.h"
+
+namespace varnholt::test {
+namespace {
+
+const TFPropertyKey& Key(const std::string& name) {
+  for (const TFPropertyKey& key : kPropertyKeys)
+    if (name == key.Name)
+      return key;
+  throw std::logic_error("no property key " + name);
+}
+
+struct UvcProperty {
+  const char* key;
+  std::uint32_t cid;
+  const char* logName;  // the camera's name for the control
+  TFRange range;
+};
+
+// The camera's defaults (uvc-camera --list-controls). Pan and tilt travel
+// together in one UVC control of two fields.
+const UvcProperty kPlain[] = {
+    {"Contrast", V4L2_CID_CONTRAST, "contrast", {0, 100, 1, 50, false, true}},
+    {"Hue", V4L2_CID_HUE, "hue", {-40, 40, 1, 0, false, true}},
+    {"Saturation", V4L2_CID_SATURATION, "saturation", {0, 100, 1, 64, false, true}},
+    {"Sharpness", V4L2_CID_SHARPNESS, "sharpness", {0, 7, 1, 3, false, true}},
+    {"Gamma", V4L2_CID_GAMMA, "gamma", {72, 500, 1, 100, false, true}},
+    {"BacklightCompensation",
+     V4L2_CID_BACKLIGHT_COMPENSATION,
+     "backlight_compensation",
+     {0, 2, 1, 1, false, true}},
+    {"Gain", V4L2_CID_GAIN, "gain", {0, 100, 1, 0, false, true}},
+    {"Zoom", V4L2_CID_ZOOM_ABSOLUTE, "zoom_absolute", {100, 500, 1, 100, false, true}},
+    {"Pan", V4L2_CID_PAN_ABSOLUTE, "pantilt_absolute", {-36000, 36000, 3600, 0, false, true}},
+    {"Tilt", V4L2_CID_TILT_ABSOLUTE, "pantilt_absolute", {-36000, 36000, 3600, 0, false, true}},
+};
+
+using UvcProperties = UvcTest;
+
+TEST_F(UvcProperties, PlainOnesHaveTheCamerasRangesAndDefaults) {
+  for (const auto& p : kPlain) {
+    SCOPED_TRACE(p.key);
+    const TFPropertyKey& key = Key(p.key);
+    ASSERT_TRUE((camera.get()->*key.Supported)());
+    const TFRange range = (camera.get()->*key.Range)();
+    EXPECT_EQ(range.Min, p.range.Min);
+    EXPECT_EQ(range.Max, p.range.Max);
+    EXPECT_EQ(range.Delta, p.range.Delta);
+    EXPECT_EQ(range.Default, p.range.Default);
+    EXPECT_EQ(range.Auto, p.range.Auto);
+    EXPECT_EQ(range.Manual, p.range.Manual);
+    EXPECT_EQ((camera.get()->*key.Value)(), p.range.Default);
+    EXPECT_FALSE((camera.get()->*key.IsAuto)());
+  }
+}
+
+TEST_F(UvcProperties, PlainValuesSetReachTheCameraAndReadBack) {
+  for (const auto& p : kPlain) {
+    SCOPED_TRACE(p.key);
+    const TFPropertyKey& key = Key(p.key);
+    const std::int32_t inside = p.range.Min + 2 * p.range.Delta;
+    for (const std::int32_t value : {p.range.Min, p.range.Max, inside}) {
+      SCOPED_TRACE(value);
+      const std::size_t before = CameraLogSets(p.logName).size();
+      (camera.get()->*key.SetValue)(value);
+      EXPECT_EQ((camera.get()->*key.Value)(), value);
+      EXPECT_EQ(RawControl(node, p.cid), value);
+      // Pan and tilt: the other field goes along unchanged.
+      std::string sent = std::to_string(value);
+      if (p.cid == V4L2_CID_PAN_ABSOLUTE)
+        sent += "," + std::to_string(RawControl(node, V4L2_CID_TILT_ABSOLUTE).value_or(-1));
+      if (p.cid == V4L2_CID_TILT_ABSOLUTE)
+        sent = std::to_string(RawControl(node, V4L2_CID_PAN_ABSOLUTE).value_or(-1)) + "," + sent;
+      EXPECT_EQ(NextLoggedSet(p.logName, before), sent);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace varnholt::test
