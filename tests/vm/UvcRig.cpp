@@ -2,9 +2,12 @@
 
 #include <linux/videodev2.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <initializer_list>
+#include <tuple>
 #include <utility>
 
 namespace varnholt::test {
@@ -63,6 +66,21 @@ void UvcTest::SetUp() {
            {V4L2_CID_PAN_ABSOLUTE, 0},
            {V4L2_CID_TILT_ABSOLUTE, 0}})
     ASSERT_TRUE(RawSetControl(node, id, value)) << "control " << std::hex << id;
+  // The automatic pairs: the manual value can only be written with its
+  // automatic mode off, then the mode goes back on.
+  for (const auto& [master, manual, id, value, automatic] : std::initializer_list<
+           std::tuple<std::uint32_t, std::int32_t, std::uint32_t, std::int32_t, std::int32_t>>{
+           {V4L2_CID_AUTO_WHITE_BALANCE, 0, V4L2_CID_WHITE_BALANCE_TEMPERATURE, 4600, 1},
+           {V4L2_CID_FOCUS_AUTO, 0, V4L2_CID_FOCUS_ABSOLUTE, 0, 1},
+           {V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL, V4L2_CID_EXPOSURE_ABSOLUTE, 250,
+            V4L2_EXPOSURE_APERTURE_PRIORITY}}) {
+    ASSERT_TRUE(RawSetControl(node, master, manual)) << "control " << std::hex << master;
+    ASSERT_TRUE(RawSetControl(node, id, value))
+        << "control " << std::hex << id << ": " << std::strerror(errno) << ", flags "
+        << RawControlFlags(node, id).value_or(0) << ", mode " << std::dec
+        << RawControl(node, master).value_or(-1);
+    ASSERT_TRUE(RawSetControl(node, master, automatic)) << "control " << std::hex << master;
+  }
   camera = std::make_unique<TFCamera>(nullptr, platform);
   camera->SetDeviceName(kUvcCard);
 }
