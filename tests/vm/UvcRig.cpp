@@ -36,10 +36,12 @@ std::string NextLoggedSet(const std::string& control, std::size_t before) {
   std::vector<std::string> values;
   // gadgetfs acks a SET_CUR's data before the camera reads it, so the line
   // may land a moment after the ioctl returned.
-  WaitFor([&] {
-    values = CameraLogSets(control);
-    return values.size() > before;
-  });
+  WaitFor(
+      [&] {
+        values = CameraLogSets(control);
+        return values.size() > before;
+      },
+      20000);
   return values.size() > before ? values.back() : std::string();
 }
 
