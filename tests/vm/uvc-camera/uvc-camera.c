@@ -31,6 +31,7 @@
 #include <getopt.h>
 #include <limits.h>
 #include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 #include <stdarg.h>
 #include <stdint.h>
@@ -667,12 +668,33 @@ static void ep0_stall(const struct usb_ctrlrequest *c)
         logmsg("ep0 stall failed: %s", strerror(errno));
 }
 
+/* gadgetfs acks an OUT data stage by itself and dummy_hcd then completes the
+ * host's transfer, so the host may send its next request at once. A SETUP
+ * that arrives before the data is read aborts it (EIDRM) and the value is
+ * lost. The event loop therefore collects the data right after the event,
+ * before anything else, and the handlers take it from here. */
+static uint8_t g_out_data[256];
+static ssize_t g_out_len;
+static int g_out_errno;
+
+static void ep0_collect_out_data(const struct usb_ctrlrequest *c)
+{
+    uint16_t wLength = le16toh(c->wLength);
+    g_out_len = 0;
+    if ((c->bRequestType & USB_DIR_IN) || !wLength) return;
+    g_out_len = read(g_ep0_fd, g_out_data, wLength < sizeof g_out_data ? wLength : sizeof g_out_data);
+    g_out_errno = errno;
+}
+
 static ssize_t ep0_read_data(uint8_t *buf, size_t len)
 {
-    ssize_t r = read(g_ep0_fd, buf, len);
-    if (r < 0)
-        logmsg("ep0 data read failed: %s", strerror(errno));
-    return r;
+    if (g_out_len < 0) {
+        logmsg("ep0 data read failed: %s", strerror(g_out_errno));
+        return -1;
+    }
+    size_t n = (size_t)g_out_len < len ? (size_t)g_out_len : len;
+    memcpy(buf, g_out_data, n);
+    return (ssize_t)n;
 }
 
 static void reply_string(unsigned index, uint16_t wLength)
@@ -1172,9 +1194,23 @@ int main(int argc, char **argv)
     memcpy(blob + n, fs.d, fs.n); n += fs.n;
     memcpy(blob + n, hs.d, hs.n); n += hs.n;
     memcpy(blob + n, dev.d, dev.n); n += dev.n;
-    pthread_create(&g_writer, NULL, writer_main, NULL);
+    /* The frame writer and the watchdog run at normal priority; the ep0 loop
+     * below runs real-time so it reads each request before the host (a
+     * normal-priority kernel thread on the VM's one processor) can send the
+     * next one. */
+    pthread_attr_t normal;
+    pthread_attr_init(&normal);
+    pthread_attr_setinheritsched(&normal, PTHREAD_EXPLICIT_SCHED);
+    pthread_attr_setschedpolicy(&normal, SCHED_OTHER);
+    struct sched_param none = {.sched_priority = 0};
+    pthread_attr_setschedparam(&normal, &none);
+    pthread_create(&g_writer, &normal, writer_main, NULL);
     pthread_t wd;
-    pthread_create(&wd, NULL, watchdog_main, NULL);
+    pthread_create(&wd, &normal, watchdog_main, NULL);
+    pthread_attr_destroy(&normal);
+    struct sched_param rt = {.sched_priority = 50};
+    if (sched_setscheduler(0, SCHED_FIFO, &rt) != 0)
+        logmsg("real-time priority refused (%s): control requests may be lost", strerror(errno));
     /* Writing the descriptors binds gadgetfs to the UDC and the host starts
      * enumerating; the loop below must be reading ep0 before the host sends
      * SET_CONFIGURATION (the port reset alone takes tens of ms). */
@@ -1209,6 +1245,7 @@ int main(int argc, char **argv)
                 vlog("suspended");
                 break;
             case GADGETFS_SETUP:
+                ep0_collect_out_data(&ev[i].u.setup);
                 handle_setup(&ev[i].u.setup);
                 break;
             default:
