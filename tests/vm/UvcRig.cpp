@@ -45,16 +45,14 @@ std::string NextLoggedSet(const std::string& control, std::size_t before) {
   return values.size() > before ? values.back() : std::string();
 }
 
-void UvcTest::SetUp() {
-  ASSERT_NE(std::getenv("UVC_CAM_LOG"), nullptr) << "UVC_CAM_LOG should name the camera's log";
+std::string UvcCaptureNode() {
   for (const RawNode& raw : RawVideoNodes())
-    if (raw.card == kUvcCard && (raw.deviceCaps & V4L2_CAP_VIDEO_CAPTURE)) {
-      node = raw.path;
-      break;
-    }
-  ASSERT_FALSE(node.empty()) << "no uvcvideo capture node: is the emulated camera running?";
-  // uvcvideo keeps values for the whole boot, across tests and programs:
-  // back to the camera's defaults.
+    if (raw.card == kUvcCard && (raw.deviceCaps & V4L2_CAP_VIDEO_CAPTURE))
+      return raw.path;
+  return {};
+}
+
+::testing::AssertionResult ResetUvcCamera(const std::string& node) {
   for (const auto& [id, value] : std::initializer_list<std::pair<std::uint32_t, std::int32_t>>{
            {V4L2_CID_BRIGHTNESS, 0},
            {V4L2_CID_CONTRAST, 50},
@@ -64,10 +62,14 @@ void UvcTest::SetUp() {
            {V4L2_CID_GAMMA, 100},
            {V4L2_CID_BACKLIGHT_COMPENSATION, 1},
            {V4L2_CID_GAIN, 0},
+           {V4L2_CID_POWER_LINE_FREQUENCY, V4L2_CID_POWER_LINE_FREQUENCY_50HZ},
            {V4L2_CID_ZOOM_ABSOLUTE, 100},
+           {V4L2_CID_IRIS_ABSOLUTE, 200},
            {V4L2_CID_PAN_ABSOLUTE, 0},
            {V4L2_CID_TILT_ABSOLUTE, 0}})
-    ASSERT_TRUE(RawSetControl(node, id, value)) << "control " << std::hex << id;
+    if (!RawSetControl(node, id, value))
+      return ::testing::AssertionFailure()
+             << "control " << std::hex << id << ": " << std::strerror(errno);
   // The automatic pairs: the manual value can only be written with its
   // automatic mode off, then the mode goes back on.
   for (const auto& [master, manual, id, value, automatic] : std::initializer_list<
@@ -76,13 +78,21 @@ void UvcTest::SetUp() {
            {V4L2_CID_FOCUS_AUTO, 0, V4L2_CID_FOCUS_ABSOLUTE, 0, 1},
            {V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL, V4L2_CID_EXPOSURE_ABSOLUTE, 250,
             V4L2_EXPOSURE_APERTURE_PRIORITY}}) {
-    ASSERT_TRUE(RawSetControl(node, master, manual)) << "control " << std::hex << master;
-    ASSERT_TRUE(RawSetControl(node, id, value))
-        << "control " << std::hex << id << ": " << std::strerror(errno) << ", flags "
-        << RawControlFlags(node, id).value_or(0) << ", mode " << std::dec
-        << RawControl(node, master).value_or(-1);
-    ASSERT_TRUE(RawSetControl(node, master, automatic)) << "control " << std::hex << master;
+    if (!RawSetControl(node, master, manual) || !RawSetControl(node, id, value) ||
+        !RawSetControl(node, master, automatic))
+      return ::testing::AssertionFailure()
+             << "control " << std::hex << id << ": " << std::strerror(errno) << ", flags "
+             << RawControlFlags(node, id).value_or(0) << ", mode " << std::dec
+             << RawControl(node, master).value_or(-1);
   }
+  return ::testing::AssertionSuccess();
+}
+
+void UvcTest::SetUp() {
+  ASSERT_NE(std::getenv("UVC_CAM_LOG"), nullptr) << "UVC_CAM_LOG should name the camera's log";
+  node = UvcCaptureNode();
+  ASSERT_FALSE(node.empty()) << "no uvcvideo capture node: is the emulated camera running?";
+  ASSERT_TRUE(ResetUvcCamera(node));
   camera = std::make_unique<TFCamera>(nullptr, platform);
   camera->SetDeviceName(kUvcCard);
 }

@@ -27,6 +27,13 @@ std::vector<std::string> CameraLogSets(const std::string& control);
 // for the control, and returns the last one; empty when none came.
 std::string NextLoggedSet(const std::string& control, std::size_t before);
 
+// The emulated camera's capture node (by card name and capture caps), or
+// empty.
+std::string UvcCaptureNode();
+// Puts the camera's values back to its defaults straight through the driver:
+// uvcvideo keeps values for the whole boot, across tests and programs.
+::testing::AssertionResult ResetUvcCamera(const std::string& node);
+
 class UvcTest : public ::testing::Test {
  protected:
   void SetUp() override;

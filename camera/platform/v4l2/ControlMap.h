@@ -18,8 +18,8 @@ namespace varnholt::platform::v4l2 {
 enum class PropertyFamilyKind { VideoProcAmp, CameraControl };
 
 enum class AutoEncoding {
-  None,          // no automatic mode
-  Boolean,       // companion 1 = automatic, 0 = manual
+  None,     // no automatic mode
+  Boolean,  // companion 1 = automatic, 0 = manual
   // The exposure-auto menu that exposure and iris share: "Auto" has both
   // automatic, "Manual" neither, "Shutter Priority" the iris and "Aperture
   // Priority" the exposure time automatic.

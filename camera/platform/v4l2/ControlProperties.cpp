@@ -155,8 +155,7 @@ HResult ControlProperties::Set(PropertyFamilyKind family, std::int32_t property,
       return hr::InvalidArg;
     if (automatic)
       return hr::Ok;  // already in the mode; the value is the mode's
-    const auto on =
-        CompanionValue(r.mapping->encoding, true, mode, OfferedValues(*r.companion));
+    const auto on = CompanionValue(r.mapping->encoding, true, mode, OfferedValues(*r.companion));
     if (!on)
       return hr::InvalidArg;
     V4l2ControlValue write{r.companion->id, *on, r.companion->Is64Bit()};
@@ -170,8 +169,7 @@ HResult ControlProperties::Set(PropertyFamilyKind family, std::int32_t property,
   V4l2ControlValue values[2];
   std::size_t count = 0;
   if (r.companion && LocksValue(r.mapping->encoding, mode)) {
-    const auto off =
-        CompanionValue(r.mapping->encoding, false, mode, OfferedValues(*r.companion));
+    const auto off = CompanionValue(r.mapping->encoding, false, mode, OfferedValues(*r.companion));
     if (!off)
       return hr::InvalidArg;
     values[count++] = {r.companion->id, *off, r.companion->Is64Bit()};

@@ -165,12 +165,11 @@ TEST_F(V4l2PropertyTest, FlagsSayAutomaticWhenTheCompanionDoes) {
     std::int64_t menu;
     std::int32_t exposure, iris;
   };
-  for (const Side& side : {Side{V4L2_EXPOSURE_AUTO, kPropertyFlagsAuto, kPropertyFlagsAuto},
-                           Side{V4L2_EXPOSURE_MANUAL, kPropertyFlagsManual, kPropertyFlagsManual},
-                           Side{V4L2_EXPOSURE_SHUTTER_PRIORITY, kPropertyFlagsManual,
-                                kPropertyFlagsAuto},
-                           Side{V4L2_EXPOSURE_APERTURE_PRIORITY, kPropertyFlagsAuto,
-                                kPropertyFlagsManual}}) {
+  for (const Side& side :
+       {Side{V4L2_EXPOSURE_AUTO, kPropertyFlagsAuto, kPropertyFlagsAuto},
+        Side{V4L2_EXPOSURE_MANUAL, kPropertyFlagsManual, kPropertyFlagsManual},
+        Side{V4L2_EXPOSURE_SHUTTER_PRIORITY, kPropertyFlagsManual, kPropertyFlagsAuto},
+        Side{V4L2_EXPOSURE_APERTURE_PRIORITY, kPropertyFlagsAuto, kPropertyFlagsManual}}) {
     SCOPED_TRACE(side.menu);
     camera_->Find(V4L2_CID_EXPOSURE_AUTO)->value = side.menu;
     ASSERT_EQ(cameraControl_->Get(4, value, flags), hr::Ok);

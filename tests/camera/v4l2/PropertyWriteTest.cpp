@@ -73,7 +73,9 @@ TEST_F(V4l2PropertyTest, ExposureAndIrisSwitchTheSharedMenuEachKeepingTheOthersM
   auto controls = FakeUvcCamera::FullWebcam();
   for (auto& c : controls)
     if (c.id == V4L2_CID_EXPOSURE_AUTO)
-      c.menu = {{0, "Auto Mode"}, {1, "Manual Mode"}, {2, "Shutter Priority Mode"},
+      c.menu = {{0, "Auto Mode"},
+                {1, "Manual Mode"},
+                {2, "Shutter Priority Mode"},
                 {3, "Aperture Priority Mode"}};
   Load(std::move(controls));
   struct Step {
@@ -102,14 +104,14 @@ TEST_F(V4l2PropertyTest, ExposureAndIrisSwitchTheSharedMenuEachKeepingTheOthersM
                                   step.automatic ? kPropertyFlagsAuto : kPropertyFlagsManual),
               hr::Ok);
     ASSERT_EQ(camera_->writes.size(), 1u);
-    EXPECT_EQ(camera_->writes[0][0], (std::pair<std::uint32_t, std::int64_t>{
-                                         V4L2_CID_EXPOSURE_AUTO, step.to}));
+    EXPECT_EQ(camera_->writes[0][0],
+              (std::pair<std::uint32_t, std::int64_t>{V4L2_CID_EXPOSURE_AUTO, step.to}));
     EXPECT_EQ(camera_->Find(V4L2_CID_EXPOSURE_AUTO)->value, step.to);
     if (!step.automatic)
-      EXPECT_EQ(camera_->Find(step.property == 4 ? V4L2_CID_EXPOSURE_ABSOLUTE
-                                                 : V4L2_CID_IRIS_ABSOLUTE)
-                    ->value,
-                value);
+      EXPECT_EQ(
+          camera_->Find(step.property == 4 ? V4L2_CID_EXPOSURE_ABSOLUTE : V4L2_CID_IRIS_ABSOLUTE)
+              ->value,
+          value);
   }
 
   // In aperture priority an iris value is written alone.
