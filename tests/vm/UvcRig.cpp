@@ -2,6 +2,7 @@
 
 #include <linux/videodev2.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -32,17 +33,27 @@ std::vector<std::string> CameraLogSets(const std::string& control) {
   return values;
 }
 
-std::string NextLoggedSet(const std::string& control, std::size_t before) {
+::testing::AssertionResult CameraReceived(const std::string& control, std::size_t before,
+                                          const std::string& expected) {
   std::vector<std::string> values;
   // gadgetfs acks a SET_CUR's data before the camera reads it, so the line
   // may land a moment after the ioctl returned.
-  WaitFor(
+  const bool arrived = WaitFor(
       [&] {
         values = CameraLogSets(control);
-        return values.size() > before;
+        return std::find(
+                   values.begin() + static_cast<std::ptrdiff_t>(std::min(before, values.size())),
+                   values.end(), expected) != values.end();
       },
       20000);
-  return values.size() > before ? values.back() : std::string();
+  if (arrived)
+    return ::testing::AssertionSuccess();
+  auto failure = ::testing::AssertionFailure();
+  failure << "the camera got no " << control << " = " << expected << "; after the first " << before
+          << " it logged:";
+  for (std::size_t i = before; i < values.size(); ++i)
+    failure << " " << values[i];
+  return failure;
 }
 
 std::string UvcCaptureNode() {
