@@ -68,21 +68,11 @@ TEST_F(VividStream, AChosenFormatReachesTheDriver) {
 
 TEST_F(VividStream, FramesStreamIntoTheSampleGrabberAndOutAsStills) {
   camera->SetFormat(Yuy2Format(*camera, 320, 180));
-  std::atomic<int> frames{0};
-  std::atomic<double> lastTime{-1};
-  std::atomic<bool> timesRise{true};
-  camera->SetOnImageAvailable([&](TFCamera*, double time) {
-    if (time <= lastTime)
-      timesRise = false;
-    lastTime = time;
-    ++frames;
-  });
-  camera->SetCaptureType(ctGrabber);
-  camera->SetActive(true);
-  camera->Run();
+  const auto grabbed = StartGrabbing(*camera);
+  std::atomic<int>& frames = grabbed->frames;
   EXPECT_EQ(camera->State(), csRunning);
   ASSERT_TRUE(WaitFor([&] { return frames >= 3; })) << frames << " frames in a minute";
-  EXPECT_TRUE(timesRise);
+  EXPECT_TRUE(grabbed->timesRise);
 
   QBuffer bmp;
   bmp.open(QIODevice::WriteOnly);
@@ -103,11 +93,8 @@ using VividStreamUnplug = VividTest;
 
 TEST_F(VividStreamUnplug, ACameraUnpluggedWhileStreamingStopsCleanly) {
   camera->SetFormat(Yuy2Format(*camera, 320, 180));
-  std::atomic<int> frames{0};
-  camera->SetOnImageAvailable([&](TFCamera*, double) { ++frames; });
-  camera->SetCaptureType(ctGrabber);
-  camera->SetActive(true);
-  camera->Run();
+  const auto grabbed = StartGrabbing(*camera);
+  std::atomic<int>& frames = grabbed->frames;
   ASSERT_TRUE(WaitFor([&] { return frames >= 2; }));
 
   ASSERT_TRUE(PressDisconnect(node));

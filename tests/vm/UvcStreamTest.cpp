@@ -80,11 +80,8 @@ TEST_F(UvcStream, AChosenFormatReachesTheCameraWhenTheStreamStarts) {
   EXPECT_EQ(driver.frameTime, 666667);
 
   const std::size_t commits = CommitLines().size();
-  std::atomic<int> frames{0};
-  camera->SetOnImageAvailable([&](TFCamera*, double) { ++frames; });
-  camera->SetCaptureType(ctGrabber);
-  camera->SetActive(true);
-  camera->Run();
+  const auto grabbed = StartGrabbing(*camera);
+  std::atomic<int>& frames = grabbed->frames;
   ASSERT_TRUE(WaitFor([&] { return frames >= 2; })) << frames << " frames in a minute";
   const std::vector<std::string> lines = CommitLines();
   ASSERT_GT(lines.size(), commits);
@@ -95,21 +92,11 @@ TEST_F(UvcStream, AChosenFormatReachesTheCameraWhenTheStreamStarts) {
 
 TEST_F(UvcStream, FramesBecomeStillsThatFollowTheCamerasBrightness) {
   camera->SetFormat(Yuy2FormatAt(*camera, 320, 240, 333333));
-  std::atomic<int> frames{0};
-  std::atomic<double> lastTime{-1};
-  std::atomic<bool> timesRise{true};
-  camera->SetOnImageAvailable([&](TFCamera*, double time) {
-    if (time <= lastTime)
-      timesRise = false;
-    lastTime = time;
-    ++frames;
-  });
-  camera->SetCaptureType(ctGrabber);
-  camera->SetActive(true);
-  camera->Run();
+  const auto grabbed = StartGrabbing(*camera);
+  std::atomic<int>& frames = grabbed->frames;
   EXPECT_EQ(camera->State(), csRunning);
   ASSERT_TRUE(WaitFor([&] { return frames >= 3; })) << frames << " frames in a minute";
-  EXPECT_TRUE(timesRise);
+  EXPECT_TRUE(grabbed->timesRise);
 
   const QByteArray still = Still(*camera);
   ASSERT_EQ(still.size(), 14 + 40 + 320 * 240 * 4);

@@ -8,39 +8,21 @@
 
 #include <QThread>
 
-#include "app/Forms.h"
-#include "camera/platform/PlatformFactory.h"
-#include "camera/platform/v4l2/V4l2Platform.h"
 #include "controls/ListBox.h"
 #include "controls/TrackBar.h"
-#include "tests/app/MainWindowFixture.h"
 #include "tests/vm/UvcRig.h"
+#include "tests/vm/WindowRig.h"
 
 namespace varnholt::test {
 namespace {
 
-class UvcWindow : public MainWindow {
+class UvcWindow : public V4l2Window {
  protected:
-  void SetUp() override {
+  void PrepareDriver() override {
     node = UvcCaptureNode();
     ASSERT_FALSE(node.empty()) << "no uvcvideo capture node: is the emulated camera running?";
     ASSERT_TRUE(ResetUvcCamera(node));
-    platform::SetActivePlatform(v4l2);
-    form = Start();
   }
-  void TearDown() override {
-    form.reset();
-    platform::SetActivePlatform(nullptr);
-  }
-
-  TPropertyRow& Row(const char* key) { return *form->Row(QString::fromLatin1(key)); }
-  void Tick() { form->RefreshTimerTimer(form.get()); }
-
-  std::string node;
-  std::shared_ptr<CountingNodes> nodes = std::make_shared<CountingNodes>();
-  std::shared_ptr<platform::v4l2::V4l2Platform> v4l2 =
-      std::make_shared<platform::v4l2::V4l2Platform>(nodes);
-  std::unique_ptr<TFormMain> form;
 };
 
 TEST_F(UvcWindow, RowsShowTheCamerasPropertiesWithAutoBoxesAndGreyTheRest) {

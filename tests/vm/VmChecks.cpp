@@ -93,6 +93,20 @@ TFCameraFormat Yuy2Format(TFCamera& camera, int width, int height) {
   return {};
 }
 
+std::shared_ptr<Grabbed> StartGrabbing(TFCamera& camera) {
+  auto grabbed = std::make_shared<Grabbed>();
+  camera.SetOnImageAvailable([grabbed](TFCamera*, double time) {
+    if (time <= grabbed->lastTime)
+      grabbed->timesRise = false;
+    grabbed->lastTime = time;
+    ++grabbed->frames;
+  });
+  camera.SetCaptureType(ctGrabber);
+  camera.SetActive(true);
+  camera.Run();
+  return grabbed;
+}
+
 int DistinctColoursInFirstRow(const QByteArray& bmp, int width) {
   std::set<std::uint32_t> colours;
   for (int x = 0; x < width && 54 + 4 * (x + 1) <= bmp.size(); ++x) {

@@ -5,7 +5,9 @@
 // times read on a separate descriptor, and the contents of a still picture.
 
 #include <QByteArray>
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -38,6 +40,17 @@ DriverFormat CurrentDriverFormat(const std::string& node);
 
 // The camera's YUY2 format of that size (the first listed); Width 0 if none.
 TFCameraFormat Yuy2Format(TFCamera& camera, int width, int height);
+
+// What a grabbing camera has handed over so far.
+struct Grabbed {
+  std::atomic<int> frames{0};
+  std::atomic<bool> timesRise{true};  // every frame's time above the last
+  std::atomic<double> lastTime{-1};
+};
+// Starts the camera streaming into the sample grabber and counts its frames.
+// Shared, so a test that stops early leaves the camera's handler nothing
+// dangling.
+std::shared_ptr<Grabbed> StartGrabbing(TFCamera& camera);
 
 // How many colours the first pixel row of a 32-bit BMP holds.
 int DistinctColoursInFirstRow(const QByteArray& bmp, int width);
