@@ -48,14 +48,7 @@ TEST_F(Properties, TheFiveVividHasAreSupportedWithTheDriversRangesAndDefaults) {
   for (const auto& p : kVividProperties) {
     SCOPED_TRACE(p.key);
     const TFPropertyKey& key = Key(p.key);
-    EXPECT_TRUE((camera.get()->*key.Supported)());
-    const TFRange range = (camera.get()->*key.Range)();
-    EXPECT_EQ(range.Min, p.range.Min);
-    EXPECT_EQ(range.Max, p.range.Max);
-    EXPECT_EQ(range.Delta, p.range.Delta);
-    EXPECT_EQ(range.Default, p.range.Default);
-    EXPECT_EQ(range.Auto, p.range.Auto);
-    EXPECT_EQ(range.Manual, p.range.Manual);
+    ExpectRange(*camera, key, p.range);
   }
   // The fixture left the four plain ones at their defaults.
   EXPECT_EQ(camera->Brightness(), 128);

@@ -69,14 +69,7 @@ TEST_F(UvcAutomatic, PairsHaveTheCamerasRangesAndStartAutomatic) {
   for (const auto& p : kPairs) {
     SCOPED_TRACE(p.key);
     const TFPropertyKey& key = Key(p.key);
-    ASSERT_TRUE((camera.get()->*key.Supported)());
-    const TFRange range = (camera.get()->*key.Range)();
-    EXPECT_EQ(range.Min, p.range.Min);
-    EXPECT_EQ(range.Max, p.range.Max);
-    EXPECT_EQ(range.Delta, p.range.Delta);
-    EXPECT_EQ(range.Default, p.range.Default);
-    EXPECT_TRUE(range.Auto);
-    EXPECT_TRUE(range.Manual);
+    ExpectRange(*camera, key, p.range);
     EXPECT_TRUE((camera.get()->*key.IsAuto)());
     // The value the mode holds reads as the camera's, though the driver
     // marks it inactive.

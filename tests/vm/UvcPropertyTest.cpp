@@ -51,14 +51,7 @@ TEST_F(UvcProperties, PlainOnesHaveTheCamerasRangesAndDefaults) {
   for (const auto& p : kPlain) {
     SCOPED_TRACE(p.key);
     const TFPropertyKey& key = Key(p.key);
-    ASSERT_TRUE((camera.get()->*key.Supported)());
-    const TFRange range = (camera.get()->*key.Range)();
-    EXPECT_EQ(range.Min, p.range.Min);
-    EXPECT_EQ(range.Max, p.range.Max);
-    EXPECT_EQ(range.Delta, p.range.Delta);
-    EXPECT_EQ(range.Default, p.range.Default);
-    EXPECT_EQ(range.Auto, p.range.Auto);
-    EXPECT_EQ(range.Manual, p.range.Manual);
+    ExpectRange(*camera, key, p.range);
     EXPECT_EQ((camera.get()->*key.Value)(), p.range.Default);
     EXPECT_FALSE((camera.get()->*key.IsAuto)());
   }

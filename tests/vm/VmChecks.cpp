@@ -41,6 +41,18 @@ void ExpectUnsupported(TFCamera& camera, const TFPropertyKey& key) {
   }
 }
 
+void ExpectRange(TFCamera& camera, const TFPropertyKey& key, const TFRange& expected) {
+  SCOPED_TRACE(key.Name);
+  EXPECT_TRUE((camera.*key.Supported)());
+  const TFRange range = (camera.*key.Range)();
+  EXPECT_EQ(range.Min, expected.Min);
+  EXPECT_EQ(range.Max, expected.Max);
+  EXPECT_EQ(range.Delta, expected.Delta);
+  EXPECT_EQ(range.Default, expected.Default);
+  EXPECT_EQ(range.Auto, expected.Auto);
+  EXPECT_EQ(range.Manual, expected.Manual);
+}
+
 std::string FourCC(const TFFourCC& f) {
   return std::string(reinterpret_cast<const char*>(f.Bytes), 4);
 }

@@ -26,6 +26,11 @@ const TFPropertyKey& Key(const std::string& name);
 // platform's "unsupported" code; adds a failure for each call that does not.
 void ExpectUnsupported(TFCamera& camera, const TFPropertyKey& key);
 
+// The property is supported and its range through the component is the
+// expected one: bounds, step, default, and the automatic and manual
+// capabilities. Adds a failure for each field that differs.
+void ExpectRange(TFCamera& camera, const TFPropertyKey& key, const TFRange& expected);
+
 std::string FourCC(const TFFourCC& f);
 
 // The frame intervals the driver offers for YUYV at one size, in 100-ns
