@@ -25,14 +25,13 @@
 #include <vector>
 
 #include "camera/platform/HResult.h"
+#include "camera/platform/graph/PropertyFamilyObject.h"
 #include "camera/platform/v4l2/ControlMap.h"
 #include "camera/platform/v4l2/V4l2Device.h"
 
 namespace varnholt::platform::v4l2 {
 
-struct PropertyRange {
-  std::int32_t min = 0, max = 0, step = 0, defaultValue = 0, caps = 0;
-};
+using PropertyRange = graph::PropertyRange;
 
 class ControlProperties {
  public:

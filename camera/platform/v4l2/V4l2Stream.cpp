@@ -286,17 +286,8 @@ HResult V4l2Stream::Start(double startTime, const std::shared_ptr<graph::IStream
 }
 
 void V4l2Stream::Stop() {
-  std::thread thread;
-  {
-    std::lock_guard lock(mutex_);
-    if (!worker_)
-      return;
-    worker_->RequestStop();
-    worker_.reset();
-    thread = std::move(thread_);
-  }
-  graph::EndStreamThread(std::move(thread));
-  format_->SetStreaming(false);
+  if (graph::StopStreamWorker(mutex_, worker_, thread_))
+    format_->SetStreaming(false);
 }
 
 HResult V4l2Stream::JoinFilterGraph(const std::weak_ptr<IGraphBuilder>& graph,

@@ -24,52 +24,11 @@ void PutWord(std::span<std::uint8_t> data, std::size_t at, std::uint32_t value) 
     data[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-// One property family. The two family interfaces share method names, so each
-// is an object of its own; other interfaces are the filter's.
-template <class Interface, Family kFamily>
-class FamilyObject final : public Interface,
-                           public std::enable_shared_from_this<FamilyObject<Interface, kFamily>> {
- public:
-  FamilyObject(std::shared_ptr<VirtualCamera> camera, std::weak_ptr<Unknown> filter)
-      : camera_(std::move(camera)), filter_(std::move(filter)) {}
-
-  std::shared_ptr<void> QueryInterface(Iid iid) override {
-    if (iid == Interface::kIid)
-      return InterfaceOf<Interface>(this->shared_from_this());
-    const auto filter = filter_.lock();
-    return filter ? filter->QueryInterface(iid) : nullptr;
-  }
-
-  HResult GetRange(std::int32_t property, std::int32_t& min, std::int32_t& max,
-                   std::int32_t& steppingDelta, std::int32_t& defaultValue,
-                   std::int32_t& capsFlags) override {
-    PropertyRange range;
-    const HResult code = camera_->GetRange(kFamily, property, range);
-    if (code != hr::Ok)
-      return code;
-    min = range.min;
-    max = range.max;
-    steppingDelta = range.step;
-    defaultValue = range.defaultValue;
-    capsFlags = range.caps;
-    return hr::Ok;
-  }
-
-  HResult Set(std::int32_t property, std::int32_t value, std::int32_t flags) override {
-    return camera_->Set(kFamily, property, value, flags);
-  }
-
-  HResult Get(std::int32_t property, std::int32_t& value, std::int32_t& flags) override {
-    return camera_->Get(kFamily, property, value, flags);
-  }
-
- private:
-  std::shared_ptr<VirtualCamera> camera_;
-  std::weak_ptr<Unknown> filter_;
-};
-
-using VideoProcAmpObject = FamilyObject<IAMVideoProcAmp, Family::VideoProcAmp>;
-using CameraControlObject = FamilyObject<IAMCameraControl, Family::CameraControl>;
+// The family objects ask the filter for its other interfaces.
+using VideoProcAmpObject =
+    graph::PropertyFamilyObject<IAMVideoProcAmp, VirtualCamera, Family::VideoProcAmp>;
+using CameraControlObject =
+    graph::PropertyFamilyObject<IAMCameraControl, VirtualCamera, Family::CameraControl>;
 
 class CameraFilter final : public IBaseFilter,
                            public IKsPropertySet,

@@ -265,17 +265,8 @@ HResult CameraStream::Start(double startTime, const std::shared_ptr<graph::IStre
 }
 
 void CameraStream::Stop() {
-  std::thread thread;
-  {
-    std::lock_guard lock(mutex_);
-    if (!worker_)
-      return;
-    worker_->RequestStop();
-    worker_.reset();
-    thread = std::move(thread_);
-  }
-  graph::EndStreamThread(std::move(thread));
-  StreamingCameras::Instance().Change(*camera_, -1);
+  if (graph::StopStreamWorker(mutex_, worker_, thread_))
+    StreamingCameras::Instance().Change(*camera_, -1);
 }
 
 HResult CameraStream::JoinFilterGraph(const std::weak_ptr<IGraphBuilder>& graph,

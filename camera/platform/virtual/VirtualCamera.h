@@ -7,18 +7,13 @@
 #include <cstdint>
 #include <memory>
 
+#include "camera/platform/graph/PropertyFamilyObject.h"
 #include "camera/platform/virtual/CameraDescription.h"
 #include "camera/platform/virtual/StateFile.h"
 
 namespace varnholt::platform::virtualcam {
 
-struct PropertyRange {
-  std::int32_t min = 0;
-  std::int32_t max = 0;
-  std::int32_t step = 0;
-  std::int32_t defaultValue = 0;
-  std::int32_t caps = 0;
-};
+using PropertyRange = graph::PropertyRange;
 
 class VirtualCamera {
  public:

@@ -107,11 +107,12 @@ TEST_F(V4l2PropertyTest, ExposureAndIrisSwitchTheSharedMenuEachKeepingTheOthersM
     EXPECT_EQ(camera_->writes[0][0],
               (std::pair<std::uint32_t, std::int64_t>{V4L2_CID_EXPOSURE_AUTO, step.to}));
     EXPECT_EQ(camera_->Find(V4L2_CID_EXPOSURE_AUTO)->value, step.to);
-    if (!step.automatic)
+    if (!step.automatic) {
       EXPECT_EQ(
           camera_->Find(step.property == 4 ? V4L2_CID_EXPOSURE_ABSOLUTE : V4L2_CID_IRIS_ABSOLUTE)
               ->value,
           value);
+    }
   }
 
   // In aperture priority an iris value is written alone.
