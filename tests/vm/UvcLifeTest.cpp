@@ -1,0 +1,115 @@
+// A uvcvideo camera that dies: the emulated camera program killed while the
+// component streams from it, and right before the ioctl of a property read.
+// The host then sees the USB device go, as with a pulled cable; the program
+// must raise the clear "not connected" error, neither crash nor hang, and
+// list the camera no more, as with vivid's unplugged camera.
+//
+// Each suite kills its camera, so tests/vm/uvc-suite.sh gives each a camera
+// of its own and runs it in a process of its own.
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QThread>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+
+#include "camera/platform/HResult.h"
+#include "tests/vm/UvcRig.h"
+
+namespace varnholt::test {
+namespace {
+
+using varnholt::platform::hr::DeviceNotConnected;
+
+TFCameraFormat Yuy2Format(TFCamera& camera, int width, int height) {
+  for (const TFCameraFormat& f : camera.SupportedFormats())
+    if (std::memcmp(f.Compression.Bytes, "YUY2", 4) == 0 && f.Width == width &&
+        std::abs(f.Height) == height)
+      return f;
+  return {};
+}
+
+// What every test expects of a camera once it is gone: reads and writes
+// raise the clear error, again and again, and the device list is empty.
+void ExpectGone(TFCamera& camera) {
+  for (int i = 0; i < 2; ++i) {
+    const RaisedError read = ErrorOf([&] { camera.Brightness(); });
+    EXPECT_TRUE(read.ole) << read.message;
+    EXPECT_EQ(read.code, static_cast<std::uint32_t>(DeviceNotConnected)) << read.message;
+    EXPECT_EQ(read.message, "The device is not connected");
+    const RaisedError write = ErrorOf([&] { camera.SetContrast(60); });
+    EXPECT_EQ(write.code, static_cast<std::uint32_t>(DeviceNotConnected)) << write.message;
+  }
+  EXPECT_TRUE(camera.Devices().empty());
+  EXPECT_EQ(ErrorOf([&] { camera.GetDevice(kUvcCard); }).message, "<no exception>");
+  EXPECT_EQ(camera.GetDevice(kUvcCard), nullptr);
+}
+
+using UvcKilledWhileStreaming = UvcOwnCameraTest;
+
+TEST_F(UvcKilledWhileStreaming, TheStreamEndsAndReadsRaiseTheClearError) {
+  const TFCameraFormat small = Yuy2Format(*camera, 320, 240);
+  ASSERT_EQ(small.Width, 320) << "the camera should offer YUYV 320x240";
+  camera->SetFormat(small);
+  std::atomic<int> frames{0};
+  camera->SetOnImageAvailable([&](TFCamera*, double) { ++frames; });
+  camera->SetCaptureType(ctGrabber);
+  camera->SetActive(true);
+  camera->Run();
+  ASSERT_TRUE(WaitFor([&] { return frames >= 2; })) << frames << " frames in a minute";
+
+  ASSERT_TRUE(KillCamera(cameraPid, node)) << "the capture node stayed after the kill";
+  ASSERT_TRUE(WaitFor([&] { return camera->Devices().empty(); }));
+  // The stream ends: no frame arrives for a while.
+  QThread::msleep(1500);
+  const int seen = frames;
+  QThread::msleep(1500);
+  EXPECT_EQ(frames, seen);
+
+  // The last picture is still there to be saved, and letting go neither
+  // hangs nor crashes.
+  QBuffer bmp;
+  bmp.open(QIODevice::WriteOnly);
+  camera->CurrentImageToStream(bmp);
+  EXPECT_FALSE(bmp.data().isEmpty());
+  ExpectGone(*camera);
+  EXPECT_EQ(ErrorOf([&] { camera->SetActive(false); }).message, "<no exception>");
+  EXPECT_FALSE(camera->Active());
+  camera->SetDeviceName("");
+  EXPECT_TRUE(camera->Devices().empty());
+}
+
+using UvcKilledDuringARead = UvcOwnCameraTest;
+
+TEST_F(UvcKilledDuringARead, TheReadRaisesTheClearErrorAndTheCameraLeavesTheList) {
+  // Bound and read once, so the next read is the value read alone.
+  ASSERT_TRUE(camera->BrightnessSupported());
+  ASSERT_EQ(camera->Brightness(), 0);
+  long start = nodes->Ioctls();
+  EXPECT_EQ(camera->Brightness(), 0);
+  ASSERT_GE(nodes->Ioctls() - start, 1) << "the value should be read from the driver";
+
+  // Killed right before that read's first ioctl.
+  bool killed = false;
+  start = nodes->Ioctls();
+  nodes->BeforeIoctl(start, [&] { killed = KillCamera(cameraPid, node); });
+  const RaisedError raised = ErrorOf([&] { camera->Brightness(); });
+  ASSERT_GT(nodes->Ioctls(), start) << "the read sent no ioctl";
+  ASSERT_TRUE(killed) << "the capture node stayed after the kill";
+  EXPECT_TRUE(raised.ole) << raised.message;
+  EXPECT_EQ(raised.code, static_cast<std::uint32_t>(DeviceNotConnected));
+  EXPECT_EQ(raised.message, "The device is not connected");
+
+  ExpectGone(*camera);
+  // Choosing it anew names the missing camera.
+  camera->SetDeviceName("");
+  camera->SetDeviceName(kUvcCard);
+  const RaisedError missing = ErrorOf([&] { camera->BrightnessSupported(); });
+  EXPECT_TRUE(missing.camera) << missing.message;
+  EXPECT_EQ(missing.message, std::string("Camera device '") + kUvcCard + "' not found");
+}
+
+}  // namespace
+}  // namespace varnholt::test

@@ -1,0 +1,138 @@
+// uvcvideo cameras with other options than the shared one: a camera that
+// offers all four auto-exposure modes, where exposure and iris each have an
+// automatic mode of their own inside the one menu, and a small camera with
+// brightness alone.
+//
+// Each suite needs its camera started with its options, so
+// tests/vm/uvc-suite.sh gives each a camera of its own.
+
+#include <gtest/gtest.h>
+#include <linux/videodev2.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "camera/PropertyKeys.h"
+#include "camera/platform/HResult.h"
+#include "tests/vm/UvcRig.h"
+
+namespace varnholt::test {
+namespace {
+
+// Started with --ae-modes 0x0f: manual (UVC 1), auto (2), shutter priority
+// (4) and aperture priority (8, the camera's default).
+using UvcAllExposureModes = UvcOwnCameraTest;
+
+struct ModeStep {
+  const char* what;
+  bool exposure;  // the switch turned: exposure's, else iris's
+  bool on;
+  bool exposureAuto;  // then: both switches as read back
+  bool irisAuto;
+  std::int32_t menu;    // the V4L2 menu item uvcvideo holds
+  const char* uvcMode;  // the mode that reached the camera
+};
+
+TEST_F(UvcAllExposureModes, ExposureAndIrisSwitchTheirAutomaticModesIndependently) {
+  ASSERT_TRUE(camera->ExposureSupported());
+  ASSERT_TRUE(camera->IrisSupported());
+  EXPECT_EQ(camera->IrisRange(), (TFRange{100, 800, 10, 200, true, true}));
+  EXPECT_EQ(camera->ExposureRange(), (TFRange{3, 2047, 1, 250, true, true}));
+  // Aperture priority: the camera times the exposure, the iris is fixed.
+  EXPECT_TRUE(camera->ExposureAuto());
+  EXPECT_FALSE(camera->IrisAuto());
+
+  // Every mode entered from both of its neighbours; turning one switch
+  // keeps the other's state.
+  const ModeStep steps[] = {
+      {"iris on", false, true, true, true, V4L2_EXPOSURE_AUTO, "2"},
+      {"exposure off", true, false, false, true, V4L2_EXPOSURE_SHUTTER_PRIORITY, "4"},
+      {"iris off", false, false, false, false, V4L2_EXPOSURE_MANUAL, "1"},
+      {"exposure on", true, true, true, false, V4L2_EXPOSURE_APERTURE_PRIORITY, "8"},
+      {"exposure off again", true, false, false, false, V4L2_EXPOSURE_MANUAL, "1"},
+      {"iris on again", false, true, false, true, V4L2_EXPOSURE_SHUTTER_PRIORITY, "4"},
+      {"exposure on again", true, true, true, true, V4L2_EXPOSURE_AUTO, "2"},
+      {"iris off again", false, false, true, false, V4L2_EXPOSURE_APERTURE_PRIORITY, "8"},
+  };
+  for (const ModeStep& step : steps) {
+    SCOPED_TRACE(step.what);
+    const std::size_t before = CameraLogSets("auto_exposure_mode").size();
+    if (step.exposure)
+      camera->SetExposureAuto(step.on);
+    else
+      camera->SetIrisAuto(step.on);
+    EXPECT_EQ(camera->ExposureAuto(), step.exposureAuto);
+    EXPECT_EQ(camera->IrisAuto(), step.irisAuto);
+    EXPECT_EQ(RawControl(node, V4L2_CID_EXPOSURE_AUTO), step.menu);
+    EXPECT_EQ(NextLoggedSet("auto_exposure_mode", before), step.uvcMode);
+  }
+
+  // Another program choosing a mode shows at the next read.
+  ASSERT_TRUE(RawSetControl(node, V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_SHUTTER_PRIORITY));
+  EXPECT_FALSE(camera->ExposureAuto());
+  EXPECT_TRUE(camera->IrisAuto());
+}
+
+TEST_F(UvcAllExposureModes, AManualIrisReachesTheCameraWhileExposureStaysAutomatic) {
+  // The camera starts in aperture priority: the iris is the user's.
+  ASSERT_FALSE(camera->IrisAuto());
+  const std::size_t before = CameraLogSets("iris_absolute").size();
+  const std::size_t modes = CameraLogSets("auto_exposure_mode").size();
+  camera->SetIris(400);
+  EXPECT_EQ(NextLoggedSet("iris_absolute", before), "400");
+  EXPECT_EQ(camera->Iris(), 400);
+  EXPECT_EQ(RawControl(node, V4L2_CID_IRIS_ABSOLUTE), 400);
+  EXPECT_TRUE(camera->ExposureAuto());
+  EXPECT_EQ(RawControl(node, V4L2_CID_EXPOSURE_AUTO), V4L2_EXPOSURE_APERTURE_PRIORITY);
+  // Whatever mode went out with the value, the camera ends in aperture
+  // priority.
+  const std::vector<std::string> sent = CameraLogSets("auto_exposure_mode");
+  if (sent.size() > modes) {
+    EXPECT_EQ(sent.back(), "8");
+  }
+}
+
+// Started with --ct-controls 0x2 --pu-controls 0x1: the auto-exposure mode
+// and brightness, nothing else.
+using UvcSmallCamera = UvcOwnCameraTest;
+
+TEST_F(UvcSmallCamera, BrightnessIsSupportedAndReachesTheCamera) {
+  ASSERT_TRUE(camera->BrightnessSupported());
+  EXPECT_EQ(camera->BrightnessRange(), (TFRange{-64, 64, 1, 0, false, true}));
+  const std::size_t before = CameraLogSets("brightness").size();
+  camera->SetBrightness(-12);
+  EXPECT_EQ(NextLoggedSet("brightness", before), "-12");
+  EXPECT_EQ(camera->Brightness(), -12);
+}
+
+TEST_F(UvcSmallCamera, TheOtherSixteenPropertiesAnswerUnsupportedForEveryCall) {
+  constexpr auto kUnsupported =
+      static_cast<std::uint32_t>(varnholt::platform::hr::PropIdUnsupported);
+  int lacking = 0;
+  for (const TFPropertyKey& key : kPropertyKeys) {
+    if (std::string(key.Name) == "Brightness")
+      continue;
+    SCOPED_TRACE(key.Name);
+    ++lacking;
+    EXPECT_FALSE((camera.get()->*key.Supported)());
+    for (const auto& call : std::vector<std::function<void()>>{
+             [&] { (camera.get()->*key.Value)(); },
+             [&] { (camera.get()->*key.SetValue)(1); },
+             [&] { (camera.get()->*key.IsAuto)(); },
+             [&] { (camera.get()->*key.SetAuto)(true); },
+             [&] { (camera.get()->*key.Range)(); },
+         }) {
+      const RaisedError raised = ErrorOf(call);
+      EXPECT_TRUE(raised.ole) << raised.message;
+      EXPECT_EQ(raised.code, kUnsupported) << raised.message;
+    }
+  }
+  EXPECT_EQ(lacking, 16);
+  EXPECT_FALSE(camera->PowerLineFrequencySupported());
+  // The window's reload skips them without a failure.
+  EXPECT_EQ(ErrorOf([&] { ReloadRows(*camera); }).message, "<no exception>");
+}
+
+}  // namespace
+}  // namespace varnholt::test
