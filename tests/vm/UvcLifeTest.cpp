@@ -8,12 +8,14 @@
 // of its own and runs it in a process of its own.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QBuffer>
 #include <QThread>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 
 #include "camera/platform/HResult.h"
 #include "tests/vm/UvcRig.h"
@@ -109,6 +111,32 @@ TEST_F(UvcKilledDuringARead, TheReadRaisesTheClearErrorAndTheCameraLeavesTheList
   const RaisedError missing = ErrorOf([&] { camera->BrightnessSupported(); });
   EXPECT_TRUE(missing.camera) << missing.message;
   EXPECT_EQ(missing.message, std::string("Camera device '") + kUvcCard + "' not found");
+}
+
+// Killed without waiting for uvcvideo to notice: the write's USB request
+// meets a camera that is going, whatever the host has seen of it yet.
+using UvcKilledDuringAWrite = UvcOwnCameraTest;
+
+TEST_F(UvcKilledDuringAWrite, TheWriteFailsClearlyOrLandsAndTheCameraThenLeavesTheList) {
+  ASSERT_EQ(camera->Brightness(), 0);  // bound and read once
+  bool killed = false;
+  const long start = nodes->Ioctls();
+  nodes->BeforeIoctl(start, [&] { killed = ::kill(cameraPid, SIGKILL) == 0; });
+  const RaisedError raised = ErrorOf([&] { camera->SetBrightness(20); });
+  ASSERT_TRUE(killed) << "the write sent no ioctl, or the kill failed";
+  std::cout << "[ FIGURES  ] a write as the camera dies: " << raised.message << "\n";
+  RecordProperty("write_as_camera_dies", raised.message);
+  // Success is possible: gadgetfs acks a SET_CUR's data itself, so the
+  // request may have landed before the device went. A failure must be a
+  // platform error with its text, not an unnamed one.
+  if (raised.message != "<no exception>") {
+    EXPECT_TRUE(raised.ole) << raised.message;
+    EXPECT_NE(raised.code, static_cast<std::uint32_t>(varnholt::platform::hr::Fail))
+        << raised.message;
+  }
+
+  ASSERT_TRUE(WaitFor([&] { return camera->Devices().empty(); }));
+  ExpectGone(*camera);
 }
 
 }  // namespace

@@ -11,7 +11,8 @@
 # colon-separated) leaves suites out of every run. Arguments go to every
 # run of the program.
 rc=0
-life="UvcKilledWhileStreaming UvcKilledDuringARead UvcAllExposureModes UvcSmallCamera"
+life="UvcKilledWhileStreaming UvcKilledDuringARead UvcKilledDuringAWrite UvcAllExposureModes
+  UvcSmallCamera"
 exclude=${VM_GTEST_EXCLUDE:+:$VM_GTEST_EXCLUDE}
 
 # The emulated camera's options per suite (besides its log).
