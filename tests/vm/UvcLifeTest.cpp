@@ -1,5 +1,6 @@
 // A uvcvideo camera that dies: the emulated camera program killed while the
-// component streams from it, and right before the ioctl of a property read.
+// component streams from it, and right before the ioctl of a property read
+// or write.
 // The host then sees the USB device go, as with a pulled cable; the program
 // must raise the clear "not connected" error, neither crash nor hang, and
 // list the camera no more, as with vivid's unplugged camera.
