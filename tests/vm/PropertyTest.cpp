@@ -13,19 +13,12 @@
 #include "camera/PropertyKeys.h"
 #include "camera/platform/HResult.h"
 #include "tests/vm/VividFixture.h"
+#include "tests/vm/VmChecks.h"
 
 namespace varnholt::test {
 namespace {
 
 using varnholt::platform::hr::InvalidArg;
-constexpr std::uint32_t kUnsupported = 0x80070490;
-
-const TFPropertyKey& Key(const std::string& name) {
-  for (const TFPropertyKey& key : kPropertyKeys)
-    if (name == key.Name)
-      return key;
-  throw std::logic_error("no property key " + name);
-}
 
 struct VividProperty {
   const char* key;
@@ -55,14 +48,7 @@ TEST_F(Properties, TheFiveVividHasAreSupportedWithTheDriversRangesAndDefaults) {
   for (const auto& p : kVividProperties) {
     SCOPED_TRACE(p.key);
     const TFPropertyKey& key = Key(p.key);
-    EXPECT_TRUE((camera.get()->*key.Supported)());
-    const TFRange range = (camera.get()->*key.Range)();
-    EXPECT_EQ(range.Min, p.range.Min);
-    EXPECT_EQ(range.Max, p.range.Max);
-    EXPECT_EQ(range.Delta, p.range.Delta);
-    EXPECT_EQ(range.Default, p.range.Default);
-    EXPECT_EQ(range.Auto, p.range.Auto);
-    EXPECT_EQ(range.Manual, p.range.Manual);
+    ExpectRange(*camera, key, p.range);
   }
   // The fixture left the four plain ones at their defaults.
   EXPECT_EQ(camera->Brightness(), 128);
@@ -138,22 +124,8 @@ TEST_F(Properties, TheTwelveVividLacksAnswerUnsupportedForEveryCall) {
   for (const TFPropertyKey& key : kPropertyKeys) {
     if (IsVivids(key.Name))
       continue;
-    SCOPED_TRACE(key.Name);
     ++lacking;
-    // The rows grey a property whose support check says no ...
-    EXPECT_FALSE((camera.get()->*key.Supported)());
-    // ... and every other call answers the platform's "unsupported" code.
-    for (const auto& call : std::vector<std::function<void()>>{
-             [&] { (camera.get()->*key.Value)(); },
-             [&] { (camera.get()->*key.SetValue)(1); },
-             [&] { (camera.get()->*key.IsAuto)(); },
-             [&] { (camera.get()->*key.SetAuto)(true); },
-             [&] { (camera.get()->*key.Range)(); },
-         }) {
-      const RaisedError raised = ErrorOf(call);
-      EXPECT_TRUE(raised.ole) << raised.message;
-      EXPECT_EQ(raised.code, kUnsupported);
-    }
+    ExpectUnsupported(*camera, key);
   }
   EXPECT_EQ(lacking, 12);
   EXPECT_FALSE(camera->PowerLineFrequencySupported());

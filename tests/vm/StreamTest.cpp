@@ -22,77 +22,10 @@
 
 #include "camera/platform/HResult.h"
 #include "tests/vm/VividFixture.h"
+#include "tests/vm/VmChecks.h"
 
 namespace varnholt::test {
 namespace {
-
-std::string FourCC(const TFFourCC& f) {
-  return std::string(reinterpret_cast<const char*>(f.Bytes), 4);
-}
-
-// The frame intervals vivid offers for YUYV at one size, in 100-ns units.
-std::set<std::int64_t> DriverFrameTimes(const std::string& node, int width, int height) {
-  std::set<std::int64_t> times;
-  const int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK);
-  if (fd < 0)
-    return times;
-  v4l2_frmivalenum ival{};
-  ival.pixel_format = V4L2_PIX_FMT_YUYV;
-  ival.width = width;
-  ival.height = height;
-  while (::ioctl(fd, VIDIOC_ENUM_FRAMEINTERVALS, &ival) == 0 &&
-         ival.type == V4L2_FRMIVAL_TYPE_DISCRETE) {
-    // Rounded to the nearest 100 ns, as the backend does (1/15 s: 666667).
-    const std::int64_t den = ival.discrete.denominator;
-    times.insert((10'000'000LL * ival.discrete.numerator + den / 2) / den);
-    ++ival.index;
-  }
-  ::close(fd);
-  return times;
-}
-
-struct DriverFormat {
-  std::uint32_t width = 0, height = 0, pixelFormat = 0;
-  std::int64_t frameTime = 0;  // 100 ns
-};
-DriverFormat CurrentDriverFormat(const std::string& node) {
-  DriverFormat out;
-  const int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK);
-  if (fd < 0)
-    return out;
-  v4l2_format fmt{};
-  fmt.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-  if (::ioctl(fd, VIDIOC_G_FMT, &fmt) == 0) {
-    out.width = fmt.fmt.pix.width;
-    out.height = fmt.fmt.pix.height;
-    out.pixelFormat = fmt.fmt.pix.pixelformat;
-  }
-  v4l2_streamparm parm{};
-  parm.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-  if (::ioctl(fd, VIDIOC_G_PARM, &parm) == 0 && parm.parm.capture.timeperframe.denominator)
-    out.frameTime = 10'000'000LL * parm.parm.capture.timeperframe.numerator /
-                    parm.parm.capture.timeperframe.denominator;
-  ::close(fd);
-  return out;
-}
-
-TFCameraFormat Yuy2Format(TFCamera& camera, int width, int height) {
-  for (const TFCameraFormat& f : camera.SupportedFormats())
-    if (FourCC(f.Compression) == "YUY2" && f.Width == width && std::abs(f.Height) == height)
-      return f;
-  return {};
-}
-
-// The BMP's pixel rows hold more than one colour (vivid's colour bars).
-int DistinctColoursInFirstRow(const QByteArray& bmp, int width) {
-  std::set<std::uint32_t> colours;
-  for (int x = 0; x < width; ++x) {
-    std::uint32_t v = 0;
-    std::memcpy(&v, bmp.constData() + 54 + 4 * x, 4);
-    colours.insert(v & 0xFFFFFF);
-  }
-  return static_cast<int>(colours.size());
-}
 
 using VividStream = VividTest;
 
@@ -135,21 +68,11 @@ TEST_F(VividStream, AChosenFormatReachesTheDriver) {
 
 TEST_F(VividStream, FramesStreamIntoTheSampleGrabberAndOutAsStills) {
   camera->SetFormat(Yuy2Format(*camera, 320, 180));
-  std::atomic<int> frames{0};
-  std::atomic<double> lastTime{-1};
-  std::atomic<bool> timesRise{true};
-  camera->SetOnImageAvailable([&](TFCamera*, double time) {
-    if (time <= lastTime)
-      timesRise = false;
-    lastTime = time;
-    ++frames;
-  });
-  camera->SetCaptureType(ctGrabber);
-  camera->SetActive(true);
-  camera->Run();
+  const auto grabbed = StartGrabbing(*camera);
+  std::atomic<int>& frames = grabbed->frames;
   EXPECT_EQ(camera->State(), csRunning);
   ASSERT_TRUE(WaitFor([&] { return frames >= 3; })) << frames << " frames in a minute";
-  EXPECT_TRUE(timesRise);
+  EXPECT_TRUE(grabbed->timesRise);
 
   QBuffer bmp;
   bmp.open(QIODevice::WriteOnly);
@@ -170,11 +93,8 @@ using VividStreamUnplug = VividTest;
 
 TEST_F(VividStreamUnplug, ACameraUnpluggedWhileStreamingStopsCleanly) {
   camera->SetFormat(Yuy2Format(*camera, 320, 180));
-  std::atomic<int> frames{0};
-  camera->SetOnImageAvailable([&](TFCamera*, double) { ++frames; });
-  camera->SetCaptureType(ctGrabber);
-  camera->SetActive(true);
-  camera->Run();
+  const auto grabbed = StartGrabbing(*camera);
+  std::atomic<int>& frames = grabbed->frames;
   ASSERT_TRUE(WaitFor([&] { return frames >= 2; }));
 
   ASSERT_TRUE(PressDisconnect(node));

@@ -1,6 +1,8 @@
 // The plain row properties of a uvcvideo camera (no automatic mode in the
 // camera's default set): the camera's ranges and defaults through the
-// component, and every value set arriving at the camera as it was sent.
+// component, and every value set arriving at the camera as it was sent;
+// power-line frequency through its menu, and the two properties UVC cameras
+// have no control for.
 
 #include <gtest/gtest.h>
 #include <linux/videodev2.h>
@@ -10,16 +12,10 @@
 
 #include "camera/PropertyKeys.h"
 #include "tests/vm/UvcRig.h"
+#include "tests/vm/VmChecks.h"
 
 namespace varnholt::test {
 namespace {
-
-const TFPropertyKey& Key(const std::string& name) {
-  for (const TFPropertyKey& key : kPropertyKeys)
-    if (name == key.Name)
-      return key;
-  throw std::logic_error("no property key " + name);
-}
 
 struct UvcProperty {
   const char* key;
@@ -41,6 +37,9 @@ const UvcProperty kPlain[] = {
      "backlight_compensation",
      {0, 2, 1, 1, false, true}},
     {"Gain", V4L2_CID_GAIN, "gain", {0, 100, 1, 0, false, true}},
+    // Iris shares the exposure menu, and the camera offers only "Manual" and
+    // "Aperture Priority": the iris has no automatic mode.
+    {"Iris", V4L2_CID_IRIS_ABSOLUTE, "iris_absolute", {100, 800, 10, 200, false, true}},
     {"Zoom", V4L2_CID_ZOOM_ABSOLUTE, "zoom_absolute", {100, 500, 1, 100, false, true}},
     {"Pan", V4L2_CID_PAN_ABSOLUTE, "pantilt_absolute", {-36000, 36000, 3600, 0, false, true}},
     {"Tilt", V4L2_CID_TILT_ABSOLUTE, "pantilt_absolute", {-36000, 36000, 3600, 0, false, true}},
@@ -52,14 +51,7 @@ TEST_F(UvcProperties, PlainOnesHaveTheCamerasRangesAndDefaults) {
   for (const auto& p : kPlain) {
     SCOPED_TRACE(p.key);
     const TFPropertyKey& key = Key(p.key);
-    ASSERT_TRUE((camera.get()->*key.Supported)());
-    const TFRange range = (camera.get()->*key.Range)();
-    EXPECT_EQ(range.Min, p.range.Min);
-    EXPECT_EQ(range.Max, p.range.Max);
-    EXPECT_EQ(range.Delta, p.range.Delta);
-    EXPECT_EQ(range.Default, p.range.Default);
-    EXPECT_EQ(range.Auto, p.range.Auto);
-    EXPECT_EQ(range.Manual, p.range.Manual);
+    ExpectRange(*camera, key, p.range);
     EXPECT_EQ((camera.get()->*key.Value)(), p.range.Default);
     EXPECT_FALSE((camera.get()->*key.IsAuto)());
   }
@@ -82,9 +74,43 @@ TEST_F(UvcProperties, PlainValuesSetReachTheCameraAndReadBack) {
         sent += "," + std::to_string(RawControl(node, V4L2_CID_TILT_ABSOLUTE).value_or(-1));
       if (p.cid == V4L2_CID_TILT_ABSOLUTE)
         sent = std::to_string(RawControl(node, V4L2_CID_PAN_ABSOLUTE).value_or(-1)) + "," + sent;
-      EXPECT_EQ(NextLoggedSet(p.logName, before), sent);
+      EXPECT_TRUE(CameraReceived(p.logName, before, sent));
     }
   }
+}
+
+TEST_F(UvcProperties, AnIrisValueLeavesTheExposureAutomatic) {
+  // In aperture priority the camera keeps exposing by itself while the iris
+  // is set by hand: the iris value goes alone.
+  ASSERT_TRUE(camera->ExposureAuto());
+  const std::size_t modes = CameraLogSets("auto_exposure_mode").size();
+  const std::size_t irises = CameraLogSets("iris_absolute").size();
+  camera->SetIris(500);
+  EXPECT_TRUE(CameraReceived("iris_absolute", irises, "500"));
+  EXPECT_TRUE(camera->ExposureAuto());
+  EXPECT_EQ(RawControl(node, V4L2_CID_EXPOSURE_AUTO), V4L2_EXPOSURE_APERTURE_PRIORITY);
+  EXPECT_EQ(CameraLogSets("auto_exposure_mode").size(), modes);
+}
+
+TEST_F(UvcProperties, PowerLineFrequencyGoesThroughItsMenu) {
+  ASSERT_TRUE(camera->PowerLineFrequencySupported());
+  EXPECT_EQ(camera->PowerLineFrequency(), pf50Hz);  // the camera's default
+  EXPECT_FALSE(camera->PowerLineFrequencyAuto());
+  for (const auto& [setting, uvc] :
+       {std::pair{pf60Hz, "2"}, std::pair{pfDisabled, "0"}, std::pair{pf50Hz, "1"}}) {
+    SCOPED_TRACE(uvc);
+    const std::size_t before = CameraLogSets("power_line_frequency").size();
+    camera->SetPowerLineFrequency(setting);
+    EXPECT_EQ(camera->PowerLineFrequency(), setting);
+    EXPECT_TRUE(CameraReceived("power_line_frequency", before, uvc));
+  }
+}
+
+TEST_F(UvcProperties, RollAndColorEnableAreUnsupported) {
+  // The camera's terminal advertises Roll, but uvcvideo maps no V4L2
+  // control to it; colour enable is no UVC control at all.
+  ExpectUnsupported(*camera, Key("Roll"));
+  ExpectUnsupported(*camera, Key("ColorEnable"));
 }
 
 }  // namespace

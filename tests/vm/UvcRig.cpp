@@ -3,6 +3,7 @@
 #include <linux/videodev2.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -36,29 +37,37 @@ std::vector<std::string> CameraLogSets(const std::string& control) {
   return values;
 }
 
-std::string NextLoggedSet(const std::string& control, std::size_t before) {
+::testing::AssertionResult CameraReceived(const std::string& control, std::size_t before,
+                                          const std::string& expected) {
   std::vector<std::string> values;
   // gadgetfs acks a SET_CUR's data before the camera reads it, so the line
   // may land a moment after the ioctl returned.
-  WaitFor(
+  const bool arrived = WaitFor(
       [&] {
         values = CameraLogSets(control);
-        return values.size() > before;
+        return std::find(
+                   values.begin() + static_cast<std::ptrdiff_t>(std::min(before, values.size())),
+                   values.end(), expected) != values.end();
       },
       20000);
-  return values.size() > before ? values.back() : std::string();
+  if (arrived)
+    return ::testing::AssertionSuccess();
+  auto failure = ::testing::AssertionFailure();
+  failure << "the camera got no " << control << " = " << expected << "; after the first " << before
+          << " it logged:";
+  for (std::size_t i = before; i < values.size(); ++i)
+    failure << " " << values[i];
+  return failure;
 }
 
-void UvcTest::SetUp() {
-  ASSERT_NE(std::getenv("UVC_CAM_LOG"), nullptr) << "UVC_CAM_LOG should name the camera's log";
+std::string UvcCaptureNode() {
   for (const RawNode& raw : RawVideoNodes())
-    if (raw.card == kUvcCard && (raw.deviceCaps & V4L2_CAP_VIDEO_CAPTURE)) {
-      node = raw.path;
-      break;
-    }
-  ASSERT_FALSE(node.empty()) << "no uvcvideo capture node: is the emulated camera running?";
-  // uvcvideo keeps values for the whole boot, across tests and programs:
-  // back to the camera's defaults.
+    if (raw.card == kUvcCard && (raw.deviceCaps & V4L2_CAP_VIDEO_CAPTURE))
+      return raw.path;
+  return {};
+}
+
+::testing::AssertionResult ResetUvcCamera(const std::string& node) {
   for (const auto& [id, value] : std::initializer_list<std::pair<std::uint32_t, std::int32_t>>{
            {V4L2_CID_BRIGHTNESS, 0},
            {V4L2_CID_CONTRAST, 50},
@@ -68,10 +77,14 @@ void UvcTest::SetUp() {
            {V4L2_CID_GAMMA, 100},
            {V4L2_CID_BACKLIGHT_COMPENSATION, 1},
            {V4L2_CID_GAIN, 0},
+           {V4L2_CID_POWER_LINE_FREQUENCY, V4L2_CID_POWER_LINE_FREQUENCY_50HZ},
            {V4L2_CID_ZOOM_ABSOLUTE, 100},
+           {V4L2_CID_IRIS_ABSOLUTE, 200},
            {V4L2_CID_PAN_ABSOLUTE, 0},
            {V4L2_CID_TILT_ABSOLUTE, 0}})
-    ASSERT_TRUE(RawSetControl(node, id, value)) << "control " << std::hex << id;
+    if (!RawSetControl(node, id, value))
+      return ::testing::AssertionFailure()
+             << "control " << std::hex << id << ": " << std::strerror(errno);
   // The automatic pairs: the manual value can only be written with its
   // automatic mode off, then the mode goes back on.
   for (const auto& [master, manual, id, value, automatic] : std::initializer_list<
@@ -80,13 +93,21 @@ void UvcTest::SetUp() {
            {V4L2_CID_FOCUS_AUTO, 0, V4L2_CID_FOCUS_ABSOLUTE, 0, 1},
            {V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL, V4L2_CID_EXPOSURE_ABSOLUTE, 250,
             V4L2_EXPOSURE_APERTURE_PRIORITY}}) {
-    ASSERT_TRUE(RawSetControl(node, master, manual)) << "control " << std::hex << master;
-    ASSERT_TRUE(RawSetControl(node, id, value))
-        << "control " << std::hex << id << ": " << std::strerror(errno) << ", flags "
-        << RawControlFlags(node, id).value_or(0) << ", mode " << std::dec
-        << RawControl(node, master).value_or(-1);
-    ASSERT_TRUE(RawSetControl(node, master, automatic)) << "control " << std::hex << master;
+    if (!RawSetControl(node, master, manual) || !RawSetControl(node, id, value) ||
+        !RawSetControl(node, master, automatic))
+      return ::testing::AssertionFailure()
+             << "control " << std::hex << id << ": " << std::strerror(errno) << ", flags "
+             << RawControlFlags(node, id).value_or(0) << ", mode " << std::dec
+             << RawControl(node, master).value_or(-1);
   }
+  return ::testing::AssertionSuccess();
+}
+
+void UvcTest::SetUp() {
+  ASSERT_NE(std::getenv("UVC_CAM_LOG"), nullptr) << "UVC_CAM_LOG should name the camera's log";
+  node = UvcCaptureNode();
+  ASSERT_FALSE(node.empty()) << "no uvcvideo capture node: is the emulated camera running?";
+  ASSERT_TRUE(ResetUvcCamera(node));
   camera = std::make_unique<TFCamera>(nullptr, platform);
   camera->SetDeviceName(kUvcCard);
 }

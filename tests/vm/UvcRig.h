@@ -24,9 +24,17 @@ inline constexpr char kUvcCard[] = "UVC Test Camera";
 // The values the camera logged for one control ("SET brightness = 12"), in
 // the order they arrived. The log's path comes from UVC_CAM_LOG.
 std::vector<std::string> CameraLogSets(const std::string& control);
-// Waits (generously) until the camera has logged more than `before` values
-// for the control, and returns the last one; empty when none came.
-std::string NextLoggedSet(const std::string& control, std::size_t before);
+// Waits (generously) until the camera has logged `expected` for the control
+// after its first `before` values; the failure names what it logged instead.
+::testing::AssertionResult CameraReceived(const std::string& control, std::size_t before,
+                                          const std::string& expected);
+
+// The emulated camera's capture node (by card name and capture caps), or
+// empty.
+std::string UvcCaptureNode();
+// Puts the camera's values back to its defaults straight through the driver:
+// uvcvideo keeps values for the whole boot, across tests and programs.
+::testing::AssertionResult ResetUvcCamera(const std::string& node);
 
 class UvcTest : public ::testing::Test {
  protected:

@@ -8,40 +8,21 @@
 #include <QElapsedTimer>
 #include <iostream>
 
-#include "app/Forms.h"
-#include "camera/platform/PlatformFactory.h"
-#include "camera/platform/v4l2/V4l2Platform.h"
 #include "controls/ListBox.h"
 #include "controls/TrackBar.h"
-#include "tests/app/MainWindowFixture.h"
-#include "tests/vm/VividRig.h"
+#include "tests/vm/WindowRig.h"
 
 namespace varnholt::test {
 namespace {
 
-class VividWindow : public MainWindow {
+class VividWindow : public V4l2Window {
  protected:
-  void SetUp() override {
+  void PrepareDriver() override {
     node = VividCaptureNode();
     ASSERT_FALSE(node.empty()) << "no video capture node: is vivid loaded?";
     ASSERT_TRUE(RawSetControl(node, V4L2_CID_BRIGHTNESS, 128));
     ASSERT_TRUE(RawSetControl(node, V4L2_CID_AUTOGAIN, 1));
-    platform::SetActivePlatform(v4l2);
-    form = Start();
   }
-  void TearDown() override {
-    form.reset();
-    platform::SetActivePlatform(nullptr);
-  }
-
-  TPropertyRow& Row(const char* key) { return *form->Row(QString::fromLatin1(key)); }
-  void Tick() { form->RefreshTimerTimer(form.get()); }
-
-  std::string node;
-  std::shared_ptr<CountingNodes> nodes = std::make_shared<CountingNodes>();
-  std::shared_ptr<platform::v4l2::V4l2Platform> v4l2 =
-      std::make_shared<platform::v4l2::V4l2Platform>(nodes);
-  std::unique_ptr<TFormMain> form;
 };
 
 TEST_F(VividWindow, RowsShowWhatTheDriverHasAndGreyTheRest) {

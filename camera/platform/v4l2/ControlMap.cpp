@@ -33,7 +33,7 @@ constexpr ControlMapping kMappings[] = {
     // Exposure and iris share one auto menu, as UVC cameras have it.
     {CameraControl, 4, "Exposure", V4L2_CID_EXPOSURE_ABSOLUTE, V4L2_CID_EXPOSURE_AUTO,
      ExposureMenu},
-    {CameraControl, 5, "Iris", V4L2_CID_IRIS_ABSOLUTE, V4L2_CID_EXPOSURE_AUTO, ExposureMenu},
+    {CameraControl, 5, "Iris", V4L2_CID_IRIS_ABSOLUTE, V4L2_CID_EXPOSURE_AUTO, IrisMenu},
     {CameraControl, 6, "Focus", V4L2_CID_FOCUS_ABSOLUTE, V4L2_CID_FOCUS_AUTO, Boolean},
 };
 
@@ -50,6 +50,38 @@ const ControlMapping* FindMapping(PropertyFamilyKind family, std::int32_t proper
   return nullptr;
 }
 
+namespace {
+
+// The shared menu's modes as (exposure automatic, iris automatic).
+struct MenuMode {
+  std::int64_t value;
+  bool exposureAuto;
+  bool irisAuto;
+};
+constexpr MenuMode kMenuModes[] = {
+    {V4L2_EXPOSURE_AUTO, true, true},
+    {V4L2_EXPOSURE_MANUAL, false, false},
+    {V4L2_EXPOSURE_SHUTTER_PRIORITY, false, true},
+    {V4L2_EXPOSURE_APERTURE_PRIORITY, true, false},
+};
+
+const MenuMode* FindMode(std::int64_t value) {
+  for (const auto& m : kMenuModes)
+    if (m.value == value)
+      return &m;
+  return nullptr;
+}
+
+// This property's side of a mode, and the other property's.
+bool Own(AutoEncoding encoding, const MenuMode& m) {
+  return encoding == ExposureMenu ? m.exposureAuto : m.irisAuto;
+}
+bool Other(AutoEncoding encoding, const MenuMode& m) {
+  return encoding == ExposureMenu ? m.irisAuto : m.exposureAuto;
+}
+
+}  // namespace
+
 bool IsAutomatic(AutoEncoding encoding, std::int64_t companionValue) {
   switch (encoding) {
     case None:
@@ -57,16 +89,23 @@ bool IsAutomatic(AutoEncoding encoding, std::int64_t companionValue) {
     case Boolean:
       return companionValue != 0;
     case ExposureMenu:
-      return companionValue != V4L2_EXPOSURE_MANUAL;
+    case IrisMenu: {
+      const MenuMode* m = FindMode(companionValue);
+      // A mode this table does not know is some automatic one.
+      return m == nullptr || Own(encoding, *m);
+    }
   }
   return false;
 }
 
-std::int64_t ManualValue(AutoEncoding encoding) {
-  return encoding == ExposureMenu ? V4L2_EXPOSURE_MANUAL : 0;
+bool LocksValue(AutoEncoding encoding, std::int64_t companionValue) {
+  if (encoding == ExposureMenu)
+    return companionValue != V4L2_EXPOSURE_MANUAL;
+  return IsAutomatic(encoding, companionValue);
 }
 
-std::optional<std::int64_t> AutomaticValue(AutoEncoding encoding,
+std::optional<std::int64_t> CompanionValue(AutoEncoding encoding, bool automatic,
+                                           std::int64_t current,
                                            std::span<const std::int64_t> offered) {
   const auto has = [&](std::int64_t v) {
     return std::find(offered.begin(), offered.end(), v) != offered.end();
@@ -75,15 +114,20 @@ std::optional<std::int64_t> AutomaticValue(AutoEncoding encoding,
     case None:
       return std::nullopt;
     case Boolean:
-      return 1;
+      return automatic ? 1 : 0;
     case ExposureMenu:
-      // UVC webcams offer aperture priority (auto exposure, fixed iris);
-      // fully automatic is the fallback for cameras that have only that.
-      if (has(V4L2_EXPOSURE_APERTURE_PRIORITY))
-        return V4L2_EXPOSURE_APERTURE_PRIORITY;
-      if (has(V4L2_EXPOSURE_AUTO))
-        return V4L2_EXPOSURE_AUTO;
+    case IrisMenu: {
+      const MenuMode* now = FindMode(current);
+      const bool otherAuto = now != nullptr && Other(encoding, *now);
+      // The mode that changes only this property first, then the one that
+      // moves the other property with it.
+      for (bool keepOther : {true, false})
+        for (const auto& m : kMenuModes)
+          if (Own(encoding, m) == automatic && (Other(encoding, m) == otherAuto) == keepOther &&
+              (automatic || !LocksValue(encoding, m.value)) && has(m.value))
+            return m.value;
       return std::nullopt;
+    }
   }
   return std::nullopt;
 }

@@ -18,9 +18,13 @@ namespace varnholt::platform::v4l2 {
 enum class PropertyFamilyKind { VideoProcAmp, CameraControl };
 
 enum class AutoEncoding {
-  None,          // no automatic mode
-  Boolean,       // companion 1 = automatic, 0 = manual
-  ExposureMenu,  // companion is the exposure-auto menu, manual = 1
+  None,     // no automatic mode
+  Boolean,  // companion 1 = automatic, 0 = manual
+  // The exposure-auto menu that exposure and iris share: "Auto" has both
+  // automatic, "Manual" neither, "Shutter Priority" the iris and "Aperture
+  // Priority" the exposure time automatic.
+  ExposureMenu,  // the exposure time's side of the menu
+  IrisMenu,      // the iris's side
 };
 
 struct ControlMapping {
@@ -35,13 +39,20 @@ struct ControlMapping {
 std::span<const ControlMapping> ControlMappings();
 const ControlMapping* FindMapping(PropertyFamilyKind family, std::int32_t property);
 
-// Whether a companion value means automatic.
+// Whether a companion value means the property is automatic.
 bool IsAutomatic(AutoEncoding encoding, std::int64_t companionValue);
-// The companion value to write for manual mode.
-std::int64_t ManualValue(AutoEncoding encoding);
-// The companion value to write for automatic mode, given the values the
-// companion offers (for a menu, the driver leaves out modes the device lacks).
-std::optional<std::int64_t> AutomaticValue(AutoEncoding encoding,
+// Whether the companion value keeps the driver from taking the property's
+// value. The UVC driver takes an exposure time only in the menu's "Manual"
+// mode, even in "Shutter Priority", where the time is not automatic; it
+// takes an iris value in any mode.
+bool LocksValue(AutoEncoding encoding, std::int64_t companionValue);
+// The companion value that makes the property automatic, or manual with its
+// value writable, given the companion's current value and the values it
+// offers (for a menu, the driver leaves out modes the device lacks). On the
+// shared menu the other property keeps its mode when the camera has a mode
+// for that, and follows otherwise. nullopt when no offered value will do.
+std::optional<std::int64_t> CompanionValue(AutoEncoding encoding, bool automatic,
+                                           std::int64_t current,
                                            std::span<const std::int64_t> offered);
 
 }  // namespace varnholt::platform::v4l2

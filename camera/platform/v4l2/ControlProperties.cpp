@@ -67,14 +67,14 @@ HResult ControlProperties::Resolve(PropertyFamilyKind family, std::int32_t prope
   return hr::Ok;
 }
 
-int ControlProperties::ReadAutomatic(const Resolved& resolved, bool& automatic) {
-  automatic = false;
+int ControlProperties::ReadCompanion(const Resolved& resolved, std::int64_t& value) {
+  value = 0;
   if (!resolved.companion)
     return 0;
   V4l2ControlValue companion{resolved.companion->id, 0, resolved.companion->Is64Bit()};
   if (int ret = device_->GetControls({&companion, 1}); ret < 0)
     return ret;
-  automatic = IsAutomatic(resolved.mapping->encoding, companion.value);
+  value = companion.value;
   return 0;
 }
 
@@ -102,8 +102,13 @@ HResult ControlProperties::GetRange(PropertyFamilyKind family, std::int32_t prop
   out.step = ToInt32(static_cast<std::int64_t>(
       std::min<std::uint64_t>(r.value->step, std::numeric_limits<std::int32_t>::max())));
   out.defaultValue = ToInt32(r.value->defaultValue);
-  if (r.companion && AutomaticValue(r.mapping->encoding, OfferedValues(*r.companion)))
-    out.caps |= kPropertyFlagsAuto;
+  // Automatic if some mode the camera offers makes it so.
+  if (r.companion) {
+    const auto offered = OfferedValues(*r.companion);
+    if (std::any_of(offered.begin(), offered.end(),
+                    [&](std::int64_t v) { return IsAutomatic(r.mapping->encoding, v); }))
+      out.caps |= kPropertyFlagsAuto;
+  }
   if (r.value->IsWritable())
     out.caps |= kPropertyFlagsManual;
   range = out;
@@ -140,38 +145,44 @@ HResult ControlProperties::Set(PropertyFamilyKind family, std::int32_t property,
   if (!wantAuto && (flags & kPropertyFlagsManual) == 0)
     return hr::InvalidArg;
 
-  bool automatic = false;
-  if (int ret = ReadAutomatic(r, automatic); ret < 0)
+  std::int64_t mode = 0;
+  if (int ret = ReadCompanion(r, mode); ret < 0)
     return ResultFromErrno(ret);
+  const bool automatic = r.companion && IsAutomatic(r.mapping->encoding, mode);
 
   if (wantAuto) {
     if (!r.companion)
       return hr::InvalidArg;
     if (automatic)
       return hr::Ok;  // already in the mode; the value is the mode's
-    const auto autoValue = AutomaticValue(r.mapping->encoding, OfferedValues(*r.companion));
-    if (!autoValue)
+    const auto on = CompanionValue(r.mapping->encoding, true, mode, OfferedValues(*r.companion));
+    if (!on)
       return hr::InvalidArg;
-    V4l2ControlValue on{r.companion->id, *autoValue, r.companion->Is64Bit()};
-    return ResultFromErrno(device_->SetControls({&on, 1}));
+    V4l2ControlValue write{r.companion->id, *on, r.companion->Is64Bit()};
+    return ResultFromErrno(device_->SetControls({&write, 1}));
   }
 
   if (value < r.value->minimum || value > r.value->maximum)
     return hr::InvalidArg;
   // The companion goes first and in the same request: drivers accept a manual
-  // value only together with, or after, switching the automatic mode off.
+  // value only together with, or after, switching the mode that holds it off.
   V4l2ControlValue values[2];
   std::size_t count = 0;
-  if (automatic)
-    values[count++] = {r.companion->id, ManualValue(r.mapping->encoding), r.companion->Is64Bit()};
+  if (r.companion && LocksValue(r.mapping->encoding, mode)) {
+    const auto off = CompanionValue(r.mapping->encoding, false, mode, OfferedValues(*r.companion));
+    if (!off)
+      return hr::InvalidArg;
+    values[count++] = {r.companion->id, *off, r.companion->Is64Bit()};
+  }
   values[count++] = {r.value->id, value, r.value->Is64Bit()};
   const int ret = device_->SetControls({values, count});
   if (Refused(ret)) {
     Refresh(*r.value);
-    // Another program may have switched the mode on since it was read.
-    bool nowAutomatic = false;
-    if (ReadAutomatic(r, nowAutomatic) == 0)
-      return ResultFromValueWrite(ret, nowAutomatic);
+    // Another program may have switched the mode on since it was read, or
+    // the shared menu's other side holds the value.
+    std::int64_t now = 0;
+    if (ReadCompanion(r, now) == 0)
+      return ResultFromValueWrite(ret, r.companion && LocksValue(r.mapping->encoding, now));
   }
   return ResultFromErrno(ret);
 }

@@ -58,8 +58,9 @@ class ControlProperties {
 
   const V4l2ControlInfo* FindControl(std::uint32_t id) const;
   HResult Resolve(PropertyFamilyKind family, std::int32_t property, Resolved& resolved) const;
-  // The companion's current value says automatic; errno on a failed read.
-  int ReadAutomatic(const Resolved& resolved, bool& automatic);
+  // The companion's current value (0 without a companion); a negative errno
+  // on a failed read.
+  int ReadCompanion(const Resolved& resolved, std::int64_t& value);
   // Re-reads one cached control after the driver refused it.
   void Refresh(const V4l2ControlInfo& control);
 

@@ -90,8 +90,8 @@ std::vector<FakeControl> FakeUvcCamera::FullWebcam() {
       LockedBy(Int(V4L2_CID_FOCUS_ABSOLUTE, "Focus, Absolute", 0, 250, 5, 0), V4L2_CID_FOCUS_AUTO,
                0),
       Bool(V4L2_CID_FOCUS_AUTO, "Focus, Automatic Continuous", 1),
-      LockedBy(Int(V4L2_CID_IRIS_ABSOLUTE, "Iris, Absolute", 0, 10, 1, 4), V4L2_CID_EXPOSURE_AUTO,
-               V4L2_EXPOSURE_MANUAL),
+      // The driver takes an iris value in any exposure mode.
+      Int(V4L2_CID_IRIS_ABSOLUTE, "Iris, Absolute", 0, 10, 1, 4),
       Int(V4L2_CID_ZOOM_ABSOLUTE, "Zoom, Absolute", 100, 500, 1, 100),
   };
   return all;

@@ -160,21 +160,25 @@ TEST_F(V4l2PropertyTest, FlagsSayAutomaticWhenTheCompanionDoes) {
   ASSERT_EQ(procAmp_->Get(0, value, flags), hr::Ok);  // no automatic mode at all
   EXPECT_EQ(flags, kPropertyFlagsManual);
 
-  // Exposure and iris follow the one exposure menu.
-  for (std::int64_t menu : {V4L2_EXPOSURE_APERTURE_PRIORITY, V4L2_EXPOSURE_AUTO}) {
-    camera_->Find(V4L2_CID_EXPOSURE_AUTO)->value = menu;
+  // Exposure and iris read their own side of the one exposure menu.
+  struct Side {
+    std::int64_t menu;
+    std::int32_t exposure, iris;
+  };
+  for (const Side& side :
+       {Side{V4L2_EXPOSURE_AUTO, kPropertyFlagsAuto, kPropertyFlagsAuto},
+        Side{V4L2_EXPOSURE_MANUAL, kPropertyFlagsManual, kPropertyFlagsManual},
+        Side{V4L2_EXPOSURE_SHUTTER_PRIORITY, kPropertyFlagsManual, kPropertyFlagsAuto},
+        Side{V4L2_EXPOSURE_APERTURE_PRIORITY, kPropertyFlagsAuto, kPropertyFlagsManual}}) {
+    SCOPED_TRACE(side.menu);
+    camera_->Find(V4L2_CID_EXPOSURE_AUTO)->value = side.menu;
     ASSERT_EQ(cameraControl_->Get(4, value, flags), hr::Ok);
-    EXPECT_EQ(flags, kPropertyFlagsAuto);
+    EXPECT_EQ(flags, side.exposure);
+    EXPECT_EQ(value, 250);
     ASSERT_EQ(cameraControl_->Get(5, value, flags), hr::Ok);
-    EXPECT_EQ(flags, kPropertyFlagsAuto);
+    EXPECT_EQ(flags, side.iris);
+    EXPECT_EQ(value, 4);
   }
-  camera_->Find(V4L2_CID_EXPOSURE_AUTO)->value = V4L2_EXPOSURE_MANUAL;
-  ASSERT_EQ(cameraControl_->Get(4, value, flags), hr::Ok);
-  EXPECT_EQ(flags, kPropertyFlagsManual);
-  EXPECT_EQ(value, 250);
-  ASSERT_EQ(cameraControl_->Get(5, value, flags), hr::Ok);
-  EXPECT_EQ(flags, kPropertyFlagsManual);
-  EXPECT_EQ(value, 4);
 }
 
 TEST_F(V4l2PropertyTest, EachFamilyAnswersOnlyItsOwnInterface) {

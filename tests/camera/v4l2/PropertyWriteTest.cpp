@@ -44,7 +44,8 @@ TEST_F(V4l2PropertyTest, SwitchingToManualWritesCompanionAndValueInOneRequest) {
   EXPECT_EQ(value, 3200);
   EXPECT_EQ(flags, kPropertyFlagsManual);
 
-  // Exposure's menu goes to manual, and iris with it.
+  // From aperture priority exposure's menu goes to manual; iris was and
+  // stays manual.
   camera_->writes.clear();
   ASSERT_EQ(cameraControl_->Set(4, 500, kPropertyFlagsManual), hr::Ok);
   EXPECT_EQ(camera_->writes[0], (Write{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL},
@@ -64,8 +65,69 @@ TEST_F(V4l2PropertyTest, SwitchingToAutomaticWritesOnlyTheCompanion) {
 
   camera_->Find(V4L2_CID_EXPOSURE_AUTO)->value = V4L2_EXPOSURE_MANUAL;
   camera_->writes.clear();
-  ASSERT_EQ(cameraControl_->Set(5, 2, kPropertyFlagsAuto), hr::Ok);
+  ASSERT_EQ(cameraControl_->Set(4, 2, kPropertyFlagsAuto), hr::Ok);
   EXPECT_EQ(camera_->writes[0], (Write{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_APERTURE_PRIORITY}}));
+}
+
+TEST_F(V4l2PropertyTest, ExposureAndIrisSwitchTheSharedMenuEachKeepingTheOthersMode) {
+  auto controls = FakeUvcCamera::FullWebcam();
+  for (auto& c : controls)
+    if (c.id == V4L2_CID_EXPOSURE_AUTO)
+      c.menu = {{0, "Auto Mode"},
+                {1, "Manual Mode"},
+                {2, "Shutter Priority Mode"},
+                {3, "Aperture Priority Mode"}};
+  Load(std::move(controls));
+  struct Step {
+    std::int64_t from;
+    std::int32_t property;  // 4 exposure, 5 iris
+    bool automatic;
+    std::int64_t to;
+  };
+  for (const Step& step : {
+           Step{V4L2_EXPOSURE_MANUAL, 5, true, V4L2_EXPOSURE_SHUTTER_PRIORITY},
+           Step{V4L2_EXPOSURE_SHUTTER_PRIORITY, 4, true, V4L2_EXPOSURE_AUTO},
+           Step{V4L2_EXPOSURE_AUTO, 5, false, V4L2_EXPOSURE_APERTURE_PRIORITY},
+           Step{V4L2_EXPOSURE_APERTURE_PRIORITY, 5, true, V4L2_EXPOSURE_AUTO},
+           Step{V4L2_EXPOSURE_SHUTTER_PRIORITY, 5, false, V4L2_EXPOSURE_MANUAL},
+           Step{V4L2_EXPOSURE_APERTURE_PRIORITY, 4, false, V4L2_EXPOSURE_MANUAL},
+           // The driver takes an exposure time only in "Manual": iris follows.
+           Step{V4L2_EXPOSURE_AUTO, 4, false, V4L2_EXPOSURE_MANUAL},
+           Step{V4L2_EXPOSURE_SHUTTER_PRIORITY, 4, false, V4L2_EXPOSURE_MANUAL},
+       }) {
+    SCOPED_TRACE(testing::Message() << "from " << step.from << ", property " << step.property);
+    camera_->Find(V4L2_CID_EXPOSURE_AUTO)->value = step.from;
+    camera_->writes.clear();
+    // A manual value goes in the same request as the switch.
+    const std::int32_t value = step.property == 4 ? 300 : 6;
+    EXPECT_EQ(cameraControl_->Set(step.property, value,
+                                  step.automatic ? kPropertyFlagsAuto : kPropertyFlagsManual),
+              hr::Ok);
+    ASSERT_EQ(camera_->writes.size(), 1u);
+    EXPECT_EQ(camera_->writes[0][0],
+              (std::pair<std::uint32_t, std::int64_t>{V4L2_CID_EXPOSURE_AUTO, step.to}));
+    EXPECT_EQ(camera_->Find(V4L2_CID_EXPOSURE_AUTO)->value, step.to);
+    if (!step.automatic)
+      EXPECT_EQ(
+          camera_->Find(step.property == 4 ? V4L2_CID_EXPOSURE_ABSOLUTE : V4L2_CID_IRIS_ABSOLUTE)
+              ->value,
+          value);
+  }
+
+  // In aperture priority an iris value is written alone.
+  camera_->Find(V4L2_CID_EXPOSURE_AUTO)->value = V4L2_EXPOSURE_APERTURE_PRIORITY;
+  camera_->writes.clear();
+  ASSERT_EQ(cameraControl_->Set(5, 7, kPropertyFlagsManual), hr::Ok);
+  EXPECT_EQ(camera_->writes, (std::vector<Write>{{{V4L2_CID_IRIS_ABSOLUTE, 7}}}));
+
+  // A camera with only manual and aperture priority has no automatic iris.
+  Load(FakeUvcCamera::FullWebcam());
+  std::int32_t min, max, step, def, caps;
+  ASSERT_EQ(cameraControl_->GetRange(5, min, max, step, def, caps), hr::Ok);
+  EXPECT_EQ(caps, kPropertyFlagsManual);
+  camera_->writes.clear();
+  EXPECT_EQ(cameraControl_->Set(5, 0, kPropertyFlagsAuto), hr::InvalidArg);
+  EXPECT_TRUE(camera_->writes.empty());
 }
 
 TEST_F(V4l2PropertyTest, ExposureUsesFullAutomaticWhenThatIsAllTheCameraOffers) {

@@ -66,7 +66,7 @@ static const char *g_gadget_dir = "/dev/gadget";
 static const char *g_product = "UVC Test Camera";
 static const char *g_manufacturer = "gadgetfs";
 static uint16_t g_vid = 0x1d6b, g_pid = 0x0102;
-static uint32_t g_ct_mask = 0x20AAE;   /* see control table */
+static uint32_t g_ct_mask = 0x22AAE;   /* see control table; Roll included, which uvcvideo does not map */
 static uint32_t g_pu_mask = 0x177F;
 static uint8_t g_ae_modes = 0x09;      /* manual + aperture priority */
 static int g_verbose;
