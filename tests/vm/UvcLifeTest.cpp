@@ -14,27 +14,18 @@
 #include <QBuffer>
 #include <QThread>
 #include <atomic>
-#include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <set>
 #include <string>
 
 #include "camera/platform/HResult.h"
 #include "tests/vm/UvcRig.h"
+#include "tests/vm/VmChecks.h"
 
 namespace varnholt::test {
 namespace {
 
 using varnholt::platform::hr::DeviceNotConnected;
-
-TFCameraFormat Yuy2Format(TFCamera& camera, int width, int height) {
-  for (const TFCameraFormat& f : camera.SupportedFormats())
-    if (std::memcmp(f.Compression.Bytes, "YUY2", 4) == 0 && f.Width == width &&
-        std::abs(f.Height) == height)
-      return f;
-  return {};
-}
 
 // What every test expects of a camera once it is gone: reads and writes
 // raise the clear error, again and again, and the device list is empty.
@@ -58,11 +49,8 @@ TEST_F(UvcKilledWhileStreaming, TheStreamEndsAndReadsRaiseTheClearError) {
   const TFCameraFormat small = Yuy2Format(*camera, 320, 240);
   ASSERT_EQ(small.Width, 320) << "the camera should offer YUYV 320x240";
   camera->SetFormat(small);
-  std::atomic<int> frames{0};
-  camera->SetOnImageAvailable([&](TFCamera*, double) { ++frames; });
-  camera->SetCaptureType(ctGrabber);
-  camera->SetActive(true);
-  camera->Run();
+  const auto grabbed = StartGrabbing(*camera);
+  const std::atomic<int>& frames = grabbed->frames;
   ASSERT_TRUE(WaitFor([&] { return frames >= 2; })) << frames << " frames in a minute";
 
   ASSERT_TRUE(KillCamera(cameraPid, node)) << "the capture node stayed after the kill";

@@ -125,11 +125,7 @@ void UvcOwnCameraTest::SetUp() {
   cameraPid = static_cast<pid_t>(std::atol(pid));
   ASSERT_GT(cameraPid, 1) << pid;
   ASSERT_NE(std::getenv("UVC_CAM_LOG"), nullptr) << "UVC_CAM_LOG should name the camera's log";
-  for (const RawNode& raw : RawVideoNodes())
-    if (raw.card == kUvcCard && (raw.deviceCaps & V4L2_CAP_VIDEO_CAPTURE)) {
-      node = raw.path;
-      break;
-    }
+  node = UvcCaptureNode();
   ASSERT_FALSE(node.empty()) << "no uvcvideo capture node: is the suite's camera running?";
   camera = std::make_unique<TFCamera>(nullptr, platform);
   camera->SetDeviceName(kUvcCard);
