@@ -22,6 +22,16 @@ HResult ResultFromErrno(int negativeErrno) {
     case EPERM:
       return hr::AccessDenied;
     case EIO:
+    // What USB cameras answer when a request fails on the wire: no answer in
+    // time, a camera going or gone mid-request, a stall without a reason.
+    case EPROTO:
+    case ETIMEDOUT:
+    case ESHUTDOWN:
+    case EILSEQ:
+    case ECOMM:
+    case EPIPE:
+    case EREMOTE:
+    case EREMOTEIO:
       return hr_v4l2::DeviceIoError;
     case ENOMEM:
       return hr::OutOfMemory;

@@ -21,8 +21,9 @@ constexpr HResult DeviceIoError = MakeHResult(0x80047A02);
 }  // namespace hr_v4l2
 
 // For any call: ENOTTY → NotImpl, EINVAL/ERANGE → InvalidArg, ENODEV/ENXIO →
-// DeviceNotConnected, EBUSY → Busy, EACCES/EPERM → AccessDenied, EIO →
-// DeviceIoError, ENOMEM → OutOfMemory, anything else → Fail; 0 → Ok.
+// DeviceNotConnected, EBUSY → Busy, EACCES/EPERM → AccessDenied, EIO and the
+// USB transfer errors (EPROTO, ETIMEDOUT, EPIPE, ...) → DeviceIoError, ENOMEM
+// → OutOfMemory, anything else → Fail; 0 → Ok.
 HResult ResultFromErrno(int negativeErrno);
 
 // For a write to a value that has an automatic mode which is on: the

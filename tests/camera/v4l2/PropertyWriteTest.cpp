@@ -196,7 +196,10 @@ TEST(V4l2ErrorsTest, ErrnoValuesMapOntoThePlatformsCodes) {
   EXPECT_EQ(ResultFromErrno(-EACCES), hr::AccessDenied);
   EXPECT_EQ(ResultFromErrno(-ENOMEM), hr::OutOfMemory);
   EXPECT_EQ(ResultFromErrno(-EIO), DeviceIoError);
-  EXPECT_EQ(ResultFromErrno(-EPIPE), hr::Fail);
+  // A USB camera's request failing on the wire says so, not "unspecified".
+  for (int usb : {EPROTO, ETIMEDOUT, ESHUTDOWN, EILSEQ, EPIPE, EREMOTEIO})
+    EXPECT_EQ(ResultFromErrno(-usb), DeviceIoError) << usb;
+  EXPECT_EQ(ResultFromErrno(-ENOSPC), hr::Fail);
 
   EXPECT_EQ(v4l2::ResultFromValueWrite(-EACCES, false), hr::AccessDenied);
   EXPECT_EQ(v4l2::ResultFromValueWrite(-EINVAL, true), hr::InvalidArg);
