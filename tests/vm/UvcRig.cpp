@@ -1,13 +1,17 @@
 #include "tests/vm/UvcRig.h"
 
 #include <linux/videodev2.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <thread>
 #include <tuple>
 #include <utility>
 
@@ -106,6 +110,39 @@ void UvcTest::SetUp() {
   ASSERT_TRUE(ResetUvcCamera(node));
   camera = std::make_unique<TFCamera>(nullptr, platform);
   camera->SetDeviceName(kUvcCard);
+}
+
+void UvcOwnCameraTest::SetUp() {
+  // Run against the shared camera, these tests would kill it for the suites
+  // after them, or find options it lacks.
+  const char* suite = std::getenv("UVC_CAM_SUITE");
+  const std::string wanted =
+      ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name();
+  ASSERT_TRUE(suite != nullptr && wanted == suite)
+      << wanted << " needs a camera of its own: tests/vm/uvc-suite.sh starts one per suite";
+  const char* pid = std::getenv("UVC_CAM_PID");
+  ASSERT_NE(pid, nullptr) << "UVC_CAM_PID should name the camera program";
+  cameraPid = static_cast<pid_t>(std::atol(pid));
+  ASSERT_GT(cameraPid, 1) << pid;
+  ASSERT_NE(std::getenv("UVC_CAM_LOG"), nullptr) << "UVC_CAM_LOG should name the camera's log";
+  node = UvcCaptureNode();
+  ASSERT_FALSE(node.empty()) << "no uvcvideo capture node: is the suite's camera running?";
+  camera = std::make_unique<TFCamera>(nullptr, platform);
+  camera->SetDeviceName(kUvcCard);
+}
+
+bool KillCamera(pid_t pid, const std::string& node) {
+  if (::kill(pid, SIGKILL) != 0)
+    return false;
+  // The disconnect reaches uvcvideo through the USB hub's work queue, a
+  // moment after the program's end.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (std::filesystem::exists(node)) {
+    if (std::chrono::steady_clock::now() > deadline)
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
 }
 
 }  // namespace varnholt::test

@@ -5,6 +5,7 @@
 // and a TFCamera on the V4L2 platform bound to it.
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <memory>
 #include <string>
@@ -46,5 +47,28 @@ class UvcTest : public ::testing::Test {
       std::make_shared<varnholt::platform::v4l2::V4l2Platform>(nodes);
   std::unique_ptr<TFCamera> camera;
 };
+
+// A camera that tests/vm/uvc-suite.sh started for one suite alone, with the
+// suite's own options: UVC_CAM_SUITE names that suite, UVC_CAM_PID the
+// camera program, UVC_CAM_LOG its log. Its values are the camera's fresh
+// defaults, and a test may kill it.
+class UvcOwnCameraTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override { camera.reset(); }
+
+  std::string node;
+  pid_t cameraPid = 0;
+  std::shared_ptr<CountingNodes> nodes = std::make_shared<CountingNodes>();
+  std::shared_ptr<varnholt::platform::v4l2::V4l2Platform> platform =
+      std::make_shared<varnholt::platform::v4l2::V4l2Platform>(nodes);
+  std::unique_ptr<TFCamera> camera;
+};
+
+// Kills the camera program (SIGKILL: the host sees the USB device go, as
+// when the cable is pulled) and waits, generously, until uvcvideo has
+// unregistered its capture node. Safe inside a CountingNodes action: it
+// runs no event loop. False when the kill fails or the node stays.
+bool KillCamera(pid_t pid, const std::string& node);
 
 }  // namespace varnholt::test
