@@ -36,33 +36,20 @@ std::string UvcCaptureNode();
 // uvcvideo keeps values for the whole boot, across tests and programs.
 ::testing::AssertionResult ResetUvcCamera(const std::string& node);
 
-class UvcTest : public ::testing::Test {
+class UvcTest : public V4l2CameraTest {
  protected:
   void SetUp() override;
-  void TearDown() override { camera.reset(); }
-
-  std::string node;
-  std::shared_ptr<CountingNodes> nodes = std::make_shared<CountingNodes>();
-  std::shared_ptr<varnholt::platform::v4l2::V4l2Platform> platform =
-      std::make_shared<varnholt::platform::v4l2::V4l2Platform>(nodes);
-  std::unique_ptr<TFCamera> camera;
 };
 
 // A camera that tests/vm/uvc-suite.sh started for one suite alone, with the
 // suite's own options: UVC_CAM_SUITE names that suite, UVC_CAM_PID the
 // camera program, UVC_CAM_LOG its log. Its values are the camera's fresh
 // defaults, and a test may kill it.
-class UvcOwnCameraTest : public ::testing::Test {
+class UvcOwnCameraTest : public V4l2CameraTest {
  protected:
   void SetUp() override;
-  void TearDown() override { camera.reset(); }
 
-  std::string node;
   pid_t cameraPid = 0;
-  std::shared_ptr<CountingNodes> nodes = std::make_shared<CountingNodes>();
-  std::shared_ptr<varnholt::platform::v4l2::V4l2Platform> platform =
-      std::make_shared<varnholt::platform::v4l2::V4l2Platform>(nodes);
-  std::unique_ptr<TFCamera> camera;
 };
 
 // Kills the camera program (SIGKILL: the host sees the USB device go, as

@@ -15,7 +15,7 @@
 
 namespace varnholt::test {
 
-class VividTest : public ::testing::Test {
+class VividTest : public V4l2CameraTest {
  protected:
   void SetUp() override {
     node = VividCaptureNode();
@@ -29,13 +29,6 @@ class VividTest : public ::testing::Test {
     camera = std::make_unique<TFCamera>(nullptr, platform);
     camera->SetDeviceName(kVividCard);
   }
-  void TearDown() override { camera.reset(); }
-
-  std::string node;
-  std::shared_ptr<CountingNodes> nodes = std::make_shared<CountingNodes>();
-  std::shared_ptr<varnholt::platform::v4l2::V4l2Platform> platform =
-      std::make_shared<varnholt::platform::v4l2::V4l2Platform>(nodes);
-  std::unique_ptr<TFCamera> camera;
 };
 
 }  // namespace varnholt::test

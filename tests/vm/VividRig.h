@@ -14,8 +14,11 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "camera/FCamera.h"
 #include "camera/platform/v4l2/NodeDirectory.h"
+#include "camera/platform/v4l2/V4l2Platform.h"
 
 namespace varnholt::test {
 
@@ -91,5 +94,18 @@ void ReloadRows(TFCamera& camera);
 // Runs the event loop until done() or a generous minute has passed (the VM
 // emulates its CPU, and other builds share the host).
 bool WaitFor(const std::function<bool()>& done, int timeoutMs = 60000);
+
+// A TFCamera on the V4L2 platform over the counting node directory; the
+// suites' fixtures find their node and bind the camera in SetUp.
+class V4l2CameraTest : public ::testing::Test {
+ protected:
+  void TearDown() override { camera.reset(); }
+
+  std::string node;
+  std::shared_ptr<CountingNodes> nodes = std::make_shared<CountingNodes>();
+  std::shared_ptr<varnholt::platform::v4l2::V4l2Platform> platform =
+      std::make_shared<varnholt::platform::v4l2::V4l2Platform>(nodes);
+  std::unique_ptr<TFCamera> camera;
+};
 
 }  // namespace varnholt::test

@@ -6,6 +6,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <QBuffer>
+#include <QThread>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -117,6 +119,17 @@ std::shared_ptr<Grabbed> StartGrabbing(TFCamera& camera) {
   camera.SetActive(true);
   camera.Run();
   return grabbed;
+}
+
+void ExpectStreamEndedKeepingTheLastPicture(TFCamera& camera, const Grabbed& grabbed) {
+  QThread::msleep(1500);
+  const int seen = grabbed.frames;
+  QThread::msleep(1500);
+  EXPECT_EQ(grabbed.frames, seen) << "frames still arrive";
+  QBuffer bmp;
+  bmp.open(QIODevice::WriteOnly);
+  camera.CurrentImageToStream(bmp);
+  EXPECT_FALSE(bmp.data().isEmpty()) << "the last picture is gone";
 }
 
 int DistinctColoursInFirstRow(const QByteArray& bmp, int width) {

@@ -57,6 +57,10 @@ struct Grabbed {
 // dangling.
 std::shared_ptr<Grabbed> StartGrabbing(TFCamera& camera);
 
+// After the camera went while grabbing: no frame arrives any more (watched
+// for a few seconds), and the last picture is still there to be saved.
+void ExpectStreamEndedKeepingTheLastPicture(TFCamera& camera, const Grabbed& grabbed);
+
 // How many colours the first pixel row of a 32-bit BMP holds.
 int DistinctColoursInFirstRow(const QByteArray& bmp, int width);
 // The mean of R, G and B over a 32-bit BMP's pixels.
