@@ -56,6 +56,15 @@ std::vector<std::uint8_t> CameraBitmapHeader(const AmMediaType& mediaType) {
                                    block.begin() + kBitmapHeaderOffset + size);
 }
 
+// Makes `bitmap` a 32-bit bitmap of this size that nobody else holds: a
+// bitmap the caller still has from an earlier frame stays as it was, and
+// this frame gets a buffer of its own. Null when there is no memory for it.
+void PrepareBitmap(QImage& bitmap, int width, int height) {
+  if (bitmap.size() != QSize(width, height) || bitmap.format() != QImage::Format_RGB32 ||
+      !bitmap.isDetached())
+    bitmap = QImage(width, height, QImage::Format_RGB32);
+}
+
 }  // namespace
 
 QByteArray TFCamera::CurrentImage(TFImageFormat& format) {
@@ -171,11 +180,7 @@ bool TFCamera::RendererImageToBitmap(std::uint32_t headerSize) {
       header.biSizeImage != rowBytes * static_cast<std::uint64_t>(header.biHeight))
     return false;
   const int width = header.biWidth, height = header.biHeight;
-  // A bitmap the caller still holds from an earlier frame stays as it was:
-  // then this frame gets a buffer of its own.
-  if (FBitmap.size() != QSize(width, height) || FBitmap.format() != QImage::Format_RGB32 ||
-      !FBitmap.isDetached())
-    FBitmap = QImage(width, height, QImage::Format_RGB32);
+  PrepareBitmap(FBitmap, width, height);
   if (FBitmap.isNull())
     return false;
   const std::uint8_t* pixels = FImageBuffer.data() + headerSize;
@@ -196,13 +201,25 @@ void TFCamera::ReleaseImageBuffers() {
 }
 
 QImage TFCamera::CurrentImageToBitmap() {
-  // The renderer's plain picture is read straight into a bitmap kept from
-  // frame to frame: a running camera test repaints at the frame rate, and
-  // writing a bitmap file only to decode it again, into fresh frame-sized
-  // buffers each time, cost several times the conversion itself.
+  // The renderer's picture goes straight into a bitmap kept from frame to
+  // frame: a running camera test repaints at the frame rate, and writing a
+  // bitmap file only to decode it again, into fresh frame-sized buffers each
+  // time, cost several times the conversion itself. A renderer that can
+  // write it top row first spares the bottom-up copy and turning it upright
+  // (for MJPG the decoder then writes the bitmap itself).
   CheckActive();
-  if (!FGrabberUsed && RendererImageToBitmap(RendererImage()))
-    return FBitmap;
+  if (!FGrabberUsed) {
+    if (const auto picture = Query<ICurrentPicture>(FVMRWindowlessControl9)) {
+      Check(picture->GetCurrentPicture([this](std::int32_t width, std::int32_t height) {
+        PrepareBitmap(FBitmap, width, height);
+        return FBitmap.isNull() ? ICurrentPicture::Target{}
+                                : ICurrentPicture::Target{FBitmap.bits(), FBitmap.bytesPerLine()};
+      }));
+      return FBitmap;
+    }
+    if (RendererImageToBitmap(RendererImage()))
+      return FBitmap;
+  }
   TFImageFormat format = ifBmp;
   const QByteArray image = FGrabberUsed ? CurrentImage(format) : RendererImageFile();
   if (image.isEmpty())

@@ -17,7 +17,9 @@
 // Everything here uses only the standard library, so that the Windows backend
 // can be built without Qt.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -56,6 +58,7 @@ enum class Iid {
   EnumMediaTypes,
   MediaSample,
   ControlList,
+  CurrentPicture,
 };
 
 // Base of every platform object. Implementations answer the interfaces they
@@ -359,6 +362,29 @@ class IVMRWindowlessControl9 : public virtual Unknown {
   virtual HResult GetMaxIdealVideoSize(std::int32_t& width, std::int32_t& height) = 0;
   // A bitmap header followed by its pixels.
   virtual HResult GetCurrentImage(std::vector<std::uint8_t>& image) = 0;
+};
+
+// Not one of the capture framework's interfaces: a renderer's current
+// picture written top row first into memory the caller owns, for a caller
+// that shows every frame. GetCurrentImage hands out the same picture as a
+// bottom-up bitmap, which costs a full-frame copy there and another one to
+// turn it upright again.
+class ICurrentPicture : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = Iid::CurrentPicture;
+  // Where a width x height picture goes: rows `stride` bytes apart, the top
+  // row at `bits`; no memory (nullptr) makes the call answer E_OUTOFMEMORY.
+  struct Target {
+    std::uint8_t* bits = nullptr;
+    std::ptrdiff_t stride = 0;
+  };
+  using TargetFor = std::function<Target(std::int32_t width, std::int32_t height)>;
+  // Asks targetFor for memory of the picture's size and writes every pixel
+  // of it as a 32-bit word 0xFFRRGGBB; the bytes past a row's end are left
+  // alone. targetFor may be asked twice when a compressed frame turns out
+  // to be of another size than its header said: the last memory given holds
+  // the picture. The codes are GetCurrentImage's, for the same frame.
+  virtual HResult GetCurrentPicture(const TargetFor& targetFor) = 0;
 };
 
 // ---- The platform itself -----------------------------------------------------

@@ -26,6 +26,7 @@ bool IsOrdered(const Rect32& r) {
 class VideoRenderer final : public GraphFilter,
                             public IVMRFilterConfig9,
                             public IVMRWindowlessControl9,
+                            public ICurrentPicture,
                             public IFrameReceiver,
                             public std::enable_shared_from_this<VideoRenderer> {
  public:
@@ -39,6 +40,8 @@ class VideoRenderer final : public GraphFilter,
         return InterfaceOf<IVMRFilterConfig9>(shared_from_this());
       case Iid::VMRWindowlessControl9:
         return InterfaceOf<IVMRWindowlessControl9>(shared_from_this());
+      case Iid::CurrentPicture:
+        return InterfaceOf<ICurrentPicture>(shared_from_this());
       default:
         return nullptr;
     }
@@ -164,17 +167,20 @@ class VideoRenderer final : public GraphFilter,
   HResult GetCurrentImage(std::vector<std::uint8_t>& image) override {
     std::shared_ptr<IMediaSample> frame;
     VideoFormat format;
-    {
-      std::lock_guard lock(mutex_);
-      if (const HResult code = CheckConnected(); code != hr::Ok)
-        return code;
-      if (!latest_)
-        return vfw::WrongState;
-      frame = latest_;
-      format = *format_;
-    }
+    if (const HResult code = LatestFrame(frame, format); code != hr::Ok)
+      return code;
     // Converted outside the lock: the streaming thread must not wait for it.
     return FrameToDib(format, frame->Data(), image);
+  }
+
+  // ---- ICurrentPicture
+
+  HResult GetCurrentPicture(const TargetFor& targetFor) override {
+    std::shared_ptr<IMediaSample> frame;
+    VideoFormat format;
+    if (const HResult code = LatestFrame(frame, format); code != hr::Ok)
+      return code;
+    return FrameToPicture(format, frame->Data(), targetFor);
   }
 
   // ---- the stream
@@ -210,6 +216,18 @@ class VideoRenderer final : public GraphFilter,
   bool IsVideoRenderer() const override { return true; }
 
  private:
+  // The latest frame and its format, with GetCurrentImage's codes.
+  HResult LatestFrame(std::shared_ptr<IMediaSample>& frame, VideoFormat& format) const {
+    std::lock_guard lock(mutex_);
+    if (const HResult code = CheckConnected(); code != hr::Ok)
+      return code;
+    if (!latest_)
+      return vfw::WrongState;
+    frame = latest_;
+    format = *format_;
+    return hr::Ok;
+  }
+
   HResult CheckConnected() const {
     if (!windowless_)
       return vfw::WrongState;

@@ -12,6 +12,8 @@
 // - it accepts YUY2 and MJPG video; sizes and the current image need a
 //   connection (VFW_E_NOT_CONNECTED), the image also a frame
 //   (VFW_E_WRONG_STATE);
+// - it also hands out the current image top row first (ICurrentPicture),
+//   with the same pixels and codes as GetCurrentImage;
 // - the ideal sizes are a quarter and four times the native size, as far as
 //   a software scaler keeps a picture sharp.
 
