@@ -208,19 +208,6 @@ BitmapInfoHeader Plain(int width, int height) {
   return header;
 }
 
-// Whether two bitmaps are the same: format, size, resolution and every byte
-// of every row.
-void ExpectSameBitmap(const QImage& actual, const QImage& expected) {
-  ASSERT_EQ(actual.format(), expected.format());
-  ASSERT_EQ(actual.size(), expected.size());
-  EXPECT_EQ(actual.dotsPerMeterX(), expected.dotsPerMeterX());
-  EXPECT_EQ(actual.dotsPerMeterY(), expected.dotsPerMeterY());
-  const auto rowBytes = static_cast<std::size_t>(actual.width() * actual.depth() / 8);
-  for (int y = 0; y < actual.height(); ++y)
-    ASSERT_EQ(std::memcmp(actual.constScanLine(y), expected.constScanLine(y), rowBytes), 0)
-        << "row " << y;
-}
-
 // The bitmap is what decoding the image file gives, whichever form the
 // renderer's image takes.
 TEST_F(CameraImages, TheRenderersBitmapIsItsImageFileDecoded) {

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -41,6 +45,19 @@ OleError OleErrorOf(F&& f) {
     result.message = std::string("<other exception: ") + e.what() + ">";
   }
   return result;
+}
+
+// Whether two bitmaps are the same: format, size, resolution and every byte
+// of every row.
+inline void ExpectSameBitmap(const QImage& actual, const QImage& expected) {
+  ASSERT_EQ(actual.format(), expected.format());
+  ASSERT_EQ(actual.size(), expected.size());
+  EXPECT_EQ(actual.dotsPerMeterX(), expected.dotsPerMeterX());
+  EXPECT_EQ(actual.dotsPerMeterY(), expected.dotsPerMeterY());
+  const auto rowBytes = static_cast<std::size_t>(actual.width() * actual.depth() / 8);
+  for (int y = 0; y < actual.height(); ++y)
+    ASSERT_EQ(std::memcmp(actual.constScanLine(y), expected.constScanLine(y), rowBytes), 0)
+        << "row " << y;
 }
 
 // A camera on a fake platform; the platform outlives the camera.

@@ -144,6 +144,55 @@ TEST_F(CameraOnVirtual, AMotionJpegFormatGivesJpegStills) {
   EXPECT_EQ(camera->CurrentImageToBitmap().size(), QSize(1280, 720));
 }
 
+// The camera test's bitmaps from a real renderer, at an odd size in both
+// compressions: the pixels of the still image file of the same frame, and
+// a bitmap the caller still holds keeps its picture while later frames come.
+TEST_F(CameraOnVirtual, RendererBitmapsHoldTheStillImagesPixelsAndStayTheCallers) {
+  Use(R"({"cameras": [{"friendlyName": "Odd Size", "devicePath": "virtual:/odd-size",
+          "formats": [{"width": 161, "height": 121, "compression": "YUY2", "fps": 30},
+                      {"width": 161, "height": 121, "compression": "MJPG", "fps": 30}]}]})");
+  camera->SetDeviceName("Odd Size");
+  const TFCameraFormats formats = camera->SupportedFormats();
+  ASSERT_EQ(formats.size(), 2u);
+  const auto bitmap = [&] {
+    try {
+      return camera->CurrentImageToBitmap();
+    } catch (const EOleSysError&) {
+      return QImage();  // no frame yet
+    }
+  };
+  const auto stillImage = [&] {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_EQ(camera->CurrentImageToStream(buffer), ifBmp);
+    return QImage::fromData(buffer.data());
+  };
+  for (const TFCameraFormat& format : formats) {
+    SCOPED_TRACE(std::string(reinterpret_cast<const char*>(format.Compression.Bytes), 4));
+    camera->SetFormat(format);
+    camera->SetActive(true);
+    ASSERT_EQ(camera->CaptureType(), ctVmr9);
+    camera->Run();
+    ASSERT_TRUE(WaitFor([&] { return !bitmap().isNull(); }));
+    camera->Pause();  // no new frame from here on
+    const QImage first = camera->CurrentImageToBitmap();
+    EXPECT_EQ(first.size(), QSize(161, 121));
+    ExpectSameBitmap(first, stillImage());
+    const QImage firstCopy = first.copy();
+
+    camera->Run();
+    ASSERT_TRUE(WaitFor([&] {
+      const QImage later = bitmap();
+      return !later.isNull() && later != firstCopy;
+    }));
+    camera->Pause();
+    const QImage second = camera->CurrentImageToBitmap();
+    ExpectSameBitmap(second, stillImage());
+    ExpectSameBitmap(first, firstCopy);
+    camera->SetActive(false);
+  }
+}
+
 TEST_F(CameraOnVirtual, DeactivatingWhileHandlersRunNeitherHangsNorCrashes) {
   std::atomic<int> frames{0};
   camera->SetDeviceName(kHdWebcam);
