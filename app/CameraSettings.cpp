@@ -4,32 +4,17 @@
 #include <cmath>
 
 #include "app/ValueText.h"
+#include "camera/PropertyKeys.h"
 
 namespace {
 
-// The key order of the files; the same as the camera's property keys.
-constexpr std::array<const char*, kRowCount> kKeyNames = {"BacklightCompensation",
-                                                          "Brightness",
-                                                          "ColorEnable",
-                                                          "Contrast",
-                                                          "Exposure",
-                                                          "Focus",
-                                                          "Gain",
-                                                          "Gamma",
-                                                          "Hue",
-                                                          "Iris",
-                                                          "Pan",
-                                                          "Roll",
-                                                          "Saturation",
-                                                          "Sharpness",
-                                                          "Tilt",
-                                                          "WhiteBalance",
-                                                          "Zoom"};
+// The files' keys are the camera's property keys, in their order.
+static_assert(kPropertyKeys.size() == kRowCount);
 
 }  // namespace
 
 QString ValueKey(std::size_t key) {
-  return QString::fromLatin1(kKeyNames.at(key));
+  return QString::fromLatin1(kPropertyKeys.at(key).Name);
 }
 
 QString TickKey(std::size_t key) {

@@ -97,6 +97,9 @@ class TFormMain : public QWidget {
   void StartDevice();
   // A missing test window counts as hidden.
   bool LivecamVisible() const;
+  // The camera button and picture: hide a showing test window (tracing
+  // which of them did), else start the test.
+  void ToggleLivecam(const char* hideTrace);
 
   // Property rows (FormMainRows.cpp).
   void SetTrackBars();

@@ -62,24 +62,22 @@ void TFormMain::BindLivecamHandlers() {
       TFImageAvailableEvent::Method(this, &TFormMain::FCameraImageAvailable));
 }
 
-void TFormMain::ButtonTestCamClick(QObject*) {
+void TFormMain::ToggleLivecam(const char* hideTrace) {
   if (LivecamVisible()) {
     LivecamForm->hide();
     if (TraceMode)
-      LogMe("Hide 3");
+      LogMe(hideTrace);
   } else {
     StartDevice();
   }
 }
 
+void TFormMain::ButtonTestCamClick(QObject*) {
+  ToggleLivecam("Hide 3");
+}
+
 void TFormMain::Image1Click(QObject*) {
-  if (LivecamVisible()) {
-    LivecamForm->hide();
-    if (TraceMode)
-      LogMe("Hide 2");
-  } else {
-    StartDevice();
-  }
+  ToggleLivecam("Hide 2");
 }
 
 void TFormMain::ButtonTestCamMouseEnter(QObject*) {
