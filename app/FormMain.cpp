@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 
 #include "app/Application.h"
@@ -15,6 +16,7 @@
 #include "controls/StyleBook.h"
 #include "platform/DebugChannel.h"
 #include "platform/DocumentsFolder.h"
+#include "platform/Exception.h"
 #include "platform/ProfileFile.h"
 
 TFormMain* FormMain = nullptr;
@@ -69,12 +71,30 @@ void TFormMain::FormCreate(QObject*) {
   ApplyColourScheme();
   ResolutionText.clear();
   Hiddenfunctions->hide();
-  RefreshDevices();
+  // A failing camera must not cost the window its title and its place:
+  // the rest of the start-up runs, then the error is told once, by name.
+  try {
+    RefreshDevices();
+  } catch (...) {
+    const QString camera = FCamera->DeviceName();
+    StartupError =
+        camera.isEmpty()
+            ? varnholt::CurrentExceptionMessage()
+            : "The camera " + camera + " could not be read: " + varnholt::CurrentExceptionMessage();
+  }
   varnholt::Application::SetTitle(kApplicationTitle);
   setWindowTitle(varnholt::Application::Title());
   readini();
   setWindowTitle(varnholt::Application::Title());
   StatusLabel->setText(" ");
+  if (!StartupError.isEmpty()) {
+    if (TraceMode)
+      LogMe(StartupError);
+    // Only once the loop runs: no dialog may show while windows are made.
+    QTimer::singleShot(0, this, [this] {
+      varnholt::Guarded([this] { throw varnholt::Exception(StartupError.toStdString()); });
+    });
+  }
 }
 
 void TFormMain::ApplyColourScheme() {

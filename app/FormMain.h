@@ -75,6 +75,8 @@ class TFormMain : public QWidget {
   void ComboBoxFormatDblClick(QObject* Sender);
   void ComboBoxFrequencyClick(QObject* Sender);
   void VarnholtlogoClick(QObject* Sender);
+  // Video devices came or went (the camera component watches for them).
+  void FCameraDevicesChanged(TFCamera* Sender);
   void TrackBarChange(QObject* Sender);
   void CheckBoxChange(QObject* Sender);
 
@@ -271,6 +273,16 @@ class TFormMain : public QWidget {
   void BindRowHandlers();
   void BindLivecamHandlers();
   void BindRefreshHandlers();
+
+  // The camera test's stream reports its device lost.
+  bool LivecamStreamLost();
+  // Ends a camera test whose camera has gone.
+  void EndLivecamOfLostCamera();
+  // Devices changed while a test kept its camera: the list follows later.
+  bool DevicesChangedDuringLivecam = false;
+  // A camera error met while the window was being created, reported once
+  // the window shows.
+  QString StartupError;
 
   // A repaint handed over from the streaming thread and not yet served;
   // frames that come meanwhile need no repaint of their own.

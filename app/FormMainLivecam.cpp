@@ -7,9 +7,11 @@
 #include <QThread>
 #include <climits>
 #include <cmath>
+#include <utility>
 
 #include "app/FormMain.h"
 #include "app/Forms.h"
+#include "camera/platform/graph/StreamInterfaces.h"
 #include "controls/Effects.h"
 #include "controls/GeneralErrorHandler.h"
 #include "controls/Image.h"
@@ -166,10 +168,39 @@ void TFormMain::ButtonStopCameraClick(QObject*) {
 void TFormMain::CameraTimerTimer(QObject*) {
   if (TraceMode)
     LogMe("CameraTimerTimer");
-  if (LivecamVisible())
+  if (LivecamVisible() && LivecamStreamLost()) {
+    // Unplugged, or gone and back under the same name too quickly for the
+    // device watch to tell: either way this stream will bring no picture.
+    const QString name = FCamera->DeviceName();
+    EndLivecamOfLostCamera();
+    ShowStatusMessage(name + " was disconnected");
+    RefreshDevices();
+    return;
+  }
+  if (LivecamVisible()) {
     InvalidatePaintBox();
-  else
-    StopDevice();
+    return;
+  }
+  StopDevice();
+  if (std::exchange(DevicesChangedDuringLivecam, false))
+    RefreshDevices();
+}
+
+bool TFormMain::LivecamStreamLost() {
+  if (!FCamera->Active())
+    return false;
+  const auto events = FCamera->MediaEvent();
+  std::int32_t code = 0;
+  return events && events->WaitForCompletion(0, code) == varnholt::platform::hr::Ok &&
+         (code == varnholt::platform::graph::kEventDeviceLost ||
+          code == varnholt::platform::graph::kEventErrorAbort);
+}
+
+void TFormMain::EndLivecamOfLostCamera() {
+  if (TraceMode)
+    LogMe("Camera lost during the test");
+  LivecamForm->hide();
+  StopDevice();
 }
 
 void TFormMain::CameraGlowTimerTimer(QObject*) {

@@ -11,10 +11,22 @@
 #include "controls/GeneralErrorHandler.h"
 #include "controls/ListBox.h"
 #include "controls/Timer.h"
+#include "platform/Exception.h"
 
 void TFormMain::BindRefreshHandlers() {
   connect(RefreshTimer, &varnholt::TTimer::Timer, this,
           [this] { varnholt::Guarded([this] { RefreshTimerTimer(RefreshTimer); }); });
+  // Nobody asked for this refresh: like the tick's, its error goes to the
+  // status bar rather than into a box that comes from nowhere.
+  FCamera->SetOnDevicesChanged([this](TFCamera* sender) {
+    varnholt::Guarded([&] {
+      try {
+        FCameraDevicesChanged(sender);
+      } catch (...) {
+        ShowStatusMessage(varnholt::CurrentExceptionMessage());
+      }
+    });
+  });
 }
 
 void TFormMain::RefreshTimerTimer(QObject*) {
@@ -49,6 +61,9 @@ void TFormMain::RefreshTimerTimer(QObject*) {
     try {
       if (TraceMode)
         LogMe(" Attempting re-read of camera settings");
+      // Cameras to choose from and none chosen: nothing was re-read.
+      if (ComboBoxCamera->ItemIndex() < 0 && ComboBoxCamera->count() > 0)
+        throw varnholt::Exception("No camera selected");
       ComboBoxCameraChange(ComboBoxCamera);
       if (TraceMode)
         LogMe(" Re-read of camera settings successful");

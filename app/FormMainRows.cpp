@@ -186,27 +186,33 @@ void TFormMain::SetSupportStatus() {
   if (TraceMode)
     LogMe("SetSupportStatus passed 02");
 
-  const bool configurable = CameraStatus == 2;
+  // The status a camera left behind must not outlive it.
+  const bool camera = !FCamera->DeviceName().isEmpty();
+  const bool configurable = camera && CameraStatus == 2;
   for (QWidget* button :
        std::initializer_list<QWidget*>{ButtonRead, ButtonWrite, ButtonDefaultValues, ButtonWindows})
     button->setEnabled(configurable);
   if (TraceMode)
     LogMe("SetSupportStatus passed 03");
-  if (CameraStatus == 0)
+  if (CameraStatus == 0 || !camera)
     ButtonTestCam->setEnabled(false);
   else if (CameraStatus == 1)
     ButtonTestCam->setEnabled(true);
   LayoutButtonTestCam->hide();
   if (TraceMode)
     LogMe("SetSupportStatus passed 04");
-  SupportLabel->setText(configurable ? "Camera configurable" : "Camera not configurable");
+  if (!camera)
+    SupportLabel->setText(ComboBoxCamera->count() == 0 ? "No camera connected"
+                                                       : "No camera selected");
+  else
+    SupportLabel->setText(configurable ? "Camera configurable" : "Camera not configurable");
   StatusLabel->setText(" ");
   if (TraceMode)
     LogMe("SetSupportStatus passed 05");
   MonochromeEffect->setEnabled(!configurable);
   if (TraceMode)
     LogMe("SetSupportStatus passed 06");
-  if (CameraStatus != 0)
+  if (CameraStatus != 0 && camera)
     cameratestlabel->setText("Click camera icon to test " + SelectedCameraName() +
                              "\r\n with resolution: " + ResolutionText);
 }

@@ -59,6 +59,8 @@ void TFormMain::SetFrequencies() {
 }
 
 void TFormMain::RefreshDevices() {
+  const QString previous = FCamera->DeviceName();
+  bool previousListed = false;
   {
     TBulkUpdate bulk(ComboBoxCamera);
     const QString remembered = SelectedCameraName();
@@ -69,6 +71,7 @@ void TFormMain::RefreshDevices() {
       ComboBoxCamera->AddItem(device.Name, Webcam->Bitmap(), kCameraFontSize, kCameraItemHeight);
       if (height < kCameraListGrowLimit)
         height += kCameraItemHeight;
+      previousListed = previousListed || device.Name == previous || device.Path == previous;
     }
     SetListHeight(ComboBoxCamera, height + kListFrame);
     for (int i = 0; i < ComboBoxCamera->count(); ++i) {
@@ -78,12 +81,21 @@ void TFormMain::RefreshDevices() {
       }
     }
   }
+  // A camera test whose camera has gone ends here rather than freezing.
+  if (!previous.isEmpty() && !previousListed && LivecamVisible())
+    EndLivecamOfLostCamera();
+  // The bound device may be dead even when a camera of its name is listed
+  // again (unplugged and plugged back in): the next use binds afresh.
+  FCamera->SetActive(false);
+  FCamera->Rebind();
   // Outside the bulk update, so that a new selection loads its camera.
   // An error of the camera's loading belongs to our caller, as it would if
   // we had called the handler ourselves.
   if (ComboBoxCamera->ItemIndex() < 0 && ComboBoxCamera->count() > 0)
     varnholt::RaisingHandlerErrors([this] { ComboBoxCamera->SetItemIndex(0); });
 
+  if (!previous.isEmpty() && !previousListed)
+    ShowStatusMessage(previous + " was disconnected");
   SetFormats();
   SetTrackBars();
   const bool camera = !FCamera->DeviceName().isEmpty();
@@ -92,6 +104,23 @@ void TFormMain::RefreshDevices() {
     button->setEnabled(camera);
   if (ComboBoxFormat->count() > 0)
     RestoreFormatSelection();
+}
+
+void TFormMain::FCameraDevicesChanged(TFCamera*) {
+  if (TraceMode)
+    LogMe("FCameraDevicesChanged");
+  // A running test goes on while its camera stays; the list catches up
+  // when the test ends.
+  if (LivecamVisible()) {
+    const QString tested = FCamera->DeviceName();
+    for (const TFVideoCaptureDevice& device : FCamera->Devices())
+      if (device.Name == tested || device.Path == tested) {
+        DevicesChangedDuringLivecam = true;
+        return;
+      }
+  }
+  DevicesChangedDuringLivecam = false;
+  RefreshDevices();
 }
 
 void TFormMain::RestoreFormatSelection() {
@@ -108,8 +137,12 @@ void TFormMain::SetFormats() {
   ComboBoxFormat->Clear();
   SetListHeight(ComboBoxFormat, 0);
   ComboBoxFormat->setEnabled(!FCamera->DeviceName().isEmpty());
-  if (!ComboBoxFormat->isEnabled())
-    return;  // no camera: the status and its display stay as they were
+  if (!ComboBoxFormat->isEnabled()) {
+    // No camera: nothing of the last one may show as if it were still there.
+    CameraStatus = 0;
+    SetSupportStatus();
+    return;
+  }
 
   int height = 0;
   for (const TFCameraFormat& format : FCamera->SupportedFormats()) {

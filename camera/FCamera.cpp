@@ -114,6 +114,8 @@ TFCamera::TFCamera(QObject* AOwner, std::shared_ptr<varnholt::platform::Platform
     : QObject(AOwner), FPlatform(platform ? std::move(platform) : ActivePlatform()) {}
 
 TFCamera::~TFCamera() {
+  // No device event may arrive for a component that is going.
+  FDeviceWatch.reset();
   FDesigning = false;
   FLoading = false;
   SetActive(false);
@@ -133,8 +135,15 @@ QString TFCamera::About() const {
 
 void TFCamera::CheckDevice() {
   CheckCondition(!FDeviceName.isEmpty(), "Camera device not selected");
-  CheckCondition(CaptureFilter() != nullptr,
-                 "Camera device '" + FDeviceName.toStdString() + "' not found");
+  if (CaptureFilter())
+    return;
+  // A camera that is there but cannot be opened is not "not found": the
+  // user needs the reason (permission denied, in use) to do something.
+  if (Failed(FDeviceBindResult))
+    throw EOleSysError("Camera device '" + FDeviceName.toStdString() +
+                           "' cannot be opened: " + ErrorMessage(*FPlatform, FDeviceBindResult),
+                       FDeviceBindResult);
+  CheckCondition(false, "Camera device '" + FDeviceName.toStdString() + "' not found");
 }
 
 void TFCamera::CheckActive() const {
@@ -283,8 +292,10 @@ QStringList TFCamera::AudioCompressors() const {
 }
 
 std::shared_ptr<IBaseFilter> TFCamera::FindDevice(DeviceCategory category, const QString& name,
-                                                  bool byPathToo) const {
+                                                  bool byPathToo, HResult* bindFailure) const {
   std::shared_ptr<IBaseFilter> found;
+  if (bindFailure)
+    *bindFailure = hr::Ok;
   EnumerateCategory(*FPlatform, category, [&](IMoniker& moniker, IPropertyBag& bag) {
     // Exact, case-sensitive comparisons: a friendly name, or a device path.
     const bool matches = ReadString(bag, "FriendlyName") == name ||
@@ -292,8 +303,11 @@ std::shared_ptr<IBaseFilter> TFCamera::FindDevice(DeviceCategory category, const
     if (!matches)
       return false;
     std::shared_ptr<IBaseFilter> filter;
-    if (Succeeded(moniker.BindToObject(filter)) && filter)
+    const HResult code = moniker.BindToObject(filter);
+    if (Succeeded(code) && filter)
       found = std::move(filter);
+    else if (bindFailure && Succeeded(*bindFailure))
+      *bindFailure = Failed(code) ? code : hr::Fail;
     return found != nullptr;
   });
   return found;
@@ -301,6 +315,33 @@ std::shared_ptr<IBaseFilter> TFCamera::FindDevice(DeviceCategory category, const
 
 std::shared_ptr<IBaseFilter> TFCamera::GetDevice(const QString& Name) const {
   return FindDevice(DeviceCategory::VideoInput, Name, true);
+}
+
+void TFCamera::SetOnDevicesChanged(TFNotifyEvent Value) {
+  FOnDevicesChanged = std::move(Value);
+  FDeviceWatch.reset();
+  if (!FOnDevicesChanged)
+    return;
+  // The watch calls from a thread of its own; the event belongs to ours.
+  // Posting to this object is safe: the watch ends before the object does.
+  FDeviceWatch = FPlatform->WatchDevices(
+      [this] { QMetaObject::invokeMethod(this, &TFCamera::DevicesChanged, Qt::QueuedConnection); });
+}
+
+void TFCamera::DevicesChanged() {
+  if (!FOnDevicesChanged)
+    return;
+  try {
+    FOnDevicesChanged(this);
+  } catch (...) {
+    // A handler's failure must not reach the event loop.
+  }
+}
+
+void TFCamera::Rebind() {
+  if (!StoresFreely())
+    CheckInactive();
+  ReleaseGraph();
 }
 
 std::shared_ptr<IBaseFilter> TFCamera::GetAudioCaptureDevice(const QString& Name) const {
@@ -448,7 +489,7 @@ std::shared_ptr<IMediaEvent> TFCamera::MediaEvent() {
 
 std::shared_ptr<IBaseFilter> TFCamera::CaptureFilter() {
   if (!FCaptureFilter)
-    FCaptureFilter = GetDevice(FDeviceName);
+    FCaptureFilter = FindDevice(DeviceCategory::VideoInput, FDeviceName, true, &FDeviceBindResult);
   return FCaptureFilter;
 }
 

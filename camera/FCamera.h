@@ -167,6 +167,17 @@ class TFCamera : public QObject {
   QStringList AudioCompressors() const;
 
   std::shared_ptr<varnholt::platform::IBaseFilter> GetDevice(const QString& Name) const;
+
+  // Raised on the component's thread when video devices come or go, as the
+  // platform watches for them; a burst of changes comes as one event.
+  // Assigning a handler starts the watch, none stops it.
+  using TFNotifyEvent = std::function<void(TFCamera* Sender)>;
+  void SetOnDevicesChanged(TFNotifyEvent Value);
+  // Drops the bound device and everything built on it, so that the next
+  // use binds the device afresh: a camera plugged back in under the same
+  // name is a new device, and the old binding stays dead. Refused while
+  // active.
+  void Rebind();
   std::shared_ptr<varnholt::platform::IBaseFilter> GetAudioCaptureDevice(const QString& Name) const;
   std::shared_ptr<varnholt::platform::IBaseFilter> GetCompressor(const QString& Name) const;
   std::shared_ptr<varnholt::platform::IBaseFilter> GetAudioCompressor(const QString& Name) const;
@@ -307,7 +318,11 @@ class TFCamera : public QObject {
   void CheckActive() const;
   void CheckInactive() const;
   void CheckVmr9();
+  // A device that answers "not connected" is gone for good: the binding is
+  // dropped, so that the next use finds the device again if it came back.
   void Check(HResult code) {
+    if (code == varnholt::platform::hr::DeviceNotConnected && !Active())
+      ReleaseGraph();
     CheckHResult(code, *FPlatform);
   }
 
@@ -339,8 +354,12 @@ class TFCamera : public QObject {
 
   template <class T>
   std::shared_ptr<T> Create(varnholt::platform::ClassId classId);
+  // The first matching device bound to its filter; bindFailure receives the
+  // code of a matching device that could not be bound (else S_OK).
   std::shared_ptr<varnholt::platform::IBaseFilter> FindDevice(
-      varnholt::platform::DeviceCategory category, const QString& name, bool byPathToo) const;
+      varnholt::platform::DeviceCategory category, const QString& name, bool byPathToo,
+      HResult* bindFailure = nullptr) const;
+  void DevicesChanged();
 
   // Property families.
   std::shared_ptr<varnholt::platform::IPropertyFamily> Family(bool videoProcAmp);
@@ -445,4 +464,9 @@ class TFCamera : public QObject {
   // running camera does not allocate frame-sized buffers for each picture.
   std::vector<std::uint8_t> FImageBuffer;
   QImage FBitmap;
+  // Why the last binding of DeviceName failed, when a device of that name
+  // was found but could not be opened (permissions, in use, gone).
+  HResult FDeviceBindResult = 0;
+  TFNotifyEvent FOnDevicesChanged;
+  std::unique_ptr<varnholt::platform::DeviceWatch> FDeviceWatch;
 };

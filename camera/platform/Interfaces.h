@@ -398,6 +398,13 @@ enum class ClassId {
   VideoMixingRenderer9,
 };
 
+// A running watch over the video input devices; destroying it ends the
+// watch and waits for a callback still running.
+class DeviceWatch {
+ public:
+  virtual ~DeviceWatch() = default;
+};
+
 // One capture platform (virtual, V4L2, DirectShow): creates its objects by
 // class id, gives the capture framework's error texts and shows property
 // frames.
@@ -417,6 +424,15 @@ class Platform {
   virtual HResult ShowPropertyFrame(WindowHandle owner, int x, int y, const std::string& caption,
                                     const std::vector<std::shared_ptr<Unknown>>& objects,
                                     const std::vector<Guid>& pages, std::uint32_t locale) = 0;
+
+  // Calls `changed` whenever video input devices may have come or gone,
+  // on a thread of the watch's own, until the watch is destroyed; a burst
+  // of changes may come as one call. nullptr when the platform cannot
+  // watch: callers then find new devices only when they enumerate.
+  virtual std::unique_ptr<DeviceWatch> WatchDevices(std::function<void()> changed) {
+    (void)changed;
+    return nullptr;
+  }
 };
 
 // The error text as the component reports it: the platform's text cut to

@@ -219,7 +219,7 @@ TEST_F(Livecam, ACameraGoneBeforeTheStartReachesTheErrorHandlerAndNothingStarts)
   ExpectIdle(form);
 }
 
-TEST_F(Livecam, ACameraGoneDuringATestLeavesTheWindowBlankWithoutAnErrorPerFrame) {
+TEST_F(Livecam, ACameraGoneDuringATestEndsItWhenTheListLosesItWithoutAnErrorBox) {
   TFormMain& form = StartWith("[" + TestCamera("Lab", Format(640, 480, "YUY2", 333333)) + "]",
                               {"varnholt", "trace"});
   ClickIcon();
@@ -227,16 +227,11 @@ TEST_F(Livecam, ACameraGoneDuringATestLeavesTheWindowBlankWithoutAnErrorPerFrame
   ASSERT_EQ(platform->SetConnected("lab", false), 0);
   emit form.Varnholtlogo->Click();  // the list loses the camera
   ASSERT_EQ(form.FCamera->DeviceName(), "");
+  EXPECT_TRUE(livecam->isHidden());
+  EXPECT_EQ(form.MessageLabel->text(), "Lab was disconnected");
   clock.Advance(100);
-  EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
-  EXPECT_TRUE(livecam->isVisible());
-  EXPECT_EQ(livecam->frameGeometry().size(), QSize(640, 480));
-  EXPECT_EQ(TraceLines().count("CameraTimerTimer"), 3);
-  // The icon still ends the test.
-  ClickIcon();
-  clock.Advance(40);
   ExpectIdle(form);
-  EXPECT_TRUE(errors.isEmpty());
+  EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 
 TEST_F(Livecam, TheMouseOverTheIconSwitchesItsHoverGlow) {

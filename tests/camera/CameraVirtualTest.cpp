@@ -252,5 +252,55 @@ TEST_F(CameraOnVirtual, ACameraWithoutPagesFailsTheDialog) {
   EXPECT_EQ(OleErrorOf([&] { camera->ShowPropertyDialog(); }).code, hr::NoInterface);
 }
 
+TEST_F(CameraOnVirtual, ReplugsAreSeenRebindBringsTheCameraBackAndTwinsGetNumbers) {
+  Use(R"({"cameras": [
+    {"friendlyName": "Twin", "devicePath": "t1", "videoProcAmp": {"Brightness": {"min": 0, "max": 255}},
+     "formats": [{"width": 320, "height": 240, "compression": "YUY2"}]},
+    {"friendlyName": "Solo", "devicePath": "s1"},
+    {"friendlyName": "Twin", "devicePath": "t2",
+     "videoProcAmp": {"Brightness": {"min": 0, "max": 255}}}
+  ]})");
+  QStringList names;
+  for (const TFVideoCaptureDevice& device : camera->Devices())
+    names.append(device.Name);
+  EXPECT_EQ(names, QStringList({"Twin", "Solo", "Twin #2"}));
+
+  // Each twin is reached by its own name.
+  camera->SetDeviceName("Twin #2");
+  camera->SetBrightness(77);
+  camera->SetDeviceName("Twin");
+  EXPECT_NE(camera->Brightness(), 77);
+
+  int events = 0;
+  camera->SetOnDevicesChanged([&](TFCamera* sender) {
+    EXPECT_EQ(sender, camera);
+    ++events;
+  });
+  // Unplugged and back before the component looks: its binding stays dead,
+  // as a device node does, and the failure drops it...
+  ASSERT_EQ(platform->SetConnected("t1", false), hr::Ok);
+  ASSERT_EQ(platform->SetConnected("t1", true), hr::Ok);
+  EXPECT_EQ(OleErrorOf([&] { camera->Brightness(); }).code, hr::DeviceNotConnected);
+  // ...so that the next use reaches the camera that came back.
+  camera->SetBrightness(12);
+  EXPECT_EQ(camera->Brightness(), 12);
+  // The watch saw the plugging, on the component's thread.
+  EXPECT_TRUE(WaitFor([&] { return events > 0; }));
+  const int seen = events;
+  camera->SetBrightness(13);  // a value written is no device change
+  EXPECT_FALSE(WaitFor([&] { return events > seen; }, 400));
+
+  // Rebind drops a binding on demand, and is refused while active.
+  const auto before = camera->CaptureFilter();
+  camera->Rebind();
+  EXPECT_NE(camera->CaptureFilter(), before);
+  camera->SetCaptureType(ctGrabber);
+  camera->SetActive(true);
+  EXPECT_EQ(CameraErrorOf([&] { camera->Rebind(); }),
+            "Cannot perform this operation on active camera component");
+  camera->SetActive(false);
+  camera->SetOnDevicesChanged(nullptr);
+}
+
 }  // namespace
 }  // namespace varnholt::test

@@ -8,8 +8,12 @@ namespace {
 constexpr std::int32_t kEventComplete = 0x01;
 constexpr std::int32_t kEventUserAbort = 0x02;
 
+// A camera that went away ends its stream as surely as an error does: who
+// waits for the end must hear of it rather than wait for frames that never
+// come.
 bool EndsStream(std::int32_t code) {
-  return code == kEventComplete || code == kEventUserAbort || code == kEventErrorAbort;
+  return code == kEventComplete || code == kEventUserAbort || code == kEventErrorAbort ||
+         code == kEventDeviceLost;
 }
 
 }  // namespace

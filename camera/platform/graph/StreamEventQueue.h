@@ -18,8 +18,8 @@ class StreamEventQueue final : public IStreamEvents {
   void Notify(std::int32_t eventCode) override;
 
   // Waits up to timeoutMs (negative: without limit) for an event that ends
-  // the stream and answers it; hr::Abort when the time runs out or Wake is
-  // called first. Other events are dropped.
+  // the stream (completion, an abort, the device lost) and answers it; hr::Abort when the time runs
+  // out or Wake is called first. Other events are dropped.
   HResult WaitForCompletion(std::int32_t timeoutMs, std::int32_t& eventCode);
 
   // Ends every wait, as when the graph stops.

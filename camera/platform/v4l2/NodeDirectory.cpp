@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
+
+#include "camera/platform/DirectoryWatch.h"
 
 namespace varnholt::platform::v4l2 {
 namespace {
@@ -66,6 +70,29 @@ int SystemNodeDirectory::Open(const std::string& node, std::unique_ptr<IoctlDevi
     return ret;
   device = std::move(opened);
   return 0;
+}
+
+bool SystemNodeDirectory::Facts(const std::string& node, NodeFacts& facts) {
+  const fs::path entry = fs::path(classDir_) / fs::path(node).filename();
+  const auto firstLine = [&](const char* file, std::string& line) {
+    std::ifstream in(entry / file);
+    return static_cast<bool>(std::getline(in, line));
+  };
+  std::string index;
+  if (!firstLine("name", facts.name) || !firstLine("index", index))
+    return false;
+  facts.index = std::atoi(index.c_str());
+  std::error_code ec;
+  facts.position = fs::canonical(entry / "device", ec).string();
+  return true;
+}
+
+std::unique_ptr<DeviceWatch> SystemNodeDirectory::Watch(std::function<void()> changed) {
+  // udev and devtmpfs create and remove the nodes here, then set their
+  // group and mode: each of those steps may decide whether we can open one.
+  return DirectoryWatch::Start(
+      devDir_, [](const std::string& name) { return name.rfind("video", 0) == 0; },
+      std::move(changed));
 }
 
 }  // namespace varnholt::platform::v4l2

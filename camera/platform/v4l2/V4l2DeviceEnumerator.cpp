@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "camera/platform/DeviceNames.h"
 #include "camera/platform/MonikerList.h"
 #include "camera/platform/v4l2/V4l2CameraFilter.h"
 #include "camera/platform/v4l2/V4l2Device.h"
@@ -17,6 +18,7 @@ struct FoundCamera {
   std::string friendlyName;
   std::string devicePath;
   std::string description;
+  std::string position;  // bus position, orders cameras of one name
 };
 
 class PropertyBag final : public IPropertyBag, public std::enable_shared_from_this<PropertyBag> {
@@ -61,7 +63,9 @@ class CameraMoniker final : public IMoniker, public std::enable_shared_from_this
     // The node is opened again: the camera may have been unplugged since.
     std::unique_ptr<IoctlDevice> io;
     if (int ret = nodes_->Open(camera_.node, io); ret < 0)
-      return ret == -ENOENT ? hr::DeviceNotConnected : ResultFromErrno(ret);
+      return ret == -ENOENT                    ? hr::DeviceNotConnected
+             : ret == -EACCES || ret == -EPERM ? hr_v4l2::NodeAccessDenied
+                                               : ResultFromErrno(ret);
     return MakeCameraFilter(std::make_shared<V4l2Device>(std::move(io)), camera_.friendlyName,
                             filter);
   }
@@ -98,17 +102,30 @@ class DeviceEnumerator final : public ICreateDevEnum,
   std::vector<FoundCamera> FindCameras() {
     std::vector<FoundCamera> found;
     for (const auto& node : nodes_->VideoNodes()) {
-      std::unique_ptr<IoctlDevice> io;
-      if (nodes_->Open(node, io) < 0)
-        continue;  // busy for another user, gone, or not ours to open
-      V4l2Capabilities caps;
-      if (V4l2Device(std::move(io)).QueryCapabilities(caps) < 0 || !caps.IsVideoCapture())
-        continue;
       std::string path = nodes_->ByIdLink(node);
       if (path.empty())
         path = node;
-      found.push_back({node, caps.card, path, caps.driver + " " + caps.busInfo});
+      std::unique_ptr<IoctlDevice> io;
+      if (const int ret = nodes_->Open(node, io); ret < 0) {
+        // A camera this user may not open is still listed, so that choosing
+        // it can say why instead of the camera seeming absent. Only a
+        // device's first node: the others are not video capture nodes.
+        NodeFacts facts;
+        if ((ret == -EACCES || ret == -EPERM) && nodes_->Facts(node, facts) && facts.index == 0)
+          found.push_back({node, facts.name, path, node + ": permission denied", facts.position});
+        continue;  // gone, or busy for another user
+      }
+      V4l2Capabilities caps;
+      if (V4l2Device(std::move(io)).QueryCapabilities(caps) < 0 || !caps.IsVideoCapture())
+        continue;
+      found.push_back({node, caps.card, path, caps.driver + " " + caps.busInfo, caps.busInfo});
     }
+    std::vector<NamedDevice> named;
+    for (const auto& camera : found)
+      named.push_back({camera.friendlyName, camera.position});
+    const std::vector<std::string> names = DistinctNames(named);
+    for (std::size_t i = 0; i < found.size(); ++i)
+      found[i].friendlyName = names[i];
     return found;
   }
 

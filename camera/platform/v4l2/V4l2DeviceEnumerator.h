@@ -4,10 +4,12 @@
 // capture node, found afresh on every enumeration.
 //
 // What callers may rely on: monikers come in node-number order; a node that
-// cannot be opened or is not a video capture node (metadata, output) is left
-// out; the property bag has FriendlyName (the card), DevicePath (the by-id
-// link, else the node) and Description (driver and bus); categories other
-// than video input are empty.
+// is gone, busy or not a video capture node (metadata, output) is left out;
+// a device's first node that this user may not open is listed, and binding
+// it answers hr_v4l2::NodeAccessDenied. The property bag has FriendlyName
+// (the card; cameras of one card numbered "#2", "#3"... by bus position),
+// DevicePath (the by-id link, else the node) and Description (driver and
+// bus); categories other than video input are empty.
 
 #include <memory>
 

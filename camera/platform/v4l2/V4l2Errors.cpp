@@ -55,6 +55,9 @@ std::string V4l2ErrorText(HResult code) {
       return "The camera is in use by another program; close that program and try again";
     case hr_v4l2::DeviceIoError:
       return "The camera did not answer the request; it may be unplugged or busy";
+    case hr_v4l2::NodeAccessDenied:
+      return "Permission denied: join the group that owns the camera's device node (usually "
+             "'video': sudo usermod -aG video $USER), then log in again";
     default:
       return {};
   }

@@ -18,6 +18,8 @@ namespace hr_v4l2 {
 // graph's codes.
 constexpr HResult UnderAutomaticControl = MakeHResult(0x80047A01);
 constexpr HResult DeviceIoError = MakeHResult(0x80047A02);
+// The device node exists but this user may not open it.
+constexpr HResult NodeAccessDenied = MakeHResult(0x80047A10);
 }  // namespace hr_v4l2
 
 // For any call: ENOTTY → NotImpl, EINVAL/ERANGE → InvalidArg, ENODEV/ENXIO →

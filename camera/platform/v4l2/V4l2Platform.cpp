@@ -32,4 +32,8 @@ HResult V4l2Platform::ShowPropertyFrame(WindowHandle owner, int x, int y,
   return ShowGenericPropertyFrame(*this, owner, x, y, caption, objects, pages);
 }
 
+std::unique_ptr<DeviceWatch> V4l2Platform::WatchDevices(std::function<void()> changed) {
+  return nodes_->Watch(std::move(changed));
+}
+
 }  // namespace varnholt::platform::v4l2

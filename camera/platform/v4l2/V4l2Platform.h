@@ -25,6 +25,7 @@ class V4l2Platform : public Platform {
   HResult ShowPropertyFrame(WindowHandle owner, int x, int y, const std::string& caption,
                             const std::vector<std::shared_ptr<Unknown>>& objects,
                             const std::vector<Guid>& pages, std::uint32_t locale) override;
+  std::unique_ptr<DeviceWatch> WatchDevices(std::function<void()> changed) override;
 
  private:
   std::shared_ptr<NodeDirectory> nodes_;

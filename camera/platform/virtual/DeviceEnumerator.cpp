@@ -3,6 +3,7 @@
 #include <functional>
 #include <utility>
 
+#include "camera/platform/DeviceNames.h"
 #include "camera/platform/MonikerList.h"
 #include "camera/platform/virtual/CameraFilter.h"
 
@@ -99,9 +100,10 @@ std::shared_ptr<IMoniker> NamedMoniker(BagValues values, const std::string& name
                                          });
 }
 
-std::shared_ptr<IMoniker> CameraMoniker(const std::shared_ptr<VirtualCamera>& camera) {
+std::shared_ptr<IMoniker> CameraMoniker(const std::shared_ptr<VirtualCamera>& camera,
+                                        const std::string& name) {
   const CameraDescription& d = camera->Description();
-  BagValues values = {{"FriendlyName", d.friendlyName}, {"DevicePath", d.devicePath}};
+  BagValues values = {{"FriendlyName", name}, {"DevicePath", d.devicePath}};
   if (d.description)
     values.emplace_back("Description", *d.description);
   return std::make_shared<DeviceMoniker>(
@@ -110,7 +112,7 @@ std::shared_ptr<IMoniker> CameraMoniker(const std::shared_ptr<VirtualCamera>& ca
           return *fault;
         if (const HResult code = camera->CheckConnected(); code != hr::Ok)
           return code;
-        filter = MakeCameraFilter(camera);
+        filter = MakeCameraFilter(camera->Bind());
         return hr::Ok;
       });
 }
@@ -120,11 +122,23 @@ std::vector<std::shared_ptr<IMoniker>> MonikersOf(const VirtualCameraSet& set,
   std::vector<std::shared_ptr<IMoniker>> monikers;
   const CameraSetDescription& d = set.Description();
   switch (category) {
-    case DeviceCategory::VideoInput:
-      for (const auto& camera : set.Cameras())
-        if (camera->IsConnected())
-          monikers.push_back(CameraMoniker(camera));
+    case DeviceCategory::VideoInput: {
+      // Cameras of one name are numbered in the order the description
+      // places them, which stands for their bus position.
+      std::vector<std::shared_ptr<VirtualCamera>> present;
+      std::vector<NamedDevice> named;
+      for (std::size_t i = 0; i < set.Cameras().size(); ++i) {
+        const auto& camera = set.Cameras()[i];
+        if (!camera->IsConnected())
+          continue;
+        present.push_back(camera);
+        named.push_back({camera->Description().friendlyName, std::to_string(i)});
+      }
+      const std::vector<std::string> names = DistinctNames(named);
+      for (std::size_t i = 0; i < present.size(); ++i)
+        monikers.push_back(CameraMoniker(present[i], names[i]));
       break;
+    }
     case DeviceCategory::AudioInput:
       for (const auto& input : d.audioInputs) {
         BagValues values = {{"FriendlyName", input.friendlyName}, {"WaveInID", input.waveInId}};

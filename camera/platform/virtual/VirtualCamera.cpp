@@ -16,6 +16,7 @@ std::string BlockKey(Block block) {
 }
 constexpr const char* kFormatKey = "format";
 constexpr const char* kConnectedKey = "connected";
+constexpr const char* kPlugsKey = "plugs";
 
 bool IsFlags(std::int64_t flags) {
   return flags == kPropertyFlagsAuto || flags == kPropertyFlagsManual;
@@ -33,14 +34,33 @@ const std::vector<std::int64_t>* Entry(const StateEntries& state, const std::str
   return it != state.end() && it->second.size() == n ? &it->second : nullptr;
 }
 
+std::int64_t Plugs(const StateEntries& state) {
+  const auto it = state.find(kPlugsKey);
+  return it != state.end() && it->second.size() == 1 ? it->second[0] : 0;
+}
+
 }  // namespace
 
 VirtualCamera::VirtualCamera(CameraDescription description,
                              std::shared_ptr<const StateSettings> settings)
     : description_(std::move(description)), state_(std::move(settings), description_.devicePath) {}
 
+std::shared_ptr<VirtualCamera> VirtualCamera::Bind() const {
+  auto bound = std::make_shared<VirtualCamera>(*this);
+  bound->boundPlug_ = Plugs(state_.Read());
+  return bound;
+}
+
+bool VirtualCamera::Reachable(const StateEntries& state) const {
+  return Connected(state) && (!boundPlug_ || Plugs(state) == *boundPlug_);
+}
+
 bool VirtualCamera::IsConnected() const {
-  return Connected(state_.Read());
+  return Reachable(state_.Read());
+}
+
+std::int64_t VirtualCamera::PlugCount() const {
+  return Plugs(state_.Read());
 }
 
 HResult VirtualCamera::CheckConnected() const {
@@ -48,13 +68,18 @@ HResult VirtualCamera::CheckConnected() const {
 }
 
 HResult VirtualCamera::SetConnected(bool connected) {
-  return state_.Update(
-      [connected](StateEntries& state) { state[kConnectedKey] = {connected ? 1 : 0}; });
+  return state_.Update([connected](StateEntries& state) {
+    // Every change of plug state counts, so that bindings made before it
+    // can tell they are stale.
+    if (Connected(state) != connected)
+      state[kPlugsKey] = {Plugs(state) + 1};
+    state[kConnectedKey] = {connected ? 1 : 0};
+  });
 }
 
 HResult VirtualCamera::Lookup(Family family, std::int32_t id, const StateEntries& state,
                               const PropertyDescription*& property) const {
-  if (!Connected(state))
+  if (!Reachable(state))
     return hr::DeviceNotConnected;
   if (!description_.families[static_cast<std::size_t>(family)])
     return hr::PropSetUnsupported;
@@ -110,7 +135,7 @@ HResult VirtualCamera::Set(Family family, std::int32_t id, std::int32_t value, s
 
 HResult VirtualCamera::LookupBlock(Block block, const StateEntries& state,
                                    const BlockDescription*& description) const {
-  if (!Connected(state))
+  if (!Reachable(state))
     return hr::DeviceNotConnected;
   const auto& described = description_.blocks[static_cast<std::size_t>(block)];
   if (!described)
@@ -151,7 +176,7 @@ HResult VirtualCamera::SetBlock(Block block, const BlockWords& words) {
 
 HResult VirtualCamera::GetFormatIndex(std::size_t& index) const {
   const StateEntries state = state_.Read();
-  if (!Connected(state))
+  if (!Reachable(state))
     return hr::DeviceNotConnected;
   if (description_.formats.empty())
     return hr::Fail;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "camera/platform/graph/PropertyFamilyObject.h"
 #include "camera/platform/virtual/CameraDescription.h"
@@ -22,10 +23,18 @@ class VirtualCamera {
   const CameraDescription& Description() const { return description_; }
   const StateFile& State() const { return state_; }
 
+  // A binding to the camera as it is plugged in now. Like a driver's device
+  // node, a binding stays dead once the camera is unplugged, even after it
+  // is plugged in again; only a new binding reaches it then.
+  std::shared_ptr<VirtualCamera> Bind() const;
+
+  // Plugged in (a binding: and still the plug-in it was bound to).
   bool IsConnected() const;
   HResult SetConnected(bool connected);
   // hr::Ok, or hr::DeviceNotConnected once the camera is unplugged.
   HResult CheckConnected() const;
+  // Changes with every unplug and plug-in, for watchers of the device set.
+  std::int64_t PlugCount() const;
 
   HResult GetRange(Family family, std::int32_t id, PropertyRange& range) const;
   HResult Get(Family family, std::int32_t id, std::int32_t& value, std::int32_t& flags) const;
@@ -45,8 +54,11 @@ class VirtualCamera {
   HResult LookupBlock(Block block, const StateEntries& state,
                       const BlockDescription*& description) const;
 
+  bool Reachable(const StateEntries& state) const;
+
   CameraDescription description_;
   StateFile state_;
+  std::optional<std::int64_t> boundPlug_;  // set on a binding
 };
 
 }  // namespace varnholt::platform::virtualcam

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include "camera/platform/DirectoryWatch.h"
 #include "camera/platform/PropertyFrame.h"
 #include "camera/platform/graph/GraphErrors.h"
 #include "camera/platform/graph/GraphObjects.h"
@@ -97,6 +98,28 @@ HResult VirtualPlatform::ShowPropertyFrame(WindowHandle owner, int x, int y,
   // No driver supplies dialogs here: the generic frame shows the device's
   // own controls and formats, in the program's language whatever the locale.
   return ShowGenericPropertyFrame(*this, owner, x, y, caption, objects, pages);
+}
+
+std::unique_ptr<DeviceWatch> VirtualPlatform::WatchDevices(std::function<void()> changed) {
+  // Every state write touches the folder; only plugging counts. The plug
+  // count tells a camera unplugged and plugged in again within one burst.
+  auto plugState = [cameras = cameras_] {
+    std::vector<std::pair<bool, std::int64_t>> state;
+    for (const auto& camera : cameras->Cameras())
+      state.emplace_back(camera->IsConnected(), camera->PlugCount());
+    return state;
+  };
+  if (!QDir().mkpath(cameras_->StateDir()))
+    return nullptr;
+  return DirectoryWatch::Start(
+      cameras_->StateDir().toStdString(), [](const std::string&) { return true; },
+      [plugState, last = plugState(), changed = std::move(changed)]() mutable {
+        auto now = plugState();
+        if (now == last)
+          return;
+        last = std::move(now);
+        changed();
+      });
 }
 
 HResult VirtualPlatform::SetConnected(const std::string& devicePath, bool connected) {

@@ -49,6 +49,8 @@ class VirtualPlatform : public Platform {
   HResult ShowPropertyFrame(WindowHandle owner, int x, int y, const std::string& caption,
                             const std::vector<std::shared_ptr<Unknown>>& objects,
                             const std::vector<Guid>& pages, std::uint32_t locale) override;
+  // Sees cameras plugged in and out by any process sharing the state folder.
+  std::unique_ptr<DeviceWatch> WatchDevices(std::function<void()> changed) override;
 
   const std::shared_ptr<VirtualCameraSet>& Cameras() const { return cameras_; }
 

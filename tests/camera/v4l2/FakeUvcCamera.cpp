@@ -150,7 +150,7 @@ int FakeUvcCamera::DoIoctl(unsigned long request, void* arg) {
       *cap = {};
       CopyText(cap->driver, sizeof cap->driver, "uvcvideo");
       CopyText(cap->card, sizeof cap->card, "Fake UVC Webcam");
-      CopyText(cap->bus_info, sizeof cap->bus_info, "usb-0000:00:14.0-1");
+      CopyText(cap->bus_info, sizeof cap->bus_info, busInfo.c_str());
       cap->device_caps = deviceCaps;
       cap->capabilities = deviceCaps | V4L2_CAP_DEVICE_CAPS | V4L2_CAP_META_CAPTURE;
       return 0;

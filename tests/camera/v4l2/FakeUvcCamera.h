@@ -101,9 +101,10 @@ class FakeUvcCamera : public platform::v4l2::IoctlDevice {
                   FakeInterval interval = {});
 
   std::uint32_t deviceCaps = 0x04200001;  // video capture, streaming
-  int lockedErrno = 13;                   // EACCES; some drivers answer EBUSY
-  int failNext = 0;                       // an errno the next call answers with
-  std::function<void()> beforeWrite;      // another program acting in between
+  std::string busInfo = "usb-0000:00:14.0-1";
+  int lockedErrno = 13;               // EACCES; some drivers answer EBUSY
+  int failNext = 0;                   // an errno the next call answers with
+  std::function<void()> beforeWrite;  // another program acting in between
   std::vector<Write> writes;
   bool heldElsewhere = false;  // another program owns the queue: EBUSY
   bool frameIntervals = true;  // G_PARM/S_PARM and ENUM_FRAMEINTERVALS answer

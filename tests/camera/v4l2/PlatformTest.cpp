@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -33,9 +34,18 @@ constexpr std::uint32_t kCapture = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
 class FakeNodes : public v4l2::NodeDirectory {
  public:
   struct Node {
-    std::uint32_t deviceCaps = kCapture;
-    int openErrno = 0;
+    Node(std::uint32_t caps = kCapture, int error = 0, std::string link = "",
+         std::string bus = "usb-0000:00:14.0-1", std::optional<v4l2::NodeFacts> told = {})
+        : deviceCaps(caps),
+          openErrno(error),
+          byId(std::move(link)),
+          busInfo(std::move(bus)),
+          facts(std::move(told)) {}
+    std::uint32_t deviceCaps;
+    int openErrno;
     std::string byId;
+    std::string busInfo;
+    std::optional<v4l2::NodeFacts> facts;  // what sysfs tells without opening
   };
 
   std::vector<std::string> VideoNodes() override {
@@ -52,8 +62,15 @@ class FakeNodes : public v4l2::NodeDirectory {
       return -node.openErrno;
     auto camera = std::make_unique<FakeUvcCamera>(FakeUvcCamera::FullWebcam());
     camera->deviceCaps = node.deviceCaps;
+    camera->busInfo = node.busInfo;
     device = std::move(camera);
     return 0;
+  }
+  bool Facts(const std::string& path, v4l2::NodeFacts& facts) override {
+    const Node& node = nodes.at(path);
+    if (node.facts)
+      facts = *node.facts;
+    return node.facts.has_value();
   }
 
   std::map<std::string, Node> nodes;
@@ -109,6 +126,44 @@ TEST_F(V4l2PlatformTest, CaptureNodesAreListedInNodeOrderWithTheirNames) {
   EXPECT_EQ(listed[0].description, "uvcvideo usb-0000:00:14.0-1");
   EXPECT_EQ(listed[1].devicePath, "/dev/video10");  // no by-id link
   EXPECT_TRUE(List(DeviceCategory::AudioInput).empty());
+}
+
+TEST_F(V4l2PlatformTest, IdenticalCamerasAreNumberedByBusPositionAndLockedNodesListed) {
+  // Found in node order, numbered in bus order: port 10 after port 9.
+  nodes_->nodes["/dev/video0"] = {kCapture, 0, "", "usb-0000:00:14.0-10"};
+  nodes_->nodes["/dev/video2"] = {kCapture, 0, "", "usb-0000:00:14.0-9"};
+  nodes_->nodes["/dev/video4"] = {kCapture, 0, "", "usb-0000:00:14.0-2.1"};
+  // This user may not open these: the first node of a device is listed,
+  // its metadata node is not.
+  nodes_->nodes["/dev/video6"] = {kCapture, EACCES, "/dev/v4l/by-id/usb-Locked-video-index0", "",
+                                  v4l2::NodeFacts{"Locked Cam", 0, "/sys/devices/usb1/1-3"}};
+  nodes_->nodes["/dev/video7"] = {kCapture, EACCES, "", "",
+                                  v4l2::NodeFacts{"Locked Cam", 1, "/sys/devices/usb1/1-3"}};
+
+  const auto listed = List();
+  ASSERT_EQ(listed.size(), 4u);
+  EXPECT_EQ(listed[0].friendlyName, "Fake UVC Webcam #3");
+  EXPECT_EQ(listed[1].friendlyName, "Fake UVC Webcam #2");
+  EXPECT_EQ(listed[2].friendlyName, "Fake UVC Webcam");
+  EXPECT_EQ(listed[3].friendlyName, "Locked Cam");
+  EXPECT_EQ(listed[3].devicePath, "/dev/v4l/by-id/usb-Locked-video-index0");
+  EXPECT_EQ(listed[3].description, "/dev/video6: permission denied");
+
+  // Each name reaches its own camera; the locked one says why it cannot.
+  TFCamera camera(nullptr, std::make_shared<v4l2::V4l2Platform>(nodes_));
+  camera.SetDeviceName("Fake UVC Webcam #2");
+  EXPECT_TRUE(camera.BrightnessSupported());
+  camera.SetDeviceName("Locked Cam");
+  try {
+    camera.BrightnessSupported();
+    FAIL() << "a locked node was opened";
+  } catch (const EOleSysError& e) {
+    EXPECT_EQ(e.ErrorCode(), v4l2::hr_v4l2::NodeAccessDenied);
+    const std::string& m = e.Message();
+    EXPECT_EQ(m.rfind("Camera device 'Locked Cam' cannot be opened: Permission denied", 0), 0u)
+        << m;
+    EXPECT_NE(m.find("'video'"), std::string::npos) << m;
+  }
 }
 
 TEST_F(V4l2PlatformTest, NoCameraIsAnEmptyCategory) {

@@ -26,8 +26,9 @@ class EnumerationTest : public VirtualPlatformTest {};
 
 TEST_F(EnumerationTest, CategoriesListTheirDevicesInDescribedOrder) {
   const auto platform = Load(kDevices);
+  // A second camera of one name is told apart by a number.
   EXPECT_EQ(ListedNames(*platform, DeviceCategory::VideoInput),
-            (Names{"Second", "First", "First"}));
+            (Names{"Second", "First", "First #2"}));
   EXPECT_EQ(ListedNames(*platform, DeviceCategory::AudioInput), (Names{"Mic", "Line"}));
   EXPECT_EQ(ListedNames(*platform, DeviceCategory::VideoCompressor), (Names{"VC1", "VC2"}));
   EXPECT_EQ(ListedNames(*platform, DeviceCategory::AudioCompressor), (Names{"AC"}));

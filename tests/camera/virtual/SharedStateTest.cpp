@@ -182,9 +182,14 @@ TEST_F(SharedStateTest, UnpluggedCameraLeavesTheListAndItsObjectsFail) {
   for (std::size_t i = 0; i < std::size(codes); ++i)
     EXPECT_EQ(codes[i], hr::DeviceNotConnected) << "call " << i;
 
+  // Plugged back in, it is a new device: the old objects stay dead, as a
+  // driver's node does, and only a new binding reaches it.
   ASSERT_EQ(other->SetConnected("test-path", true), hr::Ok);
   EXPECT_EQ(ListedNames(*platform_, DeviceCategory::VideoInput).size(), 1u);
-  EXPECT_EQ(procAmp->Get(0, value, flags), hr::Ok);
+  EXPECT_EQ(procAmp->Get(0, value, flags), hr::DeviceNotConnected);
+  std::shared_ptr<IBaseFilter> fresh;
+  ASSERT_EQ(Monikers(*platform_, DeviceCategory::VideoInput).at(0)->BindToObject(fresh), hr::Ok);
+  EXPECT_EQ(Query<IAMVideoProcAmp>(fresh)->Get(0, value, flags), hr::Ok);
   EXPECT_EQ(other->SetConnected("no-such-path", false), hr::InvalidArg);
 }
 

@@ -74,7 +74,7 @@ TEST_F(VcamToolTest, ChangesCrossBetweenProcesses) {
 TEST_F(VcamToolTest, UnplugAndPlugShowInTheDeviceList) {
   EXPECT_EQ(Vcam({"unplug", "Desk"}).exitCode, 0);
   EXPECT_EQ(ListedNames(*platform_, DeviceCategory::VideoInput),
-            (std::vector<std::string>{"Twin", "Twin"}));
+            (std::vector<std::string>{"Twin", "Twin #2"}));
   const VcamRun list = Vcam({"list"});
   EXPECT_EQ(list.exitCode, 0);
   EXPECT_TRUE(list.out.startsWith("Desk\tdesk-path\tunplugged\nTwin\ttwin-1\tplugged\n"))

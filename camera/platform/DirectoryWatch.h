@@ -1,0 +1,44 @@
+#pragma once
+
+// Watches one directory for entries that come, go or change their access
+// (inotify), and calls back on a thread of its own. The device watches of
+// the Linux backends are built on it: /dev for V4L2 nodes, the state folder
+// for the virtual cameras.
+//
+// What callers may rely on: `changed` runs on the watch's thread, never two
+// at once; the destructor stops the thread and waits for a running call, so
+// nothing is called once it has returned. A burst of events (a camera's
+// node, its links and its permissions all arrive within milliseconds) is
+// reported as one call.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "camera/platform/Interfaces.h"
+
+namespace varnholt::platform {
+
+class DirectoryWatch final : public DeviceWatch {
+ public:
+  // Entries whose name passes `relevant` count; nullptr when the directory
+  // cannot be watched.
+  static std::unique_ptr<DirectoryWatch> Start(const std::string& directory,
+                                               std::function<bool(const std::string&)> relevant,
+                                               std::function<void()> changed);
+  ~DirectoryWatch() override;
+
+ private:
+  DirectoryWatch(int inotifyFd, int stopFd, std::function<bool(const std::string&)> relevant,
+                 std::function<void()> changed);
+  void Run();
+
+  int inotifyFd_;
+  int stopFd_;
+  std::function<bool(const std::string&)> relevant_;
+  std::function<void()> changed_;
+  std::thread thread_;
+};
+
+}  // namespace varnholt::platform
