@@ -35,23 +35,14 @@ TEST_F(VividUnplug, ACameraUnpluggedDuringAReloadRaisesAClearErrorAndLeavesTheLi
   EXPECT_EQ(raised.code, static_cast<std::uint32_t>(DeviceNotConnected));
   EXPECT_EQ(raised.message, "The device is not connected");
 
-  // Every later read says the same; nothing crashes.
-  for (int i = 0; i < 3; ++i) {
-    const RaisedError again = ErrorOf([&] { camera->SetBrightness(10); });
-    EXPECT_EQ(again.code, static_cast<std::uint32_t>(DeviceNotConnected)) << again.message;
-  }
-
-  // The refresh rebuilds the camera list: the camera is gone from it.
-  EXPECT_TRUE(camera->Devices().empty());
-  EXPECT_EQ(ErrorOf([&] { camera->GetDevice(kVividCard); }).message, "<no exception>");
-
-  // vivid plugs its camera in again once its last user lets go: choosing
-  // it anew finds it and reads it, as with a webcam plugged in again.
-  camera->SetDeviceName("");
-  camera->SetDeviceName(kVividCard);
+  // The component let the dead node go with that error. vivid plugs its
+  // camera in again once its last user lets go, so the next use finds it
+  // and reads it, as a webcam plugged in again, without choosing it anew.
   EXPECT_EQ(camera->Devices().size(), 1u);
   EXPECT_TRUE(camera->BrightnessSupported());
   EXPECT_EQ(camera->Brightness(), 128);
+  EXPECT_EQ(ErrorOf([&] { camera->SetBrightness(10); }).message, "<no exception>");
+  EXPECT_EQ(camera->Brightness(), 10);
 }
 
 }  // namespace

@@ -27,16 +27,25 @@ namespace {
 
 using varnholt::platform::hr::DeviceNotConnected;
 
+// Whether a call on a gone camera failed clearly: the driver's "not
+// connected", or, once an inactive component has let the dead node go,
+// the missing camera by name.
+::testing::AssertionResult FailedAsGone(const TFCamera& camera, const RaisedError& raised) {
+  if (raised.ole && raised.code == static_cast<std::uint32_t>(DeviceNotConnected) &&
+      raised.message == "The device is not connected")
+    return ::testing::AssertionSuccess();
+  if (!camera.Active() && raised.camera &&
+      raised.message == std::string("Camera device '") + kUvcCard + "' not found")
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << raised.message;
+}
+
 // What every test expects of a camera once it is gone: reads and writes
-// raise the clear error, again and again, and the device list is empty.
+// fail clearly, again and again, and the device list is empty.
 void ExpectGone(TFCamera& camera) {
   for (int i = 0; i < 2; ++i) {
-    const RaisedError read = ErrorOf([&] { camera.Brightness(); });
-    EXPECT_TRUE(read.ole) << read.message;
-    EXPECT_EQ(read.code, static_cast<std::uint32_t>(DeviceNotConnected)) << read.message;
-    EXPECT_EQ(read.message, "The device is not connected");
-    const RaisedError write = ErrorOf([&] { camera.SetContrast(60); });
-    EXPECT_EQ(write.code, static_cast<std::uint32_t>(DeviceNotConnected)) << write.message;
+    EXPECT_TRUE(FailedAsGone(camera, ErrorOf([&] { camera.Brightness(); })));
+    EXPECT_TRUE(FailedAsGone(camera, ErrorOf([&] { camera.SetContrast(60); })));
   }
   EXPECT_TRUE(camera.Devices().empty());
   EXPECT_EQ(ErrorOf([&] { camera.GetDevice(kUvcCard); }).message, "<no exception>");

@@ -58,6 +58,12 @@ class CountingNodes : public varnholt::platform::v4l2::NodeDirectory {
   std::string ByIdLink(const std::string& node) override;
   int Open(const std::string& node,
            std::unique_ptr<varnholt::platform::v4l2::IoctlDevice>& device) override;
+  bool Facts(const std::string& node, varnholt::platform::v4l2::NodeFacts& facts) override {
+    return system_.Facts(node, facts);
+  }
+  std::unique_ptr<varnholt::platform::DeviceWatch> Watch(std::function<void()> changed) override {
+    return system_.Watch(std::move(changed));
+  }
 
   long Ioctls() const { return ioctls_; }
   long Opens() const { return opens_; }
