@@ -2,8 +2,11 @@
 
 #include <linux/videodev2.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "camera/platform/v4l2/V4l2RequestLog.h"
 
 namespace varnholt::platform::v4l2 {
 namespace {
@@ -32,6 +35,13 @@ std::vector<v4l2_ext_control> ToExt(std::span<const V4l2ControlValue> values) {
   return ext;
 }
 
+// The answers of a USB camera whose request failed on the wire; the next
+// try usually goes through.
+bool IsTransferError(int negativeErrno) {
+  return negativeErrno == -EIO || negativeErrno == -EPROTO || negativeErrno == -EPIPE ||
+         negativeErrno == -ETIMEDOUT;
+}
+
 }  // namespace
 
 bool V4l2Capabilities::IsVideoCapture() const {
@@ -58,9 +68,38 @@ int V4l2Device::Open(const std::string& path, std::unique_ptr<V4l2Device>& devic
   return 0;
 }
 
+int V4l2Device::Request(unsigned long request, void* arg, std::initializer_list<int> quiet) {
+  int ret = io_->Ioctl(request, arg);
+  if (ret == 0)
+    return 0;
+  // A failed read leaves its argument as it was sent, so the same request
+  // goes again; other V4L2 programs retry such reads once as well.
+  if (IsTransferError(ret) && IsReadRequest(request)) {
+    LogFailedRequest(
+        request, arg, ret, [this](std::uint32_t id) { return ControlName(id); },
+        "trying once more");
+    ret = io_->Ioctl(request, arg);
+  }
+  if (ret < 0 && std::find(quiet.begin(), quiet.end(), ret) == quiet.end())
+    LogFailedRequest(request, arg, ret, [this](std::uint32_t id) { return ControlName(id); });
+  return ret;
+}
+
+void V4l2Device::RememberNames(const std::vector<V4l2ControlInfo>& controls) {
+  std::lock_guard lock(namesMutex_);
+  for (const auto& c : controls)
+    names_[c.id] = c.name;
+}
+
+std::string V4l2Device::ControlName(std::uint32_t id) {
+  std::lock_guard lock(namesMutex_);
+  const auto it = names_.find(id);
+  return it == names_.end() ? std::string() : it->second;
+}
+
 int V4l2Device::QueryCapabilities(V4l2Capabilities& caps) {
   v4l2_capability cap{};
-  if (int ret = io_->Ioctl(VIDIOC_QUERYCAP, &cap); ret < 0)
+  if (int ret = Request(VIDIOC_QUERYCAP, &cap); ret < 0)
     return ret;
   caps.driver = FromFixed(cap.driver);
   caps.card = FromFixed(cap.card);
@@ -75,7 +114,7 @@ int V4l2Device::QueryMenu(V4l2ControlInfo& control) {
     v4l2_querymenu item{};
     item.id = control.id;
     item.index = static_cast<std::uint32_t>(index);
-    int ret = io_->Ioctl(VIDIOC_QUERYMENU, &item);
+    int ret = Request(VIDIOC_QUERYMENU, &item, {-EINVAL});
     if (ret == -EINVAL)
       continue;  // a hole: the driver leaves out what the device lacks
     if (ret < 0)
@@ -108,7 +147,7 @@ int V4l2Device::QueryControls(std::vector<V4l2ControlInfo>& controls) {
   v4l2_query_ext_ctrl query{};
   query.id = V4L2_CTRL_FLAG_NEXT_CTRL | V4L2_CTRL_FLAG_NEXT_COMPOUND;
   for (;;) {
-    int ret = io_->Ioctl(VIDIOC_QUERY_EXT_CTRL, &query);
+    int ret = Request(VIDIOC_QUERY_EXT_CTRL, &query, {-EINVAL});
     if (ret == -EINVAL)
       break;  // past the last control
     if (ret < 0)
@@ -126,6 +165,7 @@ int V4l2Device::QueryControls(std::vector<V4l2ControlInfo>& controls) {
     query = {};
     query.id = last | V4L2_CTRL_FLAG_NEXT_CTRL | V4L2_CTRL_FLAG_NEXT_COMPOUND;
   }
+  RememberNames(found);
   controls = std::move(found);
   return 0;
 }
@@ -133,7 +173,8 @@ int V4l2Device::QueryControls(std::vector<V4l2ControlInfo>& controls) {
 int V4l2Device::QueryControl(std::uint32_t id, V4l2ControlInfo& control) {
   v4l2_query_ext_ctrl query{};
   query.id = id;
-  if (int ret = io_->Ioctl(VIDIOC_QUERY_EXT_CTRL, &query); ret < 0)
+  // EINVAL: the camera has no such control, an answer, not a fault.
+  if (int ret = Request(VIDIOC_QUERY_EXT_CTRL, &query, {-EINVAL}); ret < 0)
     return ret;
   V4l2ControlInfo info;
   if (int ret = Describe(query, info); ret < 0)
@@ -148,7 +189,7 @@ int V4l2Device::GetControls(std::span<V4l2ControlValue> values) {
   request.which = V4L2_CTRL_WHICH_CUR_VAL;
   request.count = static_cast<std::uint32_t>(ext.size());
   request.controls = ext.data();
-  if (int ret = io_->Ioctl(VIDIOC_G_EXT_CTRLS, &request); ret < 0)
+  if (int ret = Request(VIDIOC_G_EXT_CTRLS, &request); ret < 0)
     return ret;
   for (std::size_t i = 0; i < values.size(); ++i)
     values[i].value = values[i].is64Bit ? ext[i].value64 : ext[i].value;
@@ -161,7 +202,7 @@ int V4l2Device::SetControls(std::span<const V4l2ControlValue> values) {
   request.which = V4L2_CTRL_WHICH_CUR_VAL;
   request.count = static_cast<std::uint32_t>(ext.size());
   request.controls = ext.data();
-  return io_->Ioctl(VIDIOC_S_EXT_CTRLS, &request);
+  return Request(VIDIOC_S_EXT_CTRLS, &request);
 }
 
 }  // namespace varnholt::platform::v4l2

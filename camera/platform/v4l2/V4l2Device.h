@@ -10,12 +10,22 @@
 //   without control-class headings and without disabled controls;
 // - GetControls/SetControls are one ioctl each, so a set is applied by the
 //   driver as one request (a manual value together with its auto switch);
+// - a read (queries, G_EXT_CTRLS, G_FMT, G_PARM, the enumerations) that
+//   fails with a USB transfer error (EIO, EPROTO, EPIPE, ETIMEDOUT) is sent
+//   once more; writes never are;
+// - every failed request writes one line to the debug channel, except the
+//   answers that are part of the work: EINVAL ending an enumeration or
+//   marking a menu hole, EAGAIN from an empty queue, ENOTTY from an
+//   optional request;
 // - formats, buffers and streaming are the single-planar video capture
 //   queue's; a format call refused because another program owns the queue
 //   answers -EBUSY as the driver gives it.
 
 #include <cstdint>
+#include <initializer_list>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -150,8 +160,17 @@ class V4l2Device {
  private:
   int QueryMenu(V4l2ControlInfo& control);
   int Describe(const ::v4l2_query_ext_ctrl& query, V4l2ControlInfo& info);
+  // One ioctl through the door, with the retry of a read and the log line
+  // of a failure; the answers in quiet are part of the work and not logged.
+  int Request(unsigned long request, void* arg, std::initializer_list<int> quiet = {});
+  void RememberNames(const std::vector<V4l2ControlInfo>& controls);
+  std::string ControlName(std::uint32_t id);
 
   std::unique_ptr<IoctlDevice> io_;
+  // For the log: the names of the controls the last walk found. The stream
+  // thread logs too, hence the lock.
+  std::mutex namesMutex_;
+  std::map<std::uint32_t, std::string> names_;
 };
 
 }  // namespace varnholt::platform::v4l2

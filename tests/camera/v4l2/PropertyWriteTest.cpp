@@ -179,8 +179,8 @@ TEST_F(V4l2PropertyTest, OtherRefusalsKeepTheirOwnCodes) {
   std::int32_t value, flags;
   camera_->failNext = ENODEV;
   EXPECT_EQ(procAmp_->Get(0, value, flags), hr::DeviceNotConnected);
-  camera_->failNext = EIO;
-  EXPECT_EQ(procAmp_->Set(9, 50, kPropertyFlagsAuto), DeviceIoError);
+  camera_->failNext = EIO;  // a write is not sent again
+  EXPECT_EQ(procAmp_->Set(0, 1, kPropertyFlagsManual), DeviceIoError);
   camera_->failNext = EBUSY;
   EXPECT_EQ(procAmp_->Set(0, 1, kPropertyFlagsManual), hr::Busy);
 }
