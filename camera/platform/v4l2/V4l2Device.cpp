@@ -35,11 +35,28 @@ std::vector<v4l2_ext_control> ToExt(std::span<const V4l2ControlValue> values) {
   return ext;
 }
 
+constexpr std::uint32_t kNextControl = V4L2_CTRL_FLAG_NEXT_CTRL | V4L2_CTRL_FLAG_NEXT_COMPOUND;
+// Past a control the driver fails to describe, the ids the walk tries one by
+// one before it goes on at the next control class: controls of a class
+// mostly have consecutive ids.
+constexpr std::uint32_t kProbesPerGap = 8;
+// Failed answers after which the walk ends with what it found, so that a
+// driver failing every query costs a bounded time, not one per class.
+constexpr int kMaxFailedQueries = 32;
+// Control classes live in bits 16-27 of an id (V4L2_CTRL_ID2CLASS).
+constexpr std::uint32_t kClassStep = 0x10000;
+constexpr std::uint32_t kPastLastClass = 0x10000000;
+
 // The answers of a USB camera whose request failed on the wire; the next
 // try usually goes through.
 bool IsTransferError(int negativeErrno) {
   return negativeErrno == -EIO || negativeErrno == -EPROTO || negativeErrno == -EPIPE ||
          negativeErrno == -ETIMEDOUT;
+}
+
+// The device itself is gone: nothing further can be asked.
+bool IsDeviceGone(int negativeErrno) {
+  return negativeErrno == -ENODEV || negativeErrno == -ENXIO;
 }
 
 }  // namespace
@@ -114,11 +131,14 @@ int V4l2Device::QueryMenu(V4l2ControlInfo& control) {
     v4l2_querymenu item{};
     item.id = control.id;
     item.index = static_cast<std::uint32_t>(index);
-    int ret = Request(VIDIOC_QUERYMENU, &item, {-EINVAL});
-    if (ret == -EINVAL)
-      continue;  // a hole: the driver leaves out what the device lacks
-    if (ret < 0)
+    // EINVAL is a hole: the driver leaves out what the device lacks. An item
+    // the device failed to name is left out the same way, so the rest of
+    // the menu stays usable.
+    const int ret = Request(VIDIOC_QUERYMENU, &item, {-EINVAL});
+    if (IsDeviceGone(ret))
       return ret;
+    if (ret < 0)
+      continue;
     if (control.type == V4L2_CTRL_TYPE_MENU)
       control.menu.push_back({index, FromFixed(item.name)});
     else
@@ -143,15 +163,41 @@ int V4l2Device::Describe(const v4l2_query_ext_ctrl& query, V4l2ControlInfo& info
 
 int V4l2Device::QueryControls(std::vector<V4l2ControlInfo>& controls) {
   std::vector<V4l2ControlInfo> found;
-  std::string group;  // the heading of the class being walked
-  v4l2_query_ext_ctrl query{};
-  query.id = V4L2_CTRL_FLAG_NEXT_CTRL | V4L2_CTRL_FLAG_NEXT_COMPOUND;
+  std::string group;         // the heading of the class being walked
+  std::uint32_t known = 0;   // the last id answered, or where a jump landed
+  std::uint32_t probes = 0;  // ids tried past a failing control
+  int failures = 0;
   for (;;) {
-    int ret = Request(VIDIOC_QUERY_EXT_CTRL, &query, {-EINVAL});
-    if (ret == -EINVAL)
-      break;  // past the last control
-    if (ret < 0)
+    // With the NEXT flags the driver answers the first control above the id.
+    v4l2_query_ext_ctrl query{};
+    query.id = (known + probes) | kNextControl;
+    // EINVAL: past the last control. ENOTTY: a driver without a control
+    // handler, a camera without controls.
+    const int ret = Request(VIDIOC_QUERY_EXT_CTRL, &query, {-EINVAL, -ENOTTY});
+    if (ret == -EINVAL || ret == -ENOTTY)
+      break;
+    if (IsDeviceGone(ret) || ret == -ENOMEM)
       return ret;
+    if (ret < 0) {
+      // The first control above known+probes failed, and its id is not
+      // told. Asking from one id further on skips it once the id reaches
+      // it; after a few tries the rest of its class is given up.
+      if (++failures > kMaxFailedQueries)
+        break;
+      if (probes < kProbesPerGap) {
+        ++probes;
+        continue;
+      }
+      known = V4L2_CTRL_ID2CLASS(known) + kClassStep;
+      probes = 0;
+      if (known >= kPastLastClass)
+        break;
+      continue;
+    }
+    if (query.id <= known + probes)
+      break;  // a driver answering backwards would walk forever
+    known = query.id & ~kNextControl;
+    probes = 0;
     if (query.type == V4L2_CTRL_TYPE_CTRL_CLASS) {
       group = FromFixed(query.name);
     } else if (!(query.flags & V4L2_CTRL_FLAG_DISABLED)) {
@@ -161,9 +207,6 @@ int V4l2Device::QueryControls(std::vector<V4l2ControlInfo>& controls) {
       info.group = group;
       found.push_back(std::move(info));
     }
-    const std::uint32_t last = query.id;
-    query = {};
-    query.id = last | V4L2_CTRL_FLAG_NEXT_CTRL | V4L2_CTRL_FLAG_NEXT_COMPOUND;
   }
   RememberNames(found);
   controls = std::move(found);

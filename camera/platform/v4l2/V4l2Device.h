@@ -7,7 +7,11 @@
 // - every call answers 0 or a negative errno and touches its out-parameters
 //   only on success;
 // - the control list is what the driver reports at the time of the call,
-//   without control-class headings and without disabled controls;
+//   without control-class headings and without disabled controls; a control
+//   the driver fails to describe is left out and the walk goes on past it
+//   (only a device that is gone fails the walk), a menu item it fails to
+//   name is left out like a hole, and a driver without controls (ENOTTY)
+//   has an empty list;
 // - GetControls/SetControls are one ioctl each, so a set is applied by the
 //   driver as one request (a manual value together with its auto switch);
 // - a read (queries, G_EXT_CTRLS, G_FMT, G_PARM, the enumerations) that

@@ -1,5 +1,6 @@
-// Drivers that fail single requests: a read failing once on the wire, an
-// errno without a code of its own, and the log line every failure leaves.
+// Drivers that fail single requests: a control the driver cannot describe,
+// a camera without controls, a read failing once on the wire, an errno
+// without a code of its own, and the log line every failure leaves.
 
 #include <gtest/gtest.h>
 #include <linux/videodev2.h>
@@ -38,7 +39,65 @@ HResult CodeOf(const std::function<void()>& call, std::string* message = nullptr
   return hr::Ok;
 }
 
-using V4l2DriverFaultTest = V4l2CameraTest;
+class V4l2DriverFaultTest : public V4l2CameraTest {
+ protected:
+  void Use(std::vector<FakeControl> controls) {
+    fake_ = std::make_shared<FakeUvcCamera>(std::move(controls));
+    nodes_->cameras["/dev/video0"] = fake_;
+  }
+};
+
+TEST_F(V4l2DriverFaultTest, AControlTheDriverCannotDescribeIsUnsupportedAndTheOthersWork) {
+  auto controls = FakeUvcCamera::FullWebcam();
+  FakeControl far;  // more ids past the last good one than the walk tries one by one
+  far.id = V4L2_CID_USER_BASE + 0x30;
+  far.name = "Vendor Control";
+  controls.push_back(far);
+  for (auto& c : controls) {
+    if (c.id == V4L2_CID_GAMMA || c.id == far.id)
+      c.queryErrno = EIO;
+    if (c.id == V4L2_CID_POWER_LINE_FREQUENCY)
+      c.itemErrno[2] = EPROTO;
+  }
+  Use(std::move(controls));
+
+  EXPECT_FALSE(camera_->GammaSupported());
+  EXPECT_TRUE(camera_->BrightnessSupported());
+  EXPECT_TRUE(camera_->GainSupported());  // right after gamma
+  camera_->SetBrightness(12);
+  EXPECT_EQ(camera_->Brightness(), 12);
+  // The camera class, past the vendor control, after the jump to it.
+  EXPECT_TRUE(camera_->ZoomSupported());
+  EXPECT_TRUE(camera_->ExposureAuto());
+
+  std::vector<ControlInfo> list;
+  ASSERT_EQ(Query<IControlList>(camera_->CaptureFilter())->GetControls(list), hr::Ok);
+  EXPECT_EQ(list.size(), FakeUvcCamera::FullWebcam().size() - 3);  // 2 headings, gamma
+  const auto powerLine = std::find_if(list.begin(), list.end(), [](const ControlInfo& c) {
+    return c.id == V4L2_CID_POWER_LINE_FREQUENCY;
+  });
+  ASSERT_NE(powerLine, list.end());
+  EXPECT_EQ(powerLine->menu.size(), 3u);  // the item it could not name left out
+}
+
+TEST_F(V4l2DriverFaultTest, ACameraWhoseControlsCannotBeReadIsSelectableWithoutProperties) {
+  for (const bool handler : {false, true}) {
+    SCOPED_TRACE(handler ? "every query fails" : "no control handler");
+    auto controls = FakeUvcCamera::FullWebcam();
+    for (auto& c : controls)
+      c.queryErrno = EIO;
+    Use(handler ? controls : std::vector<FakeControl>{});
+    fake_->controlHandler = handler;
+    camera_ = std::make_unique<TFCamera>(nullptr, platform_);
+    camera_->SetDeviceName("Fake UVC Webcam");
+
+    EXPECT_EQ(camera_->SupportedFormats().size(), 6u);
+    EXPECT_FALSE(camera_->BrightnessSupported());
+    EXPECT_FALSE(camera_->ExposureSupported());
+    // The walk ends, and after a bounded number of questions.
+    EXPECT_LT(fake_->IoctlCount(VIDIOC_QUERY_EXT_CTRL), 100u);
+  }
+}
 
 TEST_F(V4l2DriverFaultTest, AReadFailingOnTheWireIsSentOnceMore) {
   ASSERT_EQ(camera_->Brightness(), 0);

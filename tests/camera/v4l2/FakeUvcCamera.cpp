@@ -156,13 +156,13 @@ int FakeUvcCamera::DoIoctl(unsigned long request, void* arg) {
       return 0;
     }
     case VIDIOC_QUERY_EXT_CTRL:
-      return QueryExt(arg);
+      return controlHandler ? QueryExt(arg) : -ENOTTY;
     case VIDIOC_QUERYMENU:
-      return QueryMenu(arg);
+      return controlHandler ? QueryMenu(arg) : -ENOTTY;
     case VIDIOC_G_EXT_CTRLS:
-      return GetExt(arg);
+      return controlHandler ? GetExt(arg) : -ENOTTY;
     case VIDIOC_S_EXT_CTRLS:
-      return SetExt(arg);
+      return controlHandler ? SetExt(arg) : -ENOTTY;
     case VIDIOC_ENUM_FMT:
       return EnumFmt(arg);
     case VIDIOC_ENUM_FRAMESIZES:
@@ -556,6 +556,8 @@ int FakeUvcCamera::QueryExt(void* arg) {
   }
   if (!found)
     return -EINVAL;
+  if (found->queryErrno)
+    return -found->queryErrno;
   *q = {};
   q->id = found->id;
   q->type = found->type;
@@ -580,6 +582,8 @@ int FakeUvcCamera::QueryMenu(void* arg) {
   const FakeControl* c = Find(m->id);
   if (!c || c->type != V4L2_CTRL_TYPE_MENU)
     return -EINVAL;
+  if (const auto error = c->itemErrno.find(m->index); error != c->itemErrno.end())
+    return -error->second;
   const auto item = c->menu.find(m->index);
   if (item == c->menu.end())
     return -EINVAL;

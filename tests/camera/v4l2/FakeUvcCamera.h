@@ -34,6 +34,8 @@ struct FakeControl {
   std::map<std::uint32_t, std::string> menu;  // index → label; holes are missing
   std::uint32_t master = 0;                   // the automatic companion
   std::int64_t masterManual = 0;              // the companion's manual value
+  int queryErrno = 0;                         // every query reaching it fails so (EIO)
+  std::map<std::uint32_t, int> itemErrno;     // index → errno its menu query answers
 };
 
 struct FakeInterval {
@@ -107,6 +109,7 @@ class FakeUvcCamera : public platform::v4l2::IoctlDevice {
   std::vector<Write> writes;
   bool heldElsewhere = false;  // another program owns the queue: EBUSY
   bool frameIntervals = true;  // G_PARM/S_PARM and ENUM_FRAMEINTERVALS answer
+  bool controlHandler = true;  // false: every control request answers ENOTTY
 
  protected:
   int DoIoctl(unsigned long request, void* arg) override;
