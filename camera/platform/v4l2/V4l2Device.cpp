@@ -62,7 +62,7 @@ bool IsDeviceGone(int negativeErrno) {
 }  // namespace
 
 bool V4l2Capabilities::IsVideoCapture() const {
-  return (deviceCaps & (V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_CAPTURE_MPLANE)) != 0;
+  return (deviceCaps & V4L2_CAP_VIDEO_CAPTURE) != 0;
 }
 
 bool V4l2ControlInfo::IsWritable() const {

@@ -46,7 +46,9 @@ struct V4l2Capabilities {
   std::string busInfo;
   std::uint32_t deviceCaps = 0;  // this node's own caps, not the whole device's
 
-  // A node that delivers video frames, not a metadata or output-only node.
+  // A node that delivers video frames on the single-planar queue, not a
+  // metadata, output-only or multi-planar-only node (we stream only the
+  // single-planar queue).
   bool IsVideoCapture() const;
 };
 
