@@ -23,7 +23,8 @@
 //   optional request;
 // - formats, buffers and streaming are the single-planar video capture
 //   queue's; a format call refused because another program owns the queue
-//   answers -EBUSY as the driver gives it.
+//   answers -EBUSY as the driver gives it; SetFormat asks for progressive
+//   frames and reports the field order the driver chose.
 
 #include <cstdint>
 #include <initializer_list>
@@ -107,6 +108,10 @@ struct V4l2CaptureFormat {
   std::uint32_t pixelFormat = 0;
   std::uint32_t width = 0, height = 0;
   std::uint32_t bytesPerLine = 0, sizeImage = 0;
+  std::uint32_t field = 0;  // V4L2_FIELD_*: how the driver delivers the lines
+
+  // Whole frames, not fields (interlaced, alternate, ...).
+  bool IsProgressive() const;
 };
 
 // A buffer of the capture queue as QUERYBUF and DQBUF describe it.

@@ -18,7 +18,7 @@ V4l2Fraction FromV4l2(const v4l2_fract& f) {
 }
 
 V4l2CaptureFormat FromV4l2(const v4l2_pix_format& p) {
-  return {p.pixelformat, p.width, p.height, p.bytesperline, p.sizeimage};
+  return {p.pixelformat, p.width, p.height, p.bytesperline, p.sizeimage, p.field};
 }
 
 void FromV4l2(const v4l2_buffer& b, V4l2Buffer& out) {
@@ -31,6 +31,11 @@ void FromV4l2(const v4l2_buffer& b, V4l2Buffer& out) {
 }
 
 }  // namespace
+
+bool V4l2CaptureFormat::IsProgressive() const {
+  // ANY is not a valid answer, but some drivers leave the field unset.
+  return field == V4L2_FIELD_NONE || field == V4L2_FIELD_ANY;
+}
 
 int V4l2Device::EnumFormats(std::vector<V4l2PixelFormat>& formats) {
   std::vector<V4l2PixelFormat> found;
@@ -124,7 +129,9 @@ int V4l2Device::SetFormat(V4l2CaptureFormat& format) {
   f.fmt.pix.pixelformat = format.pixelFormat;
   f.fmt.pix.width = format.width;
   f.fmt.pix.height = format.height;
-  f.fmt.pix.field = V4L2_FIELD_ANY;
+  // Whole frames: the graph has no deinterlacer. A driver that can only
+  // deliver fields says so in its answer.
+  f.fmt.pix.field = V4L2_FIELD_NONE;
   if (int ret = Request(VIDIOC_S_FMT, &f); ret < 0)
     return ret;
   format = FromV4l2(f.fmt.pix);

@@ -70,6 +70,9 @@ std::string V4l2ErrorText(HResult code) {
       return "The camera is in use by another program; close that program and try again";
     case hr_v4l2::DeviceIoError:
       return "The camera did not answer the request; it may be unplugged or busy";
+    case hr_v4l2::InterlacedFormat:
+      return "The camera delivers this format as interlaced fields, which cannot be shown; "
+             "choose another format";
     default:
       if ((static_cast<std::uint32_t>(code) & ~0xFFu) == hr_v4l2::kDriverErrorBase)
         return "The camera driver answered: " + ErrnoText(-(code & 0xFF));

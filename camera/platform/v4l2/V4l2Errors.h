@@ -21,6 +21,9 @@ namespace hr_v4l2 {
 // graph's codes.
 constexpr HResult UnderAutomaticControl = MakeHResult(0x80047A01);
 constexpr HResult DeviceIoError = MakeHResult(0x80047A02);
+// The driver chose fields (interlaced or alternate) for a format; the graph
+// carries whole frames only.
+constexpr HResult InterlacedFormat = MakeHResult(0x80047A03);
 
 // One code per errno that has no platform code: the errno in the low byte,
 // so the text can name it.

@@ -61,6 +61,9 @@ HResult StreamFormat::Apply(const V4l2Mode& mode) {
   V4l2CaptureFormat format{mode.pixelFormat, mode.size.width, mode.size.height, 0, 0};
   if (int ret = device_->SetFormat(format); ret < 0)
     return ResultFromErrno(ret);
+  // Fields would reach the renderers as half pictures or combed frames.
+  if (!format.IsProgressive())
+    return hr_v4l2::InterlacedFormat;
   if (format.pixelFormat != mode.pixelFormat || format.width != mode.size.width ||
       format.height != mode.size.height)
     return graph::vfw::TypeNotAccepted;

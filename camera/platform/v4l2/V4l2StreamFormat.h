@@ -10,7 +10,8 @@
 //   the first offered mode, which streaming then applies;
 // - Apply sets the size and pixel format, then the interval, and answers
 //   vfw::WrongState while this camera streams, hr::Busy when another program
-//   owns the device, vfw::TypeNotAccepted when the driver chose another size.
+//   owns the device, vfw::TypeNotAccepted when the driver chose another size,
+//   hr_v4l2::InterlacedFormat when it would deliver fields, not frames.
 
 #include <atomic>
 #include <memory>

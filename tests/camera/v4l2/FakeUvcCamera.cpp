@@ -283,7 +283,10 @@ int FakeUvcCamera::GetFmt(void* arg) {
   f->fmt.pix.pixelformat = current_.pixelFormat;
   f->fmt.pix.width = current_.width;
   f->fmt.pix.height = current_.height;
-  f->fmt.pix.field = V4L2_FIELD_NONE;
+  f->fmt.pix.field = std::find(interlacedOnly.begin(), interlacedOnly.end(),
+                               current_.pixelFormat) == interlacedOnly.end()
+                         ? V4L2_FIELD_NONE
+                         : V4L2_FIELD_INTERLACED;
   f->fmt.pix.bytesperline = current_.pixelFormat == V4L2_PIX_FMT_YUYV ? current_.width * 2 : 0;
   f->fmt.pix.sizeimage = ImageSize();
   return 0;
@@ -295,6 +298,7 @@ int FakeUvcCamera::SetFmt(void* arg) {
     return -EINVAL;
   if (heldElsewhere || !buffers_.empty() || streaming_)
     return -EBUSY;
+  requestedField = f->fmt.pix.field;
   // Like a driver: an unknown format becomes the first, a size the nearest
   // one offered (here: the first).
   const FakeFormat* format = FindFormat(f->fmt.pix.pixelformat);

@@ -4,7 +4,9 @@
 // with holes, automatic companions that lock their value (EACCES, or EBUSY
 // like some drivers) and mark it inactive, and a record of every write; and
 // a capture queue with formats, sizes and intervals, mmap buffers in a memfd
-// and poll readiness through an eventfd, so a stream runs in-process.
+// and poll readiness through an eventfd, so a stream runs in-process. The
+// faults of real drivers can be set: controls or menu items it fails to
+// describe, no control handler at all, fields instead of frames.
 //
 // The test side feeds frames with DeliverFrame; the queue keeps the driver's
 // rules that matter to a client: no format change while buffers exist,
@@ -110,6 +112,9 @@ class FakeUvcCamera : public platform::v4l2::IoctlDevice {
   bool heldElsewhere = false;  // another program owns the queue: EBUSY
   bool frameIntervals = true;  // G_PARM/S_PARM and ENUM_FRAMEINTERVALS answer
   bool controlHandler = true;  // false: every control request answers ENOTTY
+  // Pixel formats the camera delivers only as interlaced fields.
+  std::vector<std::uint32_t> interlacedOnly;
+  std::uint32_t requestedField = 0;  // the field order the last S_FMT asked for
 
  protected:
   int DoIoctl(unsigned long request, void* arg) override;
