@@ -207,7 +207,7 @@ std::uint32_t FakeUvcCamera::ImageSize() const {
   const std::uint32_t pixels = current_.width * current_.height;
   switch (current_.pixelFormat) {
     case V4L2_PIX_FMT_YUYV:
-      return pixels * 2;
+      return (current_.width * 2 + rowPadding) * current_.height;
     case V4L2_PIX_FMT_NV12:
       return pixels * 3 / 2;
     default:
@@ -287,7 +287,8 @@ int FakeUvcCamera::GetFmt(void* arg) {
                                current_.pixelFormat) == interlacedOnly.end()
                          ? V4L2_FIELD_NONE
                          : V4L2_FIELD_INTERLACED;
-  f->fmt.pix.bytesperline = current_.pixelFormat == V4L2_PIX_FMT_YUYV ? current_.width * 2 : 0;
+  f->fmt.pix.bytesperline =
+      current_.pixelFormat == V4L2_PIX_FMT_YUYV ? current_.width * 2 + rowPadding : 0;
   f->fmt.pix.sizeimage = ImageSize();
   return 0;
 }

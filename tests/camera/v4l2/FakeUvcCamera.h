@@ -6,7 +6,8 @@
 // a capture queue with formats, sizes and intervals, mmap buffers in a memfd
 // and poll readiness through an eventfd, so a stream runs in-process. The
 // faults of real drivers can be set: controls or menu items it fails to
-// describe, no control handler at all, fields instead of frames.
+// describe, no control handler at all, padded rows, fields instead of
+// frames.
 //
 // The test side feeds frames with DeliverFrame; the queue keeps the driver's
 // rules that matter to a client: no format change while buffers exist,
@@ -112,7 +113,9 @@ class FakeUvcCamera : public platform::v4l2::IoctlDevice {
   bool heldElsewhere = false;  // another program owns the queue: EBUSY
   bool frameIntervals = true;  // G_PARM/S_PARM and ENUM_FRAMEINTERVALS answer
   bool controlHandler = true;  // false: every control request answers ENOTTY
-  // Pixel formats the camera delivers only as interlaced fields.
+  // Bytes after each YUYV row (bytesperline), and the pixel formats the
+  // camera delivers only as interlaced fields.
+  std::uint32_t rowPadding = 0;
   std::vector<std::uint32_t> interlacedOnly;
   std::uint32_t requestedField = 0;  // the field order the last S_FMT asked for
 
