@@ -6,7 +6,8 @@
 //
 // What callers may rely on:
 // - a property without a mapped control on this device answers
-//   PropIdUnsupported, whatever the call;
+//   PropIdUnsupported, whatever the call; so does one whose control the
+//   driver failed to describe when the list was read;
 // - capability flags: automatic when the device has the automatic companion,
 //   manual when the value control is writable;
 // - Set with manual flags writes the value, and switches the companion off in

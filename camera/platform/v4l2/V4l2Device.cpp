@@ -2,8 +2,11 @@
 
 #include <linux/videodev2.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "camera/platform/v4l2/V4l2RequestLog.h"
 
 namespace varnholt::platform::v4l2 {
 namespace {
@@ -32,10 +35,34 @@ std::vector<v4l2_ext_control> ToExt(std::span<const V4l2ControlValue> values) {
   return ext;
 }
 
+constexpr std::uint32_t kNextControl = V4L2_CTRL_FLAG_NEXT_CTRL | V4L2_CTRL_FLAG_NEXT_COMPOUND;
+// Past a control the driver fails to describe, the ids the walk tries one by
+// one before it goes on at the next control class: controls of a class
+// mostly have consecutive ids.
+constexpr std::uint32_t kProbesPerGap = 8;
+// Failed answers after which the walk ends with what it found, so that a
+// driver failing every query costs a bounded time, not one per class.
+constexpr int kMaxFailedQueries = 32;
+// Control classes live in bits 16-27 of an id (V4L2_CTRL_ID2CLASS).
+constexpr std::uint32_t kClassStep = 0x10000;
+constexpr std::uint32_t kPastLastClass = 0x10000000;
+
+// The answers of a USB camera whose request failed on the wire; the next
+// try usually goes through.
+bool IsTransferError(int negativeErrno) {
+  return negativeErrno == -EIO || negativeErrno == -EPROTO || negativeErrno == -EPIPE ||
+         negativeErrno == -ETIMEDOUT;
+}
+
+// The device itself is gone: nothing further can be asked.
+bool IsDeviceGone(int negativeErrno) {
+  return negativeErrno == -ENODEV || negativeErrno == -ENXIO;
+}
+
 }  // namespace
 
 bool V4l2Capabilities::IsVideoCapture() const {
-  return (deviceCaps & (V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_CAPTURE_MPLANE)) != 0;
+  return (deviceCaps & V4L2_CAP_VIDEO_CAPTURE) != 0;
 }
 
 bool V4l2ControlInfo::IsWritable() const {
@@ -58,9 +85,38 @@ int V4l2Device::Open(const std::string& path, std::unique_ptr<V4l2Device>& devic
   return 0;
 }
 
+int V4l2Device::Request(unsigned long request, void* arg, std::initializer_list<int> quiet) {
+  int ret = io_->Ioctl(request, arg);
+  if (ret == 0)
+    return 0;
+  // A failed read leaves its argument as it was sent, so the same request
+  // goes again; other V4L2 programs retry such reads once as well.
+  if (IsTransferError(ret) && IsReadRequest(request)) {
+    LogFailedRequest(
+        request, arg, ret, [this](std::uint32_t id) { return ControlName(id); },
+        "trying once more");
+    ret = io_->Ioctl(request, arg);
+  }
+  if (ret < 0 && std::find(quiet.begin(), quiet.end(), ret) == quiet.end())
+    LogFailedRequest(request, arg, ret, [this](std::uint32_t id) { return ControlName(id); });
+  return ret;
+}
+
+void V4l2Device::RememberNames(const std::vector<V4l2ControlInfo>& controls) {
+  std::lock_guard lock(namesMutex_);
+  for (const auto& c : controls)
+    names_[c.id] = c.name;
+}
+
+std::string V4l2Device::ControlName(std::uint32_t id) {
+  std::lock_guard lock(namesMutex_);
+  const auto it = names_.find(id);
+  return it == names_.end() ? std::string() : it->second;
+}
+
 int V4l2Device::QueryCapabilities(V4l2Capabilities& caps) {
   v4l2_capability cap{};
-  if (int ret = io_->Ioctl(VIDIOC_QUERYCAP, &cap); ret < 0)
+  if (int ret = Request(VIDIOC_QUERYCAP, &cap); ret < 0)
     return ret;
   caps.driver = FromFixed(cap.driver);
   caps.card = FromFixed(cap.card);
@@ -75,11 +131,14 @@ int V4l2Device::QueryMenu(V4l2ControlInfo& control) {
     v4l2_querymenu item{};
     item.id = control.id;
     item.index = static_cast<std::uint32_t>(index);
-    int ret = io_->Ioctl(VIDIOC_QUERYMENU, &item);
-    if (ret == -EINVAL)
-      continue;  // a hole: the driver leaves out what the device lacks
-    if (ret < 0)
+    // EINVAL is a hole: the driver leaves out what the device lacks. An item
+    // the device failed to name is left out the same way, so the rest of
+    // the menu stays usable.
+    const int ret = Request(VIDIOC_QUERYMENU, &item, {-EINVAL});
+    if (IsDeviceGone(ret))
       return ret;
+    if (ret < 0)
+      continue;
     if (control.type == V4L2_CTRL_TYPE_MENU)
       control.menu.push_back({index, FromFixed(item.name)});
     else
@@ -104,15 +163,41 @@ int V4l2Device::Describe(const v4l2_query_ext_ctrl& query, V4l2ControlInfo& info
 
 int V4l2Device::QueryControls(std::vector<V4l2ControlInfo>& controls) {
   std::vector<V4l2ControlInfo> found;
-  std::string group;  // the heading of the class being walked
-  v4l2_query_ext_ctrl query{};
-  query.id = V4L2_CTRL_FLAG_NEXT_CTRL | V4L2_CTRL_FLAG_NEXT_COMPOUND;
+  std::string group;         // the heading of the class being walked
+  std::uint32_t known = 0;   // the last id answered, or where a jump landed
+  std::uint32_t probes = 0;  // ids tried past a failing control
+  int failures = 0;
   for (;;) {
-    int ret = io_->Ioctl(VIDIOC_QUERY_EXT_CTRL, &query);
-    if (ret == -EINVAL)
-      break;  // past the last control
-    if (ret < 0)
+    // With the NEXT flags the driver answers the first control above the id.
+    v4l2_query_ext_ctrl query{};
+    query.id = (known + probes) | kNextControl;
+    // EINVAL: past the last control. ENOTTY: a driver without a control
+    // handler, a camera without controls.
+    const int ret = Request(VIDIOC_QUERY_EXT_CTRL, &query, {-EINVAL, -ENOTTY});
+    if (ret == -EINVAL || ret == -ENOTTY)
+      break;
+    if (IsDeviceGone(ret) || ret == -ENOMEM)
       return ret;
+    if (ret < 0) {
+      // The first control above known+probes failed, and its id is not
+      // told. Asking from one id further on skips it once the id reaches
+      // it; after a few tries the rest of its class is given up.
+      if (++failures > kMaxFailedQueries)
+        break;
+      if (probes < kProbesPerGap) {
+        ++probes;
+        continue;
+      }
+      known = V4L2_CTRL_ID2CLASS(known) + kClassStep;
+      probes = 0;
+      if (known >= kPastLastClass)
+        break;
+      continue;
+    }
+    if (query.id <= known + probes)
+      break;  // a driver answering backwards would walk forever
+    known = query.id & ~kNextControl;
+    probes = 0;
     if (query.type == V4L2_CTRL_TYPE_CTRL_CLASS) {
       group = FromFixed(query.name);
     } else if (!(query.flags & V4L2_CTRL_FLAG_DISABLED)) {
@@ -122,10 +207,8 @@ int V4l2Device::QueryControls(std::vector<V4l2ControlInfo>& controls) {
       info.group = group;
       found.push_back(std::move(info));
     }
-    const std::uint32_t last = query.id;
-    query = {};
-    query.id = last | V4L2_CTRL_FLAG_NEXT_CTRL | V4L2_CTRL_FLAG_NEXT_COMPOUND;
   }
+  RememberNames(found);
   controls = std::move(found);
   return 0;
 }
@@ -133,7 +216,8 @@ int V4l2Device::QueryControls(std::vector<V4l2ControlInfo>& controls) {
 int V4l2Device::QueryControl(std::uint32_t id, V4l2ControlInfo& control) {
   v4l2_query_ext_ctrl query{};
   query.id = id;
-  if (int ret = io_->Ioctl(VIDIOC_QUERY_EXT_CTRL, &query); ret < 0)
+  // EINVAL: the camera has no such control, an answer, not a fault.
+  if (int ret = Request(VIDIOC_QUERY_EXT_CTRL, &query, {-EINVAL}); ret < 0)
     return ret;
   V4l2ControlInfo info;
   if (int ret = Describe(query, info); ret < 0)
@@ -148,7 +232,7 @@ int V4l2Device::GetControls(std::span<V4l2ControlValue> values) {
   request.which = V4L2_CTRL_WHICH_CUR_VAL;
   request.count = static_cast<std::uint32_t>(ext.size());
   request.controls = ext.data();
-  if (int ret = io_->Ioctl(VIDIOC_G_EXT_CTRLS, &request); ret < 0)
+  if (int ret = Request(VIDIOC_G_EXT_CTRLS, &request); ret < 0)
     return ret;
   for (std::size_t i = 0; i < values.size(); ++i)
     values[i].value = values[i].is64Bit ? ext[i].value64 : ext[i].value;
@@ -161,7 +245,7 @@ int V4l2Device::SetControls(std::span<const V4l2ControlValue> values) {
   request.which = V4L2_CTRL_WHICH_CUR_VAL;
   request.count = static_cast<std::uint32_t>(ext.size());
   request.controls = ext.data();
-  return io_->Ioctl(VIDIOC_S_EXT_CTRLS, &request);
+  return Request(VIDIOC_S_EXT_CTRLS, &request);
 }
 
 }  // namespace varnholt::platform::v4l2

@@ -7,15 +7,30 @@
 // - every call answers 0 or a negative errno and touches its out-parameters
 //   only on success;
 // - the control list is what the driver reports at the time of the call,
-//   without control-class headings and without disabled controls;
+//   without control-class headings and without disabled controls; a control
+//   the driver fails to describe is left out and the walk goes on past it
+//   (only a device that is gone fails the walk), a menu item it fails to
+//   name is left out like a hole, and a driver without controls (ENOTTY)
+//   has an empty list;
 // - GetControls/SetControls are one ioctl each, so a set is applied by the
 //   driver as one request (a manual value together with its auto switch);
+// - a read (queries, G_EXT_CTRLS, G_FMT, G_PARM, the enumerations) that
+//   fails with a USB transfer error (EIO, EPROTO, EPIPE, ETIMEDOUT) is sent
+//   once more; writes never are;
+// - every failed request writes one line to the debug channel, except the
+//   answers that are part of the work: EINVAL ending an enumeration or
+//   marking a menu hole, EAGAIN from an empty queue, ENOTTY from an
+//   optional request;
 // - formats, buffers and streaming are the single-planar video capture
 //   queue's; a format call refused because another program owns the queue
-//   answers -EBUSY as the driver gives it.
+//   answers -EBUSY as the driver gives it; SetFormat asks for progressive
+//   frames and reports the field order the driver chose.
 
 #include <cstdint>
+#include <initializer_list>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -32,7 +47,9 @@ struct V4l2Capabilities {
   std::string busInfo;
   std::uint32_t deviceCaps = 0;  // this node's own caps, not the whole device's
 
-  // A node that delivers video frames, not a metadata or output-only node.
+  // A node that delivers video frames on the single-planar queue, not a
+  // metadata, output-only or multi-planar-only node (we stream only the
+  // single-planar queue).
   bool IsVideoCapture() const;
 };
 
@@ -91,6 +108,10 @@ struct V4l2CaptureFormat {
   std::uint32_t pixelFormat = 0;
   std::uint32_t width = 0, height = 0;
   std::uint32_t bytesPerLine = 0, sizeImage = 0;
+  std::uint32_t field = 0;  // V4L2_FIELD_*: how the driver delivers the lines
+
+  // Whole frames, not fields (interlaced, alternate, ...).
+  bool IsProgressive() const;
 };
 
 // A buffer of the capture queue as QUERYBUF and DQBUF describe it.
@@ -150,8 +171,17 @@ class V4l2Device {
  private:
   int QueryMenu(V4l2ControlInfo& control);
   int Describe(const ::v4l2_query_ext_ctrl& query, V4l2ControlInfo& info);
+  // One ioctl through the door, with the retry of a read and the log line
+  // of a failure; the answers in quiet are part of the work and not logged.
+  int Request(unsigned long request, void* arg, std::initializer_list<int> quiet = {});
+  void RememberNames(const std::vector<V4l2ControlInfo>& controls);
+  std::string ControlName(std::uint32_t id);
 
   std::unique_ptr<IoctlDevice> io_;
+  // For the log: the names of the controls the last walk found. The stream
+  // thread logs too, hence the lock.
+  std::mutex namesMutex_;
+  std::map<std::uint32_t, std::string> names_;
 };
 
 }  // namespace varnholt::platform::v4l2

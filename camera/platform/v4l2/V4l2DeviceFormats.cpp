@@ -17,6 +17,10 @@ V4l2Fraction FromV4l2(const v4l2_fract& f) {
   return {f.numerator, f.denominator};
 }
 
+V4l2CaptureFormat FromV4l2(const v4l2_pix_format& p) {
+  return {p.pixelformat, p.width, p.height, p.bytesperline, p.sizeimage, p.field};
+}
+
 void FromV4l2(const v4l2_buffer& b, V4l2Buffer& out) {
   out.index = b.index;
   out.length = b.length;
@@ -28,13 +32,18 @@ void FromV4l2(const v4l2_buffer& b, V4l2Buffer& out) {
 
 }  // namespace
 
+bool V4l2CaptureFormat::IsProgressive() const {
+  // ANY is not a valid answer, but some drivers leave the field unset.
+  return field == V4L2_FIELD_NONE || field == V4L2_FIELD_ANY;
+}
+
 int V4l2Device::EnumFormats(std::vector<V4l2PixelFormat>& formats) {
   std::vector<V4l2PixelFormat> found;
   for (std::uint32_t index = 0;; ++index) {
     v4l2_fmtdesc desc{};
     desc.index = index;
     desc.type = kCapture;
-    const int ret = io_->Ioctl(VIDIOC_ENUM_FMT, &desc);
+    const int ret = Request(VIDIOC_ENUM_FMT, &desc, {-EINVAL});
     if (ret == -EINVAL)
       break;  // past the last one
     if (ret < 0)
@@ -55,7 +64,7 @@ int V4l2Device::EnumFrameSizes(std::uint32_t pixelFormat, V4l2FrameSizes& sizes)
     v4l2_frmsizeenum e{};
     e.index = index;
     e.pixel_format = pixelFormat;
-    const int ret = io_->Ioctl(VIDIOC_ENUM_FRAMESIZES, &e);
+    const int ret = Request(VIDIOC_ENUM_FRAMESIZES, &e, {-EINVAL, -ENOTTY});
     if (ret == -EINVAL)
       break;  // past the last one, or none at all
     if (ret < 0)
@@ -85,7 +94,7 @@ int V4l2Device::EnumFrameIntervals(std::uint32_t pixelFormat, V4l2FrameSize size
     e.pixel_format = pixelFormat;
     e.width = size.width;
     e.height = size.height;
-    const int ret = io_->Ioctl(VIDIOC_ENUM_FRAMEINTERVALS, &e);
+    const int ret = Request(VIDIOC_ENUM_FRAMEINTERVALS, &e, {-EINVAL, -ENOTTY});
     if (ret == -EINVAL && index > 0)
       break;
     if (ret < 0)
@@ -108,10 +117,9 @@ int V4l2Device::EnumFrameIntervals(std::uint32_t pixelFormat, V4l2FrameSize size
 int V4l2Device::GetFormat(V4l2CaptureFormat& format) {
   v4l2_format f{};
   f.type = kCapture;
-  if (int ret = io_->Ioctl(VIDIOC_G_FMT, &f); ret < 0)
+  if (int ret = Request(VIDIOC_G_FMT, &f); ret < 0)
     return ret;
-  format = {f.fmt.pix.pixelformat, f.fmt.pix.width, f.fmt.pix.height, f.fmt.pix.bytesperline,
-            f.fmt.pix.sizeimage};
+  format = FromV4l2(f.fmt.pix);
   return 0;
 }
 
@@ -121,18 +129,19 @@ int V4l2Device::SetFormat(V4l2CaptureFormat& format) {
   f.fmt.pix.pixelformat = format.pixelFormat;
   f.fmt.pix.width = format.width;
   f.fmt.pix.height = format.height;
-  f.fmt.pix.field = V4L2_FIELD_ANY;
-  if (int ret = io_->Ioctl(VIDIOC_S_FMT, &f); ret < 0)
+  // Whole frames: the graph has no deinterlacer. A driver that can only
+  // deliver fields says so in its answer.
+  f.fmt.pix.field = V4L2_FIELD_NONE;
+  if (int ret = Request(VIDIOC_S_FMT, &f); ret < 0)
     return ret;
-  format = {f.fmt.pix.pixelformat, f.fmt.pix.width, f.fmt.pix.height, f.fmt.pix.bytesperline,
-            f.fmt.pix.sizeimage};
+  format = FromV4l2(f.fmt.pix);
   return 0;
 }
 
 int V4l2Device::GetFrameInterval(V4l2Fraction& interval) {
   v4l2_streamparm p{};
   p.type = kCapture;
-  if (int ret = io_->Ioctl(VIDIOC_G_PARM, &p); ret < 0)
+  if (int ret = Request(VIDIOC_G_PARM, &p, {-ENOTTY}); ret < 0)
     return ret;
   const v4l2_fract& t = p.parm.capture.timeperframe;
   if (!(p.parm.capture.capability & V4L2_CAP_TIMEPERFRAME) || t.numerator == 0 ||
@@ -146,7 +155,7 @@ int V4l2Device::SetFrameInterval(V4l2Fraction& interval) {
   v4l2_streamparm p{};
   p.type = kCapture;
   p.parm.capture.timeperframe = {interval.numerator, interval.denominator};
-  if (int ret = io_->Ioctl(VIDIOC_S_PARM, &p); ret < 0)
+  if (int ret = Request(VIDIOC_S_PARM, &p, {-ENOTTY}); ret < 0)
     return ret;
   if (!(p.parm.capture.capability & V4L2_CAP_TIMEPERFRAME))
     return -ENOTTY;
@@ -159,7 +168,7 @@ int V4l2Device::RequestBuffers(std::uint32_t& count) {
   r.count = count;
   r.type = kCapture;
   r.memory = V4L2_MEMORY_MMAP;
-  if (int ret = io_->Ioctl(VIDIOC_REQBUFS, &r); ret < 0)
+  if (int ret = Request(VIDIOC_REQBUFS, &r); ret < 0)
     return ret;
   count = r.count;
   return 0;
@@ -170,7 +179,7 @@ int V4l2Device::QueryBuffer(std::uint32_t index, V4l2Buffer& buffer) {
   b.index = index;
   b.type = kCapture;
   b.memory = V4L2_MEMORY_MMAP;
-  if (int ret = io_->Ioctl(VIDIOC_QUERYBUF, &b); ret < 0)
+  if (int ret = Request(VIDIOC_QUERYBUF, &b); ret < 0)
     return ret;
   FromV4l2(b, buffer);
   return 0;
@@ -181,14 +190,14 @@ int V4l2Device::QueueBuffer(std::uint32_t index) {
   b.index = index;
   b.type = kCapture;
   b.memory = V4L2_MEMORY_MMAP;
-  return io_->Ioctl(VIDIOC_QBUF, &b);
+  return Request(VIDIOC_QBUF, &b);
 }
 
 int V4l2Device::DequeueBuffer(V4l2Buffer& buffer) {
   v4l2_buffer b{};
   b.type = kCapture;
   b.memory = V4L2_MEMORY_MMAP;
-  if (int ret = io_->Ioctl(VIDIOC_DQBUF, &b); ret < 0)
+  if (int ret = Request(VIDIOC_DQBUF, &b, {-EAGAIN}); ret < 0)
     return ret;
   FromV4l2(b, buffer);
   return 0;
@@ -196,12 +205,12 @@ int V4l2Device::DequeueBuffer(V4l2Buffer& buffer) {
 
 int V4l2Device::StreamOn() {
   int type = kCapture;
-  return io_->Ioctl(VIDIOC_STREAMON, &type);
+  return Request(VIDIOC_STREAMON, &type);
 }
 
 int V4l2Device::StreamOff() {
   int type = kCapture;
-  return io_->Ioctl(VIDIOC_STREAMOFF, &type);
+  return Request(VIDIOC_STREAMOFF, &type);
 }
 
 }  // namespace varnholt::platform::v4l2

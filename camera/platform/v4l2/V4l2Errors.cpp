@@ -1,6 +1,7 @@
 #include "camera/platform/v4l2/V4l2Errors.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace varnholt::platform::v4l2 {
 
@@ -36,8 +37,22 @@ HResult ResultFromErrno(int negativeErrno) {
     case ENOMEM:
       return hr::OutOfMemory;
     default:
+      if (negativeErrno < 0 && negativeErrno > -256)
+        return hr_v4l2::DriverError(-negativeErrno);
       return hr::Fail;
   }
+}
+
+std::string ErrnoText(int negativeErrno) {
+  const int error = -negativeErrno;
+  // The glibc lookups, unlike strerror, are thread-safe and answer null
+  // for a number they do not know.
+  const char* description = strerrordesc_np(error);
+  const char* name = strerrorname_np(error);
+  std::string text = description ? description : "Unknown error " + std::to_string(error);
+  if (name)
+    text += std::string(" (") + name + ")";
+  return text;
 }
 
 HResult ResultFromValueWrite(int negativeErrno, bool automaticOn) {
@@ -58,7 +73,12 @@ std::string V4l2ErrorText(HResult code) {
     case hr_v4l2::NodeAccessDenied:
       return "Permission denied: join the group that owns the camera's device node (usually "
              "'video': sudo usermod -aG video $USER), then log in again";
+    case hr_v4l2::InterlacedFormat:
+      return "The camera delivers this format as interlaced fields, which cannot be shown; "
+             "choose another format";
     default:
+      if ((static_cast<std::uint32_t>(code) & ~0xFFu) == hr_v4l2::kDriverErrorBase)
+        return "The camera driver answered: " + ErrnoText(-(code & 0xFF));
       return {};
   }
 }

@@ -99,12 +99,13 @@ bool DeviceGone(int negativeErrno) {
 class V4l2Stream::Worker {
  public:
   Worker(std::shared_ptr<V4l2Device> device, std::unique_ptr<BufferSet> buffers, UniqueFd wake,
-         V4l2Mode mode, std::shared_ptr<graph::IFrameReceiver> receiver, double startTime,
-         std::shared_ptr<graph::IStreamEvents> events)
+         V4l2Mode mode, std::uint32_t bytesPerLine, std::shared_ptr<graph::IFrameReceiver> receiver,
+         double startTime, std::shared_ptr<graph::IStreamEvents> events)
       : device_(std::move(device)),
         buffers_(std::move(buffers)),
         wake_(std::move(wake)),
         mode_(mode),
+        bytesPerLine_(bytesPerLine),
         receiver_(std::move(receiver)),
         startTime_(startTime),
         events_(std::move(events)) {}
@@ -179,7 +180,8 @@ class V4l2Stream::Worker {
   }
 
   // A copy of the frame's bytes, or none for a frame the driver marked
-  // broken or a YUY2 frame shorter than its picture.
+  // broken or a YUY2 frame shorter than its picture. YUY2 rows the driver
+  // padded are packed, as everything downstream reads rows of width * 2.
   std::shared_ptr<graph::FrameSample> Take(const V4l2Buffer& buffer) const {
     if (buffer.flags & V4L2_BUF_FLAG_ERROR)
       return nullptr;
@@ -187,16 +189,27 @@ class V4l2Stream::Worker {
     const std::size_t used = std::min<std::size_t>(buffer.bytesUsed, mapped.length);
     if (used == 0)
       return nullptr;
-    if (mode_.fourcc == kFourCCYUY2 && used < std::size_t{mode_.size.width} * mode_.size.height * 2)
-      return nullptr;
     const auto* bytes = static_cast<const std::uint8_t*>(mapped.address);
-    return std::make_shared<graph::FrameSample>(std::vector<std::uint8_t>(bytes, bytes + used));
+    if (mode_.fourcc != kFourCCYUY2)
+      return std::make_shared<graph::FrameSample>(std::vector<std::uint8_t>(bytes, bytes + used));
+    const std::size_t row = std::size_t{mode_.size.width} * 2;
+    const std::size_t stride = std::max<std::size_t>(bytesPerLine_, row);
+    const std::size_t height = mode_.size.height;
+    if (height == 0 || used < stride * (height - 1) + row)
+      return nullptr;
+    if (stride == row)
+      return std::make_shared<graph::FrameSample>(std::vector<std::uint8_t>(bytes, bytes + used));
+    std::vector<std::uint8_t> packed(row * height);
+    for (std::size_t y = 0; y < height; ++y)
+      std::memcpy(packed.data() + y * row, bytes + y * stride, row);
+    return std::make_shared<graph::FrameSample>(std::move(packed));
   }
 
   const std::shared_ptr<V4l2Device> device_;
   const std::unique_ptr<BufferSet> buffers_;
   const UniqueFd wake_;
   const V4l2Mode mode_;
+  const std::uint32_t bytesPerLine_;  // 0 or less than a row: rows are packed
   const std::shared_ptr<graph::IFrameReceiver> receiver_;
   const double startTime_;
   const std::shared_ptr<graph::IStreamEvents> events_;
@@ -278,8 +291,8 @@ HResult V4l2Stream::Start(double startTime, const std::shared_ptr<graph::IStream
   auto buffers = std::make_unique<BufferSet>(device_);
   if (int ret = buffers->Allocate(); ret < 0)
     return ResultFromErrno(ret);  // the set frees what it got
-  worker_ = std::make_shared<Worker>(device_, std::move(buffers), std::move(wake), mode, receiver_,
-                                     startTime, events);
+  worker_ = std::make_shared<Worker>(device_, std::move(buffers), std::move(wake), mode,
+                                     format_->BytesPerLine(), receiver_, startTime, events);
   format_->SetStreaming(true);
   thread_ = std::thread([worker = worker_] { worker->Run(); });
   return hr::Ok;

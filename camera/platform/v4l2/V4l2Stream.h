@@ -12,6 +12,8 @@
 //   the thread waits in poll() together with a wake-up descriptor;
 // - a format changed while stopped takes effect at the next Start, whose
 //   receivers are told first;
+// - YUY2 frames reach the receiver with packed rows (width * 2 bytes), even
+//   where the driver pads its rows (bytesperline);
 // - when the device goes away (ENODEV, EIO) the thread tells the graph once
 //   with kEventDeviceLost and ends; any other driver failure ends it with
 //   kEventErrorAbort. Stop afterwards is quiet.

@@ -33,6 +33,7 @@ HResult StreamFormat::Current(V4l2Mode& mode) {
   V4l2CaptureFormat format;
   if (int ret = device_->GetFormat(format); ret < 0)
     return ResultFromErrno(ret);
+  bytesPerLine_ = format.bytesPerLine;
   const auto carried = CarriedFormatOf(format.pixelFormat);
   const V4l2Mode* sameSize = nullptr;
   for (const auto& m : modes)
@@ -61,6 +62,10 @@ HResult StreamFormat::Apply(const V4l2Mode& mode) {
   V4l2CaptureFormat format{mode.pixelFormat, mode.size.width, mode.size.height, 0, 0};
   if (int ret = device_->SetFormat(format); ret < 0)
     return ResultFromErrno(ret);
+  bytesPerLine_ = format.bytesPerLine;
+  // Fields would reach the renderers as half pictures or combed frames.
+  if (!format.IsProgressive())
+    return hr_v4l2::InterlacedFormat;
   if (format.pixelFormat != mode.pixelFormat || format.width != mode.size.width ||
       format.height != mode.size.height)
     return graph::vfw::TypeNotAccepted;

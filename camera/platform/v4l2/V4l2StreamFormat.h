@@ -10,7 +10,10 @@
 //   the first offered mode, which streaming then applies;
 // - Apply sets the size and pixel format, then the interval, and answers
 //   vfw::WrongState while this camera streams, hr::Busy when another program
-//   owns the device, vfw::TypeNotAccepted when the driver chose another size.
+//   owns the device, vfw::TypeNotAccepted when the driver chose another size,
+//   hr_v4l2::InterlacedFormat when it would deliver fields, not frames;
+// - BytesPerLine is the row length the driver last reported for the format
+//   in force (by Current or Apply); drivers may pad rows past the picture.
 
 #include <atomic>
 #include <memory>
@@ -32,6 +35,8 @@ class StreamFormat {
   HResult Current(V4l2Mode& mode);
   HResult Apply(const V4l2Mode& mode);
 
+  std::uint32_t BytesPerLine() const { return bytesPerLine_; }
+
   void SetStreaming(bool streaming) { streaming_ = streaming; }
   bool IsStreaming() const { return streaming_; }
 
@@ -40,6 +45,7 @@ class StreamFormat {
   std::mutex mutex_;
   std::optional<std::vector<V4l2Mode>> modes_;
   std::atomic<bool> streaming_{false};
+  std::atomic<std::uint32_t> bytesPerLine_{0};
 };
 
 // Whether two modes stream the same frames.

@@ -92,10 +92,10 @@ TEST_F(DeviceTest, MenusKeepTheDriversHoles) {
   EXPECT_TRUE(Control(list, V4L2_CID_BRIGHTNESS)->menu.empty());
 }
 
-TEST_F(DeviceTest, AFailingQueryReportsItsErrnoAndLeavesTheListAlone) {
+TEST_F(DeviceTest, ADeviceGoneMidWalkReportsItsErrnoAndLeavesTheListAlone) {
   std::vector<V4l2ControlInfo> list(1);
-  camera_->failNext = EIO;
-  EXPECT_EQ(device_->QueryControls(list), -EIO);
+  camera_->failNext = ENODEV;
+  EXPECT_EQ(device_->QueryControls(list), -ENODEV);
   EXPECT_EQ(list.size(), 1u);
 }
 

@@ -156,13 +156,13 @@ int FakeUvcCamera::DoIoctl(unsigned long request, void* arg) {
       return 0;
     }
     case VIDIOC_QUERY_EXT_CTRL:
-      return QueryExt(arg);
+      return controlHandler ? QueryExt(arg) : -ENOTTY;
     case VIDIOC_QUERYMENU:
-      return QueryMenu(arg);
+      return controlHandler ? QueryMenu(arg) : -ENOTTY;
     case VIDIOC_G_EXT_CTRLS:
-      return GetExt(arg);
+      return controlHandler ? GetExt(arg) : -ENOTTY;
     case VIDIOC_S_EXT_CTRLS:
-      return SetExt(arg);
+      return controlHandler ? SetExt(arg) : -ENOTTY;
     case VIDIOC_ENUM_FMT:
       return EnumFmt(arg);
     case VIDIOC_ENUM_FRAMESIZES:
@@ -207,7 +207,7 @@ std::uint32_t FakeUvcCamera::ImageSize() const {
   const std::uint32_t pixels = current_.width * current_.height;
   switch (current_.pixelFormat) {
     case V4L2_PIX_FMT_YUYV:
-      return pixels * 2;
+      return (current_.width * 2 + rowPadding) * current_.height;
     case V4L2_PIX_FMT_NV12:
       return pixels * 3 / 2;
     default:
@@ -283,8 +283,12 @@ int FakeUvcCamera::GetFmt(void* arg) {
   f->fmt.pix.pixelformat = current_.pixelFormat;
   f->fmt.pix.width = current_.width;
   f->fmt.pix.height = current_.height;
-  f->fmt.pix.field = V4L2_FIELD_NONE;
-  f->fmt.pix.bytesperline = current_.pixelFormat == V4L2_PIX_FMT_YUYV ? current_.width * 2 : 0;
+  f->fmt.pix.field = std::find(interlacedOnly.begin(), interlacedOnly.end(),
+                               current_.pixelFormat) == interlacedOnly.end()
+                         ? V4L2_FIELD_NONE
+                         : V4L2_FIELD_INTERLACED;
+  f->fmt.pix.bytesperline =
+      current_.pixelFormat == V4L2_PIX_FMT_YUYV ? current_.width * 2 + rowPadding : 0;
   f->fmt.pix.sizeimage = ImageSize();
   return 0;
 }
@@ -295,6 +299,7 @@ int FakeUvcCamera::SetFmt(void* arg) {
     return -EINVAL;
   if (heldElsewhere || !buffers_.empty() || streaming_)
     return -EBUSY;
+  requestedField = f->fmt.pix.field;
   // Like a driver: an unknown format becomes the first, a size the nearest
   // one offered (here: the first).
   const FakeFormat* format = FindFormat(f->fmt.pix.pixelformat);
@@ -556,6 +561,8 @@ int FakeUvcCamera::QueryExt(void* arg) {
   }
   if (!found)
     return -EINVAL;
+  if (found->queryErrno)
+    return -found->queryErrno;
   *q = {};
   q->id = found->id;
   q->type = found->type;
@@ -580,6 +587,8 @@ int FakeUvcCamera::QueryMenu(void* arg) {
   const FakeControl* c = Find(m->id);
   if (!c || c->type != V4L2_CTRL_TYPE_MENU)
     return -EINVAL;
+  if (const auto error = c->itemErrno.find(m->index); error != c->itemErrno.end())
+    return -error->second;
   const auto item = c->menu.find(m->index);
   if (item == c->menu.end())
     return -EINVAL;

@@ -4,7 +4,10 @@
 // with holes, automatic companions that lock their value (EACCES, or EBUSY
 // like some drivers) and mark it inactive, and a record of every write; and
 // a capture queue with formats, sizes and intervals, mmap buffers in a memfd
-// and poll readiness through an eventfd, so a stream runs in-process.
+// and poll readiness through an eventfd, so a stream runs in-process. The
+// faults of real drivers can be set: controls or menu items it fails to
+// describe, no control handler at all, padded rows, fields instead of
+// frames.
 //
 // The test side feeds frames with DeliverFrame; the queue keeps the driver's
 // rules that matter to a client: no format change while buffers exist,
@@ -34,6 +37,8 @@ struct FakeControl {
   std::map<std::uint32_t, std::string> menu;  // index → label; holes are missing
   std::uint32_t master = 0;                   // the automatic companion
   std::int64_t masterManual = 0;              // the companion's manual value
+  int queryErrno = 0;                         // every query reaching it fails so (EIO)
+  std::map<std::uint32_t, int> itemErrno;     // index → errno its menu query answers
 };
 
 struct FakeInterval {
@@ -108,6 +113,12 @@ class FakeUvcCamera : public platform::v4l2::IoctlDevice {
   std::vector<Write> writes;
   bool heldElsewhere = false;  // another program owns the queue: EBUSY
   bool frameIntervals = true;  // G_PARM/S_PARM and ENUM_FRAMEINTERVALS answer
+  bool controlHandler = true;  // false: every control request answers ENOTTY
+  // Bytes after each YUYV row (bytesperline), and the pixel formats the
+  // camera delivers only as interlaced fields.
+  std::uint32_t rowPadding = 0;
+  std::vector<std::uint32_t> interlacedOnly;
+  std::uint32_t requestedField = 0;  // the field order the last S_FMT asked for
 
  protected:
   int DoIoctl(unsigned long request, void* arg) override;

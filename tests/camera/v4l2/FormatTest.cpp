@@ -9,6 +9,7 @@
 
 #include "camera/CameraErrors.h"
 #include "camera/platform/graph/GraphErrors.h"
+#include "camera/platform/v4l2/V4l2Errors.h"
 #include "tests/camera/v4l2/V4l2TestSupport.h"
 
 namespace varnholt::test {
@@ -146,6 +147,21 @@ TEST_F(V4l2FormatTest, SelectingAFormatWhileAnotherProgramHoldsTheCameraSaysSo) 
     EXPECT_NE(e.Message().find("in use by another program"), std::string::npos) << e.Message();
   }
   EXPECT_EQ(fake_->Format().width, 640u);
+}
+
+TEST_F(V4l2FormatTest, AFormatDeliveredOnlyAsFieldsIsRefusedWithAClearText) {
+  fake_->interlacedOnly = {V4L2_PIX_FMT_MJPEG};
+  const TFCameraFormats formats = camera_->SupportedFormats();
+  try {
+    camera_->SetFormat(*FindFormat(formats, "MJPG", 1280, 720, k30Fps));
+    FAIL() << "an interlaced format was accepted";
+  } catch (const EOleSysError& e) {
+    EXPECT_EQ(e.ErrorCode(), v4l2::hr_v4l2::InterlacedFormat);
+    EXPECT_NE(e.Message().find("interlaced"), std::string::npos) << e.Message();
+  }
+  camera_->SetFormat(*FindFormat(formats, "YUY2", 320, 240, k30Fps));
+  EXPECT_EQ(fake_->requestedField, static_cast<std::uint32_t>(V4L2_FIELD_NONE));
+  EXPECT_EQ(camera_->Format().Width, 320);
 }
 
 TEST_F(V4l2FormatTest, AnUnpluggedCameraReportsItWhenItsFormatIsRead) {

@@ -118,6 +118,8 @@ TEST_F(V4l2PlatformTest, CaptureNodesAreListedInNodeOrderWithTheirNames) {
   nodes_->nodes["/dev/video3"] = {V4L2_CAP_META_CAPTURE, 0, ""};
   nodes_->nodes["/dev/video4"] = {kCapture, EACCES, ""};
   nodes_->nodes["/dev/video5"] = {V4L2_CAP_VIDEO_OUTPUT, 0, ""};
+  // Multi-planar capture only: a queue we do not stream.
+  nodes_->nodes["/dev/video6"] = {V4L2_CAP_VIDEO_CAPTURE_MPLANE | V4L2_CAP_STREAMING, 0, ""};
 
   const auto listed = List();
   ASSERT_EQ(listed.size(), 2u);

@@ -141,6 +141,35 @@ TEST_F(V4l2StreamTest, GrabberFramesRaiseTheEventAndGiveStillImages) {
   ExpectReleased();
 }
 
+TEST_F(V4l2StreamTest, RowsTheDriverPadsGiveTheSamePictureAsPackedRows) {
+  // A picture that changes along and across its rows: a row read from the
+  // wrong place shows.
+  const auto still = [&](std::uint32_t padding) {
+    fake_->rowPadding = padding;
+    Select("YUY2", 160, 120);
+    std::vector<std::uint8_t> frame;
+    for (int y = 0; y < 120; ++y) {
+      for (int x = 0; x < 160; ++x)
+        frame.insert(frame.end(), {static_cast<std::uint8_t>(x + 3 * y),
+                                   static_cast<std::uint8_t>(x % 2 ? 90 : 170)});
+      frame.insert(frame.end(), padding, 0xEE);
+    }
+    std::atomic<int> frames{0};
+    camera_->SetCaptureType(ctGrabber);
+    camera_->SetOnImageAvailable([&](TFCamera*, double) { ++frames; });
+    camera_->SetActive(true);
+    camera_->Run();
+    EXPECT_TRUE(fake_->DeliverFrame(frame));
+    EXPECT_TRUE(WaitFor([&] { return frames == 1; }));
+    QImage picture = camera_->CurrentImageToBitmap();
+    camera_->SetActive(false);
+    return picture;
+  };
+  const QImage packed = still(0);
+  ASSERT_EQ(packed.size(), QSize(160, 120));
+  EXPECT_EQ(still(64), packed);
+}
+
 TEST_F(V4l2StreamTest, MjpgFramesComeBackAsTheirJpegBytes) {
   if (!QImageReader::supportedImageFormats().contains("jpeg"))
     GTEST_SKIP() << "Qt's JPEG plugin is missing";
