@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 #include <linux/videodev2.h>
 
+#include <map>
+
 #include "camera/platform/PlatformFactory.h"
+#include "camera/platform/v4l2/V4l2Platform.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/vm/VividFixture.h"
 
@@ -50,6 +53,30 @@ TEST_F(DeviceList, TheEnvironmentChoosesTheV4l2PlatformForTheComponent) {
   EXPECT_EQ(devices[0].Name, kVividCard);
   fromEnvironment.SetDeviceName(kVividCard);
   EXPECT_TRUE(fromEnvironment.BrightnessSupported());
+}
+
+// Two vivid instances, which vivid-suite.sh loads for this suite alone: one
+// card name, two bus positions ("platform:vivid-000" and "-001").
+TEST(VividTwins, BothAreListedTheSecondNumberedAndEachTakesItsOwnValues) {
+  TFCamera camera(nullptr, std::make_shared<platform::v4l2::V4l2Platform>());
+  ASSERT_TRUE(WaitFor([&] { return camera.Devices().size() == 2; }))
+      << "vivid-suite.sh should have loaded two vivid instances";
+  std::map<QString, TFVideoCaptureDevice> byName;
+  for (const TFVideoCaptureDevice& device : camera.Devices())
+    byName[device.Name] = device;
+  const QString twin = QString(kVividCard) + " #2";
+  ASSERT_EQ(byName.count(kVividCard), 1u);
+  ASSERT_EQ(byName.count(twin), 1u);
+  EXPECT_EQ(byName[kVividCard].Description, "vivid platform:vivid-000");
+  EXPECT_EQ(byName[twin].Description, "vivid platform:vivid-001");
+
+  camera.SetDeviceName(kVividCard);
+  camera.SetBrightness(10);
+  camera.SetDeviceName(twin);
+  camera.SetBrightness(200);
+  EXPECT_EQ(camera.Brightness(), 200);
+  EXPECT_EQ(RawControl(byName[kVividCard].Path.toStdString(), V4L2_CID_BRIGHTNESS), 10);
+  EXPECT_EQ(RawControl(byName[twin].Path.toStdString(), V4L2_CID_BRIGHTNESS), 200);
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // has it selected, and a camera plugged in while the window runs: the
 // device watch brings both into the window without a click or a tick, and
 // the camera that came back takes the slider's values (its own log shows
-// them). Then a camera without any control: listed and selectable.
+// them). Then cameras whose driver fails requests: one without any control
+// and one whose contrast cannot be queried, both listed and selectable.
 //
 // Each suite needs a camera of its own (tests/vm/uvc-suite.sh).
 
@@ -95,6 +96,20 @@ TEST_F(UvcNoControls, ACameraWithoutControlsIsSelectableWithEveryPropertyUnsuppo
   EXPECT_FALSE(camera->BrightnessSupported());
   EXPECT_FALSE(camera->ExposureSupported());
   EXPECT_FALSE(camera->PowerLineFrequencySupported());
+}
+
+// Started with --fail-range contrast: the camera stalls the range requests
+// of contrast, so uvcvideo fails its query in the middle of the control walk.
+using UvcFailingControl = UvcOwnCameraTest;
+
+TEST_F(UvcFailingControl, AControlWhoseQueryFailsIsUnsupportedAndTheRestWork) {
+  ASSERT_TRUE(camera->BrightnessSupported()) << "the camera should stay selectable";
+  EXPECT_FALSE(camera->ContrastSupported());
+  EXPECT_TRUE(camera->SaturationSupported());  // the control after it
+  EXPECT_TRUE(camera->WhiteBalanceSupported());
+  const std::size_t before = CameraLogSets("saturation").size();
+  camera->SetSaturation(40);
+  EXPECT_TRUE(CameraReceived("saturation", before, "40"));
 }
 
 }  // namespace

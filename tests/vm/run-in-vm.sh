@@ -44,7 +44,8 @@
 #                     to /out/helper.log. --helper-args 'A B' passes arguments.
 #   --script FILE     a busybox-sh script run in place of PROGRAM ARGS; it
 #                     finds the program as $VM_PROG and its arguments in "$@",
-#                     and may call `vm-modules reload MOD` between runs.
+#                     and may call `vm-modules reload MOD [P=V...]` between
+#                     runs (parameters given replace the profile's).
 #   --env N=V         exported to PROGRAM (repeatable).
 #   --add PATH        copied into the VM as /data/<basename> (repeatable).
 #   --out-dir DIR     after the run, copy what was written to /out into DIR.
@@ -414,19 +415,23 @@ echo "VM-EXIT-CODE=$rc"
 sync; poweroff -f
 EOF
   # Loads, unloads or reloads one module with its parameters, for scripts
-  # that need a fresh device (a disconnected vivid instance stays gone).
+  # that need a fresh device (a disconnected vivid instance stays gone);
+  # parameters after a reload's module replace the profile's.
   cat >"$2" <<'EOF'
 #!/bin/sh
 case $1 in
   load) insmod /modules/$2.ko $(cat /modules/$2.params 2>/dev/null) ;;
   unload) rmmod "$2" ;;
   reload)
-    rmmod "$2" || exit 1
-    insmod /modules/$2.ko $(cat /modules/$2.params 2>/dev/null) || exit 1
+    m=$2; shift 2
+    params=${*:-$(cat /modules/$m.params 2>/dev/null)}
+    rmmod "$m" || exit 1
+    # shellcheck disable=SC2086 # the parameters are words
+    insmod /modules/$m.ko $params || exit 1
     want=$(cat /test/wait-for); i=0
     while [ ! -e "$want" ] && [ $i -lt 100 ]; do usleep 100000; i=$((i+1)); done
     [ -e "$want" ] ;;
-  *) echo "usage: vm-modules load|unload|reload MODULE" >&2; exit 2 ;;
+  *) echo "usage: vm-modules load|unload MODULE, or reload MODULE [PARAM=VALUE...]" >&2; exit 2 ;;
 esac
 EOF
   chmod +x "$1" "$2"

@@ -12,7 +12,7 @@
 # run of the program.
 rc=0
 life="UvcKilledWhileStreaming UvcKilledDuringARead UvcKilledDuringAWrite UvcAllExposureModes
-  UvcSmallCamera UvcReplugged UvcNoControls"
+  UvcSmallCamera UvcReplugged UvcNoControls UvcFailingControl"
 exclude=${VM_GTEST_EXCLUDE:+:$VM_GTEST_EXCLUDE}
 
 # The emulated camera's options per suite (besides its log).
@@ -22,6 +22,7 @@ camera_options() {
     # Only the auto-exposure mode (CT bit 1) and brightness (PU bit 0).
     UvcSmallCamera) echo "--ct-controls 0x2 --pu-controls 0x1" ;;
     UvcNoControls) echo "--ct-controls 0 --pu-controls 0" ;;
+    UvcFailingControl) echo "--fail-range contrast" ;;
     *) echo "" ;;
   esac
 }

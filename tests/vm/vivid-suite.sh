@@ -1,10 +1,11 @@
 # The VM suite's run inside one boot (busybox sh, sourced by run-in-vm.sh):
 # varnholt_vm_tests first without the suites that unplug vivid, then each of
 # those in a process of its own on a freshly loaded vivid (an unplugged
-# vivid comes back only when its last user lets go). VM_GTEST_EXCLUDE (gtest patterns, colon-separated) leaves suites
+# vivid comes back only when its last user lets go), then the suite of two
+# identical cameras on two vivid instances. VM_GTEST_EXCLUDE (gtest patterns, colon-separated) leaves suites
 # out of every run. Arguments go to every run of the program.
 rc=0
-unplugging="VividUnplug.*:VividStreamUnplug.*"
+unplugging="VividUnplug.*:VividStreamUnplug.*:VividTwins.*"
 exclude=${VM_GTEST_EXCLUDE:+:$VM_GTEST_EXCLUDE}
 
 "$VM_PROG" "--gtest_filter=*-$unplugging$exclude" "$@"
@@ -24,4 +25,19 @@ for suite in VividUnplug VividStreamUnplug; do
   r=$?
   [ $rc -ne 0 ] || rc=$r
 done
+
+# Two vivid instances: one card name, two bus positions.
+filter="VividTwins.*"
+[ -n "$VM_GTEST_EXCLUDE" ] && filter="$filter-$VM_GTEST_EXCLUDE"
+if "$VM_PROG" --gtest_list_tests "--gtest_filter=$filter" | grep -q '^  '; then
+  if vm-modules reload vivid n_devs=2 node_types=0x1,0x1 num_inputs=1,1 input_types=0x0,0x0 \
+    multiplanar=1,1 no_error_inj=1; then
+    "$VM_PROG" "--gtest_filter=$filter" "$@"
+    r=$?
+    [ $rc -ne 0 ] || rc=$r
+  else
+    echo "vivid-suite: cannot load two vivid instances"
+    rc=125
+  fi
+fi
 exit $rc

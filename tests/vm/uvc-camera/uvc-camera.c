@@ -160,6 +160,8 @@ static struct control g_ctrls[] = {
     {"privacy", UNIT_CT, UVC_CT_PRIVACY_CONTROL, 18, 1, 1, 0, RQ_NUM, 0, 1, 1, 0, {0}, -1, 0},
 };
 #define NCTRLS ((int)(sizeof g_ctrls / sizeof g_ctrls[0]))
+/* --fail-range: the control's GET_MIN/MAX/RES/DEF stall, as on a faulty camera */
+static uint8_t g_fail_range[NCTRLS];
 
 static pthread_mutex_t g_lock = PTHREAD_MUTEX_INITIALIZER; /* controls + stream state */
 
@@ -908,6 +910,12 @@ static void vc_request(const struct usb_ctrlrequest *c, uint8_t entity, uint8_t 
         g_last_error = 0x07;
         goto stall;
     }
+    if (g_fail_range[ctl - g_ctrls] && (bitreq & (RQ_MIN | RQ_MAX | RQ_RES | RQ_DEF))) {
+        pthread_mutex_unlock(&g_lock);
+        vlog("%s %s: --fail-range -> STALL", req_name(c->bRequest), ctl->name);
+        g_last_error = 0x07;
+        goto stall;
+    }
     size_t len = ctl->size;
     switch (c->bRequest) {
     case UVC_GET_CUR: for (int k = 0; k < ctl->nfields; k++) put_field(d + k * fbytes, fbytes, ctl->cur[k]); break;
@@ -1037,6 +1045,7 @@ static void usage(FILE *o)
         "                       2 auto, 4 shutter prio, 8 aperture prio (default 0x09)\n"
         "  --range NAME=MIN:MAX:RES:DEF  a control's range, step and default (repeatable)\n"
         "  --set NAME=V[,V2]    initial current value of a control (repeatable)\n"
+        "  --fail-range NAME    stall the control's GET_MIN/MAX/RES/DEF (repeatable)\n"
         "  --product STR        product string = V4L2 card name (default '%s')\n"
         "  --vid-pid VVVV:PPPP  USB ids (default 1d6b:0102)\n"
         "  --stall-timeout MS   bulk write with no progress = host stopped (3000)\n"
@@ -1069,10 +1078,11 @@ int main(int argc, char **argv)
         {"stall-timeout", required_argument, 0, 'T'}, {"no-effects", no_argument, 0, 'E'},
         {"log", required_argument, 0, 'l'}, {"list-controls", no_argument, 0, 'L'},
         {"print-descriptors", no_argument, 0, 'D'}, {"verbose", no_argument, 0, 'v'},
-        {"range", required_argument, 0, 'R'}, {"help", no_argument, 0, 'h'}, {0, 0, 0, 0},
+        {"range", required_argument, 0, 'R'}, {"help", no_argument, 0, 'h'},
+        {"fail-range", required_argument, 0, 'F'}, {0, 0, 0, 0},
     };
-    const char *sets[32], *ranges[32];
-    int nranges = 0, nsets = 0, list = 0, dump = 0, o;
+    const char *sets[32], *ranges[32], *failing[32];
+    int nranges = 0, nsets = 0, nfailing = 0, list = 0, dump = 0, o;
     while ((o = getopt_long(argc, argv, "vh", opts, NULL)) != -1) {
         switch (o) {
         case 'g': g_gadget_dir = optarg; break;
@@ -1082,6 +1092,7 @@ int main(int argc, char **argv)
         case 'a': g_ae_modes = (uint8_t)strtoul(optarg, NULL, 0); break;
         case 's': if (nsets < 32) sets[nsets++] = optarg; break;
         case 'R': if (nranges < 32) ranges[nranges++] = optarg; break;
+        case 'F': if (nfailing < 32) failing[nfailing++] = optarg; break;
         case 'P': g_product = optarg; break;
         case 'V': {
             unsigned v, p;
@@ -1146,6 +1157,11 @@ int main(int argc, char **argv)
         }
         c->min = mn; c->max = mx; c->res = res; c->def = def;
         c->cur[0] = c->cur[1] = def;
+    }
+    for (int i = 0; i < nfailing; i++) {
+        int k = find_ctrl_by_name(failing[i]);
+        if (k < 0) { fprintf(stderr, "--fail-range: unknown control %s\n", failing[i]); return 2; }
+        g_fail_range[k] = 1;
     }
     for (int i = 0; i < nsets; i++) {
         char name[64];
