@@ -83,22 +83,6 @@ TEST_F(Refresh, AnUnpluggedCameraLeavesTheListAtTheNextTick) {
   EXPECT_TRUE(errors.isEmpty());  // nothing is shown
 }
 
-TEST_F(Refresh, ACameraPluggedBackInJoinsTheListOnlyAfterAFailedReRead) {
-  TFormMain& form = StartWith("[" + Camera("Lab", kRows) + "," + Camera("Other", kRows) + "]");
-  ASSERT_EQ(platform->SetConnected("lab", false), 0);
-  clock.Advance(5000);
-  ASSERT_EQ(form.ComboBoxCamera->count(), 1);
-  ASSERT_EQ(platform->SetConnected("lab", true), 0);
-  clock.Advance(5000);  // the re-read of "Other" works: the list stays
-  EXPECT_EQ(form.ComboBoxCamera->count(), 1);
-  ASSERT_EQ(platform->SetConnected("other", false), 0);
-  clock.Advance(5000);
-  ASSERT_EQ(form.ComboBoxCamera->count(), 1);
-  EXPECT_EQ(form.ComboBoxCamera->item(0)->text(), "Lab");
-  EXPECT_EQ(Row("Brightness").ValueLabel->text(), "140");
-  EXPECT_TRUE(errors.isEmpty());
-}
-
 TEST_F(Refresh, WhileTheCameraTestShowsATickOnlyTracesItsEntry) {
   TFormMain& form = StartWith("[" + Camera("Lab", kRows) + "]", {"varnholt", "trace"});
   emit form.ButtonTestCam->Click();
