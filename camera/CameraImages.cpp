@@ -71,10 +71,8 @@ QByteArray TFCamera::CurrentImage(TFImageFormat& format) {
   CheckActive();
   format = ifBmp;
   QByteArray out;
-  if (!FGrabberUsed) {
-    RendererImage();
-    return RendererImageFile();
-  }
+  if (!FGrabberUsed)
+    return RendererImage() ? RendererImageFile() : out;
 
   AmMediaType mediaType;
   Check(FSampleGrabber->GetConnectedMediaType(mediaType));
@@ -147,7 +145,10 @@ TFImageFormat TFCamera::CurrentImageToFile(const QString& FileName) {
 }
 
 std::uint32_t TFCamera::RendererImage() {
-  Check(FVMRWindowlessControl9->GetCurrentImage(FImageBuffer));
+  const HResult code = FVMRWindowlessControl9->GetCurrentImage(FImageBuffer);
+  if (code == IVMRWindowlessControl9::kNoImageYet)
+    return 0;
+  Check(code);
   CheckCondition(FImageBuffer.size() >= BitmapInfoHeader::kSize,
                  "Incomplete image from the renderer");
   const std::uint32_t headerSize = Get32(FImageBuffer.data());
@@ -210,14 +211,22 @@ QImage TFCamera::CurrentImageToBitmap() {
   CheckActive();
   if (!FGrabberUsed) {
     if (const auto picture = Query<ICurrentPicture>(FVMRWindowlessControl9)) {
-      Check(picture->GetCurrentPicture([this](std::int32_t width, std::int32_t height) {
-        PrepareBitmap(FBitmap, width, height);
-        return FBitmap.isNull() ? ICurrentPicture::Target{}
-                                : ICurrentPicture::Target{FBitmap.bits(), FBitmap.bytesPerLine()};
-      }));
+      const HResult code =
+          picture->GetCurrentPicture([this](std::int32_t width, std::int32_t height) {
+            PrepareBitmap(FBitmap, width, height);
+            return FBitmap.isNull()
+                       ? ICurrentPicture::Target{}
+                       : ICurrentPicture::Target{FBitmap.bits(), FBitmap.bytesPerLine()};
+          });
+      if (code == IVMRWindowlessControl9::kNoImageYet)
+        return QImage();
+      Check(code);
       return FBitmap;
     }
-    if (RendererImageToBitmap(RendererImage()))
+    const std::uint32_t headerSize = RendererImage();
+    if (headerSize == 0)
+      return QImage();
+    if (RendererImageToBitmap(headerSize))
       return FBitmap;
   }
   TFImageFormat format = ifBmp;

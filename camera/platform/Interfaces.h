@@ -360,6 +360,8 @@ class IVMRWindowlessControl9 : public virtual Unknown {
                                      std::int32_t& aspectX, std::int32_t& aspectY) = 0;
   virtual HResult GetMinIdealVideoSize(std::int32_t& width, std::int32_t& height) = 0;
   virtual HResult GetMaxIdealVideoSize(std::int32_t& width, std::int32_t& height) = 0;
+  // GetCurrentImage's answer before the first frame (VFW_E_WRONG_STATE).
+  static constexpr HResult kNoImageYet = MakeHResult(0x80040227);
   // A bitmap header followed by its pixels.
   virtual HResult GetCurrentImage(std::vector<std::uint8_t>& image) = 0;
 };

@@ -16,6 +16,7 @@
 
 #include "camera/platform/virtual/VirtualPlatform.h"
 #include "tests/camera/CameraTestSupport.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {
 namespace {
@@ -77,13 +78,9 @@ TEST_F(CameraOnVirtual, AutomaticCaptureUsesTheRendererAndItsCurrentImage) {
   camera->Run();
   EXPECT_EQ(camera->State(), csRunning);
   EXPECT_EQ(camera->NativeVideoSize(), QPoint(640, 480));
-  // Before its first frame the renderer has no image and says so.
   QImage picture;
   ASSERT_TRUE(WaitFor([&] {
-    try {
-      picture = camera->CurrentImageToBitmap();
-    } catch (const EOleSysError&) {
-    }
+    picture = camera->CurrentImageToBitmap();
     return !picture.isNull();
   }));
   EXPECT_EQ(picture.size(), QSize(640, 480));
@@ -116,6 +113,29 @@ TEST_F(CameraOnVirtual, TheGrabberRaisesTheImageEventAndKeepsStills) {
   const int seen = frames;
   QThread::msleep(100);
   EXPECT_EQ(frames, seen);  // no event after deactivation
+}
+
+// Until the first frame neither path has a picture: nothing is written, the
+// bitmap is empty, and a still file comes out empty.
+TEST_F(CameraOnVirtual, BeforeTheFirstFrameBothPathsGiveNoPicture) {
+  camera->SetDeviceName(kHdWebcam);
+  QTemporaryDir dir;
+  const QString file = dir.filePath("still.bmp");
+  for (const TFCaptureType type : {ctAuto, ctGrabber}) {
+    SCOPED_TRACE(type == ctAuto ? "renderer" : "grabber");
+    camera->SetCaptureType(type);
+    camera->SetActive(true);
+    ASSERT_EQ(camera->CaptureType(), type == ctAuto ? ctVmr9 : ctGrabber);
+    QBuffer stream;
+    stream.open(QIODevice::WriteOnly);
+    EXPECT_EQ(camera->CurrentImageToStream(stream), ifBmp);
+    EXPECT_TRUE(stream.data().isEmpty());
+    EXPECT_TRUE(camera->CurrentImageToBitmap().isNull());
+    ASSERT_TRUE(WriteFile(file, "previous picture"));
+    EXPECT_EQ(camera->CurrentImageToFile(file), ifBmp);
+    EXPECT_EQ(ReadFile(file), QByteArray());
+    camera->SetActive(false);
+  }
 }
 
 TEST_F(CameraOnVirtual, AMotionJpegFormatGivesJpegStills) {
@@ -154,13 +174,7 @@ TEST_F(CameraOnVirtual, RendererBitmapsHoldTheStillImagesPixelsAndStayTheCallers
   camera->SetDeviceName("Odd Size");
   const TFCameraFormats formats = camera->SupportedFormats();
   ASSERT_EQ(formats.size(), 2u);
-  const auto bitmap = [&] {
-    try {
-      return camera->CurrentImageToBitmap();
-    } catch (const EOleSysError&) {
-      return QImage();  // no frame yet
-    }
-  };
+  const auto bitmap = [&] { return camera->CurrentImageToBitmap(); };
   const auto stillImage = [&] {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
