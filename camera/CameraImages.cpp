@@ -79,12 +79,25 @@ QByteArray TFCamera::CurrentImage(TFImageFormat& format) {
   if (mediaType.formattype != guids::FormatVideoInfo ||
       mediaType.cbFormat() < VideoInfoHeader::kSize)
     return out;
-  std::int32_t size = 0;
-  if (Failed(FSampleGrabber->GetCurrentBuffer(size, nullptr)))
-    return out;  // no sample buffered yet
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::max(size, 0)));
-  Check(FSampleGrabber->GetCurrentBuffer(size, buffer.data()));
-  buffer.resize(std::min(buffer.size(), static_cast<std::size_t>(std::max(size, 0))));
+  // JPEG frames change size from one to the next, and a larger one may arrive
+  // between asking for the size and the copy, which the grabber refuses as
+  // out of memory. Asking again with room for the largest frame seen so far
+  // gets one whole frame; only frames that keep growing need more than two
+  // tries, so a few are enough.
+  constexpr int kCopyTries = 4;
+  std::vector<std::uint8_t> buffer;
+  HResult copied = hr::OutOfMemory;
+  for (int tries = 0; copied == hr::OutOfMemory && tries < kCopyTries; ++tries) {
+    std::int32_t size = 0;
+    if (Failed(FSampleGrabber->GetCurrentBuffer(size, nullptr)))
+      return out;  // no sample buffered yet
+    buffer.resize(std::max(buffer.size(), static_cast<std::size_t>(std::max(size, 0))));
+    size = static_cast<std::int32_t>(buffer.size());
+    copied = FSampleGrabber->GetCurrentBuffer(size, buffer.data());
+    if (Succeeded(copied))
+      buffer.resize(std::min(buffer.size(), static_cast<std::size_t>(std::max(size, 0))));
+  }
+  Check(copied);
 
   const BitmapInfoHeader bitmap =
       BitmapInfoHeader::ReadFrom(mediaType.pbFormat.data() + kBitmapHeaderOffset);

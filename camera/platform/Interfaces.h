@@ -335,7 +335,8 @@ class ISampleGrabber : public virtual Unknown {
                               std::int32_t method) = 0;
   virtual HResult GetConnectedMediaType(AmMediaType& mediaType) = 0;
   // With no buffer: size receives the needed size. With a buffer of size
-  // bytes: copies the current sample.
+  // bytes: copies the current sample, or answers hr::OutOfMemory when the
+  // sample is larger (one may have arrived since the size was asked for).
   virtual HResult GetCurrentBuffer(std::int32_t& size, std::uint8_t* buffer) = 0;
 };
 

@@ -13,7 +13,10 @@
 #include <QWidget>
 #include <algorithm>
 #include <atomic>
+#include <thread>
 
+#include "camera/platform/graph/FrameSample.h"
+#include "camera/platform/graph/StreamInterfaces.h"
 #include "camera/platform/virtual/VirtualPlatform.h"
 #include "tests/camera/CameraTestSupport.h"
 #include "tests/support/TestEnvironment.h"
@@ -136,6 +139,52 @@ TEST_F(CameraOnVirtual, BeforeTheFirstFrameBothPathsGiveNoPicture) {
     EXPECT_EQ(ReadFile(file), QByteArray());
     camera->SetActive(false);
   }
+}
+
+// JPEG frames differ in size from one to the next; a still taken while they
+// arrive is always one whole frame. The frames go straight into the
+// component's grabber as fast as a thread can send them, so that the size
+// changes between any two calls.
+TEST_F(CameraOnVirtual, MotionJpegStillsAreWholeFramesWhileTheSizeChanges) {
+  Use(R"({"cameras": [{"friendlyName": "Jpeg", "devicePath": "virtual:/jpeg",
+          "formats": [{"width": 320, "height": 240, "compression": "MJPG"}]}]})");
+  camera->SetDeviceName("Jpeg");
+  camera->SetCaptureType(ctGrabber);
+  camera->SetActive(true);
+  const auto grabber =
+      std::dynamic_pointer_cast<platform::graph::IFrameReceiver>(camera->SampleGrabberFilter());
+  ASSERT_NE(grabber, nullptr);
+  const QByteArray small(3000, 's'), large(1 << 20, 'L');
+  const auto frame = [](const QByteArray& bytes) -> std::shared_ptr<IMediaSample> {
+    return std::make_shared<platform::graph::FrameSample>(
+        std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+  };
+  const std::shared_ptr<IMediaSample> frames[] = {frame(small), frame(large)};
+  ASSERT_EQ(grabber->Receive(frames[0], 0), hr::Ok);
+  std::atomic<int> sent{0};
+  const std::jthread source([&](std::stop_token stop) {
+    for (int i = 1; !stop.stop_requested(); ++i, ++sent)
+      grabber->Receive(frames[i % 2], i / 30.0);
+  });
+  int failed = 0, partial = 0, larges = 0;
+  for (int i = 0; i < 1000; ++i) {
+    // Now and then a new frame first, so that the sender runs alongside
+    // however busy the machine is.
+    for (const int seen = sent; i % 10 == 0 && sent == seen;)
+      std::this_thread::yield();
+    QBuffer still;
+    still.open(QIODevice::WriteOnly);
+    try {
+      const bool jpeg = camera->CurrentImageToStream(still) == ifJpeg;
+      partial += !jpeg || (still.data() != small && still.data() != large);
+      larges += still.data() == large;
+    } catch (const std::exception&) {
+      ++failed;
+    }
+  }
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(partial, 0);
+  EXPECT_TRUE(larges > 0 && larges < 1000) << larges << " of the stills were the large frame";
 }
 
 TEST_F(CameraOnVirtual, AMotionJpegFormatGivesJpegStills) {
