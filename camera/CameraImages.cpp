@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "camera/ConvertYUY2.h"
@@ -80,18 +81,20 @@ QByteArray TFCamera::CurrentImage(TFImageFormat& format) {
       mediaType.cbFormat() < VideoInfoHeader::kSize)
     return out;
   // JPEG frames change size from one to the next, and a larger one may arrive
-  // between asking for the size and the copy, which the grabber refuses as
-  // out of memory. Asking again with room for the largest frame seen so far
-  // gets one whole frame; only frames that keep growing need more than two
-  // tries, so a few are enough.
-  constexpr int kCopyTries = 4;
+  // between asking for the size and the copy, which the grabber then refuses
+  // as out of memory. Each refusal at least doubles the room for the next
+  // try: however fast the frames come, one up to 128 times the first size
+  // fits within the tries, and the room stays below twice the largest frame.
+  constexpr int kCopyTries = 8;
   std::vector<std::uint8_t> buffer;
   HResult copied = hr::OutOfMemory;
   for (int tries = 0; copied == hr::OutOfMemory && tries < kCopyTries; ++tries) {
     std::int32_t size = 0;
     if (Failed(FSampleGrabber->GetCurrentBuffer(size, nullptr)))
       return out;  // no sample buffered yet
-    buffer.resize(std::max(buffer.size(), static_cast<std::size_t>(std::max(size, 0))));
+    const std::size_t doubled =
+        std::min<std::size_t>(2 * buffer.size(), std::numeric_limits<std::int32_t>::max());
+    buffer.resize(std::max(doubled, static_cast<std::size_t>(std::max(size, 0))));
     size = static_cast<std::int32_t>(buffer.size());
     copied = FSampleGrabber->GetCurrentBuffer(size, buffer.data());
     if (Succeeded(copied))
