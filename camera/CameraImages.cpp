@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "camera/ConvertYUY2.h"
@@ -71,22 +72,35 @@ QByteArray TFCamera::CurrentImage(TFImageFormat& format) {
   CheckActive();
   format = ifBmp;
   QByteArray out;
-  if (!FGrabberUsed) {
-    RendererImage();
-    return RendererImageFile();
-  }
+  if (!FGrabberUsed)
+    return RendererImage() ? RendererImageFile() : out;
 
   AmMediaType mediaType;
   Check(FSampleGrabber->GetConnectedMediaType(mediaType));
   if (mediaType.formattype != guids::FormatVideoInfo ||
       mediaType.cbFormat() < VideoInfoHeader::kSize)
     return out;
-  std::int32_t size = 0;
-  if (Failed(FSampleGrabber->GetCurrentBuffer(size, nullptr)))
-    return out;  // no sample buffered yet
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::max(size, 0)));
-  Check(FSampleGrabber->GetCurrentBuffer(size, buffer.data()));
-  buffer.resize(std::min(buffer.size(), static_cast<std::size_t>(std::max(size, 0))));
+  // JPEG frames change size from one to the next, and a larger one may arrive
+  // between asking for the size and the copy, which the grabber then refuses
+  // as out of memory. Each refusal at least doubles the room for the next
+  // try: however fast the frames come, one up to 128 times the first size
+  // fits within the tries, and the room stays below twice the largest frame.
+  constexpr int kCopyTries = 8;
+  std::vector<std::uint8_t> buffer;
+  HResult copied = hr::OutOfMemory;
+  for (int tries = 0; copied == hr::OutOfMemory && tries < kCopyTries; ++tries) {
+    std::int32_t size = 0;
+    if (Failed(FSampleGrabber->GetCurrentBuffer(size, nullptr)))
+      return out;  // no sample buffered yet
+    const std::size_t doubled =
+        std::min<std::size_t>(2 * buffer.size(), std::numeric_limits<std::int32_t>::max());
+    buffer.resize(std::max(doubled, static_cast<std::size_t>(std::max(size, 0))));
+    size = static_cast<std::int32_t>(buffer.size());
+    copied = FSampleGrabber->GetCurrentBuffer(size, buffer.data());
+    if (Succeeded(copied))
+      buffer.resize(std::min(buffer.size(), static_cast<std::size_t>(std::max(size, 0))));
+  }
+  Check(copied);
 
   const BitmapInfoHeader bitmap =
       BitmapInfoHeader::ReadFrom(mediaType.pbFormat.data() + kBitmapHeaderOffset);
@@ -147,7 +161,10 @@ TFImageFormat TFCamera::CurrentImageToFile(const QString& FileName) {
 }
 
 std::uint32_t TFCamera::RendererImage() {
-  Check(FVMRWindowlessControl9->GetCurrentImage(FImageBuffer));
+  const HResult code = FVMRWindowlessControl9->GetCurrentImage(FImageBuffer);
+  if (code == IVMRWindowlessControl9::kNoImageYet)
+    return 0;
+  Check(code);
   CheckCondition(FImageBuffer.size() >= BitmapInfoHeader::kSize,
                  "Incomplete image from the renderer");
   const std::uint32_t headerSize = Get32(FImageBuffer.data());
@@ -210,14 +227,22 @@ QImage TFCamera::CurrentImageToBitmap() {
   CheckActive();
   if (!FGrabberUsed) {
     if (const auto picture = Query<ICurrentPicture>(FVMRWindowlessControl9)) {
-      Check(picture->GetCurrentPicture([this](std::int32_t width, std::int32_t height) {
-        PrepareBitmap(FBitmap, width, height);
-        return FBitmap.isNull() ? ICurrentPicture::Target{}
-                                : ICurrentPicture::Target{FBitmap.bits(), FBitmap.bytesPerLine()};
-      }));
+      const HResult code =
+          picture->GetCurrentPicture([this](std::int32_t width, std::int32_t height) {
+            PrepareBitmap(FBitmap, width, height);
+            return FBitmap.isNull()
+                       ? ICurrentPicture::Target{}
+                       : ICurrentPicture::Target{FBitmap.bits(), FBitmap.bytesPerLine()};
+          });
+      if (code == IVMRWindowlessControl9::kNoImageYet)
+        return QImage();
+      Check(code);
       return FBitmap;
     }
-    if (RendererImageToBitmap(RendererImage()))
+    const std::uint32_t headerSize = RendererImage();
+    if (headerSize == 0)
+      return QImage();
+    if (RendererImageToBitmap(headerSize))
       return FBitmap;
   }
   TFImageFormat format = ifBmp;

@@ -218,7 +218,6 @@ void TFCamera::SetCaptureType(TFCaptureType Value) {
 void TFCamera::SetCompressorName(const QString& Value) {
   if (GuardedChange(FCompressorName, Value))
     FCompressorFilter.reset();
-  ReleaseImageBuffers();
 }
 
 void TFCamera::SetDeviceName(const QString& Value) {
@@ -385,6 +384,8 @@ void TFCamera::ReleaseGraph() {
   // caller may tear down what it uses.
   while (FInImageAvailable.load())
     std::this_thread::yield();
+  // The frame-sized buffers live as long as the graph whose frames they hold.
+  ReleaseImageBuffers();
 }
 
 HResult TFCamera::DoImageAvailable(double SampleTime) {

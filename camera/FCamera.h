@@ -194,7 +194,8 @@ class TFCamera : public QObject {
   void SetFormat(const TFCameraFormat& Value);
   // The current frame as a BMP or JPEG image written at the stream's position.
   TFImageFormat CurrentImageToStream(QIODevice& Stream);
-  // The same into a file, replaced only once the whole image is in hand.
+  // The same into a file, replaced only once the whole image is in hand;
+  // before the first frame it comes out empty.
   TFImageFormat CurrentImageToFile(const QString& FileName);
   // The current frame decoded; a null image before the first frame.
   QImage CurrentImageToBitmap();
@@ -342,7 +343,8 @@ class TFCamera : public QObject {
   void ShowPages(const std::shared_ptr<varnholt::platform::Unknown>& object);
   std::shared_ptr<varnholt::platform::IEnumMediaTypes> CheckMediaTypes();
   QByteArray CurrentImage(TFImageFormat& format);
-  // The renderer's current image into FImageBuffer, checked; its header size.
+  // The renderer's current image into FImageBuffer, checked; its header size,
+  // or 0 before the first frame.
   std::uint32_t RendererImage();
   // FImageBuffer as a bitmap file.
   QByteArray RendererImageFile() const;

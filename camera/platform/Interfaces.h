@@ -335,7 +335,8 @@ class ISampleGrabber : public virtual Unknown {
                               std::int32_t method) = 0;
   virtual HResult GetConnectedMediaType(AmMediaType& mediaType) = 0;
   // With no buffer: size receives the needed size. With a buffer of size
-  // bytes: copies the current sample.
+  // bytes: copies the current sample, or answers hr::OutOfMemory when the
+  // sample is larger (one may have arrived since the size was asked for).
   virtual HResult GetCurrentBuffer(std::int32_t& size, std::uint8_t* buffer) = 0;
 };
 
@@ -360,6 +361,8 @@ class IVMRWindowlessControl9 : public virtual Unknown {
                                      std::int32_t& aspectX, std::int32_t& aspectY) = 0;
   virtual HResult GetMinIdealVideoSize(std::int32_t& width, std::int32_t& height) = 0;
   virtual HResult GetMaxIdealVideoSize(std::int32_t& width, std::int32_t& height) = 0;
+  // GetCurrentImage's answer before the first frame (VFW_E_WRONG_STATE).
+  static constexpr HResult kNoImageYet = MakeHResult(0x80040227);
   // A bitmap header followed by its pixels.
   virtual HResult GetCurrentImage(std::vector<std::uint8_t>& image) = 0;
 };

@@ -265,5 +265,17 @@ TEST_F(CameraImages, AHeldBitmapKeepsItsPictureThroughLaterFrames) {
   ExpectSameBitmap(first, firstCopy);
 }
 
+// The camera keeps its frame-sized bitmap only while the graph lives: the
+// caller's bitmap shares it until then, and is nobody else's afterwards.
+TEST_F(CameraImages, TheCameraLetsGoOfItsBitmapWithTheGraph) {
+  camera->SetCaptureType(ctVmr9);
+  camera->SetActive(true);
+  platform->rendererImage = RendererImage(Plain(6, 4), 96);
+  const QImage bitmap = camera->CurrentImageToBitmap();
+  ASSERT_FALSE(bitmap.isDetached());
+  camera->SetActive(false);
+  EXPECT_TRUE(bitmap.isDetached());
+}
+
 }  // namespace
 }  // namespace varnholt::test

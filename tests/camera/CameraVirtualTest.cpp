@@ -13,9 +13,16 @@
 #include <QWidget>
 #include <algorithm>
 #include <atomic>
+#include <thread>
 
+#include <pthread.h>
+#include <sched.h>
+
+#include "camera/platform/graph/FrameSample.h"
+#include "camera/platform/graph/StreamInterfaces.h"
 #include "camera/platform/virtual/VirtualPlatform.h"
 #include "tests/camera/CameraTestSupport.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {
 namespace {
@@ -37,6 +44,33 @@ bool WaitFor(F condition, int milliseconds = 10000) {
   }
   return true;
 }
+
+// Keeps the calling thread on one processor while it lives, so that two
+// threads really run side by side however busy the machine is.
+class PinnedThread {
+ public:
+  explicit PinnedThread(int cpu) {
+    pthread_getaffinity_np(pthread_self(), sizeof before_, &before_);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(cpu, &one);
+    pthread_setaffinity_np(pthread_self(), sizeof one, &one);
+  }
+  ~PinnedThread() { pthread_setaffinity_np(pthread_self(), sizeof before_, &before_); }
+
+  // A processor the caller may use other than this one, if there is one.
+  static int OtherThan(int cpu) {
+    cpu_set_t allowed;
+    pthread_getaffinity_np(pthread_self(), sizeof allowed, &allowed);
+    for (int other = 0; other < CPU_SETSIZE; ++other)
+      if (other != cpu && CPU_ISSET(other, &allowed))
+        return other;
+    return cpu;
+  }
+
+ private:
+  cpu_set_t before_;
+};
 
 class CameraOnVirtual : public ::testing::Test {
  protected:
@@ -77,13 +111,9 @@ TEST_F(CameraOnVirtual, AutomaticCaptureUsesTheRendererAndItsCurrentImage) {
   camera->Run();
   EXPECT_EQ(camera->State(), csRunning);
   EXPECT_EQ(camera->NativeVideoSize(), QPoint(640, 480));
-  // Before its first frame the renderer has no image and says so.
   QImage picture;
   ASSERT_TRUE(WaitFor([&] {
-    try {
-      picture = camera->CurrentImageToBitmap();
-    } catch (const EOleSysError&) {
-    }
+    picture = camera->CurrentImageToBitmap();
     return !picture.isNull();
   }));
   EXPECT_EQ(picture.size(), QSize(640, 480));
@@ -116,6 +146,77 @@ TEST_F(CameraOnVirtual, TheGrabberRaisesTheImageEventAndKeepsStills) {
   const int seen = frames;
   QThread::msleep(100);
   EXPECT_EQ(frames, seen);  // no event after deactivation
+}
+
+// Until the first frame neither path has a picture: nothing is written, the
+// bitmap is empty, and a still file comes out empty.
+TEST_F(CameraOnVirtual, BeforeTheFirstFrameBothPathsGiveNoPicture) {
+  camera->SetDeviceName(kHdWebcam);
+  QTemporaryDir dir;
+  const QString file = dir.filePath("still.bmp");
+  for (const TFCaptureType type : {ctAuto, ctGrabber}) {
+    SCOPED_TRACE(type == ctAuto ? "renderer" : "grabber");
+    camera->SetCaptureType(type);
+    camera->SetActive(true);
+    ASSERT_EQ(camera->CaptureType(), type == ctAuto ? ctVmr9 : ctGrabber);
+    QBuffer stream;
+    stream.open(QIODevice::WriteOnly);
+    EXPECT_EQ(camera->CurrentImageToStream(stream), ifBmp);
+    EXPECT_TRUE(stream.data().isEmpty());
+    EXPECT_TRUE(camera->CurrentImageToBitmap().isNull());
+    ASSERT_TRUE(WriteFile(file, "previous picture"));
+    EXPECT_EQ(camera->CurrentImageToFile(file), ifBmp);
+    EXPECT_EQ(ReadFile(file), QByteArray());
+    camera->SetActive(false);
+  }
+}
+
+// JPEG frames differ in size from one to the next; a still taken while they
+// arrive is always one whole frame. The frames go straight into the
+// component's grabber as fast as a thread on another processor can send
+// them, so that the size changes between any two calls.
+TEST_F(CameraOnVirtual, MotionJpegStillsAreWholeFramesWhileTheSizeChanges) {
+  Use(R"({"cameras": [{"friendlyName": "Jpeg", "devicePath": "virtual:/jpeg",
+          "formats": [{"width": 320, "height": 240, "compression": "MJPG"}]}]})");
+  camera->SetDeviceName("Jpeg");
+  camera->SetCaptureType(ctGrabber);
+  camera->SetActive(true);
+  const auto grabber =
+      std::dynamic_pointer_cast<platform::graph::IFrameReceiver>(camera->SampleGrabberFilter());
+  ASSERT_NE(grabber, nullptr);
+  const QByteArray small(1 << 16, 's'), large(1 << 19, 'L');
+  const auto frame = [](const QByteArray& bytes) -> std::shared_ptr<IMediaSample> {
+    return std::make_shared<platform::graph::FrameSample>(
+        std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+  };
+  const std::shared_ptr<IMediaSample> frames[] = {frame(small), frame(large)};
+  ASSERT_EQ(grabber->Receive(frames[0], 0), hr::Ok);
+  const int cpu = sched_getcpu(), other = PinnedThread::OtherThan(cpu);
+  const PinnedThread here(cpu);
+  std::atomic<int> sent{0};
+  const std::jthread source([&](std::stop_token stop) {
+    const PinnedThread there(other);
+    for (int i = 1; !stop.stop_requested(); ++i, ++sent)
+      grabber->Receive(frames[i % 2], i / 30.0);
+  });
+  int failed = 0, partial = 0, larges = 0;
+  for (int i = 0; i < 1000; ++i) {
+    // Now and then a new frame first, so the sender is known to be running.
+    for (const int seen = sent; i % 50 == 0 && sent == seen;)
+      std::this_thread::yield();
+    QBuffer still;
+    still.open(QIODevice::WriteOnly);
+    try {
+      const bool jpeg = camera->CurrentImageToStream(still) == ifJpeg;
+      partial += !jpeg || (still.data() != small && still.data() != large);
+      larges += still.data() == large;
+    } catch (const std::exception&) {
+      ++failed;
+    }
+  }
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(partial, 0);
+  EXPECT_TRUE(larges > 0 && larges < 1000) << larges << " of the stills were the large frame";
 }
 
 TEST_F(CameraOnVirtual, AMotionJpegFormatGivesJpegStills) {
@@ -154,13 +255,7 @@ TEST_F(CameraOnVirtual, RendererBitmapsHoldTheStillImagesPixelsAndStayTheCallers
   camera->SetDeviceName("Odd Size");
   const TFCameraFormats formats = camera->SupportedFormats();
   ASSERT_EQ(formats.size(), 2u);
-  const auto bitmap = [&] {
-    try {
-      return camera->CurrentImageToBitmap();
-    } catch (const EOleSysError&) {
-      return QImage();  // no frame yet
-    }
-  };
+  const auto bitmap = [&] { return camera->CurrentImageToBitmap(); };
   const auto stillImage = [&] {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);

@@ -222,7 +222,7 @@ class VideoRenderer final : public GraphFilter,
     if (const HResult code = CheckConnected(); code != hr::Ok)
       return code;
     if (!latest_)
-      return vfw::WrongState;
+      return kNoImageYet;
     frame = latest_;
     format = *format_;
     return hr::Ok;
