@@ -152,6 +152,10 @@ TFImageFormat TFCamera::CurrentImageToFile(const QString& FileName) {
   // replaced in one step: a failure leaves the old file as it was.
   TFImageFormat format = ifBmp;
   const QByteArray image = CurrentImage(format);
+  // No picture yet: an empty file in place of what the user had there would
+  // only lose it.
+  if (image.isEmpty())
+    return format;
   QSaveFile file(FileName);
   const bool written =
       file.open(QIODevice::WriteOnly) && file.write(image) == image.size() && file.commit();
