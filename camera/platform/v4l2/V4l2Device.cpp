@@ -47,6 +47,18 @@ constexpr int kMaxFailedQueries = 32;
 constexpr std::uint32_t kClassStep = 0x10000;
 constexpr std::uint32_t kPastLastClass = 0x10000000;
 
+// Where the walk goes on past a gap it could not probe across: just before
+// the class's standard controls (its heading sits far below them, at 1),
+// then just before its driver-private ones, then at the next class. Below
+// the user class there are no controls at all.
+std::uint32_t RestartAfter(std::uint32_t at) {
+  const std::uint32_t cls = std::max<std::uint32_t>(V4L2_CTRL_ID2CLASS(at), V4L2_CTRL_CLASS_USER);
+  for (const std::uint32_t point : {cls, cls | 0x8FF, cls | 0xFFF})
+    if (point > at)
+      return point;
+  return cls + kClassStep;
+}
+
 // The answers of a USB camera whose request failed on the wire; the next
 // try usually goes through.
 bool IsTransferError(int negativeErrno) {
@@ -181,14 +193,14 @@ int V4l2Device::QueryControls(std::vector<V4l2ControlInfo>& controls) {
     if (ret < 0) {
       // The first control above known+probes failed, and its id is not
       // told. Asking from one id further on skips it once the id reaches
-      // it; after a few tries the rest of its class is given up.
+      // it; after a few tries the walk goes on from the next likely start.
       if (++failures > kMaxFailedQueries)
         break;
       if (probes < kProbesPerGap) {
         ++probes;
         continue;
       }
-      known = V4L2_CTRL_ID2CLASS(known) + kClassStep;
+      known = RestartAfter(known + probes);
       probes = 0;
       if (known >= kPastLastClass)
         break;

@@ -66,6 +66,19 @@ TEST_F(V4l2DriverFaultTest, AControlTheDriverCannotDescribeIsUnsupportedAndTheOt
   EXPECT_EQ(powerLine->menu.size(), 3u);  // the item it could not name left out
 }
 
+TEST_F(V4l2DriverFaultTest, AFailingFirstControlOfAClassCostsOnlyItself) {
+  // Its heading sits at the class's first id, the controls far above it.
+  auto controls = FakeUvcCamera::FullWebcam();
+  for (auto& c : controls)
+    if (c.id == V4L2_CID_BRIGHTNESS || c.id == V4L2_CID_EXPOSURE_AUTO)
+      c.queryErrno = EIO;
+  Use(std::move(controls));
+  EXPECT_FALSE(camera_->BrightnessSupported());
+  EXPECT_TRUE(camera_->ContrastSupported());
+  EXPECT_TRUE(camera_->FocusSupported());
+  EXPECT_LT(fake_->IoctlCount(VIDIOC_QUERY_EXT_CTRL), 80u);
+}
+
 TEST_F(V4l2DriverFaultTest, ACameraWhoseControlsCannotBeReadIsSelectableWithoutProperties) {
   for (const bool handler : {false, true}) {
     SCOPED_TRACE(handler ? "every query fails" : "no control handler");
