@@ -6,6 +6,7 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
 
 #include "app/Application.h"
 #include "app/Look.h"
@@ -218,8 +219,11 @@ void TFormMain::readini() {
   move(frameGeometry().x(), std::clamp(top, 0, kMaxCoordinate));
   const int left = IniFile.ReadInteger(kStateSection, "Left", 0);
   move(std::clamp(left, 0, kMaxCoordinate), frameGeometry().y());
-  SetOuterWidth(
-      std::clamp(IniFile.ReadInteger(kStateSection, "width", kDefaultWidth), 0, kMaxWidth));
+  restoredOuterWidth_ =
+      std::clamp(IniFile.ReadInteger(kStateSection, "width", kDefaultWidth), 0, kMaxWidth);
+  SetOuterWidth(restoredOuterWidth_);
+  restoredClientWidth_ = geometry().width();
+  ApplyRestoredWidth();
   SetOuterHeight(
       std::clamp(IniFile.ReadInteger(kStateSection, "Height", kWindowHeight), 0, kMaxWidth));
   FormResize(this);
@@ -262,7 +266,29 @@ void TFormMain::closeEvent(QCloseEvent* event) {
   emit Closed();
 }
 
+void TFormMain::ApplyRestoredWidth() {
+  if (restoredOuterWidth_ <= 0 || !isVisible())
+    return;
+  // Resized meanwhile (by the user, or by the rules of narrow widths): that
+  // size stands.
+  if (geometry().width() != restoredClientWidth_) {
+    restoredOuterWidth_ = 0;
+    return;
+  }
+  if (frameGeometry().width() == geometry().width())
+    return;  // not framed yet
+  const int width = std::exchange(restoredOuterWidth_, 0);
+  if (frameGeometry().width() != width)
+    SetOuterWidth(width);
+}
+
+void TFormMain::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  ApplyRestoredWidth();
+}
+
 void TFormMain::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  ApplyRestoredWidth();
   varnholt::Guarded([this] { FormResize(this); });
 }

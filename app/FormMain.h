@@ -252,6 +252,7 @@ class TFormMain : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
 
  private:
   // The window design, in creation order (FormMainDesign.cpp).
@@ -294,6 +295,12 @@ class TFormMain : public QWidget {
 
   void SetOuterWidth(int width);
   void SetOuterHeight(int height);
+  // The stored outer width, until the window manager has framed the window:
+  // before that the frame is unknown, and the width would come out as the
+  // client's, one frame wider at every start.
+  int restoredOuterWidth_ = 0;
+  int restoredClientWidth_ = 0;  // what it gave the client then
+  void ApplyRestoredWidth();
 
   QStringList arguments_;
 };

@@ -25,18 +25,18 @@ TEST_F(Hotplug, CamerasComeAndGoByThemselvesAndTheStatusSaysWhatHappened) {
   ASSERT_EQ(form->ComboBoxCamera->count(), 1);
 
   ASSERT_EQ(platform->SetConnected("desk", true), 0);
-  QTRY_COMPARE_WITH_TIMEOUT(form->ComboBoxCamera->count(), 2, kWatchWait);
+  ASSERT_TRUE(WaitUntil([&] { return form->ComboBoxCamera->count() == 2; }, kWatchWait));
   EXPECT_EQ(form->FCamera->DeviceName(), "Lab");  // the user's choice stays
 
   ASSERT_EQ(platform->SetConnected("lab", false), 0);
-  QTRY_COMPARE_WITH_TIMEOUT(form->ComboBoxCamera->count(), 1, kWatchWait);
+  ASSERT_TRUE(WaitUntil([&] { return form->ComboBoxCamera->count() == 1; }, kWatchWait));
   EXPECT_EQ(form->FCamera->DeviceName(), "Desk");
   EXPECT_EQ(form->MessageLabel->text(), "Lab was disconnected");
   EXPECT_EQ(form->SupportLabel->text(), "Camera configurable");
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "140");
 
   ASSERT_EQ(platform->SetConnected("desk", false), 0);
-  QTRY_COMPARE_WITH_TIMEOUT(form->ComboBoxCamera->count(), 0, kWatchWait);
+  ASSERT_TRUE(WaitUntil([&] { return form->ComboBoxCamera->count() == 0; }, kWatchWait));
   EXPECT_EQ(form->MessageLabel->text(), "Desk was disconnected");
   EXPECT_EQ(form->SupportLabel->text(), "No camera connected");
   EXPECT_FALSE(Row("Brightness").TrackBar->isEnabled());
@@ -88,7 +88,7 @@ TEST_F(Hotplug, ACameraTestEndsWhenItsCameraGoesEvenIfItComesStraightBack) {
   ClickIcon();
   ASSERT_TRUE(livecam->isVisible());
   ASSERT_EQ(platform->SetConnected("lab", false), 0);
-  QTRY_VERIFY_WITH_TIMEOUT(livecam->isHidden(), kWatchWait);
+  ASSERT_TRUE(WaitUntil([&] { return livecam->isHidden(); }, kWatchWait));
   EXPECT_FALSE(form.FCamera->Active());
   EXPECT_EQ(form.ComboBoxCamera->count(), 0);
   EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();

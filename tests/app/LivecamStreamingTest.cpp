@@ -24,7 +24,8 @@ TEST_F(LivecamStreaming, DeactivatingWhileFramesArriveNeverWaitsForTheHandler) {
   for (int round = 0; round < 5; ++round) {
     emit form.ButtonTestCam->Click();
     ASSERT_EQ(form.FCamera->CaptureType(), ctGrabber) << round;
-    QTRY_VERIFY_WITH_TIMEOUT(form.Memo1->toPlainText().contains("FCameraImageAvailable"), 20000);
+    ASSERT_TRUE(WaitUntil(
+        [&] { return form.Memo1->toPlainText().contains("FCameraImageAvailable"); }, 20000));
     form.Memo1->clear();
     // Our thread is busy meanwhile: handlers keep coming and must return
     // without it. Then the deactivation waits for the one running, if any.
@@ -44,7 +45,8 @@ TEST_F(LivecamStreaming, TheWindowGoingWhileFramesArriveStopsTheHandlerFirst) {
           "]",
       {"varnholt", "trace"});
   emit form->ButtonTestCam->Click();
-  QTRY_VERIFY_WITH_TIMEOUT(form->Memo1->toPlainText().contains("FCameraImageAvailable"), 20000);
+  ASSERT_TRUE(WaitUntil(
+      [&] { return form->Memo1->toPlainText().contains("FCameraImageAvailable"); }, 20000));
   form.reset();  // with the camera streaming into it
   QTest::qWait(50);
   EXPECT_TRUE(errors.isEmpty());

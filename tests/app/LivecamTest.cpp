@@ -51,7 +51,7 @@ TEST_F(Livecam, AVgaFormatAtThirtyFramesShowsItsPictureUnscaledAndRepaintsEvery3
     }
     return !picture.isNull();
   };
-  QTRY_VERIFY_WITH_TIMEOUT(framed(), 20000);
+  ASSERT_TRUE(WaitUntil([&] { return framed(); }, 20000));
   const int before = TraceLines().size();
   clock.Advance(33);
   const QImage shown = form.PaintBox->grab().toImage();
@@ -183,8 +183,8 @@ TEST_F(Livecam, ACameraThatOnlyGrabsRunsWithoutWindowOrNoticeAndHandsItsFramesOv
   // Frames reach the window through its own thread: the trace line and the
   // window sized by the format each frame asks for.
   livecam->resize(100, 100);
-  QTRY_VERIFY_WITH_TIMEOUT(TraceLines().contains("FCameraImageAvailable"), 20000);
-  QTRY_COMPARE_WITH_TIMEOUT(livecam->frameGeometry().size(), QSize(320, 240), 20000);
+  ASSERT_TRUE(WaitUntil([&] { return TraceLines().contains("FCameraImageAvailable"); }, 20000));
+  ASSERT_TRUE(WaitUntil([&] { return livecam->frameGeometry().size() == QSize(320, 240); }, 20000));
   EXPECT_TRUE(notices.isEmpty());
   EXPECT_TRUE(errors.isEmpty());
   // The next camera selection ends it.

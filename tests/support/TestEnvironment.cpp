@@ -1,8 +1,11 @@
 #include "tests/support/TestEnvironment.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 #include <cstdlib>
 
 namespace varnholt::test {
@@ -65,6 +68,18 @@ QByteArray ReadFile(const QString& path) {
   if (!f.open(QIODevice::ReadOnly))
     return {};
   return f.readAll();
+}
+
+bool WaitUntil(const std::function<bool()>& done, int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > ms)
+      return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(2);
+  }
+  return true;
 }
 
 }  // namespace varnholt::test

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -29,6 +30,11 @@ class ScopedEnv {
   QByteArray name_;
   std::optional<QByteArray> old_;
 };
+
+// Serves events until done() holds or ms milliseconds have passed; whether
+// it held. Qt's QTRY_ macros are no use under GoogleTest: on a time-out they
+// only return from the test, which then counts as passed.
+bool WaitUntil(const std::function<bool()>& done, int ms = 20000);
 
 // Writes text to a file, creating folders; returns false on failure.
 bool WriteFile(const QString& path, const QByteArray& bytes);
