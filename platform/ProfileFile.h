@@ -67,12 +67,30 @@ class TIniSection {
   static TIniSection FromBytes(const QByteArray& bytes, const QString& section);
 
   bool ValueExists(const QString& key) const;
+  // No key at all: as for SectionExists, a bare header counts as no section.
+  bool IsEmpty() const { return values_.isEmpty(); }
   // Same rules as TIniFile's reads of the same name.
   QString ReadString(const QString& key, const QString& defaultValue) const;
   int ReadInteger(const QString& key, int defaultValue) const;
 
  private:
   QHash<QString, QString> values_;  // folded name -> value; the first line of a name wins
+};
+
+// Why a whole file cannot be taken as a profile file at all.
+enum class TIniFault {
+  None,
+  Missing,
+  Folder,
+  NotRegularFile,  // a FIFO, a device, a socket
+  TooLarge,        // beyond the size cap
+  Unreadable,      // no permission, a read error
+  NotText,         // control characters no text file holds: binary data
+};
+
+struct TIniSectionReading {
+  TIniFault Fault = TIniFault::None;
+  TIniSection Section;  // empty unless Fault is None
 };
 
 // Key and value pairs in the order they are to be written.
@@ -97,6 +115,10 @@ class TIniFile {
 
   // The whole section in one reading of the file.
   TIniSection ReadSectionValues(const QString& section) const;
+  // The same for a file the user chose to load: where the reads above take
+  // anything unreadable as empty, this says why the file cannot be used,
+  // so that the caller can refuse it instead of loading nothing as values.
+  TIniSectionReading ReadSectionValuesChecked(const QString& section) const;
 
   // A section exists when it holds at least one key, as in the classic
   // TIniFile; a bare header does not count.
