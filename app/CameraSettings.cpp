@@ -33,14 +33,18 @@ std::optional<float> ParseSliderValue(const QString& text, const QLocale& locale
   return static_cast<float>(std::clamp(value, double(-FLT_MAX), double(FLT_MAX)));
 }
 
-TCameraSettings ReadCameraSettings(const varnholt::TIniSection& section, const QLocale& locale) {
-  TCameraSettings settings;
+TStoredCameraSettings ReadCameraSettings(const varnholt::TIniSection& section,
+                                         const QLocale& locale) {
+  TStoredCameraSettings settings;
   for (std::size_t key = 0; key < kRowCount; ++key) {
-    settings.Values[key] =
-        ParseSliderValue(section.ReadString(ValueKey(key), ""), locale).value_or(0);
-    settings.Ticks[key] = section.ReadInteger(TickKey(key), 0) != 0;
+    if (section.ValueExists(ValueKey(key)))
+      settings.Values[key] =
+          ParseSliderValue(section.ReadString(ValueKey(key), ""), locale).value_or(0);
+    if (section.ValueExists(TickKey(key)))
+      settings.Ticks[key] = section.ReadInteger(TickKey(key), 0) != 0;
   }
-  settings.PowerFrequency = section.ReadInteger(kPowerFrequencyKey, 0);
+  if (section.ValueExists(kPowerFrequencyKey))
+    settings.PowerFrequency = section.ReadInteger(kPowerFrequencyKey, 0);
   return settings;
 }
 
