@@ -1,5 +1,6 @@
 #include "app/CameraSettings.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 
@@ -46,6 +47,13 @@ TStoredCameraSettings ReadCameraSettings(const varnholt::TIniSection& section,
   if (section.ValueExists(kPowerFrequencyKey))
     settings.PowerFrequency = section.ReadInteger(kPowerFrequencyKey, 0);
   return settings;
+}
+
+bool HoldsAnySetting(const TStoredCameraSettings& settings) {
+  const auto present = [](const auto& value) { return value.has_value(); };
+  return settings.PowerFrequency ||
+         std::any_of(settings.Values.begin(), settings.Values.end(), present) ||
+         std::any_of(settings.Ticks.begin(), settings.Ticks.end(), present);
 }
 
 varnholt::TIniEntries CameraSettingsEntries(const TCameraSettings& settings,

@@ -48,6 +48,9 @@ std::optional<float> ParseSliderValue(const QString& text, const QLocale& locale
 
 TStoredCameraSettings ReadCameraSettings(const varnholt::TIniSection& section,
                                          const QLocale& locale = QLocale());
+// False for a section without any of the 35 keys: no section at all, a
+// bare header, or only keys of other programs.
+bool HoldsAnySetting(const TStoredCameraSettings& settings);
 
 // The 35 entries of a save, in the order they are written.
 varnholt::TIniEntries CameraSettingsEntries(const TCameraSettings& settings,

@@ -76,12 +76,12 @@ void TFormMain::ButtonReadClick(QObject*) {
     ShowMessageSimple("Cannot load " + shownName + ": " + FaultText(reading.Fault));
     return;
   }
-  if (reading.Section.IsEmpty()) {
+  // A key the section lacks leaves its property as it is.
+  const TStoredCameraSettings settings = ReadCameraSettings(reading.Section);
+  if (!HoldsAnySetting(settings)) {
     ShowMessageSimple(shownName + " holds no settings for " + SelectedCameraName());
     return;
   }
-  // A key the section lacks leaves its property as it is.
-  const TStoredCameraSettings settings = ReadCameraSettings(reading.Section);
 
   // Setting a control runs its change handler, which writes to the camera.
   auto row = [this](std::size_t key) { return Row(ValueKey(key)); };

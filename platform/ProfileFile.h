@@ -67,8 +67,6 @@ class TIniSection {
   static TIniSection FromBytes(const QByteArray& bytes, const QString& section);
 
   bool ValueExists(const QString& key) const;
-  // No key at all: as for SectionExists, a bare header counts as no section.
-  bool IsEmpty() const { return values_.isEmpty(); }
   // Same rules as TIniFile's reads of the same name.
   QString ReadString(const QString& key, const QString& defaultValue) const;
   int ReadInteger(const QString& key, int defaultValue) const;

@@ -275,7 +275,7 @@ TEST_F(Settings, AFileForAnotherCameraChangesNothingAndSaysSo) {
   form->ComboBoxCameraChange(form.get());
   const QString before = Written();
   Put("Studio.vhx", Section("Other", {{"Brightness", "9"}, {"CheckBoxExposure", "1"}}, "1") +
-                        "[Lab]\n");  // a bare header holds nothing either
+                        "[Lab]\nNote=mine\n");  // nothing of ours either
   dialogs.ChooseFile("Studio.vhx");
   dialogs.Answer(true);
   ClickLoad();
