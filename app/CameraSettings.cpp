@@ -1,5 +1,6 @@
 #include "app/CameraSettings.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 
@@ -33,15 +34,26 @@ std::optional<float> ParseSliderValue(const QString& text, const QLocale& locale
   return static_cast<float>(std::clamp(value, double(-FLT_MAX), double(FLT_MAX)));
 }
 
-TCameraSettings ReadCameraSettings(const varnholt::TIniSection& section, const QLocale& locale) {
-  TCameraSettings settings;
+TStoredCameraSettings ReadCameraSettings(const varnholt::TIniSection& section,
+                                         const QLocale& locale) {
+  TStoredCameraSettings settings;
   for (std::size_t key = 0; key < kRowCount; ++key) {
-    settings.Values[key] =
-        ParseSliderValue(section.ReadString(ValueKey(key), ""), locale).value_or(0);
-    settings.Ticks[key] = section.ReadInteger(TickKey(key), 0) != 0;
+    if (section.ValueExists(ValueKey(key)))
+      settings.Values[key] =
+          ParseSliderValue(section.ReadString(ValueKey(key), ""), locale).value_or(0);
+    if (section.ValueExists(TickKey(key)))
+      settings.Ticks[key] = section.ReadInteger(TickKey(key), 0) != 0;
   }
-  settings.PowerFrequency = section.ReadInteger(kPowerFrequencyKey, 0);
+  if (section.ValueExists(kPowerFrequencyKey))
+    settings.PowerFrequency = section.ReadInteger(kPowerFrequencyKey, 0);
   return settings;
+}
+
+bool HoldsAnySetting(const TStoredCameraSettings& settings) {
+  const auto present = [](const auto& value) { return value.has_value(); };
+  return settings.PowerFrequency ||
+         std::any_of(settings.Values.begin(), settings.Values.end(), present) ||
+         std::any_of(settings.Ticks.begin(), settings.Ticks.end(), present);
 }
 
 varnholt::TIniEntries CameraSettingsEntries(const TCameraSettings& settings,

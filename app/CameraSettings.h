@@ -18,12 +18,20 @@ inline constexpr char kSettingsExtension[] = "vhx";
 inline constexpr char kSettingsFilter[] = "Varnholt Camera Settings (*.vhx)";
 inline constexpr char kSettingsFileMask[] = "*.vhx";
 
+// What a save writes, in key order (kPropertyKeys).
 struct TCameraSettings {
-  // In key order (kPropertyKeys). A missing or unreadable value is 0, a
-  // missing or unreadable tick unticked, a missing power frequency 0.
   std::array<float, kRowCount> Values{};
   std::array<bool, kRowCount> Ticks{};
   int PowerFrequency = 0;
+};
+
+// What a section holds, in key order. A key the section lacks is empty, so
+// that a load leaves its property as it is; one present but unreadable is
+// 0 (a value), unticked (a tick) or 0 (the power frequency).
+struct TStoredCameraSettings {
+  std::array<std::optional<float>, kRowCount> Values{};
+  std::array<std::optional<bool>, kRowCount> Ticks{};
+  std::optional<int> PowerFrequency;
 };
 
 // "Brightness", "CheckBoxBrightness", ...: the file's keys of the property
@@ -38,8 +46,11 @@ inline const QString kPowerFrequencyKey = QStringLiteral("PowerFrequency");
 // slider then limits it to its range.
 std::optional<float> ParseSliderValue(const QString& text, const QLocale& locale = QLocale());
 
-TCameraSettings ReadCameraSettings(const varnholt::TIniSection& section,
-                                   const QLocale& locale = QLocale());
+TStoredCameraSettings ReadCameraSettings(const varnholt::TIniSection& section,
+                                         const QLocale& locale = QLocale());
+// False for a section without any of the 35 keys: no section at all, a
+// bare header, or only keys of other programs.
+bool HoldsAnySetting(const TStoredCameraSettings& settings);
 
 // The 35 entries of a save, in the order they are written.
 varnholt::TIniEntries CameraSettingsEntries(const TCameraSettings& settings,

@@ -29,6 +29,27 @@ bool Choose(varnholt::TFileDialog& dialog) {
   return dialog.Execute();
 }
 
+// Why a chosen file is refused, in the user's words.
+QString FaultText(varnholt::TIniFault fault) {
+  using varnholt::TIniFault;
+  switch (fault) {
+    case TIniFault::Missing:
+      return "the file does not exist";
+    case TIniFault::Folder:
+      return "it is a folder";
+    case TIniFault::NotRegularFile:
+      return "it is not a regular file";
+    case TIniFault::TooLarge:
+      return "it is larger than 16 MiB";
+    case TIniFault::NotText:
+      return "it is not a settings file";
+    case TIniFault::None:
+    case TIniFault::Unreadable:
+      break;
+  }
+  return "it cannot be read";
+}
+
 }  // namespace
 
 void TFormMain::ShowStatusMessage(const QString& text) {
@@ -46,22 +67,36 @@ void TFormMain::ButtonReadClick(QObject*) {
   // Only now: the refresh may have re-read the camera list meanwhile.
   if (ComboBoxCamera->ItemIndex() < 0)
     return;
-  const TCameraSettings settings =
-      ReadCameraSettings(IniFile.ReadSectionValues(SelectedCameraName()));
+  // A file that cannot be read, or holds nothing for this camera, would
+  // load as all zeros and turn a real camera flat grey: refuse it whole.
+  const QString shownName = QFileInfo(IniFileName).fileName();
+  const varnholt::TIniSectionReading reading =
+      IniFile.ReadSectionValuesChecked(SelectedCameraName());
+  if (reading.Fault != varnholt::TIniFault::None) {
+    ShowMessageSimple("Cannot load " + shownName + ": " + FaultText(reading.Fault));
+    return;
+  }
+  // A key the section lacks leaves its property as it is.
+  const TStoredCameraSettings settings = ReadCameraSettings(reading.Section);
+  if (!HoldsAnySetting(settings)) {
+    ShowMessageSimple(shownName + " holds no settings for " + SelectedCameraName());
+    return;
+  }
 
   // Setting a control runs its change handler, which writes to the camera.
-  auto slider = [this](std::size_t key) { return Row(ValueKey(key))->TrackBar; };
+  auto row = [this](std::size_t key) { return Row(ValueKey(key)); };
+  auto supported = [this](std::size_t key) { return (FCamera->*kPropertyKeys[key].Supported)(); };
   for (std::size_t key = 0; key < kPropertyKeys.size(); ++key)
-    if ((FCamera->*kPropertyKeys[key].Supported)())
-      slider(key)->SetValue(settings.Values[key]);
+    if (supported(key) && settings.Values[key])
+      row(key)->TrackBar->SetValue(*settings.Values[key]);
   for (std::size_t key = 0; key < kPropertyKeys.size(); ++key)
-    if ((FCamera->*kPropertyKeys[key].Supported)())
-      Row(ValueKey(key))->CheckBox->setChecked(settings.Ticks[key]);
+    if (supported(key) && settings.Ticks[key])
+      row(key)->CheckBox->setChecked(*settings.Ticks[key]);
 
-  if (FCamera->PowerLineFrequencySupported()) {
+  if (settings.PowerFrequency && FCamera->PowerLineFrequencySupported()) {
     try {
       // An index that names no entry leaves the selection as it was.
-      const int index = settings.PowerFrequency;
+      const int index = *settings.PowerFrequency;
       if (index >= -1 && index < ComboBoxFrequency->count())
         ComboBoxFrequency->SetItemIndex(index);
       ComboBoxFrequencyClick(ComboBoxFrequency);
@@ -74,10 +109,11 @@ void TFormMain::ButtonReadClick(QObject*) {
   // camera and manual in the file got its value while still automatic,
   // which drivers ignore or refuse, and its tick then switched it to manual
   // with the camera's own value. With every mode now in place, the file's
-  // manual values go out once more.
+  // manual values go out once more; a tick the file lacks stays as shown.
   for (std::size_t key = 0; key < kPropertyKeys.size(); ++key)
-    if (!settings.Ticks[key] && (FCamera->*kPropertyKeys[key].Supported)())
-      slider(key)->SetValue(settings.Values[key]);
+    if (settings.Values[key] && !settings.Ticks[key].value_or(row(key)->CheckBox->isChecked()) &&
+        supported(key))
+      row(key)->TrackBar->SetValue(*settings.Values[key]);
 
   StatusLabel->setText("");
   setWindowTitle(varnholt::Application::Title());

@@ -61,6 +61,19 @@ QString Escaped(const QString& text) {
   return out;
 }
 
+// Text files hold tab, line breaks and form feeds among their control
+// characters, old ones a Ctrl-Z at the end; binary data holds the others.
+bool LooksLikeText(const QByteArray& bytes) {
+  const profile::ProfileText text(bytes);
+  for (qsizetype i = 0; i < text.Size(); ++i) {
+    const char16_t unit = text.Unit(i);
+    if (unit < 0x20 && unit != u'\t' && unit != u'\n' && unit != u'\r' && unit != u'\v' &&
+        unit != u'\f' && unit != 0x1A)
+      return false;
+  }
+  return true;
+}
+
 // Names as the reader compares them: blanks trimmed, case folded.
 QString FoldName(const QString& name) {
   qsizetype from = 0;
@@ -139,6 +152,30 @@ int TIniFile::ReadInteger(const QString& section, const QString& key, int defaul
 
 TIniSection TIniFile::ReadSectionValues(const QString& section) const {
   return TIniSection::FromBytes(profile::LoadProfile(fileName_).bytes, section);
+}
+
+TIniSectionReading TIniFile::ReadSectionValuesChecked(const QString& section) const {
+  using Reason = LoadedProfile::Reason;
+  const LoadedProfile loaded = profile::LoadProfile(fileName_);
+  if (loaded.state == LoadedProfile::State::Missing)
+    return {TIniFault::Missing, {}};
+  if (loaded.state == LoadedProfile::State::Unusable) {
+    switch (loaded.reason) {
+      case Reason::Folder:
+        return {TIniFault::Folder, {}};
+      case Reason::NotRegularFile:
+        return {TIniFault::NotRegularFile, {}};
+      case Reason::TooLarge:
+        return {TIniFault::TooLarge, {}};
+      case Reason::None:
+      case Reason::Unreadable:
+        break;
+    }
+    return {TIniFault::Unreadable, {}};
+  }
+  if (!LooksLikeText(loaded.bytes))
+    return {TIniFault::NotText, {}};
+  return {TIniFault::None, TIniSection::FromBytes(loaded.bytes, section)};
 }
 
 void TIniFile::CheckWritable(const QString& section, const QString& key,

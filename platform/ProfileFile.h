@@ -75,6 +75,22 @@ class TIniSection {
   QHash<QString, QString> values_;  // folded name -> value; the first line of a name wins
 };
 
+// Why a whole file cannot be taken as a profile file at all.
+enum class TIniFault {
+  None,
+  Missing,
+  Folder,
+  NotRegularFile,  // a FIFO, a device, a socket
+  TooLarge,        // beyond the size cap
+  Unreadable,      // no permission, a read error
+  NotText,         // control characters no text file holds: binary data
+};
+
+struct TIniSectionReading {
+  TIniFault Fault = TIniFault::None;
+  TIniSection Section;  // empty unless Fault is None
+};
+
 // Key and value pairs in the order they are to be written.
 using TIniEntries = QList<std::pair<QString, QString>>;
 
@@ -97,6 +113,10 @@ class TIniFile {
 
   // The whole section in one reading of the file.
   TIniSection ReadSectionValues(const QString& section) const;
+  // The same for a file the user chose to load: where the reads above take
+  // anything unreadable as empty, this says why the file cannot be used,
+  // so that the caller can refuse it instead of loading nothing as values.
+  TIniSectionReading ReadSectionValuesChecked(const QString& section) const;
 
   // A section exists when it holds at least one key, as in the classic
   // TIniFile; a bare header does not count.

@@ -118,29 +118,46 @@ void SyncFolderOf(const QByteArray& target) {
 
 LoadedProfile LoadProfile(const QString& path) {
   using State = LoadedProfile::State;
+  using Reason = LoadedProfile::Reason;
+  const auto unusable = [](Reason reason) { return LoadedProfile{State::Unusable, {}, reason}; };
+  const auto unusableKind = [&](const struct stat& st) {
+    if (S_ISDIR(st.st_mode))
+      return unusable(Reason::Folder);
+    if (!S_ISREG(st.st_mode))
+      return unusable(Reason::NotRegularFile);
+    return unusable(Reason::TooLarge);
+  };
   const auto native = NativePath(path);
   if (!native)
-    return {State::Unusable, {}};
+    return unusable(Reason::Unreadable);
   if (native->isEmpty())
     return {State::Missing, {}};
   // Check the type before opening: opening a FIFO or a device may block or
   // have side effects.
   struct stat st;
-  if (::stat(native->constData(), &st) != 0)
-    return {errno == ENOENT || errno == ENOTDIR ? State::Missing : State::Unusable, {}};
+  if (::stat(native->constData(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR)
+      return {State::Missing, {}};
+    return unusable(Reason::Unreadable);
+  }
   if (!S_ISREG(st.st_mode) || st.st_size > kMaxProfileBytes)
-    return {State::Unusable, {}};
+    return unusableKind(st);
 
   FileDescriptor fd(::open(native->constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (fd.Get() < 0)
-    return {errno == ENOENT ? State::Missing : State::Unusable, {}};
+  if (fd.Get() < 0) {
+    if (errno == ENOENT)
+      return {State::Missing, {}};
+    return unusable(Reason::Unreadable);
+  }
   // The path may have been swapped between stat and open.
-  if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxProfileBytes)
-    return {State::Unusable, {}};
+  if (::fstat(fd.Get(), &st) != 0)
+    return unusable(Reason::Unreadable);
+  if (!S_ISREG(st.st_mode) || st.st_size > kMaxProfileBytes)
+    return unusableKind(st);
   LoadedProfile loaded{State::Loaded, {}};
   loaded.bytes.reserve(st.st_size + 1);
   if (!ReadAll(fd.Get(), loaded.bytes))
-    return {State::Unusable, {}};
+    return unusable(loaded.bytes.size() > kMaxProfileBytes ? Reason::TooLarge : Reason::Unreadable);
   return loaded;
 }
 

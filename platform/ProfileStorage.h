@@ -15,8 +15,11 @@ inline constexpr qint64 kMaxProfileBytes = 16 * 1024 * 1024;
 
 struct LoadedProfile {
   enum class State { Loaded, Missing, Unusable };
+  // Why an unusable file is unusable, for messages that must say so.
+  enum class Reason { None, Folder, NotRegularFile, TooLarge, Unreadable };
   State state = State::Missing;
   QByteArray bytes;
+  Reason reason = Reason::None;
 };
 
 // Missing: nothing there (or a folder on the path is missing), so a write

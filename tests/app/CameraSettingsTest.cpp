@@ -37,21 +37,23 @@ TEST(CameraSettings, SliderValuesAreNumbersOfTheUsersLocale) {
     EXPECT_EQ(ParseSliderValue(junk, english), std::nullopt) << junk;
 }
 
-TEST(CameraSettings, ASectionReadsWhatItCanAndDefaultsTheRest) {
+TEST(CameraSettings, ASectionReadsWhatItCanDefaultsTheUnreadableAndLacksTheRest) {
   const QLocale english(QLocale::English, QLocale::UnitedStates);
   const auto section = varnholt::TIniSection::FromBytes(
       "[Cam]\nBrightness=5\ncontrast=abc\nCheckBoxContrast=2\nCheckBoxHue=0x0\n"
       "CheckBoxGain=1.5\nZoom= 7 \nPowerFrequency=$1\n",
       "cam");
-  const TCameraSettings settings = ReadCameraSettings(section, english);
+  const TStoredCameraSettings settings = ReadCameraSettings(section, english);
   EXPECT_EQ(settings.Values[1], 5.0f);   // Brightness
   EXPECT_EQ(settings.Values[3], 0.0f);   // Contrast: unreadable
   EXPECT_EQ(settings.Values[16], 7.0f);  // Zoom
-  EXPECT_TRUE(settings.Ticks[3]) << "any integer but 0 is ticked";
-  EXPECT_FALSE(settings.Ticks[8]);
-  EXPECT_FALSE(settings.Ticks[6]) << "not an integer";
+  EXPECT_EQ(settings.Ticks[3], true) << "any integer but 0 is ticked";
+  EXPECT_EQ(settings.Ticks[8], false);
+  EXPECT_EQ(settings.Ticks[6], false) << "not an integer";
+  EXPECT_EQ(settings.Values[8], std::nullopt) << "Hue: no key, nothing to load";
+  EXPECT_EQ(settings.Ticks[1], std::nullopt);
   EXPECT_EQ(settings.PowerFrequency, 1);
-  EXPECT_EQ(ReadCameraSettings({}, english).PowerFrequency, 0);
+  EXPECT_EQ(ReadCameraSettings({}, english).PowerFrequency, std::nullopt);
 }
 
 TEST(CameraSettings, ASaveWritesThirtyFiveEntriesInKeyOrder) {

@@ -43,9 +43,10 @@ class DialogAnswers {
     EXPECT_TRUE(unexpected.isEmpty()) << unexpected.join("; ").toStdString();
   }
 
-  // Types name into the file dialog's name field and presses its accept button.
-  void ChooseFile(const QString& name) {
-    answers_.push_back([this, name](QWidget* w) {
+  // Types name into the file dialog's name field and presses its accept
+  // button; then runs once the dialog has accepted, before the handler goes on.
+  void ChooseFile(const QString& name, std::function<void()> then = {}) {
+    answers_.push_back([this, name, then](QWidget* w) {
       auto* dialog = qobject_cast<QFileDialog*>(w);
       if (!dialog)
         return false;
@@ -55,6 +56,8 @@ class DialogAnswers {
       box->button(dialog->acceptMode() == QFileDialog::AcceptSave ? QDialogButtonBox::Save
                                                                   : QDialogButtonBox::Open)
           ->click();
+      if (then)
+        then();
       return true;
     });
   }

@@ -200,7 +200,8 @@ TEST_F(Settings, AnAutomaticPropertyThatIsManualInTheFileEndsWithTheFilesValue) 
     if (camera.ExposureAuto())
       camera.SetExposure(-8);
   });
-  Put("manual.vhx", "[Lab]\nExposure=-3\nCheckBoxExposure=0\nWhiteBalance=3000\n");
+  Put("manual.vhx",
+      "[Lab]\nExposure=-3\nCheckBoxExposure=0\nWhiteBalance=3000\nCheckBoxWhiteBalance=0\n");
   Load("manual.vhx");
   EXPECT_EQ(InCamera("Exposure"), std::make_pair(-3, false));
   EXPECT_EQ(Shown("Exposure"), std::make_pair(-3.0f, false));
@@ -208,18 +209,21 @@ TEST_F(Settings, AnAutomaticPropertyThatIsManualInTheFileEndsWithTheFilesValue) 
   EXPECT_EQ(Row("Exposure").ValueLabel->text(), "-3");
 }
 
-TEST_F(Settings, ASectionWithOnlyBrightnessSetsTheRestToDefaults) {
+TEST_F(Settings, ASectionLackingKeysChangesOnlyWhatItHolds) {
   StartWith("[" + kLab + "]");
-  Put("one.vhx", "[Lab]\nBrightness=90\n");
+  Probe("Lab").SetPowerLineFrequency(pf60Hz);
+  form->ComboBoxCameraChange(form.get());
+  Put("one.vhx", "[Lab]\nBrightness=90\nCheckBoxExposure=0\n");
   Load("one.vhx");
   EXPECT_EQ(InCamera("Brightness"), std::make_pair(90, false));
-  EXPECT_EQ(InCamera("Contrast"), std::make_pair(10, false)) << "0 held at the range's end";
-  EXPECT_EQ(InCamera("Gain"), std::make_pair(0, false));
-  EXPECT_EQ(InCamera("WhiteBalance"), std::make_pair(2800, false));
-  EXPECT_EQ(InCamera("Exposure"), std::make_pair(-2, false));
-  for (const char* key : {"Brightness", "Contrast", "WhiteBalance", "Exposure"})
-    EXPECT_FALSE(Row(key).CheckBox->isChecked()) << key;
-  EXPECT_EQ(Probe("Lab").PowerLineFrequency(), pf50Hz);
+  EXPECT_EQ(InCamera("Exposure").second, false) << "a tick without its value";
+  EXPECT_EQ(InCamera("Contrast"), std::make_pair(50, false));
+  EXPECT_EQ(InCamera("Gain"), std::make_pair(20, false));
+  EXPECT_EQ(InCamera("WhiteBalance"), std::make_pair(4600, true));
+  EXPECT_EQ(Shown("WhiteBalance"), std::make_pair(4600.0f, true));
+  EXPECT_EQ(Probe("Lab").PowerLineFrequency(), pf60Hz);
+  EXPECT_EQ(form->ComboBoxFrequency->ItemIndex(), 1);
+  EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
 TEST_F(Settings, ValuesAreLimitedToTheRangeAndSnappedToTheStep) {
@@ -265,17 +269,67 @@ TEST_F(Settings, TwoCamerasShareAFileAndEachLoadsItsOwnSection) {
   EXPECT_EQ(Probe("Basic").Brightness(), 5);
 }
 
-TEST_F(Settings, AFileForAnotherCameraLoadsAsAllDefaults) {
+TEST_F(Settings, AFileForAnotherCameraChangesNothingAndSaysSo) {
   StartWith("[" + kLab + "]");
   Probe("Lab").SetPowerLineFrequency(pf60Hz);
-  Put("other.vhx", Section("Other", {{"Brightness", "9"}, {"CheckBoxExposure", "1"}}, "1"));
-  Load("other.vhx");
-  EXPECT_EQ(InCamera("Brightness"), std::make_pair(0, false));
-  EXPECT_EQ(InCamera("Contrast").first, 10);
-  EXPECT_EQ(InCamera("Exposure"), std::make_pair(-2, false));
-  EXPECT_EQ(InCamera("WhiteBalance").second, false);
-  EXPECT_EQ(Probe("Lab").PowerLineFrequency(), pf50Hz);
-  EXPECT_EQ(form->ComboBoxFrequency->currentItem()->text(), "PAL - 50Hz");
+  form->ComboBoxCameraChange(form.get());
+  const QString before = Written();
+  Put("Studio.vhx", Section("Other", {{"Brightness", "9"}, {"CheckBoxExposure", "1"}}, "1") +
+                        "[Lab]\nNote=mine\n");  // nothing of ours either
+  dialogs.ChooseFile("Studio.vhx");
+  dialogs.Answer(true);
+  ClickLoad();
+  EXPECT_EQ(dialogs.messages, QStringList{"Information: Studio.vhx holds no settings for Lab"});
+  EXPECT_EQ(Written(), before);
+  EXPECT_EQ(Shown("Brightness"), std::make_pair(128.0f, false));
+  EXPECT_EQ(Shown("Exposure"), std::make_pair(-6.0f, true));
+  EXPECT_EQ(form->ComboBoxFrequency->ItemIndex(), 1);
+}
+
+TEST_F(Settings, FilesThatAreNoSettingsFilesAreRefusedWithTheReason) {
+  StartWith("[" + kLab + "]");
+  QDir().mkpath(Folder());
+  ASSERT_EQ(::mkfifo(QFile::encodeName(PathIn("pipe.vhx")).constData(), 0600), 0);
+  QByteArray junk(4096, Qt::Uninitialized);
+  QRandomGenerator random(7);
+  for (char& c : junk)
+    c = char(random.bounded(256));
+  Put("junk.vhx", "[Lab]\nBrightness=12\n" + junk);
+  // 100 MB, sparse: beyond what a settings file can be.
+  QFile huge(PathIn("huge.vhx"));
+  ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+  huge.write("[Lab]\nBrightness=50\n");
+  ASSERT_TRUE(huge.resize(100 * 1024 * 1024));
+  huge.close();
+  const QString before = Written();
+
+  const auto refused = [this](const QString& name, std::function<void()> then = {}) {
+    dialogs.ChooseFile(name, std::move(then));
+    dialogs.Answer(true);
+    ClickLoad();
+  };
+  refused("gone");
+  // A folder put in the file's place once the dialog has accepted the name.
+  refused("dir.vhx", [this] { QDir().mkpath(PathIn("dir.vhx")); });
+  for (const char* name : {"pipe.vhx", "huge.vhx", "junk.vhx"})
+    refused(name);
+  EXPECT_EQ(dialogs.messages,
+            (QStringList{"Information: Cannot load gone.vhx: the file does not exist",
+                         "Information: Cannot load dir.vhx: it is a folder",
+                         "Information: Cannot load pipe.vhx: it is not a regular file",
+                         "Information: Cannot load huge.vhx: it is larger than 16 MiB",
+                         "Information: Cannot load junk.vhx: it is not a settings file"}));
+  EXPECT_EQ(Written(), before);
+  EXPECT_EQ(Shown("Brightness"), std::make_pair(128.0f, false));
+  EXPECT_EQ(Shown("WhiteBalance"), std::make_pair(4600.0f, true));
+  EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+
+  // Nor is such a file ever rewritten.
+  dialogs.ChooseFile("huge.vhx");
+  dialogs.Answer(true);
+  ClickSave();
+  EXPECT_EQ(errors, QStringList{"Unable to write to " + PathIn("huge.vhx")});
+  EXPECT_EQ(QFileInfo(PathIn("huge.vhx")).size(), 100 * 1024 * 1024);
 }
 
 TEST_F(Settings, PowerFrequencyIsWrittenWithoutTheControlAndIgnoredThen) {
@@ -341,11 +395,11 @@ TEST_F(Settings, FilesOtherEditorsSaveLoadAsWritten) {
   EXPECT_EQ(InCamera("Brightness").first, 33);
   EXPECT_EQ(InCamera("Contrast").first, 44);
   EXPECT_EQ(InCamera("Exposure"), std::make_pair(-7, false));
-  EXPECT_EQ(InCamera("Gain").first, 0);
+  EXPECT_EQ(InCamera("Gain").first, 20) << "not in the file";
   EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 }
 
-TEST_F(Settings, JunkHugeFilesAndAbsurdNumbersLoadDefaultsWhereUnreadable) {
+TEST_F(Settings, AbsurdNumbersLoadDefaultsWhereUnreadable) {
   StartWith("[" + kLab + "]");
   Put("absurd.vhx",
       "[Lab]\nBrightness=1e300\nContrast=NaN\nGain=0x\nWhiteBalance=inf\nExposure=-1e300\n"
@@ -357,31 +411,6 @@ TEST_F(Settings, JunkHugeFilesAndAbsurdNumbersLoadDefaultsWhereUnreadable) {
   EXPECT_EQ(InCamera("WhiteBalance"), std::make_pair(2800, false));
   EXPECT_EQ(InCamera("Exposure"), std::make_pair(-11, false));
   EXPECT_EQ(Probe("Lab").PowerLineFrequency(), pf50Hz) << "selection kept, written again";
-
-  // Random bytes around one readable line.
-  QByteArray junk(256 * 1024, Qt::Uninitialized);
-  QRandomGenerator random(7);
-  for (char& c : junk)
-    c = char(random.bounded(256));
-  junk[0] = 'x';
-  Put("junk.vhx", junk + "\n[Lab]\nBrightness=12\n" + junk);
-  Load("junk.vhx");
-  EXPECT_EQ(InCamera("Brightness").first, 12);
-
-  // 100 MB: beyond what a settings file can be; read as empty, never rewritten.
-  Probe("Lab").SetBrightness(99);
-  QFile huge(PathIn("huge.vhx"));
-  ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
-  huge.write("[Lab]\nBrightness=50\n");
-  ASSERT_TRUE(huge.resize(100 * 1024 * 1024));
-  huge.close();
-  Load("huge.vhx");
-  EXPECT_EQ(InCamera("Brightness").first, 0);
-  dialogs.ChooseFile("huge.vhx");
-  dialogs.Answer(true);
-  ClickSave();
-  EXPECT_EQ(errors, QStringList{"Unable to write to " + PathIn("huge.vhx")});
-  EXPECT_EQ(QFileInfo(PathIn("huge.vhx")).size(), 100 * 1024 * 1024);
 }
 
 TEST_F(Settings, CameraNamesWithBracketsAndEqualSignsKeepToTheirOwnSections) {
@@ -428,8 +457,11 @@ TEST_F(Settings, CameraNamesThatWouldBreakTheFileAreRefusedWithAClearMessage) {
 
   // Such a name reads nothing either, not even from a file that holds it.
   Put("nul.vhx", QByteArray("[Nul\0Cam]\nBrightness=70\n", 24));
-  Load("nul.vhx");
-  EXPECT_EQ(InCamera("Brightness").first, 0);
+  dialogs.ChooseFile("nul.vhx");
+  dialogs.Answer(true);
+  ClickLoad();
+  EXPECT_EQ(dialogs.messages.last(), "Information: Cannot load nul.vhx: it is not a settings file");
+  EXPECT_EQ(InCamera("Brightness").first, 40);
 }
 
 }  // namespace
