@@ -98,10 +98,11 @@ void TFormMain::RefreshDevices() {
     ShowStatusMessage(previous + " was disconnected");
   SetFormats();
   SetTrackBars();
-  const bool camera = !FCamera->DeviceName().isEmpty();
+  // As SetSupportStatus has it: only a property to set makes them useful.
+  const bool configurable = !FCamera->DeviceName().isEmpty() && CameraStatus == 2;
   for (QWidget* button :
        std::initializer_list<QWidget*>{ButtonDefaultValues, ButtonWindows, ButtonWrite, ButtonRead})
-    button->setEnabled(camera);
+    button->setEnabled(configurable);
   if (ComboBoxFormat->count() > 0)
     RestoreFormatSelection();
 }

@@ -191,6 +191,9 @@ TEST_F(Selection, ACameraWithFormatsAndNoSupportedPropertyGreysTheRows) {
   }
   for (QWidget* button : FileButtons(form))
     EXPECT_FALSE(button->isEnabled());
+  form.VarnholtlogoClick(&form);  // the list rebuilt: still nothing to set
+  for (QWidget* button : FileButtons(form))
+    EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
   EXPECT_TRUE(form.ButtonTestCam->isEnabled());
   EXPECT_TRUE(form.MonochromeEffect->isEnabled());
   EXPECT_EQ(form.SupportLabel->text(), "Camera not configurable");

@@ -79,9 +79,8 @@ TEST_F(LivecamReach, TheIconOfACameraWithFormatsOpensAPictureRepaintedWithTheFra
       last = picture;
     }
   }
-  std::printf("frames %d, paints %d\n", frames, count.paints);
   EXPECT_GE(frames, 10);
-  EXPECT_GE(count.paints, frames / 2);
+  EXPECT_GE(count.paints, frames / 2) << frames << " frames";
   EXPECT_TRUE(errors.isEmpty());
 
   // A camera without formats has nothing to test.
