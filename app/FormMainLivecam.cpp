@@ -6,7 +6,6 @@
 #include <QPainter>
 #include <QThread>
 #include <climits>
-#include <cmath>
 #include <utility>
 
 #include "app/FormMain.h"
@@ -112,12 +111,10 @@ void TFormMain::StartDevice() {
     throw varnholt::Exception("List index out of bounds (" + std::to_string(formatIndex) + ")");
   FCamera->SetFormat(formats[static_cast<std::size_t>(formatIndex)]);
 
-  // The outer size is the picture's, so the client area clips it at the
-  // right and bottom; it is never scaled.
+  // The client area is the picture's size: shown whole, never scaled.
   const TFCameraFormat format = FCamera->Format();
   PaintBox->resize(format.Width, format.Height);
-  LivecamForm->SetOuterWidth(format.Width);
-  LivecamForm->SetOuterHeight(format.Height);
+  LivecamForm->resize(format.Width, format.Height);
 
   try {
     FCamera->SetActive(true);
@@ -134,10 +131,11 @@ void TFormMain::StartDevice() {
     CameraOff->hide();
     CameraGlowTimer->SetInterval(kGlowInterval);
     LivecamForm->setWindowTitle(EntryText(ComboBoxCamera) + " @ " + EntryText(ComboBoxFormat));
+    // Beside us, so that the picture never hides the sliders it is there
+    // to watch; again once shown, as Qt knows a window's frame only then.
+    LivecamForm->PlaceBeside(this);
     LivecamForm->show();
-    // Qt knows a window's frame only once it shows: the outer size again.
-    LivecamForm->SetOuterWidth(format.Width);
-    LivecamForm->SetOuterHeight(format.Height);
+    LivecamForm->PlaceBeside(this);
   } catch (...) {
     ShowMessageSimple(EntryText(ComboBoxCamera) + kInUse);
     CameraTimer->SetInterval(0);
@@ -237,20 +235,16 @@ void TFormMain::InvalidatePaintBox() {
   if (!LivecamForm)
     return;
   try {
-    LivecamForm->SetOuterWidth(FCamera->Format().Width);
-    LivecamForm->SetOuterHeight(FCamera->Format().Height);
+    const TFCameraFormat format = FCamera->Format();
+    LivecamForm->resize(format.Width, format.Height);
   } catch (...) {
     // The camera has gone from under a running test (unplugged, or the
     // list lost it): the window keeps its size and shows nothing until it
     // is hidden. Raising here would put an error box up every frame.
   }
-  // The box's rectangle in the window, widened to whole pixels.
-  const QRectF box(PaintBox->mapTo(LivecamForm, QPointF(0, 0)), QSizeF(PaintBox->size()));
-  const QRect dirty(
-      QPoint(static_cast<int>(std::floor(box.left())), static_cast<int>(std::floor(box.top()))),
-      QPoint(static_cast<int>(std::ceil(box.right())) - 1,
-             static_cast<int>(std::ceil(box.bottom())) - 1));
-  LivecamForm->update(dirty);
+  // The box itself: asked of the window, the repaint never reached the box
+  // and the picture stood still on its first frame.
+  PaintBox->update();
 }
 
 void TFormMain::PaintBoxPaint(QObject*, QPainter* Canvas) {

@@ -134,6 +134,9 @@ void TFormMain::InitTrackBar(TPropertyRow& row) {
   row.TrackBar->setEnabled(false);
   row.TrackBar->SetValue(0);
   row.CheckBox->setEnabled(false);
+  // A tick left from another camera would claim an automatic mode this one
+  // does not have. Only ever called while loading, so nothing is written.
+  row.CheckBox->setChecked(false);
   SetLook(row.CheckBox, kBlankColor);
   row.Monochrome->setEnabled(true);
 }
@@ -198,7 +201,10 @@ void TFormMain::SetSupportStatus() {
     ButtonTestCam->setEnabled(false);
   else if (CameraStatus == 1)
     ButtonTestCam->setEnabled(true);
-  LayoutButtonTestCam->hide();
+  // The camera test needs a format to show; the format list goes with it.
+  const bool testable = camera && ComboBoxFormat->count() > 0;
+  LayoutButtonTestCam->setVisible(testable);
+  ComboBoxFormat->setVisible(testable);
   if (TraceMode)
     LogMe("SetSupportStatus passed 04");
   if (!camera)

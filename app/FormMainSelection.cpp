@@ -98,10 +98,11 @@ void TFormMain::RefreshDevices() {
     ShowStatusMessage(previous + " was disconnected");
   SetFormats();
   SetTrackBars();
-  const bool camera = !FCamera->DeviceName().isEmpty();
+  // As SetSupportStatus has it: only a property to set makes them useful.
+  const bool configurable = !FCamera->DeviceName().isEmpty() && CameraStatus == 2;
   for (QWidget* button :
        std::initializer_list<QWidget*>{ButtonDefaultValues, ButtonWindows, ButtonWrite, ButtonRead})
-    button->setEnabled(camera);
+    button->setEnabled(configurable);
   if (ComboBoxFormat->count() > 0)
     RestoreFormatSelection();
 }
@@ -196,10 +197,9 @@ void TFormMain::ComboBoxCameraChange(QObject*) {
   if (ComboBoxFormat->count() == 0) {
     if (TraceMode)
       LogMe("in it");
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             ButtonRead, ButtonWrite, ButtonDefaultValues, ButtonWindows, ButtonTestCam})
-      control->setEnabled(false);
-    SupportLabel->setText("Camera not configurable");
+    // Without a format there is nothing to test; the properties may still
+    // be configurable, and SetSupportStatus has said so already.
+    ButtonTestCam->setEnabled(false);
     StatusLabel->setText(" ");
   }
   if (TraceMode)
@@ -246,11 +246,10 @@ void TFormMain::ComboBoxFrequencyClick(QObject*) {
 void TFormMain::validatefrequency() {
   if (!FCamera->PowerLineFrequencySupported())
     return;
-  // Read twice, as the camera may change between the reads.
-  if (FCamera->PowerLineFrequency() == pf50Hz)
-    ComboBoxFrequency->SetItemIndex(0);
-  if (FCamera->PowerLineFrequency() == pf60Hz)
-    ComboBoxFrequency->SetItemIndex(1);
+  // The list shows what the camera holds now, whoever set it; a value it
+  // has no entry for selects none, so that a save cannot write a stale one.
+  const TFPowerLineFrequency frequency = FCamera->PowerLineFrequency();
+  ComboBoxFrequency->SetItemIndex(frequency == pf50Hz ? 0 : frequency == pf60Hz ? 1 : -1);
 }
 
 void TFormMain::VarnholtlogoClick(QObject*) {

@@ -68,14 +68,22 @@ void TLivecamForm::FormClose(QObject*) {
 
 void TLivecamForm::ButtonCloseClick(QObject*) {}
 
-void TLivecamForm::SetOuterWidth(int width) {
-  const int frame = frameGeometry().width() - geometry().width();
-  resize(std::max(0, width - frame), geometry().height());
-}
-
-void TLivecamForm::SetOuterHeight(int height) {
-  const int frame = frameGeometry().height() - geometry().height();
-  resize(geometry().width(), std::max(0, height - frame));
+void TLivecamForm::PlaceBeside(const QWidget* owner) {
+  const QRect beside = owner->frameGeometry();
+  const QScreen* screen = owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
+  if (!screen)
+    return;
+  const QRect area = screen->availableGeometry();
+  const QSize outer = frameGeometry().size();
+  int x = 0;
+  if (beside.right() + outer.width() <= area.right())
+    x = beside.right() + 1;
+  else if (beside.left() - outer.width() >= area.left())
+    x = beside.left() - outer.width();
+  else
+    x = std::max(area.left(), area.right() + 1 - outer.width());
+  const int y = std::max(area.top(), std::min(beside.top(), area.bottom() + 1 - outer.height()));
+  move(x, y);
 }
 
 void TLivecamForm::showEvent(QShowEvent* event) {

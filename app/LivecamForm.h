@@ -25,9 +25,9 @@ class TLivecamForm : public QWidget {
   void FormClose(QObject* Sender);
   void ButtonCloseClick(QObject* Sender);
 
-  // The outer size, frame and title bar included.
-  void SetOuterWidth(int width);
-  void SetOuterHeight(int height);
+  // Moves the window beside owner: to its right when the screen has room
+  // there, else to its left, else wherever the screen holds it whole.
+  void PlaceBeside(const QWidget* owner);
 
   // 1 while the window is showing, 0 otherwise.
   int Tag = 0;

@@ -232,8 +232,6 @@ TEST_F(MainWindow, HiddenComponentsAndTheHiddenStoreAreAsDesigned) {
   EXPECT_TRUE(form->KeepSynced->isHidden());
   EXPECT_TRUE(form->KeepSynced->isChecked());
   EXPECT_EQ(form->KeepSynced->text(), "Keep synchronized");
-  EXPECT_TRUE(form->LayoutButtonTestCam->isHidden());
-  EXPECT_TRUE(form->ComboBoxFormat->isHidden());
   EXPECT_TRUE(form->Hiddenfunctions->isHidden());
   for (auto* swatch : {form->ColorDarkest, form->ColorDark, form->ColorMid, form->ColorBright}) {
     EXPECT_TRUE(swatch->isHidden());

@@ -165,15 +165,18 @@ TEST_F(Selection, TheFormatSelectionIsRestoredFromTheRememberedIndex) {
   EXPECT_EQ(form.ResolutionText, "640x480 30Hz 16bpp");  // kept from before
 }
 
-TEST_F(Selection, ACameraWithoutFormatsIsNotConfigurableEvenWithProperties) {
+TEST_F(Selection, ACameraWithPropertiesButNoFormatsIsConfigurableButNotTestable) {
   TFormMain& form = StartWith("[" + Camera("Lab", kBrightness) + "," +
                               Camera("Document", kBrightness, "[]") + "]");
   SelectCamera(1);
   EXPECT_EQ(form.CameraStatus, 2);
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "140");
-  for (QWidget* control : FileButtons(form) + QList<QWidget*>{form.ButtonTestCam})
-    EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
-  EXPECT_EQ(form.SupportLabel->text(), "Camera not configurable");
+  for (QWidget* button : FileButtons(form))
+    EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
+  EXPECT_FALSE(form.ButtonTestCam->isEnabled());
+  EXPECT_TRUE(form.LayoutButtonTestCam->isHidden());
+  EXPECT_TRUE(form.ComboBoxFormat->isHidden());
+  EXPECT_EQ(form.SupportLabel->text(), "Camera configurable");
   EXPECT_EQ(form.StatusLabel->text(), " ");
 }
 
@@ -188,12 +191,16 @@ TEST_F(Selection, ACameraWithFormatsAndNoSupportedPropertyGreysTheRows) {
   }
   for (QWidget* button : FileButtons(form))
     EXPECT_FALSE(button->isEnabled());
+  form.VarnholtlogoClick(&form);  // the list rebuilt: still nothing to set
+  for (QWidget* button : FileButtons(form))
+    EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
   EXPECT_TRUE(form.ButtonTestCam->isEnabled());
   EXPECT_TRUE(form.MonochromeEffect->isEnabled());
   EXPECT_EQ(form.SupportLabel->text(), "Camera not configurable");
   EXPECT_EQ(form.cameratestlabel->text(),
             "Click camera icon to test Card\r\n with resolution: 640x480 30Hz 16bpp");
-  EXPECT_TRUE(form.LayoutButtonTestCam->isHidden());
+  EXPECT_FALSE(form.LayoutButtonTestCam->isHidden());
+  EXPECT_FALSE(form.ComboBoxFormat->isHidden());
 }
 
 TEST_F(Selection, ADoubleClickStartsTheCameraTestOnlyWhileItsWindowIsHidden) {
@@ -285,7 +292,7 @@ TEST_F(Selection, ThePowerFrequencyListShowsAndWritesTheCamerasSetting) {
   EXPECT_TRUE(errors.isEmpty());
 }
 
-TEST_F(Selection, DisabledOrAutomaticPowerFrequencyKeepsTheSelection) {
+TEST_F(Selection, ThePowerFrequencyListShowsTheCamerasValueOrNoEntryForAnyOther) {
   TFormMain& form =
       StartWith("[" + Camera("Off", PowerLine(0)) + "," + Camera("Pal", PowerLine(1)) + "," +
                 Camera("Auto", PowerLine(3)) + "]");
@@ -293,10 +300,14 @@ TEST_F(Selection, DisabledOrAutomaticPowerFrequencyKeepsTheSelection) {
   EXPECT_EQ(form.ComboBoxFrequency->ItemIndex(), -1);  // none at start
   SelectCamera(1);
   EXPECT_EQ(form.ComboBoxFrequency->ItemIndex(), 0);
+  // Another program sets 60 Hz: the next re-read of the camera shows it.
+  form.FCamera->SetPowerLineFrequency(pf60Hz);
+  form.ComboBoxCameraChange(&form);
+  EXPECT_EQ(form.ComboBoxFrequency->ItemIndex(), 1);
   SelectCamera(2);
-  EXPECT_EQ(form.ComboBoxFrequency->ItemIndex(), 0);
+  EXPECT_EQ(form.ComboBoxFrequency->ItemIndex(), -1);
   SelectCamera(0);
-  EXPECT_EQ(form.ComboBoxFrequency->ItemIndex(), 0);
+  EXPECT_EQ(form.ComboBoxFrequency->ItemIndex(), -1);
   EXPECT_EQ(form.FCamera->PowerLineFrequency(), pfDisabled);  // nothing written
 }
 

@@ -30,7 +30,7 @@ TEST_F(Livecam, AVgaFormatAtThirtyFramesShowsItsPictureUnscaledAndRepaintsEvery3
   ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
   EXPECT_TRUE(livecam->isVisible());
   EXPECT_EQ(livecam->Tag, 1);
-  EXPECT_EQ(livecam->frameGeometry().size(), QSize(640, 480));
+  EXPECT_EQ(livecam->geometry().size(), QSize(640, 480));
   EXPECT_EQ(form.PaintBox->parentWidget(), livecam->CameraPanel);
   EXPECT_EQ(form.PaintBox->size(), QSize(640, 480));
   EXPECT_EQ(livecam->windowTitle(), "Lab @ 640x480 30Hz 16bpp");
@@ -118,7 +118,7 @@ TEST_F(Livecam, ADoubleClickOnTheFormatsStartsATestButDoesNothingWhileOneShows) 
   form.ComboBoxFormat->SetItemIndex(1);
   emit form.ComboBoxFormat->DblClick();
   ASSERT_TRUE(livecam->isVisible());
-  EXPECT_EQ(livecam->frameGeometry().size(), QSize(320, 240));
+  EXPECT_EQ(livecam->geometry().size(), QSize(320, 240));
   EXPECT_EQ(form.CameraTimer->Interval(), 66);
 
   const int before = TraceLines().size();
