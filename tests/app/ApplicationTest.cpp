@@ -11,7 +11,7 @@
 
 #include "app/Application.h"
 #include "app/Forms.h"
-#include "platform/ProcessNames.h"
+#include "platform/UserLock.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {
@@ -46,7 +46,6 @@ TEST(ApplicationTest, WindowsAreCreatedInRegisteredOrderWhenAsked) {
 TEST(ApplicationTest, TheLoopRunsTheThreeWindowsAndEndsWhenTheMainWindowCloses) {
   QTemporaryDir home;
   ScopedEnv homeEnv("HOME", home.path().toUtf8());
-  ScopedProcessNames alone({OwnExecutableName()});  // other runs of these tests are no copies
   Application application;
   application.CreateForm(FormMain);
   application.CreateForm(MessageForm);
@@ -79,7 +78,8 @@ TEST(ApplicationTest, TheLoopRunsTheThreeWindowsAndEndsWhenTheMainWindowCloses) 
 TEST(ApplicationTest, AnEndRequestedDuringStartUpEndsTheLoopBeforeAnyWindowShows) {
   QTemporaryDir home;
   ScopedEnv homeEnv("HOME", home.path().toUtf8());
-  ScopedProcessNames copies({OwnExecutableName(), OwnExecutableName()});
+  UserLock running(OwnExecutableName());  // a copy of this program already runs
+  ASSERT_TRUE(running.Held());
   Application application;
   application.CreateForm(FormMain);
   application.CreateForm(MessageForm);
@@ -114,12 +114,14 @@ class RealProgram : public ::testing::Test {
       p->waitForFinished(kWait);
     }
   }
-  QProcess* Start(const QString& folder, const QString& name, const QString& home) {
+  QProcess* Start(const QString& folder, const QString& name, const QString& home,
+                  const QString& runtime) {
     const QString path = folder + "/" + name;
     EXPECT_TRUE(QFile::copy(QStringLiteral(VARNHOLT_PROGRAM), path));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home);
     env.insert("XDG_CONFIG_HOME", home + "/.config");
+    env.insert("XDG_RUNTIME_DIR", runtime);
     env.insert("VARNHOLT_VIRTUAL_STATE", home + "/virtual-state");
     env.insert("VARNHOLT_PLATFORM", "virtual");
     env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -145,13 +147,13 @@ class RealProgram : public ::testing::Test {
 };
 
 TEST_F(RealProgram, ASecondCopyRunsItsStartUpEndsSilentlyAndWritesNoWindowState) {
-  QTemporaryDir firstFolder, secondFolder, firstHome, secondHome;
+  QTemporaryDir firstFolder, secondFolder, firstHome, secondHome, runtime;
   const QString name =
       "varnholt-" + QString::number(QRandomGenerator::global()->generate() % 1000000);
-  QProcess* first = Start(firstFolder.path(), name, firstHome.path());
+  QProcess* first = Start(firstFolder.path(), name, firstHome.path(), runtime.path());
   ASSERT_TRUE(SawStartUp(first));
 
-  QProcess* second = Start(secondFolder.path(), name, secondHome.path());
+  QProcess* second = Start(secondFolder.path(), name, secondHome.path(), runtime.path());
   EXPECT_TRUE(SawStartUp(second));
   ASSERT_TRUE(second->waitForFinished(kWait));
   EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);

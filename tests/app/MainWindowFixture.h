@@ -2,9 +2,9 @@
 
 // A main window of its own for each test: its own home (so its own
 // documents folder and window-state file), the general error handler
-// recording instead of showing, and a process list in which this test
-// program runs once, so that copies of it running beside (another build's
-// tests) do not trip the single-copy guard.
+// recording instead of showing. The single-copy lock lives in the test
+// program's own runtime folder, so copies of it running beside (another
+// build's tests) do not trip the guard.
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,6 @@
 
 #include "app/FormMain.h"
 #include "controls/GeneralErrorHandler.h"
-#include "platform/ProcessNames.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {
@@ -24,8 +23,7 @@ class MainWindow : public ::testing::Test {
  protected:
   MainWindow()
       : homeEnv_("HOME", home_.path().toUtf8()),
-        configEnv_("XDG_CONFIG_HOME", (home_.path() + "/.config").toUtf8()),
-        processes_({OwnExecutableName()}) {
+        configEnv_("XDG_CONFIG_HOME", (home_.path() + "/.config").toUtf8()) {
     previousHandler_ = SetGeneralErrorHandler([this](const QString& m) { errors.append(m); });
   }
   ~MainWindow() override { SetGeneralErrorHandler(previousHandler_); }
@@ -57,7 +55,6 @@ class MainWindow : public ::testing::Test {
   QTemporaryDir home_;
   ScopedEnv homeEnv_;
   ScopedEnv configEnv_;
-  ScopedProcessNames processes_;
   ErrorHandler previousHandler_;
 };
 
