@@ -11,9 +11,12 @@ TSingleInstance::TSingleInstance(QObject* AOwner)
     lock_->SetOnCalled([this] { BringForward(); });
     return;
   }
-  lock_->CallHolder();
+  const bool answered = lock_->CallHolder();
   lock_.reset();
-  varnholt::RequestQuit();
+  // A holder that does not answer is stopped or hung: better a second copy
+  // than none that the user can reach.
+  if (answered)
+    varnholt::RequestQuit();
 }
 
 TSingleInstance::~TSingleInstance() = default;

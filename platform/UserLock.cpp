@@ -17,6 +17,7 @@ namespace varnholt {
 namespace {
 
 constexpr char kCall[] = "raise\n";
+constexpr char kAnswer[] = "ok\n";
 
 }  // namespace
 
@@ -52,9 +53,16 @@ UserLock::UserLock(const QString& name) {
     while (QLocalSocket* socket = server->nextPendingConnection()) {
       QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
       QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
-        while (socket->canReadLine())
-          if (socket->readLine() == kCall && onCalled_)
+        while (socket->canReadLine()) {
+          if (socket->readLine() != kCall)
+            continue;
+          // Answered from the event loop, so that only a copy that serves
+          // events counts as running.
+          socket->write(kAnswer);
+          socket->flush();
+          if (onCalled_)
             onCalled_();
+        }
       });
     }
   });
@@ -78,9 +86,10 @@ bool UserLock::CallHolder(int timeoutMs) const {
     socket.connectToServer(socketPath_);
     if (socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) {
       socket.write(kCall);
-      const bool sent = socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()));
-      socket.disconnectFromServer();
-      return sent;
+      while (!socket.canReadLine())
+        if (!socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+          return false;
+      return socket.readLine() == kAnswer;
     }
     if (deadline.hasExpired())
       return false;

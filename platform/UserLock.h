@@ -29,9 +29,10 @@ class UserLock {
 
   bool Held() const { return held_; }
 
-  // Asks the holder to come forward, waiting at most timeoutMs for it to
-  // listen; answers whether the request was delivered. A new holder may
-  // still be starting to listen, hence the wait.
+  // Asks the holder to come forward; answers whether it acknowledged within
+  // timeoutMs. The holder answers from its event loop, so a stopped or hung
+  // holder does not; one that has just taken the lock may not be listening
+  // yet, or still be starting up, hence the generous wait.
   bool CallHolder(int timeoutMs = 5000) const;
 
   // Runs in the holder, from its event loop, for each delivered request.

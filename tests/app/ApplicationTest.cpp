@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSemaphore>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include "app/Application.h"
@@ -73,13 +75,39 @@ TEST(ApplicationTest, TheLoopRunsTheThreeWindowsAndEndsWhenTheMainWindowCloses) 
   EXPECT_TRUE(QFile::exists(home.path() + "/Documents/Varnholt/Varnholt.ini"));
 }
 
+// A copy of this program that already runs: the single-copy lock, held and
+// served by a thread of its own as another process would.
+class RunningCopy : public QThread {
+ public:
+  RunningCopy() {
+    start();
+    started_.acquire();
+  }
+  ~RunningCopy() override {
+    quit();
+    wait();
+  }
+  bool held = false;
+  int calls = 0;  // read once the thread has ended
+
+ private:
+  void run() override {
+    UserLock lock(OwnExecutableName());
+    lock.SetOnCalled([this] { ++calls; });
+    held = lock.Held();
+    started_.release();
+    exec();
+  }
+  QSemaphore started_;
+};
+
 // The single-copy guard, created with the main window, asks to end: the
 // rest of start-up runs, then the loop ends without showing a window.
 TEST(ApplicationTest, AnEndRequestedDuringStartUpEndsTheLoopBeforeAnyWindowShows) {
   QTemporaryDir home;
   ScopedEnv homeEnv("HOME", home.path().toUtf8());
-  UserLock running(OwnExecutableName());  // a copy of this program already runs
-  ASSERT_TRUE(running.Held());
+  RunningCopy running;
+  ASSERT_TRUE(running.held);
   Application application;
   application.CreateForm(FormMain);
   application.CreateForm(MessageForm);
@@ -103,6 +131,9 @@ TEST(ApplicationTest, AnEndRequestedDuringStartUpEndsTheLoopBeforeAnyWindowShows
   EXPECT_EQ(FormMain->windowTitle(), "Varnholt V1.6");  // FormCreate ran
   EXPECT_TRUE(QFileInfo(home.path() + "/Documents/Varnholt").isDir());
   EXPECT_FALSE(QFile::exists(home.path() + "/Documents/Varnholt/Varnholt.ini"));
+  running.quit();
+  running.wait();
+  EXPECT_EQ(running.calls, 1);  // asked to come forward
 }
 
 // The real program started twice under one file name, from two folders.

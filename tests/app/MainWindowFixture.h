@@ -2,9 +2,10 @@
 
 // A main window of its own for each test: its own home (so its own
 // documents folder and window-state file), the general error handler
-// recording instead of showing. The single-copy lock lives in the test
-// program's own runtime folder, so copies of it running beside (another
-// build's tests) do not trip the guard.
+// recording instead of showing, and a runtime folder of its own for each
+// window, so that windows a test holds side by side, or copies of the test
+// program running beside, are no copies of each other to the single-copy
+// guard.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <memory>
+#include <vector>
 
 #include "app/FormMain.h"
 #include "controls/GeneralErrorHandler.h"
@@ -36,6 +38,9 @@ class MainWindow : public ::testing::Test {
   }
 
   std::unique_ptr<TFormMain> Start(QStringList arguments = {"varnholt"}) {
+    // The guard takes its lock while the window is created.
+    const QTemporaryDir& runtime = *runtimes_.emplace_back(std::make_unique<QTemporaryDir>());
+    ScopedEnv runtimeEnv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
     return std::make_unique<TFormMain>(arguments);
   }
   static QRect Outer(const TFormMain& form) { return form.frameGeometry(); }
@@ -55,6 +60,7 @@ class MainWindow : public ::testing::Test {
   QTemporaryDir home_;
   ScopedEnv homeEnv_;
   ScopedEnv configEnv_;
+  std::vector<std::unique_ptr<QTemporaryDir>> runtimes_;
   ErrorHandler previousHandler_;
 };
 

@@ -3,6 +3,7 @@
 // has.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -126,9 +127,10 @@ TEST_F(SingleCopy, OfTwoCopiesStartedTogetherExactlyOneRunsAndIsBroughtForward) 
   }
 }
 
-// The kernel drops a killed holder's lock; the next start takes it over and
-// holds it in turn.
-TEST_F(SingleCopy, ALockLeftByAKilledCopyIsTakenOver) {
+// The kernel drops a killed holder's lock: the next start takes it over and
+// holds it in turn. A stopped holder cannot answer: a new start runs on
+// rather than none.
+TEST_F(SingleCopy, AKilledOrStoppedCopyKeepsNoCopyOut) {
   const QString user = NewUser();
   const QString path = Copy(Probe(), UniqueName("vhprobe"));
   QProcess* killed = StartProbe(path, user);
@@ -140,6 +142,12 @@ TEST_F(SingleCopy, ALockLeftByAKilledCopyIsTakenOver) {
   ASSERT_TRUE(later->waitForFinished(kWait));
   EXPECT_EQ(later->exitCode(), 3);
   EXPECT_TRUE(Said(next, "raised"));
+
+  const auto pid = static_cast<pid_t>(next->processId());
+  ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+  QProcess* beside = StartProbe(path, user);
+  EXPECT_EQ(EndProbe(beside), 0);
+  ASSERT_EQ(::kill(pid, SIGCONT), 0);
   EXPECT_EQ(EndProbe(next), 0);
 }
 
