@@ -1,18 +1,33 @@
 #include "controls/SingleInstance.h"
 
-#include "platform/ProcessNames.h"
-#include "controls/QuitRequest.h"
+#include <QWidget>
 
-TSingleInstance::TSingleInstance(QObject* AOwner) : QObject(AOwner) {
-  const QString own = varnholt::OwnExecutableName();
-  if (!own.isEmpty() && CountRunning(own) >= 2)
+#include "controls/QuitRequest.h"
+#include "platform/UserLock.h"
+
+TSingleInstance::TSingleInstance(QObject* AOwner)
+    : QObject(AOwner), lock_(std::make_unique<varnholt::UserLock>(varnholt::OwnExecutableName())) {
+  if (lock_->Held()) {
+    lock_->SetOnCalled([this] { BringForward(); });
+    return;
+  }
+  const bool answered = lock_->CallHolder();
+  lock_.reset();
+  // A holder that does not answer is stopped or hung: better a second copy
+  // than none that the user can reach.
+  if (answered)
     varnholt::RequestQuit();
 }
 
-int TSingleInstance::CountRunning(const QString& name) {
-  int count = 0;
-  for (const QString& running : varnholt::RunningExecutableNames())
-    if (running == name)
-      ++count;
-  return count;
+TSingleInstance::~TSingleInstance() = default;
+
+void TSingleInstance::BringForward() {
+  auto* owner = qobject_cast<QWidget*>(parent());
+  if (!owner)
+    return;
+  QWidget* window = owner->window();
+  window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+  window->show();
+  window->raise();
+  window->activateWindow();
 }

@@ -6,12 +6,14 @@
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSemaphore>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include "app/Application.h"
 #include "app/Forms.h"
-#include "platform/ProcessNames.h"
+#include "platform/UserLock.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {
@@ -46,7 +48,6 @@ TEST(ApplicationTest, WindowsAreCreatedInRegisteredOrderWhenAsked) {
 TEST(ApplicationTest, TheLoopRunsTheThreeWindowsAndEndsWhenTheMainWindowCloses) {
   QTemporaryDir home;
   ScopedEnv homeEnv("HOME", home.path().toUtf8());
-  ScopedProcessNames alone({OwnExecutableName()});  // other runs of these tests are no copies
   Application application;
   application.CreateForm(FormMain);
   application.CreateForm(MessageForm);
@@ -74,12 +75,39 @@ TEST(ApplicationTest, TheLoopRunsTheThreeWindowsAndEndsWhenTheMainWindowCloses) 
   EXPECT_TRUE(QFile::exists(home.path() + "/Documents/Varnholt/Varnholt.ini"));
 }
 
+// A copy of this program that already runs: the single-copy lock, held and
+// served by a thread of its own as another process would.
+class RunningCopy : public QThread {
+ public:
+  RunningCopy() {
+    start();
+    started_.acquire();
+  }
+  ~RunningCopy() override {
+    quit();
+    wait();
+  }
+  bool held = false;
+  int calls = 0;  // read once the thread has ended
+
+ private:
+  void run() override {
+    UserLock lock(OwnExecutableName());
+    lock.SetOnCalled([this] { ++calls; });
+    held = lock.Held();
+    started_.release();
+    exec();
+  }
+  QSemaphore started_;
+};
+
 // The single-copy guard, created with the main window, asks to end: the
 // rest of start-up runs, then the loop ends without showing a window.
 TEST(ApplicationTest, AnEndRequestedDuringStartUpEndsTheLoopBeforeAnyWindowShows) {
   QTemporaryDir home;
   ScopedEnv homeEnv("HOME", home.path().toUtf8());
-  ScopedProcessNames copies({OwnExecutableName(), OwnExecutableName()});
+  RunningCopy running;
+  ASSERT_TRUE(running.held);
   Application application;
   application.CreateForm(FormMain);
   application.CreateForm(MessageForm);
@@ -103,6 +131,9 @@ TEST(ApplicationTest, AnEndRequestedDuringStartUpEndsTheLoopBeforeAnyWindowShows
   EXPECT_EQ(FormMain->windowTitle(), "Varnholt V1.6");  // FormCreate ran
   EXPECT_TRUE(QFileInfo(home.path() + "/Documents/Varnholt").isDir());
   EXPECT_FALSE(QFile::exists(home.path() + "/Documents/Varnholt/Varnholt.ini"));
+  running.quit();
+  running.wait();
+  EXPECT_EQ(running.calls, 1);  // asked to come forward
 }
 
 // The real program started twice under one file name, from two folders.
@@ -114,12 +145,14 @@ class RealProgram : public ::testing::Test {
       p->waitForFinished(kWait);
     }
   }
-  QProcess* Start(const QString& folder, const QString& name, const QString& home) {
+  QProcess* Start(const QString& folder, const QString& name, const QString& home,
+                  const QString& runtime) {
     const QString path = folder + "/" + name;
     EXPECT_TRUE(QFile::copy(QStringLiteral(VARNHOLT_PROGRAM), path));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home);
     env.insert("XDG_CONFIG_HOME", home + "/.config");
+    env.insert("XDG_RUNTIME_DIR", runtime);
     env.insert("VARNHOLT_VIRTUAL_STATE", home + "/virtual-state");
     env.insert("VARNHOLT_PLATFORM", "virtual");
     env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -145,13 +178,13 @@ class RealProgram : public ::testing::Test {
 };
 
 TEST_F(RealProgram, ASecondCopyRunsItsStartUpEndsSilentlyAndWritesNoWindowState) {
-  QTemporaryDir firstFolder, secondFolder, firstHome, secondHome;
+  QTemporaryDir firstFolder, secondFolder, firstHome, secondHome, runtime;
   const QString name =
       "varnholt-" + QString::number(QRandomGenerator::global()->generate() % 1000000);
-  QProcess* first = Start(firstFolder.path(), name, firstHome.path());
+  QProcess* first = Start(firstFolder.path(), name, firstHome.path(), runtime.path());
   ASSERT_TRUE(SawStartUp(first));
 
-  QProcess* second = Start(secondFolder.path(), name, secondHome.path());
+  QProcess* second = Start(secondFolder.path(), name, secondHome.path(), runtime.path());
   EXPECT_TRUE(SawStartUp(second));
   ASSERT_TRUE(second->waitForFinished(kWait));
   EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);

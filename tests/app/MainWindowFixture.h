@@ -2,9 +2,10 @@
 
 // A main window of its own for each test: its own home (so its own
 // documents folder and window-state file), the general error handler
-// recording instead of showing, and a process list in which this test
-// program runs once, so that copies of it running beside (another build's
-// tests) do not trip the single-copy guard.
+// recording instead of showing, and a runtime folder of its own for each
+// window, so that windows a test holds side by side, or copies of the test
+// program running beside, are no copies of each other to the single-copy
+// guard.
 
 #include <gtest/gtest.h>
 
@@ -12,10 +13,10 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <memory>
+#include <vector>
 
 #include "app/FormMain.h"
 #include "controls/GeneralErrorHandler.h"
-#include "platform/ProcessNames.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {
@@ -24,8 +25,7 @@ class MainWindow : public ::testing::Test {
  protected:
   MainWindow()
       : homeEnv_("HOME", home_.path().toUtf8()),
-        configEnv_("XDG_CONFIG_HOME", (home_.path() + "/.config").toUtf8()),
-        processes_({OwnExecutableName()}) {
+        configEnv_("XDG_CONFIG_HOME", (home_.path() + "/.config").toUtf8()) {
     previousHandler_ = SetGeneralErrorHandler([this](const QString& m) { errors.append(m); });
   }
   ~MainWindow() override { SetGeneralErrorHandler(previousHandler_); }
@@ -38,6 +38,9 @@ class MainWindow : public ::testing::Test {
   }
 
   std::unique_ptr<TFormMain> Start(QStringList arguments = {"varnholt"}) {
+    // The guard takes its lock while the window is created.
+    const QTemporaryDir& runtime = *runtimes_.emplace_back(std::make_unique<QTemporaryDir>());
+    ScopedEnv runtimeEnv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
     return std::make_unique<TFormMain>(arguments);
   }
   static QRect Outer(const TFormMain& form) { return form.frameGeometry(); }
@@ -57,7 +60,7 @@ class MainWindow : public ::testing::Test {
   QTemporaryDir home_;
   ScopedEnv homeEnv_;
   ScopedEnv configEnv_;
-  ScopedProcessNames processes_;
+  std::vector<std::unique_ptr<QTemporaryDir>> runtimes_;
   ErrorHandler previousHandler_;
 };
 

@@ -1,17 +1,43 @@
-// A small program for the single-copy tests: it creates the guard as the
-// main window does, says "started" and serves events until its standard
-// input closes. Exit code 0: the test ended it; 3: the guard ended it.
+// A small program for the single-copy tests: it creates the guard with a
+// minimised window as its owner, as the main window does, says "started"
+// and serves events until its standard input closes. It says "raised" once
+// its window is no longer minimised and is active. Exit code 0: the test
+// ended it; 3: the guard ended it.
 
 #include <unistd.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QSocketNotifier>
+#include <QWidget>
 #include <cstdio>
 
 #include "controls/SingleInstance.h"
 
+namespace {
+
+void Say(const char* line) {
+  std::puts(line);
+  std::fflush(stdout);
+}
+
+class Window : public QWidget {
+ protected:
+  void changeEvent(QEvent* event) override {
+    QWidget::changeEvent(event);
+    if (!raised_ && !(windowState() & Qt::WindowMinimized) && isActiveWindow()) {
+      raised_ = true;
+      Say("raised");
+    }
+  }
+
+ private:
+  bool raised_ = false;
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
+  QApplication app(argc, argv);
   bool endedByTest = false;
   QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
   QObject::connect(&input, &QSocketNotifier::activated, [&] {
@@ -22,9 +48,11 @@ int main(int argc, char** argv) {
     input.setEnabled(false);
     QCoreApplication::quit();
   });
-  TSingleInstance guard;
-  std::puts("started");
-  std::fflush(stdout);
+  Window window;
+  window.setWindowState(Qt::WindowMinimized);
+  new TSingleInstance(&window);
+  window.show();
+  Say("started");
   app.exec();
   return endedByTest ? 0 : 3;
 }

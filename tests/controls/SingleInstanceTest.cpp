@@ -1,19 +1,18 @@
 // The single-copy guard on real processes: copies of a small program under
-// chosen file names, started from different folders.
+// chosen file names, each group with a runtime folder of its own, as a user
+// has.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
-#include <QDir>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <map>
 #include <memory>
-
-#include "platform/ProcessNames.h"
-#include "controls/QuitRequest.h"
-#include "controls/SingleInstance.h"
 
 namespace varnholt::test {
 namespace {
@@ -37,26 +36,43 @@ class SingleCopy : public ::testing::Test {
 
   // Copies program into a folder of its own under name.
   QString Copy(const QString& program, const QString& name) {
-    auto& dir = dirs_.emplace_back(std::make_unique<QTemporaryDir>());
-    const QString path = dir->filePath(name);
+    const QString path = NewFolder().filePath(name);
     EXPECT_TRUE(QFile::copy(program, path));
     QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
     return path;
   }
 
-  QProcess* Start(const QString& path, const QStringList& arguments = {}) {
+  // The runtime folder of a user; QTemporaryDir makes it 0700 as it must be.
+  QString NewUser() { return NewFolder().path(); }
+
+  QProcess* Start(const QString& path, const QString& runtime, const QStringList& arguments = {}) {
     auto& p = processes_.emplace_back(std::make_unique<QProcess>());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p->setProcessEnvironment(env);
+    p->setReadChannel(QProcess::StandardOutput);
     p->start(path, arguments);
     EXPECT_TRUE(p->waitForStarted(kWait));
     return p.get();
   }
 
+  // Whether the probe has said line, waiting for it while the probe runs.
+  bool Said(QProcess* p, const QByteArray& line) {
+    QByteArray& out = output_[p];
+    for (;;) {
+      out += p->readAllStandardOutput();
+      if (out.split('\n').contains(line))
+        return true;
+      if (!p->waitForReadyRead(kWait))
+        return (out += p->readAllStandardOutput()).split('\n').contains(line);
+    }
+  }
+
   // A probe that got past its guard and serves events.
-  QProcess* StartProbe(const QString& path) {
-    QProcess* p = Start(path);
-    p->setReadChannel(QProcess::StandardOutput);
-    EXPECT_TRUE(p->canReadLine() || p->waitForReadyRead(kWait));
-    EXPECT_TRUE(p->readAllStandardOutput().startsWith("started"));
+  QProcess* StartProbe(const QString& path, const QString& runtime) {
+    QProcess* p = Start(path, runtime);
+    EXPECT_TRUE(Said(p, "started"));
     return p;
   }
 
@@ -67,89 +83,92 @@ class SingleCopy : public ::testing::Test {
     return p->exitCode();
   }
 
+  // Waits until one of the two ends; answers it, or nullptr when neither did.
+  static QProcess* FirstToEnd(QProcess* a, QProcess* b) {
+    const QDeadlineTimer deadline(kWait);
+    while (!deadline.hasExpired()) {
+      for (QProcess* p : {a, b})
+        if (p->state() == QProcess::NotRunning || p->waitForFinished(10))
+          return p;
+    }
+    return nullptr;
+  }
+
   static QString Probe() { return QStringLiteral(VARNHOLT_PROBE); }
-  static QString Sleep() { return QStandardPaths::findExecutable("sleep"); }
 
  private:
+  QTemporaryDir& NewFolder() { return *dirs_.emplace_back(std::make_unique<QTemporaryDir>()); }
+
   std::vector<std::unique_ptr<QTemporaryDir>> dirs_;
   std::vector<std::unique_ptr<QProcess>> processes_;
+  std::map<QProcess*, QByteArray> output_;
 };
 
-TEST_F(SingleCopy, ASecondCopyFromAnotherFolderEndsItselfAndTheFirstRunsOn) {
+// Started together, exactly one copy runs on; the other runs its start-up,
+// ends itself and brings the running copy's window forward.
+TEST_F(SingleCopy, OfTwoCopiesStartedTogetherExactlyOneRunsAndIsBroughtForward) {
   const QString name = UniqueName("vhprobe");
-  QProcess* first = StartProbe(Copy(Probe(), name));
-
-  QProcess* second = Start(Copy(Probe(), name));
-  ASSERT_TRUE(second->waitForFinished(kWait));
-  EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(second->exitCode(), 3);                         // ended by its guard, silently
-  EXPECT_EQ(second->readAllStandardOutput(), "started\n");  // start-up still completed
-
-  EXPECT_EQ(first->state(), QProcess::Running);
-  EXPECT_EQ(EndProbe(first), 0);
+  const QString first = Copy(Probe(), name);
+  const QString second = Copy(Probe(), name);
+  for (int round = 0; round < 10; ++round) {
+    SCOPED_TRACE(round);
+    const QString user = NewUser();
+    QProcess* a = Start(first, user);
+    QProcess* b = Start(second, user);
+    QProcess* ended = FirstToEnd(a, b);
+    ASSERT_NE(ended, nullptr);
+    QProcess* running = ended == a ? b : a;
+    EXPECT_EQ(ended->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(ended->exitCode(), 3);  // ended by its guard
+    EXPECT_TRUE(Said(ended, "started"));
+    EXPECT_FALSE(Said(ended, "raised"));
+    EXPECT_TRUE(Said(running, "raised"));
+    EXPECT_EQ(EndProbe(running), 0);
+  }
 }
 
-TEST_F(SingleCopy, AnotherFileNameOrOtherLetterCaseIsNoCopy) {
+// The kernel drops a killed holder's lock: the next start takes it over and
+// holds it in turn. A stopped holder cannot answer: a new start runs on
+// rather than none.
+TEST_F(SingleCopy, AKilledOrStoppedCopyKeepsNoCopyOut) {
+  const QString user = NewUser();
+  const QString path = Copy(Probe(), UniqueName("vhprobe"));
+  QProcess* killed = StartProbe(path, user);
+  killed->kill();
+  ASSERT_TRUE(killed->waitForFinished(kWait));
+
+  QProcess* next = StartProbe(path, user);
+  QProcess* later = Start(path, user);
+  ASSERT_TRUE(later->waitForFinished(kWait));
+  EXPECT_EQ(later->exitCode(), 3);
+  EXPECT_TRUE(Said(next, "raised"));
+
+  const auto pid = static_cast<pid_t>(next->processId());
+  ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+  QProcess* beside = StartProbe(path, user);
+  EXPECT_EQ(EndProbe(beside), 0);
+  ASSERT_EQ(::kill(pid, SIGCONT), 0);
+  EXPECT_EQ(EndProbe(next), 0);
+}
+
+// Neither a process that only bears our name, nor our copy of another user
+// (another runtime folder), nor a copy under another file name keeps a copy
+// from running.
+TEST_F(SingleCopy, OnlyOurOwnCopyOfTheSameUserAndFileNameKeepsACopyOut) {
+  const QString sleep = QStandardPaths::findExecutable("sleep");
+  ASSERT_FALSE(sleep.isEmpty());
   const QString name = UniqueName("vhprobe");
-  QProcess* first = StartProbe(Copy(Probe(), name));
-  QProcess* renamed = StartProbe(Copy(Probe(), name + "-b"));
-  QProcess* upper = StartProbe(Copy(Probe(), "V" + name.mid(1)));
+  const QString user = NewUser();
+  Start(Copy(sleep, name), user, {"600"});
+  Start(Copy(sleep, name), NewUser(), {"600"});
+  QProcess* first = StartProbe(Copy(Probe(), name), user);
+  QProcess* otherUser = StartProbe(Copy(Probe(), name), NewUser());
+  QProcess* renamed = StartProbe(Copy(Probe(), name + "-b"), user);
+  QProcess* upper = StartProbe(Copy(Probe(), "V" + name.mid(1)), user);
+  EXPECT_EQ(EndProbe(otherUser), 0);
   EXPECT_EQ(EndProbe(renamed), 0);
   EXPECT_EQ(EndProbe(upper), 0);
   EXPECT_EQ(EndProbe(first), 0);
-}
-
-TEST_F(SingleCopy, RunningProcessesAreCountedByTheirExactExecutableFileName) {
-  ASSERT_FALSE(Sleep().isEmpty());
-  // Longer than the 15 characters the kernel keeps of a command name.
-  const QString name = UniqueName("varnholt-long-file-name-");
-  Start(Copy(Sleep(), name), {"600"});
-  EXPECT_EQ(TSingleInstance::CountRunning(name), 1);
-  Start(Copy(Sleep(), name), {"600"});
-  EXPECT_EQ(TSingleInstance::CountRunning(name), 2);
-  EXPECT_EQ(TSingleInstance::CountRunning(name.toUpper()), 0);
-  EXPECT_EQ(TSingleInstance::CountRunning(name.left(15)), 0);
-  EXPECT_EQ(TSingleInstance::CountRunning(name + "x"), 0);
-}
-
-TEST_F(SingleCopy, TheNameIsTheExecutedFilesEvenWhenStartedThroughALinkOrDeletedSince) {
-  ASSERT_FALSE(Sleep().isEmpty());
-  const QString target = Copy(Sleep(), UniqueName("vhtarget"));
-  const QString link = QFileInfo(target).dir().filePath(UniqueName("vhlink"));
-  ASSERT_TRUE(QFile::link(target, link));
-  QProcess* linked = Start(link, {"600"});
-  EXPECT_EQ(ExecutableName(static_cast<pid_t>(linked->processId())), QFileInfo(target).fileName());
-
-  const QString gone = Copy(Sleep(), UniqueName("vhgone"));
-  QProcess* orphan = Start(gone, {"600"});
-  ASSERT_TRUE(QFile::remove(gone));
-  EXPECT_EQ(ExecutableName(static_cast<pid_t>(orphan->processId())), QFileInfo(gone).fileName());
-}
-
-TEST(ProcessNames, ThisProcessIsListedUnderItsOwnName) {
-  EXPECT_EQ(OwnExecutableName(), "test_controls");
-  EXPECT_TRUE(RunningExecutableNames().contains("test_controls"));
-  EXPECT_EQ(ExecutableName(0), "");  // no such process
-}
-
-// The guard asks the application to end exactly when two or more processes
-// run under its own name.
-TEST(SingleInstanceGuard, AsksToEndOnlyWhenAnotherCopyRuns) {
-  const QString own = OwnExecutableName();
-  int requests = 0;
-  const QuitHandler previous = SetQuitHandler([&] { ++requests; });
-  const std::vector<std::pair<QStringList, int>> cases = {
-      {{own}, 0},      {{own, "bash", own.toUpper(), own + ".bak"}, 0},
-      {{own, own}, 1}, {{own, "bash", own, own}, 1},
-      {{}, 0},  // no process list at all: the program runs
-  };
-  for (const auto& [names, expected] : cases) {
-    requests = 0;
-    ScopedProcessNames list(names);
-    TSingleInstance guard;
-    EXPECT_EQ(requests, expected) << names.join(',').toStdString();
-  }
-  SetQuitHandler(previous);
 }
 
 }  // namespace

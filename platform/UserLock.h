@@ -1,0 +1,52 @@
+#pragma once
+
+// A lock that at most one process of this user holds under a given name,
+// and a line to its holder.
+//
+// Both live in the user's runtime folder, which only that user can open:
+// an flock'ed file decides who holds the lock, and the holder listens on a
+// local socket beside it so that later starts can call it forward. The
+// kernel drops the flock when the holder's process ends however it ends,
+// so a killed holder leaves nothing that keeps the next start out; the
+// socket file it leaves is replaced by the next holder. When there is no
+// runtime folder to use, the lock counts as held: better two copies than
+// none.
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QLocalServer;
+
+namespace varnholt {
+
+class UserLock {
+ public:
+  explicit UserLock(const QString& name);
+  ~UserLock();
+  UserLock(const UserLock&) = delete;
+  UserLock& operator=(const UserLock&) = delete;
+
+  bool Held() const { return held_; }
+
+  // Asks the holder to come forward; answers whether it acknowledged within
+  // timeoutMs. The holder answers from its event loop, so a stopped or hung
+  // holder does not; one that has just taken the lock may not be listening
+  // yet, or still be starting up, hence the generous wait.
+  bool CallHolder(int timeoutMs = 5000) const;
+
+  // Runs in the holder, from its event loop, for each delivered request.
+  void SetOnCalled(std::function<void()> handler) { onCalled_ = std::move(handler); }
+
+ private:
+  QString socketPath_;
+  int fd_ = -1;
+  bool held_ = false;
+  std::unique_ptr<QLocalServer> server_;
+  std::function<void()> onCalled_;
+};
+
+// The file name of this process's executable, as the kernel recorded it.
+QString OwnExecutableName();
+
+}  // namespace varnholt
