@@ -117,6 +117,8 @@ void TFormMain::ButtonReadClick(QObject*) {
 
   StatusLabel->setText("");
   setWindowTitle(varnholt::Application::Title());
+  // The rows change in place; the status panel says where they came from.
+  ShowStatusMessage("Loaded " + shownName);
 }
 
 void TFormMain::ButtonWriteClick(QObject*) {

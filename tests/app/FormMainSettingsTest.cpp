@@ -188,6 +188,7 @@ TEST_F(Settings, ALoadCarriesTheFileToTheCameraThroughTheRows) {
   EXPECT_EQ(Probe("Lab").PowerLineFrequency(), pf60Hz);
   EXPECT_EQ(form->ComboBoxFrequency->ItemIndex(), 1);
   EXPECT_EQ(form->StatusLabel->text(), "");
+  EXPECT_EQ(form->MessageLabel->text(), "Loaded set.vhx");
   EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 }
 
