@@ -472,4 +472,5 @@ void TFormMain::BindHandlers() {
   BindLivecamHandlers();
   BindRefreshHandlers();
   BindSettingsHandlers();
+  BindKeyboard();
 }
