@@ -5,11 +5,14 @@
 #include <QKeySequence>
 #include <QShortcut>
 #include <functional>
+#include <initializer_list>
 
 #include "app/FormMain.h"
 #include "controls/ButtonImage.h"
 #include "controls/GeneralErrorHandler.h"
 #include "controls/Image.h"
+#include "controls/ListBox.h"
+#include "controls/TrackBar.h"
 
 namespace {
 
@@ -34,6 +37,23 @@ void TFormMain::BindKeyboard() {
   Bind(this, QKeySequence(Qt::Key_F5), Varnholtlogo, [this] { VarnholtlogoClick(Varnholtlogo); });
   // The normal close path, so that the window state is written.
   Bind(this, QKeySequence(Qt::CTRL | Qt::Key_Q), nullptr, [this] { close(); });
+
+  // Tab walks the rows top to bottom, each slider before its box, then the
+  // left column; disabled and hidden controls are passed over.
+  QWidget* previous = nullptr;
+  auto chain = [&previous](QWidget* next) {
+    if (previous)
+      setTabOrder(previous, next);
+    previous = next;
+  };
+  for (TPropertyRow& row : Rows) {
+    chain(row.TrackBar);
+    chain(row.CheckBox);
+  }
+  for (QWidget* widget : std::initializer_list<QWidget*>{
+           ButtonRead, ButtonWrite, ButtonWindows, ButtonDefaultValues, ComboBoxCamera,
+           ComboBoxFrequency, ComboBoxFormat, BackButton})
+    chain(widget);
 
   ButtonRead->setToolTip("Load camera settings from a file (Ctrl+O)");
   ButtonWrite->setToolTip("Save the camera settings to a file (Ctrl+S)");

@@ -24,10 +24,12 @@ void Show(TFormMain& form) {
   QApplication::setActiveWindow(&form);
 }
 
-// A dialog that closed may leave no window active; the user is back in ours.
+// A key as the user types it, to the focused control. A dialog that closed
+// may leave no window active; the user is back in ours.
 void Press(TFormMain& form, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
   QApplication::setActiveWindow(&form);
-  QTest::keyClick(&form, key, modifiers);
+  QWidget* focused = form.focusWidget();
+  QTest::keyClick(focused ? focused : &form, key, modifiers);
 }
 
 TEST_F(Keyboard, ShortcutsRunTheButtonsOnlyWhileTheyAreEnabled) {
@@ -93,6 +95,7 @@ TEST_F(Keyboard, SpaceOnAutoKeepsTheFocusAndTheFocusedSliderIsNamed) {
   varnholt::TTrackBar* brightness = Row("Brightness").TrackBar;
   QTest::mouseClick(brightness->Track(), Qt::LeftButton, {}, brightness->Track()->rect().center());
   ASSERT_EQ(form.focusWidget(), brightness);
+  EXPECT_TRUE(brightness->Track()->hasFocus()) << "the slider draws the focus mark";
   const int before = InCamera("Brightness").first;
   QTest::keyClick(form.focusWidget(), Qt::Key_Right);
   EXPECT_GT(InCamera("Brightness").first, before);
@@ -102,6 +105,25 @@ TEST_F(Keyboard, SpaceOnAutoKeepsTheFocusAndTheFocusedSliderIsNamed) {
   EXPECT_TRUE(TraceLines().contains("Aktives Control: TTrackBar und auch TrackBarBrightness"));
   EXPECT_TRUE(errors.isEmpty());
   EXPECT_TRUE(notices.isEmpty());
+}
+
+TEST_F(Keyboard, TabWalksTheLiveRowsThenTheButtonsThatSpaceClicks) {
+  StartWith("[" + kLab + "]");
+  Show(*form);
+  Row("WhiteBalance").TrackBar->setFocus(Qt::TabFocusReason);
+  // White balance sits above Brightness; Brightness has no automatic mode,
+  // so its box is passed over, as are the rows the camera lacks.
+  const QWidget* expected[] = {Row("WhiteBalance").CheckBox, Row("Brightness").TrackBar,
+                               form->ButtonRead};
+  for (const QWidget* next : expected) {
+    Press(*form, Qt::Key_Tab);
+    ASSERT_EQ(form->focusWidget(), next) << next->objectName().toStdString() << " wanted, on "
+                                         << form->focusWidget()->objectName().toStdString();
+  }
+  dialogs.CancelFile();
+  Press(*form, Qt::Key_Space);
+  ASSERT_EQ(dialogs.fileDialogs.size(), 1);
+  EXPECT_EQ(dialogs.fileDialogs[0].title, "Load camera settings");
 }
 
 }  // namespace
