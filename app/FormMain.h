@@ -274,6 +274,8 @@ class TFormMain : public QWidget {
   void BindRowHandlers();
   void BindLivecamHandlers();
   void BindRefreshHandlers();
+  // Shortcuts and tooltips (FormMainKeys.cpp).
+  void BindKeyboard();
 
   // The camera test's stream reports its device lost.
   bool LivecamStreamLost();

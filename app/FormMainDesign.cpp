@@ -246,7 +246,6 @@ void TFormMain::CreatePropertyRow(TPropertyRow& row, const TRowDesign& design) {
   row.CheckBox = Named(new QCheckBox("Auto", row.Layout), "CheckBox" + key);
   row.CheckBox->resize(65, 0);
   row.CheckBox->setEnabled(false);
-  row.CheckBox->setFocusPolicy(Qt::NoFocus);
   layout->Add(row.CheckBox, Align::MostRight);
 
   row.Monochrome = Named(new varnholt::TMonochromeEffect, "Layout" + key + "Monochrome");
@@ -473,4 +472,5 @@ void TFormMain::BindHandlers() {
   BindLivecamHandlers();
   BindRefreshHandlers();
   BindSettingsHandlers();
+  BindKeyboard();
 }

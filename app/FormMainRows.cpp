@@ -250,7 +250,12 @@ void TFormMain::CheckBoxChange(QObject* Sender) {
         (FCamera->*KeyOf(row).SetAuto)(row.CheckBox->isChecked());
     if (TraceMode)
       LogMe("### Call SetTrackBars from  CheckBoxChange event ");
+    // The reload disables the rows for a moment, which drops the focus; a
+    // box ticked with Space should keep it.
+    const QPointer<QWidget> focused = focusWidget();
     SetTrackBars();
+    if (focused && focused->isEnabled() && !focused->hasFocus())
+      focused->setFocus(Qt::OtherFocusReason);
   } catch (...) {
     ShowMessageSimple("Varnholt detected an inconsistent cam driver implementation. " +
                       SelectedCameraName() +

@@ -68,7 +68,9 @@ void TFormMain::RefreshDevices() {
     ComboBoxCamera->Clear();
     int height = 0;
     for (const TFVideoCaptureDevice& device : devices) {
-      ComboBoxCamera->AddItem(device.Name, Webcam->Bitmap(), kCameraFontSize, kCameraItemHeight);
+      // A long name is cut off in the narrow list; its tooltip shows all of it.
+      ComboBoxCamera->AddItem(device.Name, Webcam->Bitmap(), kCameraFontSize, kCameraItemHeight)
+          ->setToolTip(device.Name);
       if (height < kCameraListGrowLimit)
         height += kCameraItemHeight;
       previousListed = previousListed || device.Name == previous || device.Path == previous;

@@ -1,5 +1,8 @@
 #include "controls/ButtonImage.h"
 
+#include <QKeyEvent>
+#include <QPainter>
+
 using varnholt::TImage;
 
 namespace {
@@ -19,6 +22,8 @@ TButtonImage::TButtonImage(QWidget* AOwner) : TImage(AOwner) {
   QWidget* owner = AOwner ? AOwner : this;
   fUpImage = BlankPicture(owner);
   fDownImage = BlankPicture(owner);
+  // From Tab only: a mouse click leaves the focus where the user had it.
+  setFocusPolicy(Qt::TabFocus);
 }
 
 TButtonImage::~TButtonImage() = default;
@@ -57,4 +62,33 @@ void TButtonImage::DoMouseLeave() {
 void TButtonImage::Initialize() {
   ShowCopyOf(fUpImage);
   update();
+}
+
+void TButtonImage::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  if ((key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) &&
+      event->modifiers() == Qt::NoModifier && !event->isAutoRepeat()) {
+    emit Click();
+    return;
+  }
+  TImage::keyPressEvent(event);
+}
+
+void TButtonImage::focusInEvent(QFocusEvent* event) {
+  TImage::focusInEvent(event);
+  update();
+}
+
+void TButtonImage::focusOutEvent(QFocusEvent* event) {
+  TImage::focusOutEvent(event);
+  update();
+}
+
+void TButtonImage::paintEvent(QPaintEvent* event) {
+  TImage::paintEvent(event);
+  if (!hasFocus())
+    return;
+  QPainter painter(this);
+  painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }

@@ -8,6 +8,9 @@
 // owned: the window keeps them (hidden) and they outlive the button. Their
 // content is copied into the button when the state changes, so a later
 // change of a source picture shows only at the next copy.
+//
+// It takes the focus from Tab; Space or Enter on it clicks it, and while
+// it holds the focus it draws a thin frame so the user sees where he is.
 
 #include <QPointer>
 
@@ -34,6 +37,10 @@ class TButtonImage : public varnholt::TImage {
   void MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, QPointF At) override;
   void MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, QPointF At) override;
   void DoMouseLeave() override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   void ShowCopyOf(const varnholt::TImage* picture);

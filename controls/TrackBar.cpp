@@ -7,11 +7,27 @@
 
 namespace varnholt {
 
-TTrackBar::TTrackBar(QWidget* parent) : QWidget(parent), track_(new QSlider(Qt::Horizontal, this)) {
+// The slider with its key handlers open to the bar that forwards to it.
+class TTrackBar::TTrack : public QSlider {
+ public:
+  using QSlider::keyPressEvent;
+  using QSlider::keyReleaseEvent;
+  using QSlider::QSlider;
+};
+
+TTrackBar::TTrackBar(QWidget* parent) : QWidget(parent), track_(new TTrack(Qt::Horizontal, this)) {
+  setFocusPolicy(Qt::StrongFocus);
+  // A click on the slider focuses the bar; Tab stops at the bar only.
+  track_->setFocusPolicy(Qt::ClickFocus);
+  track_->setFocusProxy(this);
   track_->setRange(0, kPositions);
   track_->setTracking(true);
   connect(track_, &QSlider::valueChanged, this, &TTrackBar::TrackMoved);
   SyncTrack();
+}
+
+QSlider* TTrackBar::Track() const {
+  return track_;
 }
 
 void TTrackBar::SetMin(float value) {
@@ -78,6 +94,26 @@ void TTrackBar::TrackMoved(int position) {
 
 void TTrackBar::resizeEvent(QResizeEvent*) {
   track_->setGeometry(rect());
+}
+
+void TTrackBar::keyPressEvent(QKeyEvent* event) {
+  track_->keyPressEvent(event);  // a key it leaves goes on to our parent
+}
+
+void TTrackBar::keyReleaseEvent(QKeyEvent* event) {
+  track_->keyReleaseEvent(event);
+}
+
+// The slider draws the focus mark, since its focus is ours; it repaints
+// when ours changes.
+void TTrackBar::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  track_->update();
+}
+
+void TTrackBar::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  track_->update();
 }
 
 }  // namespace varnholt

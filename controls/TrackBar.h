@@ -12,6 +12,10 @@
 // Every change that alters the range or the value, by the program or by the
 // user dragging, raises Change at once on the calling thread. Assignments
 // of NaN are ignored.
+//
+// The bar itself holds the keyboard focus (the inner slider defers to it)
+// and hands the keys on to the slider, so that whoever asks for the focus
+// is answered with the named bar rather than with its inner part.
 
 #include <QWidget>
 
@@ -39,7 +43,7 @@ class TTrackBar : public QWidget {
   void SetValue(float value);
 
   // The control the user drags; positions map linearly onto the range.
-  QSlider* Track() const { return track_; }
+  QSlider* Track() const;
   static constexpr int kPositions = 10000;
 
  signals:
@@ -47,6 +51,10 @@ class TTrackBar : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   void Normalise(float min, float max, float frequency, float value);
@@ -57,7 +65,8 @@ class TTrackBar : public QWidget {
   float max_ = 10;
   float frequency_ = 0;
   float value_ = 0;
-  QSlider* track_;
+  class TTrack;
+  TTrack* track_;
 };
 
 }  // namespace varnholt
