@@ -5,9 +5,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -15,6 +12,7 @@
 #include "camera/CameraErrors.h"
 #include "camera/PropertyKeys.h"
 #include "camera/platform/v4l2/IoctlDevice.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {
 namespace {
@@ -202,15 +200,7 @@ void ReloadRows(TFCamera& camera) {
 }
 
 bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > timeoutMs)
-      return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QThread::msleep(10);
-  }
-  return true;
+  return WaitUntil(done, timeoutMs);
 }
 
 }  // namespace varnholt::test
