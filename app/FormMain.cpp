@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
@@ -34,6 +35,9 @@ constexpr char kStateFolder[] = "Varnholt/";
 // there; every other value is taken as stored.
 constexpr int kMaxCoordinate = 32767;
 constexpr int kMaxWidth = 16384;
+
+// "Back to full" keeps 20 on either side (FormMainDesign.cpp).
+constexpr int kBackButtonMargins = 40;
 
 }  // namespace
 
@@ -70,6 +74,8 @@ void TFormMain::FormCreate(QObject*) {
   SetFrequencies();
   LastResolutionIndex = 0;
   ApplyColourScheme();
+  // However narrow the user makes it, "Back to full" stays whole.
+  setMinimumWidth(BackButton->sizeHint().width() + kBackButtonMargins);
   ResolutionText.clear();
   Hiddenfunctions->hide();
   // A failing camera must not cost the window its title and its place:
@@ -165,8 +171,7 @@ void TFormMain::FormResize(QObject*) {
     LogMe(QString::number(width));
   try {
     // The window keeps a fixed outer height: only the width is the user's.
-    if (frameGeometry().height() != kWindowHeight)
-      SetOuterHeight(kWindowHeight);
+    KeepHeight();
     const bool narrow = width < kNarrowWidth;
     LayoutListe->setVisible(!narrow);
     MessagePanel->setVisible(!narrow);
@@ -189,6 +194,18 @@ TPropertyRow* TFormMain::Row(QStringView key) {
     if (key == QLatin1String(row.Design->Key))
       return &row;
   return nullptr;
+}
+
+int TFormMain::WindowHeight() const {
+  // A screen shorter than the design (a laptop's, or one scaled up) gets a
+  // window that fits it; the rows and the left column scroll instead.
+  const QScreen* display = screen();
+  return display ? std::min(kWindowHeight, display->availableGeometry().height()) : kWindowHeight;
+}
+
+void TFormMain::KeepHeight() {
+  if (frameGeometry().height() != WindowHeight())
+    SetOuterHeight(WindowHeight());
 }
 
 void TFormMain::SetOuterWidth(int width) {
@@ -227,6 +244,14 @@ void TFormMain::readini() {
   SetOuterHeight(
       std::clamp(IniFile.ReadInteger(kStateSection, "Height", kWindowHeight), 0, kMaxWidth));
   FormResize(this);
+  // A stored place whose bottom lies below a (now) shorter screen would hide
+  // the status bar: lift the window until it fits.
+  if (const QScreen* display = screen()) {
+    const QRect area = display->availableGeometry();
+    const QRect outer = frameGeometry();
+    if (outer.bottom() > area.bottom())
+      move(outer.x(), std::max(area.top(), area.bottom() + 1 - outer.height()));
+  }
 }
 
 void TFormMain::writeini() {
@@ -285,6 +310,8 @@ void TFormMain::ApplyRestoredWidth() {
 void TFormMain::moveEvent(QMoveEvent* event) {
   QWidget::moveEvent(event);
   ApplyRestoredWidth();
+  // Framed by the window manager: the frame counts towards the height.
+  varnholt::Guarded([this] { KeepHeight(); });
 }
 
 void TFormMain::resizeEvent(QResizeEvent* event) {

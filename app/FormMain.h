@@ -4,8 +4,9 @@
 // logo, the buttons and the lists, the status bar, and the hidden store of
 // pictures, timers and file dialogs. It owns the camera component and the
 // trace pane, restores its position and width from the window-state file at
-// start and writes them back when it closes. It keeps a fixed height and
-// folds away columns as it gets narrower.
+// start and writes them back when it closes. It keeps a fixed height (or
+// the screen's, where that is less, its panes then scrolling) and folds away
+// columns as it gets narrower.
 
 #include <QCheckBox>
 #include <QLabel>
@@ -110,6 +111,8 @@ class TFormMain : public QWidget {
                    QLabel* TrackbarLabel, QLabel* TrackbarLabelValue, varnholt::TTrackBar* TrackBar,
                    QCheckBox* CheckBoxAuto, std::int32_t Position, TFRange Range, bool Auto);
   void SetSupportStatus();
+  // Widens the value columns to the widest value the live rows can show.
+  void FitValueColumns();
 
   // The camera test (FormMainLivecam.cpp).
   void ButtonTestCamClick(QObject* Sender);
@@ -166,6 +169,7 @@ class TFormMain : public QWidget {
 
   // Left column
   QWidget* LayoutListe = nullptr;
+  QWidget* ListePane = nullptr;  // what the column holds, scrolling on a short screen
   varnholt::TImage* Varnholtlogo = nullptr;
   QCheckBox* KeepSynced = nullptr;
   QWidget* LayoutButtons = nullptr;
@@ -297,6 +301,9 @@ class TFormMain : public QWidget {
 
   void SetOuterWidth(int width);
   void SetOuterHeight(int height);
+  // kWindowHeight, or the screen's available height where that is less.
+  int WindowHeight() const;
+  void KeepHeight();
   // The stored outer width, until the window manager has framed the window:
   // before that the frame is unknown, and the width would come out as the
   // client's, one frame wider at every start.

@@ -3,6 +3,7 @@
 // are applied by FormCreate, not here.
 
 #include <QGraphicsDropShadowEffect>
+#include <QScrollArea>
 #include <QtMath>
 
 #include "app/FormMain.h"
@@ -39,6 +40,26 @@ QWidget* Container(const QString& name, QWidget* parent, QSize size = {}) {
 
 TAlignLayout* AlignOf(QWidget* container) {
   return static_cast<TAlignLayout*>(container->layout());
+}
+
+// A pane filling container that scrolls up and down when the window is too
+// short for what it holds (a short screen): "<name>Scroll" holding <name>.
+QWidget* ScrollPane(const QString& name, QWidget* container) {
+  auto* scroll = new QScrollArea(container);
+  scroll->setObjectName(name + "Scroll");
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  scroll->setWidgetResizable(true);
+  // Tab walks the rows, not the scroll area.
+  scroll->setFocusPolicy(Qt::NoFocus);
+  QWidget* pane = Container(name, nullptr);
+  scroll->setWidget(pane);
+  // What lies behind shows through: the white plate, the window's colour.
+  scroll->setAutoFillBackground(false);
+  scroll->viewport()->setAutoFillBackground(false);
+  pane->setAutoFillBackground(false);
+  AlignOf(container)->Add(scroll, Align::Client);
+  return pane;
 }
 
 template <class T>
@@ -142,6 +163,10 @@ const TSwatchDesign kSwatches[] = {
     {&TFormMain::ColorBright, "ColorBright", 0xFF6360E3},
 };
 
+constexpr int kTraceHeight = 220;
+constexpr int kRowHeight = 35;
+constexpr int kRowsMargin = 15;
+
 constexpr char kCameraTestText[] = "Click camera to test with resolution:";
 
 }  // namespace
@@ -166,12 +191,13 @@ void TFormMain::CreateComponents() {
   RefreshTimer = Named(new varnholt::TTimer(this), "RefreshTimer");
   RefreshTimer->SetInterval(5000);
 
-  // Not aligned: over the left column, where the trace shows.
-  Memo1 = Named(new QPlainTextEdit(this), "Memo1");
+  // Under the left column, which scrolls above it: the trace covers no
+  // control.
+  Memo1 = Named(new QPlainTextEdit(LayoutListe), "Memo1");
   Memo1->setReadOnly(true);
   Memo1->setPlainText("Memo1");  // design-time content, discarded by the trace switch
-  Memo1->setGeometry(0, 368, 257, 321);
-  Memo1->raise();
+  Memo1->resize(257, kTraceHeight);
+  AlignOf(LayoutListe)->Add(Memo1, Align::Bottom, {0, 5, 3, 5});
 
   FCamera = Named(new TFCamera(this), "FCamera");
   FCamera->SetBorderColor(0);
@@ -196,26 +222,34 @@ void TFormMain::CreateRowsArea() {
   MasterColor->SetStroke(Qt::transparent, 0);
   AlignOf(LayoutMid)->Add(MasterColor, Align::Contents);
 
-  LayoutMaster = Container("LayoutMaster", LayoutMid, {0, 698});
-  AlignOf(LayoutMid)->Add(LayoutMaster, Align::Top, {15, 15, 15, 15});
-  MonochromeEffect = Named(new varnholt::TMonochromeEffect, "MonochromeEffect");
-  MonochromeEffect->setEnabled(false);
-  varnholt::AttachEffects(LayoutMaster, {MonochromeEffect});
-  for (int i = 0; i < kRowCount; ++i)
-    CreatePropertyRow(Rows[i], kRowDesigns[i]);
-
   BackButton = Named(new QPushButton("Back to full", LayoutMid), "BackButton");
   BackButton->resize(0, 23);
   BackButton->setFont(varnholt::PlainFont(12, true));
   BackButton->setCursor(Qt::PointingHandCursor);
   BackButton->hide();  // shown in narrow mode only
   AlignOf(LayoutMid)->Add(BackButton, Align::Bottom, {20, 0, 20, 5});
+
+  QWidget* pane = ScrollPane("RowsPane", LayoutMid);
+  LayoutMaster = Container("LayoutMaster", pane, {0, 698});
+  AlignOf(pane)->Add(LayoutMaster, Align::Top,
+                     {kRowsMargin, kRowsMargin, kRowsMargin, kRowsMargin});
+  MonochromeEffect = Named(new varnholt::TMonochromeEffect, "MonochromeEffect");
+  MonochromeEffect->setEnabled(false);
+  varnholt::AttachEffects(LayoutMaster, {MonochromeEffect});
+  for (int i = 0; i < kRowCount; ++i)
+    CreatePropertyRow(Rows[i], kRowDesigns[i]);
+  // The rows scroll only when the last one would not show whole: the rows
+  // area is drawn taller than its rows.
+  int rows = 0;
+  for (const TRowDesign& design : kRowDesigns)
+    rows += design.TopMargin + kRowHeight;
+  pane->setMinimumHeight(kRowsMargin + rows + kRowsMargin);
 }
 
 void TFormMain::CreatePropertyRow(TPropertyRow& row, const TRowDesign& design) {
   const QString key = design.Key;
   row.Design = &design;
-  row.Layout = Container("Layout" + key, LayoutMaster, {0, 35});
+  row.Layout = Container("Layout" + key, LayoutMaster, {0, kRowHeight});
   AlignOf(LayoutMaster)->Add(row.Layout, Align::Top, {0, design.TopMargin, 0, 0});
   TAlignLayout* layout = AlignOf(row.Layout);
 
@@ -235,13 +269,13 @@ void TFormMain::CreatePropertyRow(TPropertyRow& row, const TRowDesign& design) {
 
   row.ValueColumn = Container(design.ValueColumn, row.Layout, {40, 0});
   layout->Add(row.ValueColumn, Align::Right);
-  // The column clips what it holds, so the label fills it with its text
-  // centred: the same sight as a label sized to its text in the middle.
+  // Sized to its text in the middle; the column widens to the camera's
+  // widest value (SetTrackBars), so that no value is clipped.
   row.ValueLabel = Label(row.ValueColumn, "Label" + key + "Value", "0", varnholt::PlainFont(14),
                          Qt::white, Qt::AlignCenter);
   row.ValueLabel->setWordWrap(false);
   row.ValueLabel->setEnabled(false);
-  AlignOf(row.ValueColumn)->Add(row.ValueLabel, Align::Contents);
+  AlignOf(row.ValueColumn)->Add(row.ValueLabel, Align::Fit);
 
   row.CheckBox = Named(new QCheckBox("Auto", row.Layout), "CheckBox" + key);
   row.CheckBox->resize(65, 0);
@@ -258,24 +292,26 @@ void TFormMain::CreatePropertyRow(TPropertyRow& row, const TRowDesign& design) {
 void TFormMain::CreateLeftColumn() {
   LayoutListe = Container("LayoutListe", this, {260, 0});
   AlignOf(this)->Add(LayoutListe, Align::MostLeft, {5, 0, 5, 0});
-  TAlignLayout* column = AlignOf(LayoutListe);
+  ListePane = ScrollPane("ListePane", LayoutListe);
+  AlignOf(ListePane)->SetMinimumFromContents(true);
+  TAlignLayout* column = AlignOf(ListePane);
 
   Varnholtlogo =
-      Picture(LayoutListe, "Varnholtlogo", "logo", {250, 80}, TImage::WrapMode::Original);
+      Picture(ListePane, "Varnholtlogo", "logo", {250, 80}, TImage::WrapMode::Original);
   Varnholtlogo->setCursor(Qt::PointingHandCursor);
   column->Add(Varnholtlogo, Align::MostTop, {5, 5, 5, 0});
 
-  KeepSynced = Named(new QCheckBox("Keep synchronized", LayoutListe), "KeepSynced");
+  KeepSynced = Named(new QCheckBox("Keep synchronized", ListePane), "KeepSynced");
   KeepSynced->resize(230, 19);
   KeepSynced->setChecked(true);
   KeepSynced->hide();
   column->Add(KeepSynced, Align::MostTop, {30, 5, 0, 0});
 
-  LayoutButtons = Container("LayoutButtons", LayoutListe, {0, 75});
+  LayoutButtons = Container("LayoutButtons", ListePane, {0, 75});
   column->Add(LayoutButtons, Align::MostTop, {0, 10, 0, 0});
   CreateButtonStrip();
 
-  ComboBoxCamera = Named(new varnholt::TListBox(LayoutListe), "ComboBoxCamera");
+  ComboBoxCamera = Named(new varnholt::TListBox(ListePane), "ComboBoxCamera");
   ComboBoxCamera->resize(0, 181);
   ComboBoxCamera->setIconSize(kCameraItemPicture);
   column->Add(ComboBoxCamera, Align::MostTop, {0, 10, 0, 0});
@@ -284,7 +320,7 @@ void TFormMain::CreateLeftColumn() {
   // there, so the block holds all of it and its bottom margin gives the
   // difference back.
   constexpr int kFrequencyOverhang = 24;
-  LayoutFrequency = Container("LayoutFrequency", LayoutListe, {0, 50 + kFrequencyOverhang});
+  LayoutFrequency = Container("LayoutFrequency", ListePane, {0, 50 + kFrequencyOverhang});
   column->Add(LayoutFrequency, Align::MostTop, {0, 10, 0, 20 - kFrequencyOverhang});
   powerfrequencylabel =
       Label(LayoutFrequency, "powerfrequencylabel", "Power frequency",
@@ -298,7 +334,7 @@ void TFormMain::CreateLeftColumn() {
 
   CreateCameraTestBlock();
 
-  ComboBoxFormat = Named(new varnholt::TListBox(LayoutListe), "ComboBoxFormat");
+  ComboBoxFormat = Named(new varnholt::TListBox(ListePane), "ComboBoxFormat");
   ComboBoxFormat->resize(250, 0);
   ComboBoxFormat->setIconSize(kFormatItemPicture);
   ComboBoxFormat->hide();
@@ -347,9 +383,9 @@ void TFormMain::CreateCameraTestBlock() {
   // The caption sits 50 above the pictures; the block begins there, since
   // Qt would clip a caption above its block.
   constexpr int kCaptionRise = 50;
-  LayoutButtonTestCam = Container("LayoutButtonTestCam", LayoutListe, {0, 143 + kCaptionRise});
+  LayoutButtonTestCam = Container("LayoutButtonTestCam", ListePane, {0, 143 + kCaptionRise});
   LayoutButtonTestCam->hide();
-  AlignOf(LayoutListe)->Add(LayoutButtonTestCam, Align::MostTop, {0, 70 - kCaptionRise, 0, 0});
+  AlignOf(ListePane)->Add(LayoutButtonTestCam, Align::MostTop, {0, 70 - kCaptionRise, 0, 0});
   TAlignLayout* block = AlignOf(LayoutButtonTestCam);
   const QMargins pictures(0, kCaptionRise, 0, 0);
 

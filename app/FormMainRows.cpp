@@ -3,6 +3,7 @@
 // handlers that carry the user's changes to the camera.
 
 #include <QListWidgetItem>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <stdexcept>
@@ -22,6 +23,9 @@
 namespace {
 
 constexpr int kRowFontSize = 16;
+// The value column's design width, and the room kept beside its widest text.
+constexpr int kValueColumnWidth = 40;
+constexpr int kValueColumnPadding = 3;
 const QColor kBlankColor = QColor::fromRgba(0xFF808080);
 const QColor kLiveColor = QColor::fromRgba(0xFF000000);
 
@@ -114,6 +118,7 @@ void TFormMain::SetTrackBars() {
           CameraStatus = 2;
         }
       }
+      FitValueColumns();
     } catch (...) {
       LoadingTrackBars = false;
       throw;
@@ -123,6 +128,22 @@ void TFormMain::SetTrackBars() {
   if (TraceMode)
     LogMe("Calling SetSupportStatus");
   SetSupportStatus();
+}
+
+void TFormMain::FitValueColumns() {
+  // The widest value any live slider can show, its sign included (a pan
+  // of -36000); the columns stay aligned, so all take that width.
+  int widest = 0;
+  for (const TPropertyRow& row : Rows)
+    if (row.ValueLabel->isEnabled()) {
+      const QFontMetrics metrics = row.ValueLabel->fontMetrics();
+      for (const float end : {row.TrackBar->Min(), row.TrackBar->Max()})
+        widest = std::max(widest, metrics.horizontalAdvance(ValueText(end)));
+    }
+  const int width = std::max(kValueColumnWidth, widest + 2 * kValueColumnPadding);
+  for (TPropertyRow& row : Rows)
+    if (row.ValueColumn->width() != width)
+      row.ValueColumn->resize(width, row.ValueColumn->height());
 }
 
 void TFormMain::InitTrackBar(TPropertyRow& row) {

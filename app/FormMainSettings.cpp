@@ -29,27 +29,6 @@ bool Choose(varnholt::TFileDialog& dialog) {
   return dialog.Execute();
 }
 
-// Why a chosen file is refused, in the user's words.
-QString FaultText(varnholt::TIniFault fault) {
-  using varnholt::TIniFault;
-  switch (fault) {
-    case TIniFault::Missing:
-      return "the file does not exist";
-    case TIniFault::Folder:
-      return "it is a folder";
-    case TIniFault::NotRegularFile:
-      return "it is not a regular file";
-    case TIniFault::TooLarge:
-      return "it is larger than 16 MiB";
-    case TIniFault::NotText:
-      return "it is not a settings file";
-    case TIniFault::None:
-    case TIniFault::Unreadable:
-      break;
-  }
-  return "it cannot be read";
-}
-
 }  // namespace
 
 void TFormMain::ShowStatusMessage(const QString& text) {
@@ -73,7 +52,7 @@ void TFormMain::ButtonReadClick(QObject*) {
   const varnholt::TIniSectionReading reading =
       IniFile.ReadSectionValuesChecked(SelectedCameraName());
   if (reading.Fault != varnholt::TIniFault::None) {
-    ShowMessageSimple("Cannot load " + shownName + ": " + FaultText(reading.Fault));
+    ShowMessageSimple("Cannot load " + shownName + ": " + varnholt::IniFaultText(reading.Fault));
     return;
   }
   // A key the section lacks leaves its property as it is.

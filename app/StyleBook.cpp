@@ -17,6 +17,7 @@ QSlider::handle:horizontal {
   background: white; border: 2px solid @ColorBright@;
 }
 QSlider::handle:horizontal:hover { background: #ECEBFF; }
+QSlider::handle:horizontal:focus { background: @ColorBright@; border-color: @ColorDarkest@; }
 QSlider::sub-page:horizontal:disabled { background: #C4C4D2; }
 QSlider::handle:horizontal:disabled { background: #F4F4F8; border-color: #C4C4D2; }
 
@@ -39,6 +40,8 @@ QPlainTextEdit#Memo1 {
   background: @ColorDark@; color: white; border: 1px solid @ColorMid@;
   selection-background-color: @ColorBright@;
 }
+
+QScrollArea { background: transparent; border: none; }
 
 QScrollBar:vertical { background: transparent; width: 8px; margin: 0; }
 QScrollBar::handle:vertical { background: @ColorMid@; border-radius: 4px; min-height: 24px; }

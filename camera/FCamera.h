@@ -341,6 +341,8 @@ class TFCamera : public QObject {
   void BuildRecording();
   QWidget* PreviewForm() const;
   void ShowPages(const std::shared_ptr<varnholt::platform::Unknown>& object);
+  // The window of the widget that owns the component; 0 without one.
+  varnholt::platform::WindowHandle OwnerWindow() const;
   std::shared_ptr<varnholt::platform::IEnumMediaTypes> CheckMediaTypes();
   QByteArray CurrentImage(TFImageFormat& format);
   // The renderer's current image into FImageBuffer, checked; its header size,

@@ -13,7 +13,7 @@ using Align = TAlignLayout::Align;
 // most-left column and a top child sits inside the most-top ones.
 constexpr Align kPasses[] = {Align::MostTop, Align::MostBottom, Align::MostLeft, Align::MostRight,
                              Align::Top,     Align::Bottom,     Align::Left,     Align::Right,
-                             Align::Client,  Align::Contents,   Align::Center};
+                             Align::Client,  Align::Contents,   Align::Center, Align::Fit};
 
 QRect Span(int left, int top, int width, int height) {
   return QRect(left, top, std::max(0, width), std::max(0, height));
@@ -74,7 +74,29 @@ QSize TAlignLayout::sizeHint() const {
 }
 
 QSize TAlignLayout::minimumSize() const {
-  return {0, 0};
+  if (!minimumFromContents_)
+    return {0, 0};
+  int height = 0;
+  for (const Entry& e : entries_) {
+    if (e.item->isEmpty() || !e.item->widget())
+      continue;
+    switch (e.align) {
+      case Align::MostTop:
+      case Align::Top:
+      case Align::MostBottom:
+      case Align::Bottom:
+        height += e.margins.top() + e.item->widget()->height() + e.margins.bottom();
+        break;
+      default:
+        break;
+    }
+  }
+  return {0, std::max(0, height)};
+}
+
+void TAlignLayout::SetMinimumFromContents(bool on) {
+  minimumFromContents_ = on;
+  invalidate();
 }
 
 void TAlignLayout::setGeometry(const QRect& rect) {
@@ -94,11 +116,11 @@ void TAlignLayout::Place(const Entry& e, QRect& rest, const QRect& whole) const 
   if (!w)
     return;
   const QMargins& m = e.margins;
-  const QSize own = w->size();
   // rest is kept as left/top/right/bottom edges (right and bottom exclusive).
   int l = rest.left(), t = rest.top(), r = rest.left() + rest.width(),
       b = rest.top() + rest.height();
   QRect target;
+  const QSize own = w->size();
   switch (e.align) {
     case Align::MostTop:
     case Align::Top:
@@ -129,10 +151,12 @@ void TAlignLayout::Place(const Entry& e, QRect& rest, const QRect& whole) const 
     case Align::Contents:
       target = whole.marginsRemoved(m);
       break;
-    case Align::Center: {
+    case Align::Center:
+    case Align::Fit: {
       const QRect area = whole.marginsRemoved(m);
-      target = QRect(area.left() + (area.width() - own.width()) / 2,
-                     area.top() + (area.height() - own.height()) / 2, own.width(), own.height());
+      const QSize size = e.align == Align::Fit ? w->sizeHint() : own;
+      target = QRect(area.left() + (area.width() - size.width()) / 2,
+                     area.top() + (area.height() - size.height()) / 2, size.width(), size.height());
       break;
     }
     case Align::None:

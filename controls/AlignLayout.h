@@ -4,7 +4,8 @@
 // window designs are drawn: a child aligned to an edge stacks against that
 // edge and takes the full length of the remaining space along it, "most"
 // alignments go outermost, Client takes what is left, Contents covers the
-// whole parent and Center keeps its own size in the middle. Margins lie
+// whole parent, Center keeps its own size in the middle and Fit sits in the
+// middle at the size its contents ask for (a label sized to its text). Margins lie
 // outside the child. Hidden children take no space.
 //
 // A child keeps its own size across the aligned direction: a Top child's
@@ -34,6 +35,7 @@ class TAlignLayout : public QLayout {
     Client,
     Contents,
     Center,
+    Fit,
   };
 
   // Installs itself on parent; the parent's contents margins are 0.
@@ -43,6 +45,9 @@ class TAlignLayout : public QLayout {
   // Adds child (a child widget of the parent) in sibling order.
   void Add(QWidget* child, Align align, QMargins margins = {});
   Align AlignOf(const QWidget* child) const;
+  // Makes the height the edge-stacked children take the parent's minimum,
+  // so that a scroll area holding the parent scrolls instead of squeezing.
+  void SetMinimumFromContents(bool on);
 
   // QLayout
   void addItem(QLayoutItem* item) override;
@@ -67,6 +72,7 @@ class TAlignLayout : public QLayout {
 
   QList<Entry> entries_;
   bool placing_ = false;
+  bool minimumFromContents_ = false;
 };
 
 }  // namespace varnholt

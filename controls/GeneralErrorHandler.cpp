@@ -11,13 +11,25 @@
 namespace varnholt {
 namespace {
 
+// The box opens over the program's window, not at the screen's centre: the
+// active one, else (an error met before the window was activated) the
+// first one showing.
+QWidget* OwnerWindow() {
+  if (QWidget* active = QApplication::activeWindow())
+    return active;
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (top->isVisible() && top->isWindow() && !(top->windowType() == Qt::Popup))
+      return top;
+  return nullptr;
+}
+
 void ShowErrorBox(const QString& message) {
   const QString text = ErrorBoxText(message);
   std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
   if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
     return;
   QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text,
-                  QMessageBox::Ok, QApplication::activeWindow());
+                  QMessageBox::Ok, OwnerWindow());
   box.exec();
 }
 

@@ -154,25 +154,52 @@ TIniSection TIniFile::ReadSectionValues(const QString& section) const {
   return TIniSection::FromBytes(profile::LoadProfile(fileName_).bytes, section);
 }
 
-TIniSectionReading TIniFile::ReadSectionValuesChecked(const QString& section) const {
+namespace {
+
+// The fault of a file LoadProfile could not use.
+TIniFault FaultOf(const LoadedProfile& loaded) {
   using Reason = LoadedProfile::Reason;
-  const LoadedProfile loaded = profile::LoadProfile(fileName_);
   if (loaded.state == LoadedProfile::State::Missing)
-    return {TIniFault::Missing, {}};
-  if (loaded.state == LoadedProfile::State::Unusable) {
-    switch (loaded.reason) {
-      case Reason::Folder:
-        return {TIniFault::Folder, {}};
-      case Reason::NotRegularFile:
-        return {TIniFault::NotRegularFile, {}};
-      case Reason::TooLarge:
-        return {TIniFault::TooLarge, {}};
-      case Reason::None:
-      case Reason::Unreadable:
-        break;
-    }
-    return {TIniFault::Unreadable, {}};
+    return TIniFault::Missing;
+  switch (loaded.reason) {
+    case Reason::Folder:
+      return TIniFault::Folder;
+    case Reason::NotRegularFile:
+      return TIniFault::NotRegularFile;
+    case Reason::TooLarge:
+      return TIniFault::TooLarge;
+    case Reason::None:
+    case Reason::Unreadable:
+      break;
   }
+  return TIniFault::Unreadable;
+}
+
+}  // namespace
+
+QString IniFaultText(TIniFault fault) {
+  switch (fault) {
+    case TIniFault::Missing:
+      return QStringLiteral("the file does not exist");
+    case TIniFault::Folder:
+      return QStringLiteral("it is a folder");
+    case TIniFault::NotRegularFile:
+      return QStringLiteral("it is not a regular file");
+    case TIniFault::TooLarge:
+      return QStringLiteral("it is larger than 16 MiB");
+    case TIniFault::NotText:
+      return QStringLiteral("it is not a settings file");
+    case TIniFault::None:
+    case TIniFault::Unreadable:
+      break;
+  }
+  return QStringLiteral("it cannot be read");
+}
+
+TIniSectionReading TIniFile::ReadSectionValuesChecked(const QString& section) const {
+  const LoadedProfile loaded = profile::LoadProfile(fileName_);
+  if (loaded.state != LoadedProfile::State::Loaded)
+    return {FaultOf(loaded), {}};
   if (!LooksLikeText(loaded.bytes))
     return {TIniFault::NotText, {}};
   return {TIniFault::None, TIniSection::FromBytes(loaded.bytes, section)};
@@ -183,8 +210,10 @@ void TIniFile::CheckWritable(const QString& section, const QString& key,
   if (!Storable(section))
     ThrowWriteError("the section name \"" + Escaped(section) +
                     "\" holds a line break or another control character");
-  if (!Storable(key) || !Storable(value) || key.contains(u'=') || IsBlankOnly(key))
-    ThrowWriteError();
+  if (!Storable(key) || key.contains(u'=') || IsBlankOnly(key))
+    ThrowWriteError("the key \"" + Escaped(key) + "\" is blank or holds \"=\" or a control character");
+  if (!Storable(value))
+    ThrowWriteError("the value holds a line break or another control character");
 }
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
@@ -236,16 +265,16 @@ void TIniFile::Edit(const std::function<QByteArray(const ProfileDocument&)>& edi
   std::lock_guard lock(WriteMutex());
   LoadedProfile loaded = profile::LoadProfile(fileName_);
   if (loaded.state == LoadedProfile::State::Unusable)
-    ThrowWriteError();
+    ThrowWriteError(loaded.error ? qt_error_string(loaded.error) : IniFaultText(FaultOf(loaded)));
   const ProfileDocument document(loaded.bytes);
   if (!document.Editable())
-    ThrowWriteError();
+    ThrowWriteError("its UTF-16 text is cut short");
   const QByteArray updated = edit(document);
   // Like Windows, an edit that changes nothing writes nothing.
   if (updated == loaded.bytes)
     return;
-  if (!profile::ReplaceProfile(fileName_, updated))
-    ThrowWriteError();
+  if (QString reason; !profile::ReplaceProfile(fileName_, updated, &reason))
+    ThrowWriteError(reason);
 }
 
 void TIniFile::ThrowWriteError(const QString& reason) const {

@@ -29,8 +29,8 @@
 //   any kind, a NUL or another control character but tab, or broken UTF-16
 //   would split the header or be cut short by other readers. Such a name
 //   never matches anything when read, and writing under it is refused.
-// - Writing throws EIniFileException ("Unable to write to <path>", with the
-//   reason after a colon for a refused section name) and leaves the file as
+// - Writing throws EIniFileException ("Unable to write to <path>: <reason>",
+//   the system's words where the system refused) and leaves the file as
 //   it was when the file cannot be replaced, when a name or value holds such
 //   a character, or when the key is empty or holds "=".
 
@@ -85,6 +85,9 @@ enum class TIniFault {
   Unreadable,      // no permission, a read error
   NotText,         // control characters no text file holds: binary data
 };
+
+// Why a file is refused, in the user's words ("it is a folder").
+QString IniFaultText(TIniFault fault);
 
 struct TIniSectionReading {
   TIniFault Fault = TIniFault::None;

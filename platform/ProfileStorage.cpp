@@ -119,7 +119,9 @@ void SyncFolderOf(const QByteArray& target) {
 LoadedProfile LoadProfile(const QString& path) {
   using State = LoadedProfile::State;
   using Reason = LoadedProfile::Reason;
-  const auto unusable = [](Reason reason) { return LoadedProfile{State::Unusable, {}, reason}; };
+  const auto unusable = [](Reason reason) {
+    return LoadedProfile{State::Unusable, {}, reason, reason == Reason::Unreadable ? errno : 0};
+  };
   const auto unusableKind = [&](const struct stat& st) {
     if (S_ISDIR(st.st_mode))
       return unusable(Reason::Folder);
@@ -129,7 +131,7 @@ LoadedProfile LoadProfile(const QString& path) {
   };
   const auto native = NativePath(path);
   if (!native)
-    return unusable(Reason::Unreadable);
+    return LoadedProfile{State::Unusable, {}, Reason::Unreadable};
   if (native->isEmpty())
     return {State::Missing, {}};
   // Check the type before opening: opening a FIFO or a device may block or
@@ -161,26 +163,39 @@ LoadedProfile LoadProfile(const QString& path) {
   return loaded;
 }
 
-bool ReplaceProfile(const QString& path, const QByteArray& bytes) {
-  const auto native = NativePath(path);
-  if (!native || native->isEmpty())
+bool ReplaceProfile(const QString& path, const QByteArray& bytes, QString* reason) {
+  const auto fail = [reason](const QString& why) {
+    if (reason)
+      *reason = why;
     return false;
+  };
+  const auto failSystem = [&fail] { return fail(qt_error_string(errno)); };
+  const auto native = NativePath(path);
+  if (!native)
+    return fail(QStringLiteral("the name holds a NUL character"));
+  if (native->isEmpty())
+    return fail(QStringLiteral("no file is named"));
+  errno = 0;
   const auto target = FinalTarget(*native);
   if (!target)
-    return false;
+    return errno ? failSystem() : fail(QStringLiteral("too many symbolic links"));
 
   struct stat st;
   const bool exists = ::stat(target->constData(), &st) == 0;
   if (!exists && errno != ENOENT)
-    return false;
+    return failSystem();
+  if (exists && !S_ISREG(st.st_mode))
+    return fail(S_ISDIR(st.st_mode) ? QStringLiteral("it is a folder")
+                                    : QStringLiteral("it is not a regular file"));
   // A read-only file stays unwritten, as on Windows.
-  if (exists && (!S_ISREG(st.st_mode) || ::access(target->constData(), W_OK) != 0))
-    return false;
+  if (exists && ::access(target->constData(), W_OK) != 0)
+    return failSystem();
 
   QByteArray temporary;
   FileDescriptor fd(CreateSibling(*target, exists ? 0600 : 0666, temporary));
   if (fd.Get() < 0)
-    return false;
+    return failSystem();
+  errno = 0;
   bool ok = WriteAll(fd.Get(), bytes);
   if (ok && exists) {
     // Ownership first: changing it may clear mode bits set before.
@@ -193,8 +208,9 @@ bool ReplaceProfile(const QString& path, const QByteArray& bytes) {
   ok = ok && ::fsync(fd.Get()) == 0;
   ok = fd.Close() && ok;
   if (!ok || ::rename(temporary.constData(), target->constData()) != 0) {
+    const int error = errno;
     ::unlink(temporary.constData());
-    return false;
+    return fail(error ? qt_error_string(error) : QStringLiteral("the file could not be written"));
   }
   SyncFolderOf(*target);
   return true;

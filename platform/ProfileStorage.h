@@ -20,6 +20,7 @@ struct LoadedProfile {
   State state = State::Missing;
   QByteArray bytes;
   Reason reason = Reason::None;
+  int error = 0;  // the system's error number behind Unreadable, when there is one
 };
 
 // Missing: nothing there (or a folder on the path is missing), so a write
@@ -29,7 +30,8 @@ LoadedProfile LoadProfile(const QString& path);
 
 // Replaces the file (the final target when path is a symbolic link) with
 // bytes, keeping its permission bits. Returns false, leaving the old file
-// untouched, when that cannot be done.
-bool ReplaceProfile(const QString& path, const QByteArray& bytes);
+// untouched, when that cannot be done, and then says why in reason (the
+// system's words where the system refused).
+bool ReplaceProfile(const QString& path, const QByteArray& bytes, QString* reason = nullptr);
 
 }  // namespace varnholt::profile

@@ -425,7 +425,14 @@ HResult ShowGenericPropertyFrame(Platform& platform, WindowHandle owner, int x, 
     return code;
   frame.setWindowTitle(QString::fromStdString(caption));
   frame.adjustSize();
-  frame.move(ownerWidget ? ownerWidget->mapToGlobal(QPoint(x, y)) : QPoint(x, y));
+  QPoint place = ownerWidget ? ownerWidget->mapToGlobal(QPoint(x, y)) : QPoint(x, y);
+  // Opened over a window near the screen's edge, the frame still shows whole.
+  if (const QScreen* screen = ownerWidget ? ownerWidget->screen() : nullptr) {
+    const QRect area = screen->availableGeometry();
+    place.setX(std::max(area.left(), std::min(place.x(), area.right() + 1 - frame.width())));
+    place.setY(std::max(area.top(), std::min(place.y(), area.bottom() + 1 - frame.height())));
+  }
+  frame.move(place);
   frame.exec();
   return hr::Ok;
 }

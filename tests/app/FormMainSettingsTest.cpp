@@ -130,7 +130,8 @@ TEST_F(Settings, AFailedSaveReachesTheErrorHandlerAndLeavesTheFile) {
   dialogs.ChooseFile("pipe.vhx");
   dialogs.Answer(true);
   ClickSave();
-  EXPECT_EQ(errors, QStringList{"Unable to write to " + PathIn("pipe.vhx")});
+  EXPECT_EQ(errors,
+            QStringList{"Unable to write to " + PathIn("pipe.vhx") + ": it is not a regular file"});
   struct stat st;
   ASSERT_EQ(::stat(QFile::encodeName(PathIn("pipe.vhx")).constData(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "still the pipe it was";
@@ -328,7 +329,8 @@ TEST_F(Settings, FilesThatAreNoSettingsFilesAreRefusedWithTheReason) {
   dialogs.ChooseFile("huge.vhx");
   dialogs.Answer(true);
   ClickSave();
-  EXPECT_EQ(errors, QStringList{"Unable to write to " + PathIn("huge.vhx")});
+  EXPECT_EQ(errors,
+            QStringList{"Unable to write to " + PathIn("huge.vhx") + ": it is larger than 16 MiB"});
   EXPECT_EQ(QFileInfo(PathIn("huge.vhx")).size(), 100 * 1024 * 1024);
 }
 

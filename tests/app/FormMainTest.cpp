@@ -144,7 +144,7 @@ TEST_F(MainWindow, AStateFileThatCannotBeWrittenIsReportedAndTheWindowStillClose
   QCoreApplication::sendEvent(form.get(), &event);
   EXPECT_TRUE(event.isAccepted());
   EXPECT_TRUE(closed);
-  EXPECT_EQ(errors, QStringList{"Unable to write to " + StateFile()});
+  EXPECT_EQ(errors, QStringList{"Unable to write to " + StateFile() + ": it is a folder"});
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QWidget>
 
 #include "controls/AlignLayout.h"
@@ -73,6 +74,24 @@ TEST_F(AlignLayout, ContentsCoversTheParentCenterKeepsItsSizeAndNoneStaysPut) {
   EXPECT_EQ(contents->geometry(), QRect(0, 0, 400, 300));
   EXPECT_EQ(centre->geometry(), QRect(150, 100, 100, 50));  // centred above the 50 margin
   EXPECT_EQ(free->geometry(), QRect(7, 9, 10, 10));
+}
+
+TEST_F(AlignLayout, FitFollowsTheTextAndTheStackedHeightCanBeTheMinimum) {
+  auto* label = new QLabel("0", &parent);
+  layout->Add(label, Align::Fit);
+  Child(Align::Top, {0, 30}, {0, 5, 0, 5});
+  Child(Align::Bottom, {0, 20});
+  Child(Align::Left, {50, 900});  // spans the height: asks for none
+  Settle();
+  EXPECT_EQ(label->size(), label->sizeHint());
+  label->setText("-36000 and more");
+  Settle();
+  EXPECT_EQ(label->size(), label->sizeHint());
+  EXPECT_EQ(label->geometry().center().x(), QRect(0, 40, 400, 240).center().x());
+
+  EXPECT_EQ(layout->minimumSize(), QSize(0, 0));  // sizes come from the design
+  layout->SetMinimumFromContents(true);
+  EXPECT_EQ(layout->minimumSize(), QSize(0, 60));
 }
 
 TEST_F(AlignLayout, HiddenChildrenTakeNoSpaceAndNegativeMarginsOverlap) {

@@ -47,18 +47,19 @@ TEST_F(ProfileTest, UnwritablePathsThrowAndChangeNothing) {
   TIniFile folder(PathOf("folder.ini"));
   EXPECT_EQ(folder.ReadString("A", "x", "-"), "-");
   EXPECT_EQ(WriteErrorOf([&] { folder.WriteString("A", "x", "1"); }),
-            UnableToWrite(PathOf("folder.ini")));
-  EXPECT_EQ(WriteErrorOf([&] { folder.EraseSection("A"); }), UnableToWrite(PathOf("folder.ini")));
+            UnableToWrite(PathOf("folder.ini"), "it is a folder"));
+  EXPECT_EQ(WriteErrorOf([&] { folder.EraseSection("A"); }),
+            UnableToWrite(PathOf("folder.ini"), "it is a folder"));
   EXPECT_TRUE(QFileInfo(PathOf("folder.ini")).isDir());
 
   ASSERT_TRUE(WriteFile(PathOf("plain"), "data"));
   TIniFile below(PathOf("plain") + "/x.ini");
   EXPECT_EQ(WriteErrorOf([&] { below.WriteInteger("A", "x", 1); }),
-            UnableToWrite(PathOf("plain") + "/x.ini"));
+            UnableToWrite(PathOf("plain") + "/x.ini", "Not a directory"));
   EXPECT_EQ(Bytes("plain"), "data");
 
   TIniFile unnamed("");
-  EXPECT_EQ(WriteErrorOf([&] { unnamed.WriteString("A", "x", "1"); }), "Unable to write to ");
+  EXPECT_EQ(WriteErrorOf([&] { unnamed.WriteString("A", "x", "1"); }), "Unable to write to : no file is named");
   EXPECT_EQ(Entries(), (QStringList{"folder.ini", "plain"}));
 }
 
@@ -68,7 +69,7 @@ TEST_F(ProfileTest, WriteFailingHalfwayKeepsTheOldFile) {
   {
     FileSizeLimit limit(4096);
     EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", "x", QString(8192, u'v')); }),
-              UnableToWrite(PathOf()));
+              UnableToWrite(PathOf(), "File too large"));
   }
   EXPECT_EQ(Bytes(), before);
   EXPECT_EQ(Entries(), QStringList{"test.ini"}) << "no temporary file left behind";
@@ -79,7 +80,8 @@ TEST_F(ProfileTest, ReadOnlyFileIsNotRewritten) {
     GTEST_SKIP() << "root may write any file";
   auto ini = FileWith("[A]\nx=1\n");
   ASSERT_EQ(::chmod(QFile::encodeName(PathOf()).constData(), 0444), 0);
-  EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", "x", "2"); }), UnableToWrite(PathOf()));
+  EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", "x", "2"); }),
+            UnableToWrite(PathOf(), "Permission denied"));
   EXPECT_EQ(Bytes(), "[A]\nx=1\n");
 }
 
@@ -101,7 +103,7 @@ TEST_F(ProfileTest, ReplacementKeepsPermissionsAndFollowsLinks) {
   ASSERT_EQ(::symlink("nowhere/x.ini", QFile::encodeName(PathOf("dangling.ini")).constData()), 0);
   TIniFile dangling(PathOf("dangling.ini"));
   EXPECT_EQ(WriteErrorOf([&] { dangling.WriteString("A", "x", "1"); }),
-            UnableToWrite(PathOf("dangling.ini")));
+            UnableToWrite(PathOf("dangling.ini"), "No such file or directory"));
 }
 
 TEST_F(ProfileTest, HostileFilesReadAsDefaultsAndStayIntact) {
@@ -110,14 +112,14 @@ TEST_F(ProfileTest, HostileFilesReadAsDefaultsAndStayIntact) {
   auto big = FileWith(huge, "huge.ini");
   EXPECT_EQ(big.ReadString("A", "x", "-"), "-") << "beyond the size cap";
   EXPECT_EQ(WriteErrorOf([&] { big.WriteString("A", "x", "2"); }),
-            UnableToWrite(PathOf("huge.ini")));
+            UnableToWrite(PathOf("huge.ini"), "it is larger than 16 MiB"));
   EXPECT_EQ(Bytes("huge.ini"), huge);
 
   ASSERT_EQ(::mkfifo(QFile::encodeName(PathOf("fifo.ini")).constData(), 0600), 0);
   TIniFile fifo(PathOf("fifo.ini"));
   EXPECT_EQ(fifo.ReadInteger("A", "x", 5), 5);
   EXPECT_EQ(WriteErrorOf([&] { fifo.WriteString("A", "x", "2"); }),
-            UnableToWrite(PathOf("fifo.ini")));
+            UnableToWrite(PathOf("fifo.ini"), "it is not a regular file"));
   EXPECT_TRUE(S_ISFIFO(ModeOf(PathOf("fifo.ini"))));
 
   QByteArray junk(1024 * 1024, Qt::Uninitialized);
@@ -138,7 +140,7 @@ TEST_F(ProfileTest, HostileFilesReadAsDefaultsAndStayIntact) {
   // UTF-16 with an odd byte count cannot be extended without misaligning it.
   auto odd = FileWith(QByteArray("\xFF\xFE[\0A\0]\0\n\0x", 11), "odd.ini");
   EXPECT_EQ(WriteErrorOf([&] { odd.WriteString("A", "x", "1"); }),
-            UnableToWrite(PathOf("odd.ini")));
+            UnableToWrite(PathOf("odd.ini"), "its UTF-16 text is cut short"));
 }
 
 TEST_F(ProfileTest, MillionLineFileIsReadAndWritten) {

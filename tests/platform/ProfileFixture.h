@@ -44,8 +44,9 @@ std::string WriteErrorOf(Action&& action) {
   return "none";
 }
 
-inline std::string UnableToWrite(const QString& path) {
-  return "Unable to write to " + path.toStdString();
+// The refusal of a write, with the reason after the path.
+inline std::string UnableToWrite(const QString& path, const std::string& reason = {}) {
+  return "Unable to write to " + path.toStdString() + (reason.empty() ? "" : ": " + reason);
 }
 
 }  // namespace varnholt::test

@@ -66,9 +66,9 @@ TEST_F(ProfileTest, NamesThatWouldBreakTheFileAreRefusedAndNeverMatch) {
   EXPECT_EQ(ini.ReadInteger("Tab\tCam \U0001F4F7", "x", -1), 3);
   // Values and keys follow the same rule.
   EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("Cam", "x", QString::fromLatin1("a\0b", 3)); }),
-            UnableToWrite(path));
+            UnableToWrite(path, "the value holds a line break or another control character"));
   EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("Cam", QString("k") + QChar(0x2029), "1"); }),
-            UnableToWrite(path));
+            UnableToWrite(path, "the key \"k\\u2029\" is blank or holds \"=\" or a control character"));
 }
 
 TEST_F(ProfileTest, WriteStringsIsOneReplacementOfAllOrNothing) {
@@ -84,7 +84,7 @@ TEST_F(ProfileTest, WriteStringsIsOneReplacementOfAllOrNothing) {
   EXPECT_EQ(WriteErrorOf([&] {
               ini.WriteStrings("New", {{"b", "9"}, {"c", "1\n[B]"}});
             }),
-            UnableToWrite(PathOf()));
+            UnableToWrite(PathOf(), "the value holds a line break or another control character"));
   EXPECT_EQ(Bytes(), before);
 }
 

@@ -109,15 +109,20 @@ TEST_F(ProfileTest, RejectsWritesThatWouldBreakLines) {
   const QByteArray before = "[A]\nx=1\n";
   auto ini = FileWith(before);
   const std::string message = UnableToWrite(PathOf());
-  EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", "x", "1\n[B]"); }), message);
-  EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", "x", "1\r2"); }), message);
+  const std::string value = ": the value holds a line break or another control character";
+  EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", "x", "1\n[B]"); }), message + value);
+  EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", "x", "1\r2"); }), message + value);
   EXPECT_EQ(
       WriteErrorOf([&] { ini.WriteString("A\nB", "x", "1"); }),
       message + ": the section name \"A\\nB\" holds a line break or another control character");
-  EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", "x\ny", "1"); }), message);
-  EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", "x=y", "1"); }), message);
-  EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", "", "1"); }), message);
-  EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", " \t", "1"); }), message);
+  EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", "x\ny", "1"); }),
+            message + ": the key \"x\\ny\" is blank or holds \"=\" or a control character");
+  EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", "x=y", "1"); }),
+            message + ": the key \"x=y\" is blank or holds \"=\" or a control character");
+  EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", "", "1"); }),
+            message + ": the key \"\" is blank or holds \"=\" or a control character");
+  EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", " \t", "1"); }),
+            message + ": the key \" \t\" is blank or holds \"=\" or a control character");
   EXPECT_EQ(Bytes(), before);
   EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("A", "y", "a=b;\"c\""); }), "none");
   EXPECT_EQ(ini.ReadString("A", "y", "-"), "a=b;\"c\"");
