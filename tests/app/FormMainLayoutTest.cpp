@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QGraphicsDropShadowEffect>
+#include <QScrollArea>
+#include <QWheelEvent>
 #include <QTest>
 
 #include "app/PropertyRows.h"
@@ -185,6 +187,44 @@ TEST_F(MainWindow, ARowIsIconCaptionSliderValueAndAutoFromLeftToRight) {
   EXPECT_EQ(row.Layout->graphicsEffect(), row.Monochrome);
   EXPECT_FALSE(form->MonochromeEffect->isEnabled());
   EXPECT_EQ(form->LayoutMaster->graphicsEffect(), form->MonochromeEffect);
+}
+
+TEST_F(MainWindow, EveryValueShowsWholeItsSignIncluded) {
+  auto form = Start();  // the built-in HD webcam pans from -36000 to 36000
+  Settle(*form);
+  QApplication::setActiveWindow(form.get());
+  const TPropertyRow& pan = *form->Row(u"Pan");
+  pan.TrackBar->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(pan.TrackBar, Qt::Key_Home);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  ASSERT_EQ(pan.ValueLabel->text(), "-36000");
+  EXPECT_EQ(pan.ValueLabel->size(), pan.ValueLabel->sizeHint());
+  EXPECT_TRUE(pan.ValueColumn->rect().contains(pan.ValueLabel->geometry()))
+      << pan.ValueColumn->width() << " wide for " << pan.ValueLabel->width();
+  // Every column takes that width, so that the sliders stay aligned.
+  for (const TPropertyRow& row : form->Rows)
+    EXPECT_EQ(row.ValueColumn->width(), pan.ValueColumn->width());
+}
+
+TEST_F(MainWindow, TheTraceCoversNoControlAndTheLeftColumnScrollsToItsLast) {
+  auto form = Start({"varnholt", "trace"});
+  Settle(*form);
+  ASSERT_TRUE(form->Memo1->isVisible());
+  const auto* scroll = form->findChild<QScrollArea*>("ListePaneScroll");
+  ASSERT_NE(scroll, nullptr);
+  EXPECT_FALSE(Within(scroll, form.get()).intersects(Within(form->Memo1, form.get())));
+  EXPECT_TRUE(Within(form->ComboBoxCamera, scroll->viewport()).top() >= 0);
+
+  // The wheel over the column brings the format list into view.
+  ASSERT_FALSE(form->ComboBoxFormat->isHidden());
+  const QRect view = scroll->viewport()->rect();
+  for (int i = 0; i < 20 && !view.contains(Within(form->ComboBoxFormat, scroll->viewport())); ++i) {
+    QWheelEvent wheel(QPointF(view.center()), scroll->viewport()->mapToGlobal(view.center()),
+                      QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
+    QCoreApplication::sendEvent(scroll->viewport(), &wheel);
+  }
+  EXPECT_TRUE(view.contains(Within(form->ComboBoxFormat, scroll->viewport())));
 }
 
 TEST_F(MainWindow, TheRowsAreaTheLeftColumnAndTheStatusBarTakeTheirPlaces) {
@@ -426,6 +466,19 @@ TEST_F(MainWindow, AStoredNarrowWidthStartsInNarrowModeAndBackToFullReturnsTo734
   EXPECT_TRUE(v.leftColumnAndStatusBar && v.captions && v.valueColumns && v.autoBoxes);
   EXPECT_FALSE(v.backButton);
   EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(MainWindow, HoweverNarrowTheWindowBackToFullStaysWhole) {
+  WriteWidth(200);
+  auto form = Start();
+  Settle(*form);
+  ResizeOuter(*form, 20, 740);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  ASSERT_FALSE(form->BackButton->isHidden());
+  EXPECT_GE(form->BackButton->width(), form->BackButton->sizeHint().width());
+  EXPECT_TRUE(form->rect().contains(Within(form->BackButton, form.get())));
+  QTest::mouseClick(form->BackButton, Qt::LeftButton);
+  EXPECT_EQ(Outer(*form).width(), 734);
 }
 
 TEST_F(MainWindow, InTraceModeEveryResizeLogsTheWidth) {

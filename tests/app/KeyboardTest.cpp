@@ -111,6 +111,8 @@ TEST_F(Keyboard, TabWalksTheLiveRowsThenTheButtonsThatSpaceClicks) {
   StartWith("[" + kLab + "]");
   Show(*form);
   Row("WhiteBalance").TrackBar->setFocus(Qt::TabFocusReason);
+  QSlider* brightness = Row("Brightness").TrackBar->Track();
+  const QImage unfocused = brightness->grab().toImage();
   // White balance sits above Brightness; Brightness has no automatic mode,
   // so its box is passed over, as are the rows the camera lacks.
   const QWidget* expected[] = {Row("WhiteBalance").CheckBox, Row("Brightness").TrackBar,
@@ -119,7 +121,10 @@ TEST_F(Keyboard, TabWalksTheLiveRowsThenTheButtonsThatSpaceClicks) {
     Press(*form, Qt::Key_Tab);
     ASSERT_EQ(form->focusWidget(), next) << next->objectName().toStdString() << " wanted, on "
                                          << form->focusWidget()->objectName().toStdString();
+    if (next == Row("Brightness").TrackBar)
+      EXPECT_NE(brightness->grab().toImage(), unfocused) << "the focused slider shows a mark";
   }
+  EXPECT_EQ(brightness->grab().toImage(), unfocused) << "the mark goes with the focus";
   dialogs.CancelFile();
   Press(*form, Qt::Key_Space);
   ASSERT_EQ(dialogs.fileDialogs.size(), 1);

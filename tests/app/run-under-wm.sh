@@ -1,9 +1,10 @@
 #!/bin/sh
 # Runs a test program in a real X session: Xvfb with the openbox window
 # manager, so that windows get frames, placement and the geometry a user's
-# desktop gives them. The program's arguments follow the script's.
+# desktop gives them. The program's arguments follow the script's;
+# VARNHOLT_TEST_SCREEN sets the screen's size (default 1280x800).
 set -eu
-exec xvfb-run -a -s "-screen 0 1280x800x24" sh -c '
+exec xvfb-run -a -s "-screen 0 ${VARNHOLT_TEST_SCREEN:-1280x800}x24" sh -c '
   openbox >/dev/null 2>&1 &
   wm=$!
   # The manager announces itself on the root window once it runs.

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QWidget>
+
 #include "tests/camera/CameraTestSupport.h"
 
 namespace varnholt::test {
@@ -24,6 +26,17 @@ TEST_F(CameraDialogs, TheFiltersPagesOpenInAFrameCaptionedWithItsName) {
   camera->ShowPropertyDialog();
   EXPECT_THAT(platform->LogOf("frame"), ElementsAre("frame 0 0 0 'HD Cam' pages 2 filter 0"));
   EXPECT_FALSE(camera->Active());
+}
+
+TEST_F(CameraDialogs, AComponentOwnedByAWindowOpensTheFrameOverIt) {
+  device->pages = {guids::PageDeviceControls, guids::PageStreamFormat};
+  QWidget window;
+  TFCamera owned(&window, platform);
+  owned.SetDeviceName("HD Cam");
+  owned.ShowPropertyDialog();
+  const std::string owner = std::to_string(static_cast<platform::WindowHandle>(window.winId()));
+  EXPECT_THAT(platform->LogOf("frame"),
+              ElementsAre("frame " + owner + " 40 40 'HD Cam' pages 2 filter 0"));
 }
 
 TEST_F(CameraDialogs, TheStreamDialogShowsTheCaptureStreamsConfiguration) {

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMessageBox>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
+#include <QTimer>
 
 #include "camera/CameraErrors.h"
 #include "controls/GeneralErrorHandler.h"
@@ -83,6 +87,25 @@ TEST(GeneralErrorHandlerTest, AProgramsOwnChangeGetsItsHandlersErrorBack) {
   sender.setObjectName("user");
   EXPECT_EQ(shown, QStringList{"user"});
   SetGeneralErrorHandler(previous);
+}
+
+TEST(GeneralErrorHandlerTest, TheBoxOpensOverTheProgramsWindowEvenWhenNoneIsActive) {
+  QWidget window;
+  window.setGeometry(300, 200, 400, 300);
+  window.show();
+  QApplication::setActiveWindow(nullptr);  // an error met before activation
+  QPointer<QWidget> owner;
+  QString text;
+  QTimer::singleShot(0, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      owner = box->parentWidget();
+      text = box->text();
+      box->accept();
+    }
+  });
+  Guarded([] { throw std::runtime_error("Camera gone"); });
+  EXPECT_EQ(owner, &window);
+  EXPECT_EQ(text, "Camera gone.");
 }
 
 }  // namespace
