@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+
 #include <QSpinBox>
 
 #include "tests/app/SettingsWindowFixture.h"
@@ -94,6 +96,30 @@ TEST_F(SystemDialog, ChangesMadeInTheFrameShowInTheRows) {
   EXPECT_EQ(Shown("Brightness"), std::make_pair(17.0f, false));
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "17");
   EXPECT_EQ(form->MessageLabel->text(), "");
+}
+
+TEST_F(SystemDialog, TheFrameOpensOverTheWindowAndThePowerListFollowsItsChange) {
+  StartWith("[" + Camera("Lab", R"({"Brightness": {"min": 0, "max": 255},
+                                    "PowerLineFrequency": {"min": 0, "max": 3, "value": 1}})") +
+            "]");
+  ASSERT_EQ(form->ComboBoxFrequency->ItemIndex(), 0);  // 50 Hz
+  const auto chooseInFrame = [this](int entry) {
+    dialogs.InFrame([this, entry](QDialog& frame) {
+      EXPECT_EQ(frame.parentWidget(), form.get());
+      EXPECT_TRUE(form->frameGeometry().contains(frame.pos())) << "opens over the window";
+      auto* power = frame.findChild<QComboBox*>("Control_Power_Line_Frequency");
+      ASSERT_NE(power, nullptr);
+      power->setCurrentIndex(entry);
+    });
+    ClickSystemDialog();
+  };
+  chooseInFrame(2);  // 60 Hz
+  EXPECT_EQ(form->ComboBoxFrequency->ItemIndex(), 1);
+  chooseInFrame(3);  // automatic: neither entry
+  EXPECT_EQ(form->ComboBoxFrequency->ItemIndex(), -1);
+  EXPECT_TRUE(form->ComboBoxFrequency->selectedItems().isEmpty());
+  EXPECT_EQ(dialogs.frames, 2);
+  EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 }
 
 TEST_F(SystemDialog, ClosedUnchangedTheCameraIsStillReadAgain) {
