@@ -8,7 +8,7 @@
 #include <limits>
 #include <vector>
 
-#include "camera/ConvertYUY2.h"
+#include "pixels/ConvertYUY2.h"
 #include "camera/FCamera.h"
 
 using namespace varnholt::platform;

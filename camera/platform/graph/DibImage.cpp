@@ -7,7 +7,7 @@
 #include <cstring>
 #include <limits>
 
-#include "camera/ConvertYUY2.h"
+#include "pixels/ConvertYUY2.h"
 #include "camera/platform/MediaType.h"
 #include "camera/platform/graph/GraphErrors.h"
 
