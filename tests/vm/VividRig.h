@@ -17,7 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "camera/FCamera.h"
-#include "camera/platform/v4l2/NodeDirectory.h"
+#include "camera/platform/v4l2/device/NodeDirectory.h"
 #include "camera/platform/v4l2/V4l2Platform.h"
 
 namespace varnholt::test {
