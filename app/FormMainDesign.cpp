@@ -8,7 +8,7 @@
 
 #include "app/FormMain.h"
 #include "app/Look.h"
-#include "app/StyleBook.h"
+#include "app/WindowStyles.h"
 #include "controls/AlignLayout.h"
 #include "controls/ButtonImage.h"
 #include "controls/Effects.h"

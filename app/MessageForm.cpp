@@ -2,7 +2,7 @@
 
 #include "app/Application.h"
 #include "app/Look.h"
-#include "app/StyleBook.h"
+#include "app/WindowStyles.h"
 #include "controls/AlignLayout.h"
 #include "controls/GeneralErrorHandler.h"
 #include "controls/Shapes.h"

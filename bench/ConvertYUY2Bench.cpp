@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "camera/ConvertYUY2.h"
+#include "pixels/ConvertYUY2.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 
 #include "camera/FCamera.h"
 #include "camera/PropertyKeys.h"
-#include "camera/platform/v4l2/NodeDirectory.h"
 #include "camera/platform/v4l2/V4l2Platform.h"
+#include "camera/platform/v4l2/device/NodeDirectory.h"
 #include "tests/camera/v4l2/FakeUvcCamera.h"
 
 namespace {

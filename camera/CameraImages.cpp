@@ -8,8 +8,8 @@
 #include <limits>
 #include <vector>
 
-#include "camera/ConvertYUY2.h"
 #include "camera/FCamera.h"
+#include "pixels/ConvertYUY2.h"
 
 using namespace varnholt::platform;
 

@@ -11,7 +11,7 @@
 
 #include "camera/CameraErrors.h"
 #include "camera/PropertyKeys.h"
-#include "camera/platform/v4l2/IoctlDevice.h"
+#include "camera/platform/v4l2/device/IoctlDevice.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {

@@ -17,8 +17,8 @@
 #include <gtest/gtest.h>
 
 #include "camera/FCamera.h"
-#include "camera/platform/v4l2/NodeDirectory.h"
 #include "camera/platform/v4l2/V4l2Platform.h"
+#include "camera/platform/v4l2/device/NodeDirectory.h"
 
 namespace varnholt::test {
 

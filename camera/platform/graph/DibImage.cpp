@@ -7,9 +7,9 @@
 #include <cstring>
 #include <limits>
 
-#include "camera/ConvertYUY2.h"
 #include "camera/platform/MediaType.h"
 #include "camera/platform/graph/GraphErrors.h"
+#include "pixels/ConvertYUY2.h"
 
 namespace varnholt::platform::graph {
 namespace {

@@ -27,8 +27,8 @@
 
 #include "camera/platform/HResult.h"
 #include "camera/platform/graph/PropertyFamilyObject.h"
-#include "camera/platform/v4l2/ControlMap.h"
-#include "camera/platform/v4l2/V4l2Device.h"
+#include "camera/platform/v4l2/device/ControlMap.h"
+#include "camera/platform/v4l2/device/V4l2Device.h"
 
 namespace varnholt::platform::v4l2 {
 

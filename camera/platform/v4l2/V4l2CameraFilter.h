@@ -13,7 +13,7 @@
 #include <string>
 
 #include "camera/platform/Interfaces.h"
-#include "camera/platform/v4l2/V4l2Device.h"
+#include "camera/platform/v4l2/device/V4l2Device.h"
 
 namespace varnholt::platform::v4l2 {
 

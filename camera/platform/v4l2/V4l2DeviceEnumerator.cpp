@@ -7,8 +7,8 @@
 #include "camera/platform/DeviceNames.h"
 #include "camera/platform/MonikerList.h"
 #include "camera/platform/v4l2/V4l2CameraFilter.h"
-#include "camera/platform/v4l2/V4l2Device.h"
 #include "camera/platform/v4l2/V4l2Errors.h"
+#include "camera/platform/v4l2/device/V4l2Device.h"
 
 namespace varnholt::platform::v4l2 {
 namespace {

@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "camera/platform/Interfaces.h"
-#include "camera/platform/v4l2/NodeDirectory.h"
+#include "camera/platform/v4l2/device/NodeDirectory.h"
 
 namespace varnholt::platform::v4l2 {
 

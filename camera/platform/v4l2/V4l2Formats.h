@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "camera/platform/MediaType.h"
-#include "camera/platform/v4l2/V4l2Device.h"
+#include "camera/platform/v4l2/device/V4l2Device.h"
 
 namespace varnholt::platform::v4l2 {
 

@@ -5,7 +5,7 @@
 #include <QImageWriter>
 #include <cstring>
 
-#include "camera/ConvertYUY2.h"
+#include "pixels/ConvertYUY2.h"
 
 namespace varnholt::platform::virtualcam {
 namespace {

@@ -8,8 +8,8 @@
 #include "camera/platform/PropertyFrame.h"
 #include "camera/platform/graph/GraphErrors.h"
 #include "camera/platform/graph/GraphObjects.h"
-#include "camera/platform/virtual/DeviceEnumerator.h"
 #include "camera/platform/virtual/VirtualCameraSet.h"
+#include "camera/platform/virtual/VirtualDeviceEnumerator.h"
 
 // Resources of a static library are only linked when something names them.
 static void LoadBuiltinCameraResource() {

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "camera/platform/v4l2/V4l2Device.h"
+#include "camera/platform/v4l2/device/V4l2Device.h"
 #include "tests/camera/v4l2/FakeUvcCamera.h"
 
 namespace varnholt::test {

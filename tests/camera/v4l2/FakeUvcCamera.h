@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "camera/platform/v4l2/IoctlDevice.h"
+#include "camera/platform/v4l2/device/IoctlDevice.h"
 
 namespace varnholt::test {
 

@@ -18,9 +18,9 @@
 #include "camera/CameraErrors.h"
 #include "camera/FCamera.h"
 #include "camera/platform/PlatformFactory.h"
-#include "camera/platform/v4l2/NodeDirectory.h"
 #include "camera/platform/v4l2/V4l2Errors.h"
 #include "camera/platform/v4l2/V4l2Platform.h"
+#include "camera/platform/v4l2/device/NodeDirectory.h"
 #include "tests/camera/v4l2/FakeUvcCamera.h"
 
 namespace varnholt::test {

@@ -3,7 +3,7 @@
 
 #include <linux/videodev2.h>
 
-#include "camera/platform/v4l2/ControlMap.h"
+#include "camera/platform/v4l2/device/ControlMap.h"
 #include "tests/camera/v4l2/PropertyTestSupport.h"
 
 namespace varnholt::test {

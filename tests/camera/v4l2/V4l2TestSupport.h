@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "camera/FCamera.h"
-#include "camera/platform/v4l2/NodeDirectory.h"
 #include "camera/platform/v4l2/V4l2Platform.h"
+#include "camera/platform/v4l2/device/NodeDirectory.h"
 #include "tests/camera/v4l2/FakeUvcCamera.h"
 
 namespace varnholt::test {

@@ -1,4 +1,4 @@
-#include "camera/platform/v4l2/ControlMap.h"
+#include "camera/platform/v4l2/device/ControlMap.h"
 
 #include <linux/videodev2.h>
 

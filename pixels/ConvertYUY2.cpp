@@ -1,10 +1,10 @@
-#include "camera/ConvertYUY2.h"
+#include "pixels/ConvertYUY2.h"
 
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
 
-#include "camera/ConvertYUY2Kernels.h"
+#include "pixels/ConvertYUY2Kernels.h"
 
 namespace varnholt {
 namespace {

@@ -1,4 +1,4 @@
-#include "camera/platform/v4l2/V4l2RequestLog.h"
+#include "camera/platform/v4l2/device/V4l2RequestLog.h"
 
 #include <linux/videodev2.h>
 

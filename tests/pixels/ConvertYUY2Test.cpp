@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "camera/ConvertYUY2.h"
-#include "camera/ConvertYUY2Kernels.h"
-#include "tests/camera/convert/GuardedBuffer.h"
+#include "pixels/ConvertYUY2.h"
+#include "pixels/ConvertYUY2Kernels.h"
+#include "tests/pixels/GuardedBuffer.h"
 
 namespace varnholt::test {
 namespace {

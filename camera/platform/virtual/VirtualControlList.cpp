@@ -1,4 +1,4 @@
-#include "camera/platform/virtual/VirtualControls.h"
+#include "camera/platform/virtual/VirtualControlList.h"
 
 #include <algorithm>
 #include <cctype>

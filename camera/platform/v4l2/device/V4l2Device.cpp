@@ -1,4 +1,4 @@
-#include "camera/platform/v4l2/V4l2Device.h"
+#include "camera/platform/v4l2/device/V4l2Device.h"
 
 #include <linux/videodev2.h>
 
@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "camera/platform/v4l2/V4l2RequestLog.h"
+#include "camera/platform/v4l2/device/V4l2RequestLog.h"
 
 namespace varnholt::platform::v4l2 {
 namespace {

@@ -1,12 +1,12 @@
-#include "camera/platform/virtual/CameraPins.h"
+#include "camera/platform/virtual/VirtualCameraPins.h"
 
 #include <algorithm>
 #include <map>
 
 #include "camera/platform/graph/GraphErrors.h"
 #include "camera/platform/graph/PinCategoryProperty.h"
-#include "camera/platform/virtual/CameraStream.h"
-#include "camera/platform/virtual/MediaFormats.h"
+#include "camera/platform/virtual/VirtualFormats.h"
+#include "camera/platform/virtual/VirtualStream.h"
 
 namespace varnholt::platform::virtualcam {
 namespace {

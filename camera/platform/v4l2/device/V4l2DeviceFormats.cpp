@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "camera/platform/v4l2/V4l2Device.h"
+#include "camera/platform/v4l2/device/V4l2Device.h"
 
 namespace varnholt::platform::v4l2 {
 namespace {

@@ -1,4 +1,4 @@
-#include "camera/platform/v4l2/NodeDirectory.h"
+#include "camera/platform/v4l2/device/NodeDirectory.h"
 
 #include <algorithm>
 #include <climits>

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "camera/platform/Interfaces.h"
-#include "camera/platform/v4l2/IoctlDevice.h"
+#include "camera/platform/v4l2/device/IoctlDevice.h"
 
 namespace varnholt::platform::v4l2 {
 

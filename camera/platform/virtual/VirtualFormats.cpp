@@ -1,4 +1,4 @@
-#include "camera/platform/virtual/MediaFormats.h"
+#include "camera/platform/virtual/VirtualFormats.h"
 
 #include "camera/platform/graph/VideoMediaType.h"
 

@@ -35,7 +35,7 @@
 #include <string>
 #include <vector>
 
-#include "camera/platform/v4l2/IoctlDevice.h"
+#include "camera/platform/v4l2/device/IoctlDevice.h"
 
 struct v4l2_query_ext_ctrl;  // <linux/videodev2.h>, kept out of callers
 

@@ -3,7 +3,7 @@
 // equals the truncated product for all 256 byte values (the exhaustive test
 // checks every kernel). The sums are clamped by the unsigned saturating pack.
 
-#include "camera/ConvertYUY2Kernels.h"
+#include "pixels/ConvertYUY2Kernels.h"
 
 #if defined(__x86_64__)
 

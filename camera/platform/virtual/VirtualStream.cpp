@@ -1,4 +1,4 @@
-#include "camera/platform/virtual/CameraStream.h"
+#include "camera/platform/virtual/VirtualStream.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -10,9 +10,9 @@
 #include "camera/platform/graph/GraphErrors.h"
 #include "camera/platform/graph/StreamThread.h"
 #include "camera/platform/virtual/JpegFrames.h"
-#include "camera/platform/virtual/MediaFormats.h"
 #include "camera/platform/virtual/PictureSettings.h"
 #include "camera/platform/virtual/TestPicture.h"
+#include "camera/platform/virtual/VirtualFormats.h"
 
 namespace varnholt::platform::virtualcam {
 namespace {

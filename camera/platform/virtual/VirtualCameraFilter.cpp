@@ -1,11 +1,11 @@
-#include "camera/platform/virtual/CameraFilter.h"
+#include "camera/platform/virtual/VirtualCameraFilter.h"
 
 #include <algorithm>
 
-#include "camera/platform/virtual/CameraPins.h"
-#include "camera/platform/virtual/CameraStream.h"
 #include "camera/platform/virtual/PropertyNames.h"
-#include "camera/platform/virtual/VirtualControls.h"
+#include "camera/platform/virtual/VirtualCameraPins.h"
+#include "camera/platform/virtual/VirtualControlList.h"
+#include "camera/platform/virtual/VirtualStream.h"
 
 namespace varnholt::platform::virtualcam {
 namespace {

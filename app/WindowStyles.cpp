@@ -1,4 +1,4 @@
-#include "app/StyleBook.h"
+#include "app/WindowStyles.h"
 
 #include "controls/StyleBook.h"
 

@@ -1,11 +1,11 @@
-#include "camera/platform/virtual/DeviceEnumerator.h"
+#include "camera/platform/virtual/VirtualDeviceEnumerator.h"
 
 #include <functional>
 #include <utility>
 
 #include "camera/platform/DeviceNames.h"
 #include "camera/platform/MonikerList.h"
-#include "camera/platform/virtual/CameraFilter.h"
+#include "camera/platform/virtual/VirtualCameraFilter.h"
 
 namespace varnholt::platform::virtualcam {
 namespace {

@@ -1,4 +1,4 @@
-#include "camera/platform/v4l2/IoctlDevice.h"
+#include "camera/platform/v4l2/device/IoctlDevice.h"
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
