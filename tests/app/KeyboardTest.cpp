@@ -121,8 +121,9 @@ TEST_F(Keyboard, TabWalksTheLiveRowsThenTheButtonsThatSpaceClicks) {
     Press(*form, Qt::Key_Tab);
     ASSERT_EQ(form->focusWidget(), next) << next->objectName().toStdString() << " wanted, on "
                                          << form->focusWidget()->objectName().toStdString();
-    if (next == Row("Brightness").TrackBar)
+    if (next == Row("Brightness").TrackBar) {
       EXPECT_NE(brightness->grab().toImage(), unfocused) << "the focused slider shows a mark";
+    }
   }
   EXPECT_EQ(brightness->grab().toImage(), unfocused) << "the mark goes with the focus";
   dialogs.CancelFile();
