@@ -296,8 +296,7 @@ void TFormMain::CreateLeftColumn() {
   AlignOf(ListePane)->SetMinimumFromContents(true);
   TAlignLayout* column = AlignOf(ListePane);
 
-  Varnholtlogo =
-      Picture(ListePane, "Varnholtlogo", "logo", {250, 80}, TImage::WrapMode::Original);
+  Varnholtlogo = Picture(ListePane, "Varnholtlogo", "logo", {250, 80}, TImage::WrapMode::Original);
   Varnholtlogo->setCursor(Qt::PointingHandCursor);
   column->Add(Varnholtlogo, Align::MostTop, {5, 5, 5, 0});
 
@@ -490,20 +489,20 @@ void TFormMain::CreateHiddenStore() {
 }
 
 void TFormMain::BindHandlers() {
-  connect(BackButton, &QPushButton::clicked, this,
-          [this] { varnholt::Guarded([this] { BackButtonClick(BackButton); }); });
-  connect(MessageTimer, &varnholt::TTimer::Timer, this,
-          [this] { varnholt::Guarded([this] { MessageTimerTimer(MessageTimer); }); });
-  connect(ComboBoxCamera, &varnholt::TListBox::Change, this,
-          [this] { varnholt::Guarded([this] { ComboBoxCameraChange(ComboBoxCamera); }); });
-  connect(ComboBoxFormat, &varnholt::TListBox::Change, this,
-          [this] { varnholt::Guarded([this] { ComboBoxFormatChange(ComboBoxFormat); }); });
-  connect(ComboBoxFormat, &varnholt::TListBox::DblClick, this,
-          [this] { varnholt::Guarded([this] { ComboBoxFormatDblClick(ComboBoxFormat); }); });
-  connect(ComboBoxFrequency, &varnholt::TListBox::Click, this,
-          [this] { varnholt::Guarded([this] { ComboBoxFrequencyClick(ComboBoxFrequency); }); });
-  connect(Varnholtlogo, &TImage::Click, this,
-          [this] { varnholt::Guarded([this] { VarnholtlogoClick(Varnholtlogo); }); });
+  varnholt::ConnectGuarded(BackButton, &QPushButton::clicked, this,
+                           [this] { BackButtonClick(BackButton); });
+  varnholt::ConnectGuarded(MessageTimer, &varnholt::TTimer::Timer, this,
+                           [this] { MessageTimerTimer(MessageTimer); });
+  varnholt::ConnectGuarded(ComboBoxCamera, &varnholt::TListBox::Change, this,
+                           [this] { ComboBoxCameraChange(ComboBoxCamera); });
+  varnholt::ConnectGuarded(ComboBoxFormat, &varnholt::TListBox::Change, this,
+                           [this] { ComboBoxFormatChange(ComboBoxFormat); });
+  varnholt::ConnectGuarded(ComboBoxFormat, &varnholt::TListBox::DblClick, this,
+                           [this] { ComboBoxFormatDblClick(ComboBoxFormat); });
+  varnholt::ConnectGuarded(ComboBoxFrequency, &varnholt::TListBox::Click, this,
+                           [this] { ComboBoxFrequencyClick(ComboBoxFrequency); });
+  varnholt::ConnectGuarded(Varnholtlogo, &TImage::Click, this,
+                           [this] { VarnholtlogoClick(Varnholtlogo); });
   BindRowHandlers();
   BindLivecamHandlers();
   BindRefreshHandlers();

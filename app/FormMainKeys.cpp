@@ -21,9 +21,9 @@ void Bind(TFormMain* form, const QKeySequence& keys, QWidget* button,
           std::function<void()> handler) {
   auto* shortcut = new QShortcut(keys, form);
   shortcut->setContext(Qt::WindowShortcut);
-  QObject::connect(shortcut, &QShortcut::activated, form, [button, handler] {
+  varnholt::ConnectGuarded(shortcut, &QShortcut::activated, form, [button, handler] {
     if (!button || button->isEnabled())
-      varnholt::Guarded(handler);
+      handler();
   });
 }
 

@@ -40,25 +40,23 @@ QString EntryText(const varnholt::TListBox* list) {
 }  // namespace
 
 void TFormMain::BindLivecamHandlers() {
-  using varnholt::Guarded;
-  connect(ButtonTestCam, &varnholt::TImage::Click, this,
-          [this] { Guarded([this] { ButtonTestCamClick(ButtonTestCam); }); });
-  connect(ButtonTestCam, &varnholt::TImage::MouseEnter, this,
-          [this] { Guarded([this] { ButtonTestCamMouseEnter(ButtonTestCam); }); });
-  connect(ButtonTestCam, &varnholt::TImage::MouseLeave, this,
-          [this] { Guarded([this] { ButtonTestCamMouseLeave(ButtonTestCam); }); });
+  varnholt::ConnectGuarded(ButtonTestCam, &varnholt::TImage::Click, this,
+                           [this] { ButtonTestCamClick(ButtonTestCam); });
+  varnholt::ConnectGuarded(ButtonTestCam, &varnholt::TImage::MouseEnter, this,
+                           [this] { ButtonTestCamMouseEnter(ButtonTestCam); });
+  varnholt::ConnectGuarded(ButtonTestCam, &varnholt::TImage::MouseLeave, this,
+                           [this] { ButtonTestCamMouseLeave(ButtonTestCam); });
   // Neither takes clicks in the design; bound all the same.
-  connect(Image1, &varnholt::TImage::Click, this,
-          [this] { Guarded([this] { Image1Click(Image1); }); });
-  connect(CameraOff, &varnholt::TImage::Click, this,
-          [this] { Guarded([this] { Image1Click(CameraOff); }); });
-  connect(CameraTimer, &varnholt::TTimer::Timer, this,
-          [this] { Guarded([this] { CameraTimerTimer(CameraTimer); }); });
-  connect(CameraGlowTimer, &varnholt::TTimer::Timer, this,
-          [this] { Guarded([this] { CameraGlowTimerTimer(CameraGlowTimer); }); });
-  connect(PaintBox, &varnholt::TPaintBox::Paint, this, [this](QObject* sender, QPainter* canvas) {
-    Guarded([&] { PaintBoxPaint(sender, canvas); });
-  });
+  varnholt::ConnectGuarded(Image1, &varnholt::TImage::Click, this, [this] { Image1Click(Image1); });
+  varnholt::ConnectGuarded(CameraOff, &varnholt::TImage::Click, this,
+                           [this] { Image1Click(CameraOff); });
+  varnholt::ConnectGuarded(CameraTimer, &varnholt::TTimer::Timer, this,
+                           [this] { CameraTimerTimer(CameraTimer); });
+  varnholt::ConnectGuarded(CameraGlowTimer, &varnholt::TTimer::Timer, this,
+                           [this] { CameraGlowTimerTimer(CameraGlowTimer); });
+  varnholt::ConnectGuarded(
+      PaintBox, &varnholt::TPaintBox::Paint, this,
+      [this](QObject* sender, QPainter* canvas) { PaintBoxPaint(sender, canvas); });
   FCamera->SetOnImageAvailable(
       TFImageAvailableEvent::Method(this, &TFormMain::FCameraImageAvailable));
 }

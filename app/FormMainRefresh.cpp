@@ -14,8 +14,8 @@
 #include "platform/Exception.h"
 
 void TFormMain::BindRefreshHandlers() {
-  connect(RefreshTimer, &varnholt::TTimer::Timer, this,
-          [this] { varnholt::Guarded([this] { RefreshTimerTimer(RefreshTimer); }); });
+  varnholt::ConnectGuarded(RefreshTimer, &varnholt::TTimer::Timer, this,
+                           [this] { RefreshTimerTimer(RefreshTimer); });
   // Nobody asked for this refresh: like the tick's, its error goes to the
   // status bar rather than into a box that comes from nowhere.
   FCamera->SetOnDevicesChanged([this](TFCamera* sender) {

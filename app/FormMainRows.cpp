@@ -290,10 +290,9 @@ void TFormMain::CheckBoxChange(QObject* Sender) {
 void TFormMain::BindRowHandlers() {
   for (TPropertyRow& row : Rows) {
     varnholt::TTrackBar* slider = row.TrackBar;
-    connect(slider, &varnholt::TTrackBar::Change, this,
-            [this, slider] { varnholt::Guarded([this, slider] { TrackBarChange(slider); }); });
+    varnholt::ConnectGuarded(slider, &varnholt::TTrackBar::Change, this,
+                             [this, slider] { TrackBarChange(slider); });
     QCheckBox* box = row.CheckBox;
-    connect(box, &QCheckBox::toggled, this,
-            [this, box] { varnholt::Guarded([this, box] { CheckBoxChange(box); }); });
+    varnholt::ConnectGuarded(box, &QCheckBox::toggled, this, [this, box] { CheckBoxChange(box); });
   }
 }

@@ -136,12 +136,12 @@ void TFormMain::ButtonWriteClick(QObject*) {
 }
 
 void TFormMain::BindSettingsHandlers() {
-  connect(ButtonRead, &TButtonImage::Click, this,
-          [this] { varnholt::Guarded([this] { ButtonReadClick(ButtonRead); }); });
-  connect(ButtonWrite, &TButtonImage::Click, this,
-          [this] { varnholt::Guarded([this] { ButtonWriteClick(ButtonWrite); }); });
-  connect(ButtonDefaultValues, &TButtonImage::Click, this,
-          [this] { varnholt::Guarded([this] { ButtonDefaultValuesClick(ButtonDefaultValues); }); });
-  connect(ButtonWindows, &TButtonImage::Click, this,
-          [this] { varnholt::Guarded([this] { ButtonWindowsClick(ButtonWindows); }); });
+  varnholt::ConnectGuarded(ButtonRead, &TButtonImage::Click, this,
+                           [this] { ButtonReadClick(ButtonRead); });
+  varnholt::ConnectGuarded(ButtonWrite, &TButtonImage::Click, this,
+                           [this] { ButtonWriteClick(ButtonWrite); });
+  varnholt::ConnectGuarded(ButtonDefaultValues, &TButtonImage::Click, this,
+                           [this] { ButtonDefaultValuesClick(ButtonDefaultValues); });
+  varnholt::ConnectGuarded(ButtonWindows, &TButtonImage::Click, this,
+                           [this] { ButtonWindowsClick(ButtonWindows); });
 }
