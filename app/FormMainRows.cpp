@@ -11,7 +11,7 @@
 
 #include "app/FormMain.h"
 #include "app/Look.h"
-#include "app/ValueText.h"
+#include "settings/ValueText.h"
 #include "camera/PropertyKeys.h"
 #include "controls/ButtonImage.h"
 #include "controls/Effects.h"

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/CameraSettings.h"
+#include "settings/CameraSettings.h"
 #include "platform/ProfileDocument.h"
 #include "platform/ProfileFile.h"
 
