@@ -10,7 +10,9 @@
 #include <utility>
 
 #include "app/Application.h"
+#include "app/LivecamController.h"
 #include "app/Look.h"
+#include "app/RefreshController.h"
 #include "controls/Effects.h"
 #include "controls/GeneralErrorHandler.h"
 #include "controls/ListBox.h"
@@ -44,7 +46,10 @@ constexpr int kBackButtonMargins = 40;
 TFormMain::TFormMain(QWidget* parent) : TFormMain(QCoreApplication::arguments(), parent) {}
 
 TFormMain::TFormMain(const QStringList& arguments, QWidget* parent)
-    : QWidget(parent), arguments_(arguments) {
+    : QWidget(parent),
+      arguments_(arguments),
+      livecam_(std::make_unique<TLivecamController>(*this)),
+      refresh_(std::make_unique<TRefreshController>(*this)) {
   CreateComponents();
   varnholt::Guarded([this] { FormCreate(this); });
 }
@@ -318,4 +323,78 @@ void TFormMain::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   ApplyRestoredWidth();
   varnholt::Guarded([this] { FormResize(this); });
+}
+
+// The camera test (LivecamController.cpp).
+void TFormMain::StartDevice() {
+  livecam_->StartDevice();
+}
+
+bool TFormMain::LivecamVisible() const {
+  return livecam_->LivecamVisible();
+}
+
+void TFormMain::ToggleLivecam(const char* hideTrace) {
+  livecam_->ToggleLivecam(hideTrace);
+}
+
+void TFormMain::ButtonTestCamClick(QObject*) {
+  livecam_->ToggleLivecam("Hide 3");
+}
+
+void TFormMain::Image1Click(QObject*) {
+  livecam_->ToggleLivecam("Hide 2");
+}
+
+void TFormMain::ButtonTestCamMouseEnter(QObject*) {
+  livecam_->ButtonTestCamMouseEnter();
+}
+
+void TFormMain::ButtonTestCamMouseLeave(QObject*) {
+  livecam_->ButtonTestCamMouseLeave();
+}
+
+void TFormMain::StopDevice() {
+  livecam_->StopDevice();
+}
+
+void TFormMain::ButtonStopCameraClick(QObject*) {
+  livecam_->StopDevice();
+}
+
+void TFormMain::CameraTimerTimer(QObject*) {
+  livecam_->CameraTimerTimer();
+}
+
+void TFormMain::CameraGlowTimerTimer(QObject*) {
+  livecam_->CameraGlowTimerTimer();
+}
+
+void TFormMain::FCameraImageAvailable(TFCamera*, double) {
+  livecam_->FCameraImageAvailable();
+}
+
+void TFormMain::InvalidatePaintBox() {
+  livecam_->InvalidatePaintBox();
+}
+
+void TFormMain::PaintBoxPaint(QObject*, QPainter* Canvas) {
+  livecam_->PaintBoxPaint(Canvas);
+}
+
+// Keep-synced refresh (RefreshController.cpp).
+void TFormMain::RefreshTimerTimer(QObject*) {
+  refresh_->RefreshTimerTimer();
+}
+
+void TFormMain::FormFocusChanged(QObject*) {
+  refresh_->FormFocusChanged();
+}
+
+void TFormMain::SetTheControl(QWidget* MyControl) {
+  refresh_->SetTheControl(MyControl);
+}
+
+QWidget* TFormMain::LastFocussedControl() const {
+  return refresh_->LastFocussedControl();
 }

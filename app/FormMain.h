@@ -16,13 +16,15 @@
 #include <QStringList>
 #include <QWidget>
 #include <array>
-#include <atomic>
+#include <memory>
 
 #include "app/PropertyRows.h"
 #include "camera/FCamera.h"
 
 class QPainter;
 class TButtonImage;
+class TLivecamController;
+class TRefreshController;
 class TSingleInstance;
 namespace varnholt {
 class TEffect;
@@ -96,7 +98,7 @@ class TFormMain : public QWidget {
   void validatefrequency();
   // Selects the format entry LastResolutionIndex; past the end, the first.
   void RestoreFormatSelection();
-  // The camera test (FormMainLivecam.cpp).
+  // The camera test (LivecamController.cpp).
   void StartDevice();
   // A missing test window counts as hidden.
   bool LivecamVisible() const;
@@ -114,7 +116,7 @@ class TFormMain : public QWidget {
   // Widens the value columns to the widest value the live rows can show.
   void FitValueColumns();
 
-  // The camera test (FormMainLivecam.cpp).
+  // The camera test (LivecamController.cpp).
   void ButtonTestCamClick(QObject* Sender);
   void Image1Click(QObject* Sender);
   void ButtonTestCamMouseEnter(QObject* Sender);
@@ -128,13 +130,13 @@ class TFormMain : public QWidget {
   void InvalidatePaintBox();
   void PaintBoxPaint(QObject* Sender, QPainter* Canvas);
 
-  // Keep-synced refresh (FormMainRefresh.cpp).
+  // Keep-synced refresh (RefreshController.cpp).
   void RefreshTimerTimer(QObject* Sender);
   void FormFocusChanged(QObject* Sender);
   // Focuses MyControl once the running handler has returned; returns at once.
   void SetTheControl(QWidget* MyControl);
   // The control that held the focus at the last refresh; not owned.
-  QPointer<QWidget> LastFocussedControl;
+  QWidget* LastFocussedControl() const;
 
   // Settings files (FormMainSettings.cpp); factory defaults and the
   // driver's dialog (FormMainDefaults.cpp). Handlers of the four buttons.
@@ -276,24 +278,12 @@ class TFormMain : public QWidget {
   // The name of the selected camera entry; empty when none is selected.
   QString SelectedCameraName() const;
   void BindRowHandlers();
-  void BindLivecamHandlers();
-  void BindRefreshHandlers();
   // Shortcuts and tooltips (FormMainKeys.cpp).
   void BindKeyboard();
 
-  // The camera test's stream reports its device lost.
-  bool LivecamStreamLost();
-  // Ends a camera test whose camera has gone.
-  void EndLivecamOfLostCamera();
-  // Devices changed while a test kept its camera: the list follows later.
-  bool DevicesChangedDuringLivecam = false;
   // A camera error met while the window was being created, reported once
   // the window shows.
   QString StartupError;
-
-  // A repaint handed over from the streaming thread and not yet served;
-  // frames that come meanwhile need no repaint of their own.
-  std::atomic<bool> repaintQueued_{false};
 
   void BindSettingsHandlers();
   // The selected camera's name, for texts that need one even without it.
@@ -312,4 +302,6 @@ class TFormMain : public QWidget {
   void ApplyRestoredWidth();
 
   QStringList arguments_;
+  std::unique_ptr<TLivecamController> livecam_;
+  std::unique_ptr<TRefreshController> refresh_;
 };

@@ -7,7 +7,9 @@
 #include <QtMath>
 
 #include "app/FormMain.h"
+#include "app/LivecamController.h"
 #include "app/Look.h"
+#include "app/RefreshController.h"
 #include "app/StyleBook.h"
 #include "controls/AlignLayout.h"
 #include "controls/ButtonImage.h"
@@ -504,8 +506,8 @@ void TFormMain::BindHandlers() {
   varnholt::ConnectGuarded(Varnholtlogo, &TImage::Click, this,
                            [this] { VarnholtlogoClick(Varnholtlogo); });
   BindRowHandlers();
-  BindLivecamHandlers();
-  BindRefreshHandlers();
+  livecam_->Bind();
+  refresh_->Bind();
   BindSettingsHandlers();
   BindKeyboard();
 }

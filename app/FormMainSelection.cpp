@@ -5,6 +5,7 @@
 #include "app/FormMain.h"
 #include "app/FormatText.h"
 #include "app/Forms.h"
+#include "app/LivecamController.h"
 #include "controls/ButtonImage.h"
 #include "controls/GeneralErrorHandler.h"
 #include "controls/Image.h"
@@ -85,7 +86,7 @@ void TFormMain::RefreshDevices() {
   }
   // A camera test whose camera has gone ends here rather than freezing.
   if (!previous.isEmpty() && !previousListed && LivecamVisible())
-    EndLivecamOfLostCamera();
+    livecam_->EndLivecamOfLostCamera();
   // The bound device may be dead even when a camera of its name is listed
   // again (unplugged and plugged back in): the next use binds afresh.
   FCamera->SetActive(false);
@@ -118,11 +119,11 @@ void TFormMain::FCameraDevicesChanged(TFCamera*) {
     const QString tested = FCamera->DeviceName();
     for (const TFVideoCaptureDevice& device : FCamera->Devices())
       if (device.Name == tested || device.Path == tested) {
-        DevicesChangedDuringLivecam = true;
+        livecam_->SetDevicesChangedDuringLivecam(true);
         return;
       }
   }
-  DevicesChangedDuringLivecam = false;
+  livecam_->SetDevicesChangedDuringLivecam(false);
   RefreshDevices();
 }
 
@@ -223,10 +224,6 @@ void TFormMain::ComboBoxFormatChange(QObject*) {
     // A test window that cannot hide has nothing to show anyway.
   }
   SetSupportStatus();
-}
-
-bool TFormMain::LivecamVisible() const {
-  return LivecamForm && LivecamForm->isVisible();
 }
 
 void TFormMain::ComboBoxFormatDblClick(QObject*) {
