@@ -18,7 +18,7 @@
 #include <array>
 #include <memory>
 
-#include "app/PropertyRows.h"
+#include "app/PropertyRowsPanel.h"
 #include "camera/FCamera.h"
 
 class QPainter;
@@ -42,20 +42,6 @@ class TTrackBar;
 }  // namespace varnholt
 
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
-
-// The components of one property row, named after its key. The design
-// gives their first look; loading the rows from the camera gives the rest.
-struct TPropertyRow {
-  const TRowDesign* Design = nullptr;
-  QWidget* Layout = nullptr;                          // LayoutX
-  varnholt::TImage* Icon = nullptr;                   // ImageN
-  QLabel* Label = nullptr;                            // LabelX
-  varnholt::TTrackBar* TrackBar = nullptr;            // TrackBarX
-  QWidget* ValueColumn = nullptr;                     // LayoutN
-  QLabel* ValueLabel = nullptr;                       // LabelXValue
-  QCheckBox* CheckBox = nullptr;                      // CheckBoxX
-  varnholt::TMonochromeEffect* Monochrome = nullptr;  // LayoutXMonochrome
-};
 
 class TFormMain : public QWidget {
   Q_OBJECT
@@ -84,6 +70,8 @@ class TFormMain : public QWidget {
   void CheckBoxChange(QObject* Sender);
 
   // ---- Operations ----
+  // The name of the selected camera entry; empty when none is selected.
+  QString SelectedCameraName() const;
   void readini();
   void writeini();
   void LogMe(const QString& MyMessage);  // callers test TraceMode first; any thread
@@ -106,7 +94,7 @@ class TFormMain : public QWidget {
   // which of them did), else start the test.
   void ToggleLivecam(const char* hideTrace);
 
-  // Property rows (FormMainRows.cpp).
+  // Property rows (PropertyRowsPanel.cpp).
   void SetTrackBars();
   void InitTrackBar(TPropertyRow& row);
   void SetTrackBar(varnholt::TMonochromeEffect* TrackbarMonoChrome, QWidget* TrackbarLayout,
@@ -115,6 +103,15 @@ class TFormMain : public QWidget {
   void SetSupportStatus();
   // Widens the value columns to the widest value the live rows can show.
   void FitValueColumns();
+  // 0: the camera offers no format; 1: formats but no supported property;
+  // 2: at least one supported property.
+  int CameraStatus() const;
+  void SetCameraStatus(int status);
+  // True while SetTrackBars loads the rows: change handlers write nothing.
+  bool LoadingTrackBars() const;
+  // The selected format's entry, as the camera test label names it.
+  QString ResolutionText() const;
+  void SetLoadingTrackBars(bool loading);
 
   // The camera test (LivecamController.cpp).
   void ButtonTestCamClick(QObject* Sender);
@@ -151,12 +148,6 @@ class TFormMain : public QWidget {
   bool TraceMode = false;
   QString IniFileName;
   int LastResolutionIndex = 0;
-  QString ResolutionText;
-  // 0: the camera offers no format; 1: formats but no supported property;
-  // 2: at least one supported property.
-  int CameraStatus = 0;
-  // True while SetTrackBars loads the rows: change handlers write nothing.
-  bool LoadingTrackBars = false;
 
   // ---- Components ----
   // Rows area
@@ -165,7 +156,8 @@ class TFormMain : public QWidget {
   QWidget* LayoutMaster = nullptr;
   varnholt::TMonochromeEffect* MonochromeEffect = nullptr;
   QPushButton* BackButton = nullptr;
-  std::array<TPropertyRow, kRowCount> Rows;  // top to bottom
+  TPropertyRowArray& Rows();  // top to bottom
+  const TPropertyRowArray& Rows() const;
   // The row of a property key ("Brightness"); nullptr for an unknown key.
   TPropertyRow* Row(QStringView key);
 
@@ -275,9 +267,6 @@ class TFormMain : public QWidget {
   void BindHandlers();
   void ApplyColourScheme();
 
-  // The name of the selected camera entry; empty when none is selected.
-  QString SelectedCameraName() const;
-  void BindRowHandlers();
   // Shortcuts and tooltips (FormMainKeys.cpp).
   void BindKeyboard();
 
@@ -304,4 +293,5 @@ class TFormMain : public QWidget {
   QStringList arguments_;
   std::unique_ptr<TLivecamController> livecam_;
   std::unique_ptr<TRefreshController> refresh_;
+  std::unique_ptr<TPropertyRowsPanel> rows_;
 };

@@ -239,7 +239,7 @@ void TFormMain::CreateRowsArea() {
   MonochromeEffect->setEnabled(false);
   varnholt::AttachEffects(LayoutMaster, {MonochromeEffect});
   for (int i = 0; i < kRowCount; ++i)
-    CreatePropertyRow(Rows[i], kRowDesigns[i]);
+    CreatePropertyRow(rows_->Rows()[i], kRowDesigns[i]);
   // The rows scroll only when the last one would not show whole: the rows
   // area is drawn taller than its rows.
   int rows = 0;
@@ -505,7 +505,7 @@ void TFormMain::BindHandlers() {
                            [this] { ComboBoxFrequencyClick(ComboBoxFrequency); });
   varnholt::ConnectGuarded(Varnholtlogo, &TImage::Click, this,
                            [this] { VarnholtlogoClick(Varnholtlogo); });
-  BindRowHandlers();
+  rows_->Bind();
   livecam_->Bind();
   refresh_->Bind();
   BindSettingsHandlers();

@@ -46,7 +46,7 @@ void TFormMain::BindKeyboard() {
       setTabOrder(previous, next);
     previous = next;
   };
-  for (TPropertyRow& row : Rows) {
+  for (TPropertyRow& row : Rows()) {
     chain(row.TrackBar);
     chain(row.CheckBox);
   }

@@ -102,7 +102,7 @@ void TFormMain::RefreshDevices() {
   SetFormats();
   SetTrackBars();
   // As SetSupportStatus has it: only a property to set makes them useful.
-  const bool configurable = !FCamera->DeviceName().isEmpty() && CameraStatus == 2;
+  const bool configurable = !FCamera->DeviceName().isEmpty() && CameraStatus() == 2;
   for (QWidget* button :
        std::initializer_list<QWidget*>{ButtonDefaultValues, ButtonWindows, ButtonWrite, ButtonRead})
     button->setEnabled(configurable);
@@ -143,7 +143,7 @@ void TFormMain::SetFormats() {
   ComboBoxFormat->setEnabled(!FCamera->DeviceName().isEmpty());
   if (!ComboBoxFormat->isEnabled()) {
     // No camera: nothing of the last one may show as if it were still there.
-    CameraStatus = 0;
+    SetCameraStatus(0);
     SetSupportStatus();
     return;
   }
@@ -161,13 +161,13 @@ void TFormMain::SetFormats() {
     SetListHeight(ComboBoxFormat, height);
   }
   if (height == 0) {
-    CameraStatus = 0;
+    SetCameraStatus(0);
   } else {
     if (TraceMode)
       LogMe(QString::number(height));
     SetListHeight(ComboBoxFormat,
                   height >= kFormatListFull ? kFormatListCap : height + kFormatListPadding);
-    CameraStatus = 1;
+    SetCameraStatus(1);
   }
   SetSupportStatus();
 }
