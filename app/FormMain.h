@@ -6,7 +6,8 @@
 // trace pane, restores its position and width from the window-state file at
 // start and writes them back when it closes. It keeps a fixed height (or
 // the screen's, where that is less, its panes then scrolling) and folds away
-// columns as it gets narrower.
+// columns as it gets narrower. The rows, the camera test and the keep-synced
+// refresh live in collaborators; the handlers of their names forward there.
 
 #include <QCheckBox>
 #include <QLabel>
