@@ -10,7 +10,9 @@
 #include <utility>
 
 #include "app/Application.h"
+#include "app/LivecamController.h"
 #include "app/Look.h"
+#include "app/RefreshController.h"
 #include "controls/Effects.h"
 #include "controls/GeneralErrorHandler.h"
 #include "controls/ListBox.h"
@@ -44,7 +46,11 @@ constexpr int kBackButtonMargins = 40;
 TFormMain::TFormMain(QWidget* parent) : TFormMain(QCoreApplication::arguments(), parent) {}
 
 TFormMain::TFormMain(const QStringList& arguments, QWidget* parent)
-    : QWidget(parent), arguments_(arguments) {
+    : QWidget(parent),
+      arguments_(arguments),
+      livecam_(std::make_unique<TLivecamController>(*this)),
+      refresh_(std::make_unique<TRefreshController>(*this)),
+      rows_(std::make_unique<TPropertyRowsPanel>(*this)) {
   CreateComponents();
   varnholt::Guarded([this] { FormCreate(this); });
 }
@@ -76,7 +82,7 @@ void TFormMain::FormCreate(QObject*) {
   ApplyColourScheme();
   // However narrow the user makes it, "Back to full" stays whole.
   setMinimumWidth(BackButton->sizeHint().width() + kBackButtonMargins);
-  ResolutionText.clear();
+  rows_->ClearResolutionText();
   Hiddenfunctions->hide();
   // A failing camera must not cost the window its title and its place:
   // the rest of the start-up runs, then the error is told once, by name.
@@ -177,7 +183,7 @@ void TFormMain::FormResize(QObject*) {
     MessagePanel->setVisible(!narrow);
     BackButton->setVisible(narrow);
     for (const TFold& fold : kFolds)
-      for (const TPropertyRow& row : Rows)
+      for (const TPropertyRow& row : rows_->Rows())
         fold.Part(row)->setVisible(width >= fold.MinimumWidth);
   } catch (...) {
     // A rule that fails half-way leaves the window as far as it got.
@@ -187,13 +193,6 @@ void TFormMain::FormResize(QObject*) {
 void TFormMain::BackButtonClick(QObject*) {
   SetOuterWidth(kFullWidth);
   FormResize(this);
-}
-
-TPropertyRow* TFormMain::Row(QStringView key) {
-  for (TPropertyRow& row : Rows)
-    if (key == QLatin1String(row.Design->Key))
-      return &row;
-  return nullptr;
 }
 
 int TFormMain::WindowHeight() const {
@@ -318,4 +317,144 @@ void TFormMain::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   ApplyRestoredWidth();
   varnholt::Guarded([this] { FormResize(this); });
+}
+
+// Property rows (PropertyRowsPanel.cpp).
+TPropertyRowArray& TFormMain::Rows() {
+  return rows_->Rows();
+}
+
+const TPropertyRowArray& TFormMain::Rows() const {
+  return std::as_const(*rows_).Rows();
+}
+
+TPropertyRow* TFormMain::Row(QStringView key) {
+  return rows_->Row(key);
+}
+
+void TFormMain::SetTrackBars() {
+  rows_->SetTrackBars();
+}
+
+void TFormMain::InitTrackBar(TPropertyRow& row) {
+  rows_->InitTrackBar(row);
+}
+
+void TFormMain::SetTrackBar(varnholt::TMonochromeEffect* TrackbarMonoChrome,
+                            QWidget* TrackbarLayout, QLabel* TrackbarLabel,
+                            QLabel* TrackbarLabelValue, varnholt::TTrackBar* TrackBar,
+                            QCheckBox* CheckBoxAuto, std::int32_t Position, TFRange Range,
+                            bool Auto) {
+  rows_->SetTrackBar(TrackbarMonoChrome, TrackbarLayout, TrackbarLabel, TrackbarLabelValue,
+                     TrackBar, CheckBoxAuto, Position, Range, Auto);
+}
+
+void TFormMain::SetSupportStatus() {
+  rows_->SetSupportStatus();
+}
+
+void TFormMain::FitValueColumns() {
+  rows_->FitValueColumns();
+}
+
+void TFormMain::TrackBarChange(QObject* Sender) {
+  rows_->TrackBarChange(Sender);
+}
+
+void TFormMain::CheckBoxChange(QObject* Sender) {
+  rows_->CheckBoxChange(Sender);
+}
+
+QString TFormMain::ResolutionText() const {
+  return rows_->ResolutionText();
+}
+
+int TFormMain::CameraStatus() const {
+  return rows_->CameraStatus();
+}
+
+void TFormMain::SetCameraStatus(int status) {
+  rows_->SetCameraStatus(status);
+}
+
+bool TFormMain::LoadingTrackBars() const {
+  return rows_->LoadingTrackBars();
+}
+
+void TFormMain::SetLoadingTrackBars(bool loading) {
+  rows_->SetLoadingTrackBars(loading);
+}
+
+// The camera test (LivecamController.cpp).
+void TFormMain::StartDevice() {
+  livecam_->StartDevice();
+}
+
+bool TFormMain::LivecamVisible() const {
+  return livecam_->LivecamVisible();
+}
+
+void TFormMain::ToggleLivecam(const char* hideTrace) {
+  livecam_->ToggleLivecam(hideTrace);
+}
+
+void TFormMain::ButtonTestCamClick(QObject*) {
+  livecam_->ToggleLivecam("Hide 3");
+}
+
+void TFormMain::Image1Click(QObject*) {
+  livecam_->ToggleLivecam("Hide 2");
+}
+
+void TFormMain::ButtonTestCamMouseEnter(QObject*) {
+  livecam_->ButtonTestCamMouseEnter();
+}
+
+void TFormMain::ButtonTestCamMouseLeave(QObject*) {
+  livecam_->ButtonTestCamMouseLeave();
+}
+
+void TFormMain::StopDevice() {
+  livecam_->StopDevice();
+}
+
+void TFormMain::ButtonStopCameraClick(QObject*) {
+  livecam_->StopDevice();
+}
+
+void TFormMain::CameraTimerTimer(QObject*) {
+  livecam_->CameraTimerTimer();
+}
+
+void TFormMain::CameraGlowTimerTimer(QObject*) {
+  livecam_->CameraGlowTimerTimer();
+}
+
+void TFormMain::FCameraImageAvailable(TFCamera*, double) {
+  livecam_->FCameraImageAvailable();
+}
+
+void TFormMain::InvalidatePaintBox() {
+  livecam_->InvalidatePaintBox();
+}
+
+void TFormMain::PaintBoxPaint(QObject*, QPainter* Canvas) {
+  livecam_->PaintBoxPaint(Canvas);
+}
+
+// Keep-synced refresh (RefreshController.cpp).
+void TFormMain::RefreshTimerTimer(QObject*) {
+  refresh_->RefreshTimerTimer();
+}
+
+void TFormMain::FormFocusChanged(QObject*) {
+  refresh_->FormFocusChanged();
+}
+
+void TFormMain::SetTheControl(QWidget* MyControl) {
+  refresh_->SetTheControl(MyControl);
+}
+
+QWidget* TFormMain::LastFocussedControl() const {
+  return refresh_->LastFocussedControl();
 }

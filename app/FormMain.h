@@ -6,7 +6,8 @@
 // trace pane, restores its position and width from the window-state file at
 // start and writes them back when it closes. It keeps a fixed height (or
 // the screen's, where that is less, its panes then scrolling) and folds away
-// columns as it gets narrower.
+// columns as it gets narrower. The rows, the camera test and the keep-synced
+// refresh live in collaborators; the handlers of their names forward there.
 
 #include <QCheckBox>
 #include <QLabel>
@@ -16,13 +17,15 @@
 #include <QStringList>
 #include <QWidget>
 #include <array>
-#include <atomic>
+#include <memory>
 
-#include "app/PropertyRows.h"
+#include "app/PropertyRowsPanel.h"
 #include "camera/FCamera.h"
 
 class QPainter;
 class TButtonImage;
+class TLivecamController;
+class TRefreshController;
 class TSingleInstance;
 namespace varnholt {
 class TEffect;
@@ -40,20 +43,6 @@ class TTrackBar;
 }  // namespace varnholt
 
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
-
-// The components of one property row, named after its key. The design
-// gives their first look; loading the rows from the camera gives the rest.
-struct TPropertyRow {
-  const TRowDesign* Design = nullptr;
-  QWidget* Layout = nullptr;                          // LayoutX
-  varnholt::TImage* Icon = nullptr;                   // ImageN
-  QLabel* Label = nullptr;                            // LabelX
-  varnholt::TTrackBar* TrackBar = nullptr;            // TrackBarX
-  QWidget* ValueColumn = nullptr;                     // LayoutN
-  QLabel* ValueLabel = nullptr;                       // LabelXValue
-  QCheckBox* CheckBox = nullptr;                      // CheckBoxX
-  varnholt::TMonochromeEffect* Monochrome = nullptr;  // LayoutXMonochrome
-};
 
 class TFormMain : public QWidget {
   Q_OBJECT
@@ -82,6 +71,8 @@ class TFormMain : public QWidget {
   void CheckBoxChange(QObject* Sender);
 
   // ---- Operations ----
+  // The name of the selected camera entry; empty when none is selected.
+  QString SelectedCameraName() const;
   void readini();
   void writeini();
   void LogMe(const QString& MyMessage);  // callers test TraceMode first; any thread
@@ -96,7 +87,7 @@ class TFormMain : public QWidget {
   void validatefrequency();
   // Selects the format entry LastResolutionIndex; past the end, the first.
   void RestoreFormatSelection();
-  // The camera test (FormMainLivecam.cpp).
+  // The camera test (LivecamController.cpp).
   void StartDevice();
   // A missing test window counts as hidden.
   bool LivecamVisible() const;
@@ -104,7 +95,7 @@ class TFormMain : public QWidget {
   // which of them did), else start the test.
   void ToggleLivecam(const char* hideTrace);
 
-  // Property rows (FormMainRows.cpp).
+  // Property rows (PropertyRowsPanel.cpp).
   void SetTrackBars();
   void InitTrackBar(TPropertyRow& row);
   void SetTrackBar(varnholt::TMonochromeEffect* TrackbarMonoChrome, QWidget* TrackbarLayout,
@@ -113,8 +104,17 @@ class TFormMain : public QWidget {
   void SetSupportStatus();
   // Widens the value columns to the widest value the live rows can show.
   void FitValueColumns();
+  // 0: the camera offers no format; 1: formats but no supported property;
+  // 2: at least one supported property.
+  int CameraStatus() const;
+  void SetCameraStatus(int status);
+  // True while SetTrackBars loads the rows: change handlers write nothing.
+  bool LoadingTrackBars() const;
+  // The selected format's entry, as the camera test label names it.
+  QString ResolutionText() const;
+  void SetLoadingTrackBars(bool loading);
 
-  // The camera test (FormMainLivecam.cpp).
+  // The camera test (LivecamController.cpp).
   void ButtonTestCamClick(QObject* Sender);
   void Image1Click(QObject* Sender);
   void ButtonTestCamMouseEnter(QObject* Sender);
@@ -128,13 +128,13 @@ class TFormMain : public QWidget {
   void InvalidatePaintBox();
   void PaintBoxPaint(QObject* Sender, QPainter* Canvas);
 
-  // Keep-synced refresh (FormMainRefresh.cpp).
+  // Keep-synced refresh (RefreshController.cpp).
   void RefreshTimerTimer(QObject* Sender);
   void FormFocusChanged(QObject* Sender);
   // Focuses MyControl once the running handler has returned; returns at once.
   void SetTheControl(QWidget* MyControl);
   // The control that held the focus at the last refresh; not owned.
-  QPointer<QWidget> LastFocussedControl;
+  QWidget* LastFocussedControl() const;
 
   // Settings files (FormMainSettings.cpp); factory defaults and the
   // driver's dialog (FormMainDefaults.cpp). Handlers of the four buttons.
@@ -149,12 +149,6 @@ class TFormMain : public QWidget {
   bool TraceMode = false;
   QString IniFileName;
   int LastResolutionIndex = 0;
-  QString ResolutionText;
-  // 0: the camera offers no format; 1: formats but no supported property;
-  // 2: at least one supported property.
-  int CameraStatus = 0;
-  // True while SetTrackBars loads the rows: change handlers write nothing.
-  bool LoadingTrackBars = false;
 
   // ---- Components ----
   // Rows area
@@ -163,7 +157,8 @@ class TFormMain : public QWidget {
   QWidget* LayoutMaster = nullptr;
   varnholt::TMonochromeEffect* MonochromeEffect = nullptr;
   QPushButton* BackButton = nullptr;
-  std::array<TPropertyRow, kRowCount> Rows;  // top to bottom
+  TPropertyRowArray& Rows();  // top to bottom
+  const TPropertyRowArray& Rows() const;
   // The row of a property key ("Brightness"); nullptr for an unknown key.
   TPropertyRow* Row(QStringView key);
 
@@ -273,27 +268,12 @@ class TFormMain : public QWidget {
   void BindHandlers();
   void ApplyColourScheme();
 
-  // The name of the selected camera entry; empty when none is selected.
-  QString SelectedCameraName() const;
-  void BindRowHandlers();
-  void BindLivecamHandlers();
-  void BindRefreshHandlers();
   // Shortcuts and tooltips (FormMainKeys.cpp).
   void BindKeyboard();
 
-  // The camera test's stream reports its device lost.
-  bool LivecamStreamLost();
-  // Ends a camera test whose camera has gone.
-  void EndLivecamOfLostCamera();
-  // Devices changed while a test kept its camera: the list follows later.
-  bool DevicesChangedDuringLivecam = false;
   // A camera error met while the window was being created, reported once
   // the window shows.
   QString StartupError;
-
-  // A repaint handed over from the streaming thread and not yet served;
-  // frames that come meanwhile need no repaint of their own.
-  std::atomic<bool> repaintQueued_{false};
 
   void BindSettingsHandlers();
   // The selected camera's name, for texts that need one even without it.
@@ -312,4 +292,7 @@ class TFormMain : public QWidget {
   void ApplyRestoredWidth();
 
   QStringList arguments_;
+  std::unique_ptr<TLivecamController> livecam_;
+  std::unique_ptr<TRefreshController> refresh_;
+  std::unique_ptr<TPropertyRowsPanel> rows_;
 };

@@ -13,7 +13,7 @@ QString TFormMain::CameraNameForMessages() const {
 void TFormMain::ButtonDefaultValuesClick(QObject*) {
   if (TraceMode)
     LogMe("ButtonDefaultValuesClick Step 01");
-  if (CameraStatus != 2) {
+  if (CameraStatus() != 2) {
     ShowStatusMessage(CameraNameForMessages() + " does not support setting default values");
     return;
   }

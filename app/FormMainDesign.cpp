@@ -7,7 +7,9 @@
 #include <QtMath>
 
 #include "app/FormMain.h"
+#include "app/LivecamController.h"
 #include "app/Look.h"
+#include "app/RefreshController.h"
 #include "app/WindowStyles.h"
 #include "controls/AlignLayout.h"
 #include "controls/ButtonImage.h"
@@ -237,7 +239,7 @@ void TFormMain::CreateRowsArea() {
   MonochromeEffect->setEnabled(false);
   varnholt::AttachEffects(LayoutMaster, {MonochromeEffect});
   for (int i = 0; i < kRowCount; ++i)
-    CreatePropertyRow(Rows[i], kRowDesigns[i]);
+    CreatePropertyRow(rows_->Rows()[i], kRowDesigns[i]);
   // The rows scroll only when the last one would not show whole: the rows
   // area is drawn taller than its rows.
   int rows = 0;
@@ -296,8 +298,7 @@ void TFormMain::CreateLeftColumn() {
   AlignOf(ListePane)->SetMinimumFromContents(true);
   TAlignLayout* column = AlignOf(ListePane);
 
-  Varnholtlogo =
-      Picture(ListePane, "Varnholtlogo", "logo", {250, 80}, TImage::WrapMode::Original);
+  Varnholtlogo = Picture(ListePane, "Varnholtlogo", "logo", {250, 80}, TImage::WrapMode::Original);
   Varnholtlogo->setCursor(Qt::PointingHandCursor);
   column->Add(Varnholtlogo, Align::MostTop, {5, 5, 5, 0});
 
@@ -490,23 +491,23 @@ void TFormMain::CreateHiddenStore() {
 }
 
 void TFormMain::BindHandlers() {
-  connect(BackButton, &QPushButton::clicked, this,
-          [this] { varnholt::Guarded([this] { BackButtonClick(BackButton); }); });
-  connect(MessageTimer, &varnholt::TTimer::Timer, this,
-          [this] { varnholt::Guarded([this] { MessageTimerTimer(MessageTimer); }); });
-  connect(ComboBoxCamera, &varnholt::TListBox::Change, this,
-          [this] { varnholt::Guarded([this] { ComboBoxCameraChange(ComboBoxCamera); }); });
-  connect(ComboBoxFormat, &varnholt::TListBox::Change, this,
-          [this] { varnholt::Guarded([this] { ComboBoxFormatChange(ComboBoxFormat); }); });
-  connect(ComboBoxFormat, &varnholt::TListBox::DblClick, this,
-          [this] { varnholt::Guarded([this] { ComboBoxFormatDblClick(ComboBoxFormat); }); });
-  connect(ComboBoxFrequency, &varnholt::TListBox::Click, this,
-          [this] { varnholt::Guarded([this] { ComboBoxFrequencyClick(ComboBoxFrequency); }); });
-  connect(Varnholtlogo, &TImage::Click, this,
-          [this] { varnholt::Guarded([this] { VarnholtlogoClick(Varnholtlogo); }); });
-  BindRowHandlers();
-  BindLivecamHandlers();
-  BindRefreshHandlers();
+  varnholt::ConnectGuarded(BackButton, &QPushButton::clicked, this,
+                           [this] { BackButtonClick(BackButton); });
+  varnholt::ConnectGuarded(MessageTimer, &varnholt::TTimer::Timer, this,
+                           [this] { MessageTimerTimer(MessageTimer); });
+  varnholt::ConnectGuarded(ComboBoxCamera, &varnholt::TListBox::Change, this,
+                           [this] { ComboBoxCameraChange(ComboBoxCamera); });
+  varnholt::ConnectGuarded(ComboBoxFormat, &varnholt::TListBox::Change, this,
+                           [this] { ComboBoxFormatChange(ComboBoxFormat); });
+  varnholt::ConnectGuarded(ComboBoxFormat, &varnholt::TListBox::DblClick, this,
+                           [this] { ComboBoxFormatDblClick(ComboBoxFormat); });
+  varnholt::ConnectGuarded(ComboBoxFrequency, &varnholt::TListBox::Click, this,
+                           [this] { ComboBoxFrequencyClick(ComboBoxFrequency); });
+  varnholt::ConnectGuarded(Varnholtlogo, &TImage::Click, this,
+                           [this] { VarnholtlogoClick(Varnholtlogo); });
+  rows_->Bind();
+  livecam_->Bind();
+  refresh_->Bind();
   BindSettingsHandlers();
   BindKeyboard();
 }

@@ -21,9 +21,9 @@ void Bind(TFormMain* form, const QKeySequence& keys, QWidget* button,
           std::function<void()> handler) {
   auto* shortcut = new QShortcut(keys, form);
   shortcut->setContext(Qt::WindowShortcut);
-  QObject::connect(shortcut, &QShortcut::activated, form, [button, handler] {
+  varnholt::ConnectGuarded(shortcut, &QShortcut::activated, form, [button, handler] {
     if (!button || button->isEnabled())
-      varnholt::Guarded(handler);
+      handler();
   });
 }
 
@@ -46,7 +46,7 @@ void TFormMain::BindKeyboard() {
       setTabOrder(previous, next);
     previous = next;
   };
-  for (TPropertyRow& row : Rows) {
+  for (TPropertyRow& row : Rows()) {
     chain(row.TrackBar);
     chain(row.CheckBox);
   }

@@ -5,6 +5,7 @@
 #include "app/FormMain.h"
 #include "app/FormatText.h"
 #include "app/Forms.h"
+#include "app/LivecamController.h"
 #include "controls/ButtonImage.h"
 #include "controls/GeneralErrorHandler.h"
 #include "controls/Image.h"
@@ -85,7 +86,7 @@ void TFormMain::RefreshDevices() {
   }
   // A camera test whose camera has gone ends here rather than freezing.
   if (!previous.isEmpty() && !previousListed && LivecamVisible())
-    EndLivecamOfLostCamera();
+    livecam_->EndLivecamOfLostCamera();
   // The bound device may be dead even when a camera of its name is listed
   // again (unplugged and plugged back in): the next use binds afresh.
   FCamera->SetActive(false);
@@ -101,7 +102,7 @@ void TFormMain::RefreshDevices() {
   SetFormats();
   SetTrackBars();
   // As SetSupportStatus has it: only a property to set makes them useful.
-  const bool configurable = !FCamera->DeviceName().isEmpty() && CameraStatus == 2;
+  const bool configurable = !FCamera->DeviceName().isEmpty() && CameraStatus() == 2;
   for (QWidget* button :
        std::initializer_list<QWidget*>{ButtonDefaultValues, ButtonWindows, ButtonWrite, ButtonRead})
     button->setEnabled(configurable);
@@ -118,11 +119,11 @@ void TFormMain::FCameraDevicesChanged(TFCamera*) {
     const QString tested = FCamera->DeviceName();
     for (const TFVideoCaptureDevice& device : FCamera->Devices())
       if (device.Name == tested || device.Path == tested) {
-        DevicesChangedDuringLivecam = true;
+        livecam_->SetDevicesChangedDuringLivecam(true);
         return;
       }
   }
-  DevicesChangedDuringLivecam = false;
+  livecam_->SetDevicesChangedDuringLivecam(false);
   RefreshDevices();
 }
 
@@ -142,7 +143,7 @@ void TFormMain::SetFormats() {
   ComboBoxFormat->setEnabled(!FCamera->DeviceName().isEmpty());
   if (!ComboBoxFormat->isEnabled()) {
     // No camera: nothing of the last one may show as if it were still there.
-    CameraStatus = 0;
+    SetCameraStatus(0);
     SetSupportStatus();
     return;
   }
@@ -160,13 +161,13 @@ void TFormMain::SetFormats() {
     SetListHeight(ComboBoxFormat, height);
   }
   if (height == 0) {
-    CameraStatus = 0;
+    SetCameraStatus(0);
   } else {
     if (TraceMode)
       LogMe(QString::number(height));
     SetListHeight(ComboBoxFormat,
                   height >= kFormatListFull ? kFormatListCap : height + kFormatListPadding);
-    CameraStatus = 1;
+    SetCameraStatus(1);
   }
   SetSupportStatus();
 }
@@ -223,10 +224,6 @@ void TFormMain::ComboBoxFormatChange(QObject*) {
     // A test window that cannot hide has nothing to show anyway.
   }
   SetSupportStatus();
-}
-
-bool TFormMain::LivecamVisible() const {
-  return LivecamForm && LivecamForm->isVisible();
 }
 
 void TFormMain::ComboBoxFormatDblClick(QObject*) {

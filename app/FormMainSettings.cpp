@@ -1,11 +1,10 @@
-// Camera settings files: the selected camera's rows saved into its section
-// of a settings file, and loaded back through the rows' own change
+// The Load and Save buttons: the selected camera's rows saved into its
+// section of a settings file, and loaded back through the rows' own change
 // handlers, so that a load reaches the camera exactly as the user's edits do.
 
 #include <QFileInfo>
 
 #include "app/Application.h"
-#include "app/CameraSettings.h"
 #include "app/FormMain.h"
 #include "camera/PropertyKeys.h"
 #include "controls/ButtonImage.h"
@@ -15,7 +14,9 @@
 #include "controls/Timer.h"
 #include "controls/TrackBar.h"
 #include "platform/DocumentsFolder.h"
-#include "platform/ProfileFile.h"
+#include "settings/CameraSettings.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsTarget.h"
 
 namespace {
 
@@ -28,6 +29,32 @@ bool Choose(varnholt::TFileDialog& dialog) {
   dialog.SetFileName(kSettingsFileMask);
   return dialog.Execute();
 }
+
+static_assert(kSettingsKeyCount == kRowCount);
+
+// A load goes through the rows' own change handlers, as the user's edits do.
+class TRowsTarget : public TSettingsTarget {
+ public:
+  explicit TRowsTarget(TFormMain& form) : form_(form) {}
+  bool Supported(std::size_t key) override {
+    return (form_.FCamera->*kPropertyKeys[key].Supported)();
+  }
+  // Setting a control runs its change handler, which writes to the camera.
+  void SetValue(std::size_t key, float value) override { Row(key).TrackBar->SetValue(value); }
+  bool Tick(std::size_t key) override { return Row(key).CheckBox->isChecked(); }
+  void SetTick(std::size_t key, bool tick) override { Row(key).CheckBox->setChecked(tick); }
+  bool PowerFrequencySupported() override { return form_.FCamera->PowerLineFrequencySupported(); }
+  void SetPowerFrequency(int index) override {
+    // An index that names no entry leaves the selection as it was.
+    if (index >= -1 && index < form_.ComboBoxFrequency->count())
+      form_.ComboBoxFrequency->SetItemIndex(index);
+    form_.ComboBoxFrequencyClick(form_.ComboBoxFrequency);
+  }
+
+ private:
+  TPropertyRow& Row(std::size_t key) { return *form_.Row(ValueKey(key)); }
+  TFormMain& form_;
+};
 
 }  // namespace
 
@@ -42,62 +69,21 @@ void TFormMain::ButtonReadClick(QObject*) {
   if (!Choose(*OpenDialog1))
     return;
   IniFileName = OpenDialog1->FileName();
-  const varnholt::TIniFile IniFile(IniFileName);
   // Only now: the refresh may have re-read the camera list meanwhile.
   if (ComboBoxCamera->ItemIndex() < 0)
     return;
-  // A file that cannot be read, or holds nothing for this camera, would
-  // load as all zeros and turn a real camera flat grey: refuse it whole.
-  const QString shownName = QFileInfo(IniFileName).fileName();
-  const varnholt::TIniSectionReading reading =
-      IniFile.ReadSectionValuesChecked(SelectedCameraName());
-  if (reading.Fault != varnholt::TIniFault::None) {
-    ShowMessageSimple("Cannot load " + shownName + ": " + varnholt::IniFaultText(reading.Fault));
+  const TSettingsFileReading reading = ReadSettingsFile(IniFileName, SelectedCameraName());
+  if (!reading.Refusal.isEmpty()) {
+    ShowMessageSimple(reading.Refusal);
     return;
   }
-  // A key the section lacks leaves its property as it is.
-  const TStoredCameraSettings settings = ReadCameraSettings(reading.Section);
-  if (!HoldsAnySetting(settings)) {
-    ShowMessageSimple(shownName + " holds no settings for " + SelectedCameraName());
-    return;
-  }
-
-  // Setting a control runs its change handler, which writes to the camera.
-  auto row = [this](std::size_t key) { return Row(ValueKey(key)); };
-  auto supported = [this](std::size_t key) { return (FCamera->*kPropertyKeys[key].Supported)(); };
-  for (std::size_t key = 0; key < kPropertyKeys.size(); ++key)
-    if (supported(key) && settings.Values[key])
-      row(key)->TrackBar->SetValue(*settings.Values[key]);
-  for (std::size_t key = 0; key < kPropertyKeys.size(); ++key)
-    if (supported(key) && settings.Ticks[key])
-      row(key)->CheckBox->setChecked(*settings.Ticks[key]);
-
-  if (settings.PowerFrequency && FCamera->PowerLineFrequencySupported()) {
-    try {
-      // An index that names no entry leaves the selection as it was.
-      const int index = *settings.PowerFrequency;
-      if (index >= -1 && index < ComboBoxFrequency->count())
-        ComboBoxFrequency->SetItemIndex(index);
-      ComboBoxFrequencyClick(ComboBoxFrequency);
-    } catch (...) {
-      // The camera's own choice stays; the rest of the file is in place.
-    }
-  }
-
-  // The values above went out before the ticks. A property automatic in the
-  // camera and manual in the file got its value while still automatic,
-  // which drivers ignore or refuse, and its tick then switched it to manual
-  // with the camera's own value. With every mode now in place, the file's
-  // manual values go out once more; a tick the file lacks stays as shown.
-  for (std::size_t key = 0; key < kPropertyKeys.size(); ++key)
-    if (settings.Values[key] && !settings.Ticks[key].value_or(row(key)->CheckBox->isChecked()) &&
-        supported(key))
-      row(key)->TrackBar->SetValue(*settings.Values[key]);
+  TRowsTarget rows(*this);
+  ApplyCameraSettings(reading.Settings, rows);
 
   StatusLabel->setText("");
   setWindowTitle(varnholt::Application::Title());
   // The rows change in place; the status panel says where they came from.
-  ShowStatusMessage("Loaded " + shownName);
+  ShowStatusMessage("Loaded " + QFileInfo(IniFileName).fileName());
 }
 
 void TFormMain::ButtonWriteClick(QObject*) {
@@ -113,7 +99,6 @@ void TFormMain::ButtonWriteClick(QObject*) {
     return;
   }
   IniFileName = path;
-  varnholt::TIniFile IniFile(IniFileName);
   // Only now: the refresh may have re-read the camera list meanwhile.
   if (ComboBoxCamera->ItemIndex() < 0) {
     ShowStatusMessage("Nothing saved");
@@ -121,14 +106,13 @@ void TFormMain::ButtonWriteClick(QObject*) {
   }
   // What the window shows, supported or not.
   TCameraSettings settings;
-  for (std::size_t key = 0; key < kPropertyKeys.size(); ++key) {
+  for (std::size_t key = 0; key < kSettingsKeyCount; ++key) {
     const TPropertyRow& row = *Row(ValueKey(key));
     settings.Values[key] = row.TrackBar->Value();
     settings.Ticks[key] = row.CheckBox->isChecked();
   }
   settings.PowerFrequency = ComboBoxFrequency->ItemIndex();
-  // One replacement of the file: a failed save leaves it as it was.
-  IniFile.WriteStrings(SelectedCameraName(), CameraSettingsEntries(settings));
+  WriteSettingsFile(IniFileName, SelectedCameraName(), settings);
 
   ShowStatusMessage("Settings saved");
   StatusLabel->setText("");
@@ -136,12 +120,12 @@ void TFormMain::ButtonWriteClick(QObject*) {
 }
 
 void TFormMain::BindSettingsHandlers() {
-  connect(ButtonRead, &TButtonImage::Click, this,
-          [this] { varnholt::Guarded([this] { ButtonReadClick(ButtonRead); }); });
-  connect(ButtonWrite, &TButtonImage::Click, this,
-          [this] { varnholt::Guarded([this] { ButtonWriteClick(ButtonWrite); }); });
-  connect(ButtonDefaultValues, &TButtonImage::Click, this,
-          [this] { varnholt::Guarded([this] { ButtonDefaultValuesClick(ButtonDefaultValues); }); });
-  connect(ButtonWindows, &TButtonImage::Click, this,
-          [this] { varnholt::Guarded([this] { ButtonWindowsClick(ButtonWindows); }); });
+  varnholt::ConnectGuarded(ButtonRead, &TButtonImage::Click, this,
+                           [this] { ButtonReadClick(ButtonRead); });
+  varnholt::ConnectGuarded(ButtonWrite, &TButtonImage::Click, this,
+                           [this] { ButtonWriteClick(ButtonWrite); });
+  varnholt::ConnectGuarded(ButtonDefaultValues, &TButtonImage::Click, this,
+                           [this] { ButtonDefaultValuesClick(ButtonDefaultValues); });
+  varnholt::ConnectGuarded(ButtonWindows, &TButtonImage::Click, this,
+                           [this] { ButtonWindowsClick(ButtonWindows); });
 }

@@ -47,8 +47,8 @@ TLivecamForm::TLivecamForm(QWidget* parent) : QWidget(parent, Qt::Window) {
   ButtonClose->setGeometry(16, 16, 105, 33);
   ButtonClose->setFont(varnholt::PlainFont(12, true));
   ButtonClose->hide();
-  connect(ButtonClose, &QPushButton::clicked, this,
-          [this] { varnholt::Guarded([this] { ButtonCloseClick(ButtonClose); }); });
+  varnholt::ConnectGuarded(ButtonClose, &QPushButton::clicked, this,
+                           [this] { ButtonCloseClick(ButtonClose); });
 }
 
 TLivecamForm::~TLivecamForm() {

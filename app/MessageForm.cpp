@@ -67,11 +67,11 @@ TMessageForm::TMessageForm(QWidget* parent)
 
   Button2 = Button(this, "Button2", "No", kRightSlot);
   Button2->setDefault(true);  // Enter answers "No"
-  connect(Button2, &QPushButton::clicked, this, [this] { varnholt::Guarded([this] { done(2); }); });
+  varnholt::ConnectGuarded(Button2, &QPushButton::clicked, this, [this] { done(2); });
 
   Rectangle1 = Plate(this, "Rectangle1", kLeftSlot);
   Button1 = Button(this, "Button1", "", kLeftSlot);
-  connect(Button1, &QPushButton::clicked, this, [this] { varnholt::Guarded([this] { done(1); }); });
+  varnholt::ConnectGuarded(Button1, &QPushButton::clicked, this, [this] { done(1); });
 
   // Creation order is drawing order: each button over its plate.
   Rectangle2->stackUnder(Button2);

@@ -5,9 +5,12 @@
 // Qt frame. The handler shows the error's message in a modal box with one OK
 // button and returns to the event loop.
 
+#include <QObject>
 #include <QString>
 #include <exception>
 #include <functional>
+#include <type_traits>
+#include <utility>
 
 namespace varnholt {
 
@@ -62,6 +65,30 @@ void Guarded(F&& body) noexcept {
   } catch (...) {
     HandleCurrentException();
   }
+}
+
+// A handler that runs through the guard. It takes as many of a signal's
+// arguments as its handler does, so that Qt passes only those.
+template <class F>
+class GuardedHandler {
+ public:
+  explicit GuardedHandler(F handler) : handler_(std::move(handler)) {}
+  template <class... Args>
+  requires std::is_invocable_v<const F&, Args...>
+  void operator()(Args&&... args) const {
+    Guarded([&] { handler_(std::forward<Args>(args)...); });
+  }
+
+ private:
+  F handler_;
+};
+
+// Connects signal to handler through the guard, with receiver as the
+// connection's context. The handler takes the signal's first arguments, or none.
+template <class Sender, class Signal, class F>
+QMetaObject::Connection ConnectGuarded(Sender* sender, Signal signal, const QObject* receiver,
+                                       F handler) {
+  return QObject::connect(sender, signal, receiver, GuardedHandler<F>(std::move(handler)));
 }
 
 }  // namespace varnholt

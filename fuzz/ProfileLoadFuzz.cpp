@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/CameraSettings.h"
 #include "platform/ProfileDocument.h"
 #include "platform/ProfileFile.h"
+#include "settings/CameraSettings.h"
 
 namespace {
 

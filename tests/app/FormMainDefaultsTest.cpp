@@ -76,7 +76,7 @@ TEST_F(Defaults, YesResetsEachSupportedPropertyAloneAndKeepsAutomaticModes) {
 
 TEST_F(Defaults, ACameraThatIsNotConfigurableIsNotAsked) {
   StartWith("[" + Camera("Capture Card") + "]");
-  ASSERT_EQ(form->CameraStatus, 1);
+  ASSERT_EQ(form->CameraStatus(), 1);
   const QString state = Written();
   ClickDefaults();
   EXPECT_EQ(form->MessageLabel->text(), "Capture Card does not support setting default values");

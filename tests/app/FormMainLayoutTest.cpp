@@ -6,8 +6,8 @@
 
 #include <QGraphicsDropShadowEffect>
 #include <QScrollArea>
-#include <QWheelEvent>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "app/PropertyRows.h"
 #include "controls/ButtonImage.h"
@@ -202,7 +202,7 @@ TEST_F(MainWindow, EveryValueShowsWholeItsSignIncluded) {
   EXPECT_TRUE(pan.ValueColumn->rect().contains(pan.ValueLabel->geometry()))
       << pan.ValueColumn->width() << " wide for " << pan.ValueLabel->width();
   // Every column takes that width, so that the sliders stay aligned.
-  for (const TPropertyRow& row : form->Rows)
+  for (const TPropertyRow& row : form->Rows())
     EXPECT_EQ(row.ValueColumn->width(), pan.ValueColumn->width());
 }
 
@@ -397,13 +397,13 @@ struct Visible {
 
 Visible Shows(const TFormMain& form) {
   auto all = [&](auto part) {
-    bool shown = !(form.Rows.front().*part)->isHidden();
-    for (const TPropertyRow& row : form.Rows)
+    bool shown = !(form.Rows().front().*part)->isHidden();
+    for (const TPropertyRow& row : form.Rows())
       EXPECT_EQ(!(row.*part)->isHidden(), shown) << "rows disagree";
     return shown;
   };
   EXPECT_EQ(form.LayoutListe->isHidden(), form.MessagePanel->isHidden());
-  for (const TPropertyRow& row : form.Rows) {
+  for (const TPropertyRow& row : form.Rows()) {
     EXPECT_FALSE(row.Icon->isHidden());
     EXPECT_FALSE(row.TrackBar->isHidden());
   }

@@ -69,7 +69,7 @@ TEST_F(Rows, SupportedPropertiesMakeTheirRowsLiveAndTheOthersStayBlank) {
   EXPECT_EQ(TextColor(zoom.CheckBox), kGrey);
   EXPECT_EQ(zoom.CheckBox->font().pixelSize(), 16);
   EXPECT_TRUE(zoom.Monochrome->isEnabled());
-  EXPECT_EQ(form.CameraStatus, 2);
+  EXPECT_EQ(form.CameraStatus(), 2);
   EXPECT_EQ(Written(), "");  // loading writes nothing
 }
 
@@ -87,7 +87,7 @@ TEST_F(Rows, ARowTheNextCameraLacksTurnsBlankWithoutItsTick) {
   EXPECT_EQ(row.ValueLabel->text(), " ");
   EXPECT_TRUE(row.Monochrome->isEnabled());
   EXPECT_EQ(Row("Gain").ValueLabel->text(), "3");
-  EXPECT_EQ(form.CameraStatus, 2);
+  EXPECT_EQ(form.CameraStatus(), 2);
 }
 
 TEST_F(Rows, TheAutoBoxIsLiveOnlyWhenBothModesArePossible) {
@@ -160,8 +160,8 @@ TEST_F(Rows, AFailingReadEndsTheLoadAndReachesTheErrorHandler) {
   EXPECT_EQ(Row("Contrast").ValueLabel->text(), " ");
   EXPECT_EQ(Row("Hue").ValueLabel->text(), " ");
   EXPECT_EQ(Row("Zoom").ValueLabel->text(), " ");
-  EXPECT_FALSE(form.LoadingTrackBars);
-  EXPECT_EQ(form.CameraStatus, 2);
+  EXPECT_FALSE(form.LoadingTrackBars());
+  EXPECT_EQ(form.CameraStatus(), 2);
 }
 
 TEST_F(Rows, SetTrackBarsWhileLoadingOnlyRefreshesTheSupportDisplay) {
@@ -169,7 +169,7 @@ TEST_F(Rows, SetTrackBarsWhileLoadingOnlyRefreshesTheSupportDisplay) {
       StartWith("[" + Camera("Lab", R"({"Brightness": )" + Property(0, 10, 4) + "}") + "]",
                 {"varnholt", "trace"});
   form.Memo1->clear();
-  form.LoadingTrackBars = true;
+  form.SetLoadingTrackBars(true);
   form.FCamera->SetBrightness(9);
   form.SetTrackBars();
   EXPECT_EQ(TraceLines(), QStringList({"SetTrackBars entered", "Calling SetSupportStatus",
@@ -178,7 +178,7 @@ TEST_F(Rows, SetTrackBarsWhileLoadingOnlyRefreshesTheSupportDisplay) {
                                        "SetSupportStatus passed 04", "SetSupportStatus passed 05",
                                        "SetSupportStatus passed 06"}));
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "4");
-  EXPECT_TRUE(form.LoadingTrackBars);
+  EXPECT_TRUE(form.LoadingTrackBars());
 }
 
 TEST_F(Rows, ASecondRowsSliderReportsDuringTheLoadWithoutWriting) {
@@ -224,14 +224,14 @@ TEST_F(Rows, ASliderMoveWritesItsValueTruncatedTowardZero) {
 TEST_F(Rows, SliderChangesWriteNothingUnlessTheCameraIsConfigurable) {
   TFormMain& form =
       StartWith("[" + Camera("Lab", R"({"Brightness": )" + Property(0, 20, 4) + "}") + "]");
-  form.CameraStatus = 1;
+  form.SetCameraStatus(1);
   Row("Brightness").TrackBar->SetValue(7);
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "4");  // left alone
-  form.CameraStatus = 2;
-  form.LoadingTrackBars = true;
+  form.SetCameraStatus(2);
+  form.SetLoadingTrackBars(true);
   Row("Brightness").TrackBar->SetValue(9);
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "9");
-  form.LoadingTrackBars = false;
+  form.SetLoadingTrackBars(false);
   EXPECT_EQ(form.FCamera->Brightness(), 4);
   EXPECT_EQ(Written(), "");
 }
@@ -277,9 +277,9 @@ TEST_F(Rows, ATickWhileLoadingWritesNothing) {
       "[" +
       Camera("Lab", "{}", Formats({480}), R"({"Focus": )" + Property(0, 100, 50, kAutoCaps) + "}") +
       "]");
-  form.LoadingTrackBars = true;
+  form.SetLoadingTrackBars(true);
   Row("Focus").CheckBox->setChecked(true);
-  form.LoadingTrackBars = false;
+  form.SetLoadingTrackBars(false);
   EXPECT_FALSE(form.FCamera->FocusAuto());
   EXPECT_EQ(Written(), "");
 }

@@ -36,9 +36,9 @@ TEST_F(Selection, WithoutAnyCameraTheListsStayEmptyAndTheButtonsOff) {
   EXPECT_EQ(form.ComboBoxFormat->count(), 0);
   for (QWidget* button : FileButtons(form))
     EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
-  EXPECT_EQ(form.CameraStatus, 0);
+  EXPECT_EQ(form.CameraStatus(), 0);
   EXPECT_TRUE(form.LayoutFrequency->isHidden());
-  for (const TPropertyRow& row : form.Rows) {
+  for (const TPropertyRow& row : form.Rows()) {
     EXPECT_EQ(row.ValueLabel->text(), " ");
     EXPECT_TRUE(row.Monochrome->isEnabled());
   }
@@ -69,7 +69,7 @@ TEST_F(Selection, ASoleCameraIsSelectedAtStartAndShowsItsRows) {
   TFormMain& form = StartWith("[" + Camera("Only", kBrightness) + "]");
   EXPECT_EQ(form.ComboBoxCamera->height(), 46);
   EXPECT_EQ(form.ComboBoxCamera->ItemIndex(), 0);
-  EXPECT_EQ(form.CameraStatus, 2);
+  EXPECT_EQ(form.CameraStatus(), 2);
   for (QWidget* button : FileButtons(form))
     EXPECT_TRUE(button->isEnabled());
   EXPECT_EQ(form.SupportLabel->text(), "Camera configurable");
@@ -112,7 +112,7 @@ TEST_F(Selection, TheFormatListIsAsTallAsItsEntriesUpToACap) {
     SelectCamera(i);
     EXPECT_EQ(form.ComboBoxFormat->count(), cases[i].first.size());
     EXPECT_EQ(form.ComboBoxFormat->height(), cases[i].second) << i;
-    EXPECT_EQ(form.CameraStatus, 1);  // formats, no property
+    EXPECT_EQ(form.CameraStatus(), 1);  // formats, no property
   }
 }
 
@@ -143,7 +143,7 @@ TEST_F(Selection, FormatEntriesNameSizeRateAndDepthWithAPictureByHeight) {
     EXPECT_EQ(entry->sizeHint().height(), 30);
   }
   EXPECT_EQ(form.ComboBoxFormat->ItemIndex(), 0);
-  EXPECT_EQ(form.ResolutionText, "640x480 30Hz 16bpp");
+  EXPECT_EQ(form.ResolutionText(), "640x480 30Hz 16bpp");
 }
 
 TEST_F(Selection, TheFormatSelectionIsRestoredFromTheRememberedIndex) {
@@ -153,23 +153,23 @@ TEST_F(Selection, TheFormatSelectionIsRestoredFromTheRememberedIndex) {
   SelectCamera(0);  // already selected: no change
   form.ComboBoxCameraChange(form.ComboBoxCamera);
   EXPECT_EQ(form.ComboBoxFormat->ItemIndex(), 3);
-  EXPECT_EQ(form.ResolutionText, "640x1080 30Hz 16bpp");
+  EXPECT_EQ(form.ResolutionText(), "640x1080 30Hz 16bpp");
   SelectCamera(1);  // index 3 is past the end: the first entry
   EXPECT_EQ(form.ComboBoxFormat->ItemIndex(), 0);
-  EXPECT_EQ(form.ResolutionText, "640x480 30Hz 16bpp");
+  EXPECT_EQ(form.ResolutionText(), "640x480 30Hz 16bpp");
   EXPECT_EQ(form.cameratestlabel->text(),
             "Click camera icon to test Two\r\n with resolution: 640x480 30Hz 16bpp");
   form.LastResolutionIndex = -1;  // no selection at all
   SelectCamera(0);
   EXPECT_EQ(form.ComboBoxFormat->ItemIndex(), -1);
-  EXPECT_EQ(form.ResolutionText, "640x480 30Hz 16bpp");  // kept from before
+  EXPECT_EQ(form.ResolutionText(), "640x480 30Hz 16bpp");  // kept from before
 }
 
 TEST_F(Selection, ACameraWithPropertiesButNoFormatsIsConfigurableButNotTestable) {
   TFormMain& form = StartWith("[" + Camera("Lab", kBrightness) + "," +
                               Camera("Document", kBrightness, "[]") + "]");
   SelectCamera(1);
-  EXPECT_EQ(form.CameraStatus, 2);
+  EXPECT_EQ(form.CameraStatus(), 2);
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "140");
   for (QWidget* button : FileButtons(form))
     EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
@@ -184,8 +184,8 @@ TEST_F(Selection, ACameraWithFormatsAndNoSupportedPropertyGreysTheRows) {
   const QByteArray none = R"({"Brightness": {"unsupported": true}})";
   TFormMain& form = StartWith("[" + Camera("Lab", kBrightness) + "," + Camera("Card", none) + "]");
   SelectCamera(1);
-  EXPECT_EQ(form.CameraStatus, 1);
-  for (const TPropertyRow& row : form.Rows) {
+  EXPECT_EQ(form.CameraStatus(), 1);
+  for (const TPropertyRow& row : form.Rows()) {
     EXPECT_FALSE(row.Label->isEnabled());
     EXPECT_EQ(row.ValueLabel->text(), " ");
   }
@@ -224,12 +224,12 @@ TEST_F(Selection, ADoubleClickStartsTheCameraTestOnlyWhileItsWindowIsHidden) {
 
 TEST_F(Selection, WhenTheLastCameraGoesTheStatusSaysSoAndTheRowsAreBlank) {
   TFormMain& form = StartWith("[" + Camera("Lab", kBrightness) + "]");
-  ASSERT_EQ(form.CameraStatus, 2);
+  ASSERT_EQ(form.CameraStatus(), 2);
   ASSERT_EQ(platform->SetConnected("lab", false), 0);
   form.RefreshDevices();
   EXPECT_EQ(form.ComboBoxCamera->count(), 0);
   EXPECT_EQ(form.FCamera->DeviceName(), "");
-  EXPECT_EQ(form.CameraStatus, 0);
+  EXPECT_EQ(form.CameraStatus(), 0);
   EXPECT_EQ(form.SupportLabel->text(), "No camera connected");
   EXPECT_EQ(form.MessageLabel->text(), "Lab was disconnected");
   for (const char* key : {"Brightness", "Zoom"}) {

@@ -111,7 +111,7 @@ TEST_F(Refresh, TheFocusGoesBackToTheSliderTheUserWasOn) {
   ASSERT_EQ(form.focusWidget(), brightness);
 
   emit form.RefreshTimer->Timer();
-  EXPECT_EQ(form.LastFocussedControl, brightness);
+  EXPECT_EQ(form.LastFocussedControl(), brightness);
   EXPECT_TRUE(TraceLines().contains("Aktives Control: TTrackBar und auch TrackBarBrightness"));
   // Wherever the rebuild or anything after it leaves the focus, it comes
   // back once the window's thread serves the request.
@@ -125,7 +125,7 @@ TEST_F(Refresh, WithoutAnyFocusNoControlIsFocusedAfterATick) {
   ASSERT_EQ(form.focusWidget(), nullptr);
   emit form.RefreshTimer->Timer();
   QTest::qWait(100);
-  EXPECT_EQ(form.LastFocussedControl, nullptr);
+  EXPECT_EQ(form.LastFocussedControl(), nullptr);
   EXPECT_EQ(form.focusWidget(), nullptr);
   EXPECT_FALSE(TraceLines().join('\n').contains("Aktives Control"));
 }

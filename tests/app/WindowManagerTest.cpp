@@ -7,8 +7,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollBar>
-#include <QWheelEvent>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "platform/ProfileFile.h"
 #include "tests/app/CameraWindowFixture.h"
@@ -86,9 +86,9 @@ TEST_F(ShortScreen, TheWindowFitsTheScreenAndEveryRowIsReachedByScrolling) {
   auto* rows = form->findChild<QAbstractScrollArea*>("RowsPaneScroll");
   ASSERT_NE(rows, nullptr);
   EXPECT_GT(rows->verticalScrollBar()->maximum(), 0) << "this screen is short of the rows";
-  for (const TPropertyRow& row : form->Rows)
+  for (const TPropertyRow& row : form->Rows())
     EXPECT_TRUE(ScrollIntoView(*rows, *row.Layout)) << row.Design->Key;
-  for (auto it = form->Rows.rbegin(); it != form->Rows.rend(); ++it)
+  for (auto it = form->Rows().rbegin(); it != form->Rows().rend(); ++it)
     EXPECT_TRUE(ScrollIntoView(*rows, *it->Layout)) << it->Design->Key;
   Close(*form);
 }

@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QStringList args = app.arguments().mid(1);
   if (args.isEmpty() || args.first().startsWith("--")) {
-    std::fprintf(stderr, "usage: window_shot OUTPUT.png [--width N] [--camera-test] [--camera NAME]\n");
+    std::fprintf(stderr,
+                 "usage: window_shot OUTPUT.png [--width N] [--camera-test] [--camera NAME]\n");
     return 2;
   }
   const QString output = args.takeFirst();

@@ -89,6 +89,29 @@ TEST(GeneralErrorHandlerTest, AProgramsOwnChangeGetsItsHandlersErrorBack) {
   SetGeneralErrorHandler(previous);
 }
 
+TEST(GeneralErrorHandlerTest, AGuardedConnectionHandsItsErrorsToTheHandlerAndEndsWithItsReceiver) {
+  QStringList shown;
+  const ErrorHandler previous = SetGeneralErrorHandler([&](const QString& m) { shown << m; });
+  QObject sender;
+  auto* receiver = new QObject;
+  // One handler takes the signal's argument, the other none.
+  ConnectGuarded(&sender, &QObject::objectNameChanged, receiver,
+                 [](const QString& name) { throw std::runtime_error(name.toStdString()); });
+  int bare = 0;
+  ConnectGuarded(&sender, &QObject::objectNameChanged, receiver, [&bare] {
+    ++bare;
+    throw std::runtime_error("bare");
+  });
+  EXPECT_NO_THROW(sender.setObjectName("named"));
+  EXPECT_EQ(shown, (QStringList{"named", "bare"}));
+  EXPECT_EQ(bare, 1);
+
+  delete receiver;
+  sender.setObjectName("after");
+  EXPECT_EQ(bare, 1);
+  SetGeneralErrorHandler(previous);
+}
+
 TEST(GeneralErrorHandlerTest, TheBoxOpensOverTheProgramsWindowEvenWhenNoneIsActive) {
   QWidget window;
   window.setGeometry(300, 200, 400, 300);

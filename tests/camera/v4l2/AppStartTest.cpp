@@ -27,7 +27,7 @@ TEST_F(V4l2AppStartTest, WithoutVideoNodesTheWindowStartsWithNoCamera) {
 
   auto form = Start();
   EXPECT_EQ(form->ComboBoxCamera->count(), 0);
-  EXPECT_EQ(form->CameraStatus, 0);
+  EXPECT_EQ(form->CameraStatus(), 0);
   EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
   Close(*form);
   std::filesystem::remove_all(dir);

@@ -1,4 +1,4 @@
-#include "app/ValueText.h"
+#include "settings/ValueText.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,16 +1,16 @@
-#include "app/CameraSettings.h"
+#include "settings/CameraSettings.h"
 
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 
-#include "app/ValueText.h"
 #include "camera/PropertyKeys.h"
+#include "settings/ValueText.h"
 
 namespace {
 
 // The files' keys are the camera's property keys, in their order.
-static_assert(kPropertyKeys.size() == kRowCount);
+static_assert(kPropertyKeys.size() == kSettingsKeyCount);
 
 }  // namespace
 
@@ -37,7 +37,7 @@ std::optional<float> ParseSliderValue(const QString& text, const QLocale& locale
 TStoredCameraSettings ReadCameraSettings(const varnholt::TIniSection& section,
                                          const QLocale& locale) {
   TStoredCameraSettings settings;
-  for (std::size_t key = 0; key < kRowCount; ++key) {
+  for (std::size_t key = 0; key < kSettingsKeyCount; ++key) {
     if (section.ValueExists(ValueKey(key)))
       settings.Values[key] =
           ParseSliderValue(section.ReadString(ValueKey(key), ""), locale).value_or(0);
@@ -59,9 +59,9 @@ bool HoldsAnySetting(const TStoredCameraSettings& settings) {
 varnholt::TIniEntries CameraSettingsEntries(const TCameraSettings& settings,
                                             const QLocale& locale) {
   varnholt::TIniEntries entries;
-  for (std::size_t key = 0; key < kRowCount; ++key)
+  for (std::size_t key = 0; key < kSettingsKeyCount; ++key)
     entries.append({ValueKey(key), ValueText(settings.Values[key], locale)});
-  for (std::size_t key = 0; key < kRowCount; ++key)
+  for (std::size_t key = 0; key < kSettingsKeyCount; ++key)
     entries.append({TickKey(key), settings.Ticks[key] ? QStringLiteral("1") : QStringLiteral("0")});
   entries.append({kPowerFrequencyKey, QString::number(settings.PowerFrequency)});
   return entries;

@@ -1,8 +1,7 @@
-// The seventeen property rows: loading them from the camera, their blank and
-// live looks, the support display that follows from them, and the two
-// handlers that carry the user's changes to the camera.
+#include "app/PropertyRowsPanel.h"
 
 #include <QListWidgetItem>
+#include <QPointer>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -11,7 +10,6 @@
 
 #include "app/FormMain.h"
 #include "app/Look.h"
-#include "app/ValueText.h"
 #include "camera/PropertyKeys.h"
 #include "controls/ButtonImage.h"
 #include "controls/Effects.h"
@@ -19,6 +17,7 @@
 #include "controls/Image.h"
 #include "controls/ListBox.h"
 #include "controls/TrackBar.h"
+#include "settings/ValueText.h"
 
 namespace {
 
@@ -62,42 +61,42 @@ const TFPropertyKey& KeyOf(const TPropertyRow& row) {
 
 }  // namespace
 
-void TFormMain::SetTrackBars() {
-  if (TraceMode)
-    LogMe("SetTrackBars entered");
-  if (!LoadingTrackBars) {
-    LoadingTrackBars = true;
+void TPropertyRowsPanel::SetTrackBars() {
+  if (form_.TraceMode)
+    form_.LogMe("SetTrackBars entered");
+  if (!LoadingTrackBars_) {
+    LoadingTrackBars_ = true;
     try {
-      for (TPropertyRow& row : Rows)
+      for (TPropertyRow& row : Rows_)
         row.ValueLabel->setText("");
-      if (TraceMode)
-        LogMe("Blanks done");
-      LayoutFrequency->hide();
+      if (form_.TraceMode)
+        form_.LogMe("Blanks done");
+      form_.LayoutFrequency->hide();
 
-      if (TraceMode)
-        LogMe("Starting  InitTrackBar BLOCK");
+      if (form_.TraceMode)
+        form_.LogMe("Starting  InitTrackBar BLOCK");
       try {
         for (const TFPropertyKey& key : kPropertyKeys)
           InitTrackBar(*Row(QString::fromLatin1(key.Name)));
-        if (TraceMode)
-          LogMe("InitTrackBar BLOCK ended OK");
+        if (form_.TraceMode)
+          form_.LogMe("InitTrackBar BLOCK ended OK");
       } catch (...) {
-        if (TraceMode)
-          LogMe("*** InitTrackBar error");
+        if (form_.TraceMode)
+          form_.LogMe("*** InitTrackBar error");
       }
-      if (TraceMode) {
-        LogMe("InitTrackBar group OK");
-        LogMe("Starting  SetTrackBar BLOCK");
+      if (form_.TraceMode) {
+        form_.LogMe("InitTrackBar group OK");
+        form_.LogMe("Starting  SetTrackBar BLOCK");
       }
 
-      if (!FCamera->DeviceName().isEmpty()) {
-        if (FCamera->PowerLineFrequencySupported()) {
-          LayoutFrequency->show();
-          validatefrequency();
+      if (!form_.FCamera->DeviceName().isEmpty()) {
+        if (form_.FCamera->PowerLineFrequencySupported()) {
+          form_.LayoutFrequency->show();
+          form_.validatefrequency();
         }
-        if (TraceMode) {
-          LogMe("FCamera.DeviceName is not BLANK");
-          LogMe(FCamera->DeviceName());
+        if (form_.TraceMode) {
+          form_.LogMe("FCamera.DeviceName is not BLANK");
+          form_.LogMe(form_.FCamera->DeviceName());
         }
         // Brightness first, then the others in key order.
         std::vector<const TFPropertyKey*> order;
@@ -107,46 +106,46 @@ void TFormMain::SetTrackBars() {
           else
             order.push_back(&key);
         for (const TFPropertyKey* key : order) {
-          if (!(FCamera->*key->Supported)())
+          if (!(form_.FCamera->*key->Supported)())
             continue;
-          const std::int32_t value = (FCamera->*key->Value)();
-          const TFRange range = (FCamera->*key->Range)();
-          const bool automatic = (FCamera->*key->IsAuto)();
+          const std::int32_t value = (form_.FCamera->*key->Value)();
+          const TFRange range = (form_.FCamera->*key->Range)();
+          const bool automatic = (form_.FCamera->*key->IsAuto)();
           TPropertyRow& row = *Row(QString::fromLatin1(key->Name));
           SetTrackBar(row.Monochrome, row.Layout, row.Label, row.ValueLabel, row.TrackBar,
                       row.CheckBox, value, range, automatic);
-          CameraStatus = 2;
+          CameraStatus_ = 2;
         }
       }
       FitValueColumns();
     } catch (...) {
-      LoadingTrackBars = false;
+      LoadingTrackBars_ = false;
       throw;
     }
-    LoadingTrackBars = false;
+    LoadingTrackBars_ = false;
   }
-  if (TraceMode)
-    LogMe("Calling SetSupportStatus");
+  if (form_.TraceMode)
+    form_.LogMe("Calling SetSupportStatus");
   SetSupportStatus();
 }
 
-void TFormMain::FitValueColumns() {
+void TPropertyRowsPanel::FitValueColumns() {
   // The widest value any live slider can show, its sign included (a pan
   // of -36000); the columns stay aligned, so all take that width.
   int widest = 0;
-  for (const TPropertyRow& row : Rows)
+  for (const TPropertyRow& row : Rows_)
     if (row.ValueLabel->isEnabled()) {
       const QFontMetrics metrics = row.ValueLabel->fontMetrics();
       for (const float end : {row.TrackBar->Min(), row.TrackBar->Max()})
         widest = std::max(widest, metrics.horizontalAdvance(ValueText(end)));
     }
   const int width = std::max(kValueColumnWidth, widest + 2 * kValueColumnPadding);
-  for (TPropertyRow& row : Rows)
+  for (TPropertyRow& row : Rows_)
     if (row.ValueColumn->width() != width)
       row.ValueColumn->resize(width, row.ValueColumn->height());
 }
 
-void TFormMain::InitTrackBar(TPropertyRow& row) {
+void TPropertyRowsPanel::InitTrackBar(TPropertyRow& row) {
   row.Label->setEnabled(false);
   SetLook(row.Label, kBlankColor);
   row.ValueLabel->setEnabled(false);
@@ -162,12 +161,12 @@ void TFormMain::InitTrackBar(TPropertyRow& row) {
   row.Monochrome->setEnabled(true);
 }
 
-void TFormMain::SetTrackBar(varnholt::TMonochromeEffect* TrackbarMonoChrome, QWidget*,
-                            QLabel* TrackbarLabel, QLabel* TrackbarLabelValue,
-                            varnholt::TTrackBar* TrackBar, QCheckBox* CheckBoxAuto,
-                            std::int32_t Position, TFRange Range, bool Auto) {
-  if (TraceMode)
-    LogMe("SetTrackBar started");
+void TPropertyRowsPanel::SetTrackBar(varnholt::TMonochromeEffect* TrackbarMonoChrome, QWidget*,
+                                     QLabel* TrackbarLabel, QLabel* TrackbarLabelValue,
+                                     varnholt::TTrackBar* TrackBar, QCheckBox* CheckBoxAuto,
+                                     std::int32_t Position, TFRange Range, bool Auto) {
+  if (form_.TraceMode)
+    form_.LogMe("SetTrackBar started");
   TrackbarLabel->setEnabled(true);
   SetLook(TrackbarLabel, kLiveColor);
   // This order lets any range with Min not above Max arrive unchanged,
@@ -176,8 +175,8 @@ void TFormMain::SetTrackBar(varnholt::TMonochromeEffect* TrackbarMonoChrome, QWi
   TrackBar->SetMax(static_cast<float>(Range.Max));
   TrackBar->SetFrequency(static_cast<float>(Range.Delta));
   TrackBar->SetValue(static_cast<float>(Position));
-  if (TraceMode)
-    LogMe(ValueText(TrackBar->Value()));
+  if (form_.TraceMode)
+    form_.LogMe(ValueText(TrackBar->Value()));
   TrackBar->setEnabled(!Auto);
   TrackbarLabelValue->setEnabled(true);
   SetLook(TrackbarLabelValue, kLiveColor);
@@ -186,74 +185,74 @@ void TFormMain::SetTrackBar(varnholt::TMonochromeEffect* TrackbarMonoChrome, QWi
   varnholt::SetTextColor(CheckBoxAuto, kLiveColor);
   CheckBoxAuto->setChecked(Auto);
   TrackbarMonoChrome->setEnabled(false);
-  if (TraceMode)
-    LogMe("SetTrackBar ended");
+  if (form_.TraceMode)
+    form_.LogMe("SetTrackBar ended");
 }
 
-void TFormMain::SetSupportStatus() {
-  if (TraceMode) {
-    LogMe("SetSupportStatus entered");
-    LogMe("ComboBoxFormat.ItemIndex=" + QString::number(ComboBoxFormat->ItemIndex()));
+void TPropertyRowsPanel::SetSupportStatus() {
+  if (form_.TraceMode) {
+    form_.LogMe("SetSupportStatus entered");
+    form_.LogMe("ComboBoxFormat.ItemIndex=" + QString::number(form_.ComboBoxFormat->ItemIndex()));
   }
   try {
-    const int index = ComboBoxFormat->ItemIndex();
-    if (index != -1 && ComboBoxFormat->count() > 0) {
-      const QListWidgetItem* item = ComboBoxFormat->item(index);
+    const int index = form_.ComboBoxFormat->ItemIndex();
+    if (index != -1 && form_.ComboBoxFormat->count() > 0) {
+      const QListWidgetItem* item = form_.ComboBoxFormat->item(index);
       if (!item)
         throw std::out_of_range("format entry");
-      ResolutionText = item->text();
+      ResolutionText_ = item->text();
     }
   } catch (...) {
-    if (TraceMode)
-      LogMe("SetSupportStatus Error");
+    if (form_.TraceMode)
+      form_.LogMe("SetSupportStatus Error");
   }
-  if (TraceMode)
-    LogMe("SetSupportStatus passed 02");
+  if (form_.TraceMode)
+    form_.LogMe("SetSupportStatus passed 02");
 
   // The status a camera left behind must not outlive it.
-  const bool camera = !FCamera->DeviceName().isEmpty();
-  const bool configurable = camera && CameraStatus == 2;
-  for (QWidget* button :
-       std::initializer_list<QWidget*>{ButtonRead, ButtonWrite, ButtonDefaultValues, ButtonWindows})
+  const bool camera = !form_.FCamera->DeviceName().isEmpty();
+  const bool configurable = camera && CameraStatus_ == 2;
+  for (QWidget* button : std::initializer_list<QWidget*>{
+           form_.ButtonRead, form_.ButtonWrite, form_.ButtonDefaultValues, form_.ButtonWindows})
     button->setEnabled(configurable);
-  if (TraceMode)
-    LogMe("SetSupportStatus passed 03");
-  if (CameraStatus == 0 || !camera)
-    ButtonTestCam->setEnabled(false);
-  else if (CameraStatus == 1)
-    ButtonTestCam->setEnabled(true);
+  if (form_.TraceMode)
+    form_.LogMe("SetSupportStatus passed 03");
+  if (CameraStatus_ == 0 || !camera)
+    form_.ButtonTestCam->setEnabled(false);
+  else if (CameraStatus_ == 1)
+    form_.ButtonTestCam->setEnabled(true);
   // The camera test needs a format to show; the format list goes with it.
-  const bool testable = camera && ComboBoxFormat->count() > 0;
-  LayoutButtonTestCam->setVisible(testable);
-  ComboBoxFormat->setVisible(testable);
-  if (TraceMode)
-    LogMe("SetSupportStatus passed 04");
+  const bool testable = camera && form_.ComboBoxFormat->count() > 0;
+  form_.LayoutButtonTestCam->setVisible(testable);
+  form_.ComboBoxFormat->setVisible(testable);
+  if (form_.TraceMode)
+    form_.LogMe("SetSupportStatus passed 04");
   if (!camera)
-    SupportLabel->setText(ComboBoxCamera->count() == 0 ? "No camera connected"
-                                                       : "No camera selected");
+    form_.SupportLabel->setText(form_.ComboBoxCamera->count() == 0 ? "No camera connected"
+                                                                   : "No camera selected");
   else
-    SupportLabel->setText(configurable ? "Camera configurable" : "Camera not configurable");
-  StatusLabel->setText(" ");
-  if (TraceMode)
-    LogMe("SetSupportStatus passed 05");
-  MonochromeEffect->setEnabled(!configurable);
-  if (TraceMode)
-    LogMe("SetSupportStatus passed 06");
-  if (CameraStatus != 0 && camera)
-    cameratestlabel->setText("Click camera icon to test " + SelectedCameraName() +
-                             "\r\n with resolution: " + ResolutionText);
+    form_.SupportLabel->setText(configurable ? "Camera configurable" : "Camera not configurable");
+  form_.StatusLabel->setText(" ");
+  if (form_.TraceMode)
+    form_.LogMe("SetSupportStatus passed 05");
+  form_.MonochromeEffect->setEnabled(!configurable);
+  if (form_.TraceMode)
+    form_.LogMe("SetSupportStatus passed 06");
+  if (CameraStatus_ != 0 && camera)
+    form_.cameratestlabel->setText("Click camera icon to test " + form_.SelectedCameraName() +
+                                   "\r\n with resolution: " + ResolutionText_);
 }
 
-void TFormMain::TrackBarChange(QObject* Sender) {
-  if (CameraStatus == 0 || CameraStatus == 1)
+void TPropertyRowsPanel::TrackBarChange(QObject* Sender) {
+  if (CameraStatus_ == 0 || CameraStatus_ == 1)
     return;
   try {
-    for (TPropertyRow& row : Rows) {
+    for (TPropertyRow& row : Rows_) {
       if (row.TrackBar != Sender)
         continue;
       row.ValueLabel->setText(ValueText(row.TrackBar->Value()));
-      if (!LoadingTrackBars)
-        (FCamera->*KeyOf(row).SetValue)(Truncated(row.TrackBar->Value()));
+      if (!LoadingTrackBars_)
+        (form_.FCamera->*KeyOf(row).SetValue)(Truncated(row.TrackBar->Value()));
     }
     SetSupportStatus();
   } catch (...) {
@@ -261,39 +260,47 @@ void TFormMain::TrackBarChange(QObject* Sender) {
   }
 }
 
-void TFormMain::CheckBoxChange(QObject* Sender) {
-  if (LoadingTrackBars)
+void TPropertyRowsPanel::CheckBoxChange(QObject* Sender) {
+  if (LoadingTrackBars_)
     return;
   auto* box = qobject_cast<QCheckBox*>(Sender);
   try {
-    for (TPropertyRow& row : Rows)
+    for (TPropertyRow& row : Rows_)
       if (row.CheckBox == Sender)
-        (FCamera->*KeyOf(row).SetAuto)(row.CheckBox->isChecked());
-    if (TraceMode)
-      LogMe("### Call SetTrackBars from  CheckBoxChange event ");
+        (form_.FCamera->*KeyOf(row).SetAuto)(row.CheckBox->isChecked());
+    if (form_.TraceMode)
+      form_.LogMe("### Call SetTrackBars from  CheckBoxChange event ");
     // The reload disables the rows for a moment, which drops the focus; a
     // box ticked with Space should keep it.
-    const QPointer<QWidget> focused = focusWidget();
+    const QPointer<QWidget> focused = form_.focusWidget();
     SetTrackBars();
     if (focused && focused->isEnabled() && !focused->hasFocus())
       focused->setFocus(Qt::OtherFocusReason);
   } catch (...) {
-    ShowMessageSimple("Varnholt detected an inconsistent cam driver implementation. " +
-                      SelectedCameraName() +
-                      " states this function is supported but returns an error when accessing it");
+    form_.ShowMessageSimple(
+        "Varnholt detected an inconsistent cam driver implementation. " +
+        form_.SelectedCameraName() +
+        " states this function is supported but returns an error when accessing it");
     // Unticking runs this handler once more, nested, to go back to manual.
     if (box)
       box->setChecked(false);
   }
 }
 
-void TFormMain::BindRowHandlers() {
-  for (TPropertyRow& row : Rows) {
+void TPropertyRowsPanel::Bind() {
+  for (TPropertyRow& row : Rows_) {
     varnholt::TTrackBar* slider = row.TrackBar;
-    connect(slider, &varnholt::TTrackBar::Change, this,
-            [this, slider] { varnholt::Guarded([this, slider] { TrackBarChange(slider); }); });
+    varnholt::ConnectGuarded(slider, &varnholt::TTrackBar::Change, &form_,
+                             [this, slider] { form_.TrackBarChange(slider); });
     QCheckBox* box = row.CheckBox;
-    connect(box, &QCheckBox::toggled, this,
-            [this, box] { varnholt::Guarded([this, box] { CheckBoxChange(box); }); });
+    varnholt::ConnectGuarded(box, &QCheckBox::toggled, &form_,
+                             [this, box] { form_.CheckBoxChange(box); });
   }
+}
+
+TPropertyRow* TPropertyRowsPanel::Row(QStringView key) {
+  for (TPropertyRow& row : Rows_)
+    if (key == QLatin1String(row.Design->Key))
+      return &row;
+  return nullptr;
 }

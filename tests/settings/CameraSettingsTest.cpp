@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/CameraSettings.h"
-#include "app/ValueText.h"
 #include "camera/PropertyKeys.h"
+#include "settings/CameraSettings.h"
+#include "settings/ValueText.h"
 
 namespace {
 

@@ -8,10 +8,13 @@
 #include <QLocale>
 #include <QString>
 #include <array>
+#include <cstddef>
 #include <optional>
 
-#include "app/PropertyRows.h"
 #include "platform/ProfileFile.h"
+
+// One value and one tick for each of the camera's property keys.
+inline constexpr std::size_t kSettingsKeyCount = 17;
 
 // Files the user keeps: extension, dialog filter entry.
 inline constexpr char kSettingsExtension[] = "vhx";
@@ -20,8 +23,8 @@ inline constexpr char kSettingsFileMask[] = "*.vhx";
 
 // What a save writes, in key order (kPropertyKeys).
 struct TCameraSettings {
-  std::array<float, kRowCount> Values{};
-  std::array<bool, kRowCount> Ticks{};
+  std::array<float, kSettingsKeyCount> Values{};
+  std::array<bool, kSettingsKeyCount> Ticks{};
   int PowerFrequency = 0;
 };
 
@@ -29,8 +32,8 @@ struct TCameraSettings {
 // that a load leaves its property as it is; one present but unreadable is
 // 0 (a value), unticked (a tick) or 0 (the power frequency).
 struct TStoredCameraSettings {
-  std::array<std::optional<float>, kRowCount> Values{};
-  std::array<std::optional<bool>, kRowCount> Ticks{};
+  std::array<std::optional<float>, kSettingsKeyCount> Values{};
+  std::array<std::optional<bool>, kSettingsKeyCount> Ticks{};
   std::optional<int> PowerFrequency;
 };
 

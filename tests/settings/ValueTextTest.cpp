@@ -1,9 +1,8 @@
-// The value text form of slider values and the format list's entry texts.
+// The value text form of slider values.
 
 #include <gtest/gtest.h>
 
-#include "app/FormatText.h"
-#include "app/ValueText.h"
+#include "settings/ValueText.h"
 
 namespace {
 
@@ -46,21 +45,6 @@ TEST(ValueText, TinyAndHugeMagnitudesAreScientific) {
   EXPECT_EQ(ValueText(1e16f, kPoint), "1.00000002725642E16");
   EXPECT_EQ(ValueText(65536.f * 65536.f * 65536.f * 65536.f, kPoint), "1.84467440737096E19");
   EXPECT_EQ(ValueText(-1.5e20f, kComma), "-1,50000003006132E20");
-}
-
-TEST(FormatText, WidthHeightRateAndDepth) {
-  TFCameraFormat format;
-  format.Width = 640;
-  format.Height = 480;
-  format.BitsPerPixel = 24;
-  format.AvgTimePerFrame = 333333;
-  EXPECT_EQ(FormatText(format), "640x480 30Hz 24bpp");
-  format.AvgTimePerFrame = 333334;  // the rate truncates
-  EXPECT_EQ(FormatText(format), "640x480 29Hz 24bpp");
-  format.AvgTimePerFrame = 0;  // no frame time: no rate
-  EXPECT_EQ(FormatText(format), "640x480 24bpp");
-  format.AvgTimePerFrame = 20000001;  // under one frame a second
-  EXPECT_EQ(FormatText(format), "640x480 0Hz 24bpp");
 }
 
 }  // namespace

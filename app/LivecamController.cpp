@@ -1,0 +1,253 @@
+#include "app/LivecamController.h"
+
+#include <QPainter>
+#include <QThread>
+#include <climits>
+#include <utility>
+
+#include "app/FormMain.h"
+#include "app/Forms.h"
+#include "camera/platform/graph/StreamInterfaces.h"
+#include "controls/Effects.h"
+#include "controls/GeneralErrorHandler.h"
+#include "controls/Image.h"
+#include "controls/ListBox.h"
+#include "controls/Shapes.h"
+#include "controls/Timer.h"
+#include "platform/Exception.h"
+
+namespace {
+
+constexpr char kInUse[] = " used in another app. Change settings here, observe results there!";
+constexpr int kGlowInterval = 500;
+
+// The repaint clock for a frame time in 100-ns units; 0 (not running) below
+// a millisecond. A frame time past what a timer can count runs at the
+// longest interval there is rather than wrapping round to a wrong one.
+int FrameInterval(std::int64_t avgTimePerFrame) {
+  const std::int64_t ms = avgTimePerFrame / 10000;
+  return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
+}
+
+QString EntryText(const varnholt::TListBox* list) {
+  const int index = list->ItemIndex();
+  return index < 0 ? QString() : list->item(index)->text();
+}
+
+}  // namespace
+
+void TLivecamController::Bind() {
+  varnholt::ConnectGuarded(form_.ButtonTestCam, &varnholt::TImage::Click, &form_,
+                           [this] { form_.ButtonTestCamClick(form_.ButtonTestCam); });
+  varnholt::ConnectGuarded(form_.ButtonTestCam, &varnholt::TImage::MouseEnter, &form_,
+                           [this] { form_.ButtonTestCamMouseEnter(form_.ButtonTestCam); });
+  varnholt::ConnectGuarded(form_.ButtonTestCam, &varnholt::TImage::MouseLeave, &form_,
+                           [this] { form_.ButtonTestCamMouseLeave(form_.ButtonTestCam); });
+  // Neither takes clicks in the design; bound all the same.
+  varnholt::ConnectGuarded(form_.Image1, &varnholt::TImage::Click, &form_,
+                           [this] { form_.Image1Click(form_.Image1); });
+  varnholt::ConnectGuarded(form_.CameraOff, &varnholt::TImage::Click, &form_,
+                           [this] { form_.Image1Click(form_.CameraOff); });
+  varnholt::ConnectGuarded(form_.CameraTimer, &varnholt::TTimer::Timer, &form_,
+                           [this] { form_.CameraTimerTimer(form_.CameraTimer); });
+  varnholt::ConnectGuarded(form_.CameraGlowTimer, &varnholt::TTimer::Timer, &form_,
+                           [this] { form_.CameraGlowTimerTimer(form_.CameraGlowTimer); });
+  varnholt::ConnectGuarded(
+      form_.PaintBox, &varnholt::TPaintBox::Paint, &form_,
+      [this](QObject* sender, QPainter* canvas) { form_.PaintBoxPaint(sender, canvas); });
+  form_.FCamera->SetOnImageAvailable(
+      TFImageAvailableEvent::Method(&form_, &TFormMain::FCameraImageAvailable));
+}
+
+bool TLivecamController::LivecamVisible() const {
+  return LivecamForm && LivecamForm->isVisible();
+}
+
+void TLivecamController::ToggleLivecam(const char* hideTrace) {
+  if (LivecamVisible()) {
+    LivecamForm->hide();
+    if (form_.TraceMode)
+      form_.LogMe(hideTrace);
+  } else {
+    StartDevice();
+  }
+}
+
+void TLivecamController::ButtonTestCamMouseEnter() {
+  form_.CameraCouldStartGlow->setEnabled(true);
+}
+
+void TLivecamController::ButtonTestCamMouseLeave() {
+  form_.CameraCouldStartGlow->setEnabled(false);
+}
+
+void TLivecamController::StartDevice() {
+  const int formatIndex = form_.ComboBoxFormat->ItemIndex();
+  if (formatIndex < 0 || form_.ComboBoxFormat->count() == 0)
+    return;
+  if (!LivecamForm)
+    throw varnholt::Exception("The camera test window does not exist");
+
+  if (form_.PaintBox->parentWidget() != LivecamForm->CameraPanel) {
+    form_.PaintBox->setParent(LivecamForm->CameraPanel);
+    // Every repaint covers the box with the picture: nothing to erase first.
+    form_.PaintBox->setAttribute(Qt::WA_OpaquePaintEvent);
+    form_.PaintBox->show();
+  }
+  form_.CameraTimer->SetEnabled(false);
+  form_.CameraOff->show();
+  form_.FCamera->SetActive(false);
+
+  const TFCameraFormats formats = form_.FCamera->SupportedFormats();
+  if (formatIndex >= static_cast<int>(formats.size()))
+    throw varnholt::Exception("List index out of bounds (" + std::to_string(formatIndex) + ")");
+  form_.FCamera->SetFormat(formats[static_cast<std::size_t>(formatIndex)]);
+
+  // The client area is the picture's size: shown whole, never scaled.
+  const TFCameraFormat format = form_.FCamera->Format();
+  form_.PaintBox->resize(format.Width, format.Height);
+  LivecamForm->resize(format.Width, format.Height);
+
+  try {
+    form_.FCamera->SetActive(true);
+    if (form_.TraceMode)
+      form_.LogMe("FCamera.Active := True");
+    form_.FCamera->Run();
+    if (form_.TraceMode)
+      form_.LogMe("FCamera.Run");
+    // The sample grabber carries the pictures: the camera runs on, without a window.
+    if (form_.FCamera->CaptureType() == ctGrabber)
+      return;
+    form_.CameraTimer->SetInterval(FrameInterval(format.AvgTimePerFrame));
+    form_.CameraTimer->SetEnabled(true);
+    form_.CameraOff->hide();
+    form_.CameraGlowTimer->SetInterval(kGlowInterval);
+    LivecamForm->setWindowTitle(EntryText(form_.ComboBoxCamera) + " @ " +
+                                EntryText(form_.ComboBoxFormat));
+    // Beside us, so that the picture never hides the sliders it is there
+    // to watch; again once shown, as Qt knows a window's frame only then.
+    LivecamForm->PlaceBeside(&form_);
+    LivecamForm->show();
+    LivecamForm->PlaceBeside(&form_);
+  } catch (...) {
+    form_.ShowMessageSimple(EntryText(form_.ComboBoxCamera) + kInUse);
+    form_.CameraTimer->SetInterval(0);
+    form_.CameraTimer->SetEnabled(false);
+    form_.CameraOff->show();
+    StopDevice();
+  }
+}
+
+void TLivecamController::StopDevice() {
+  if (form_.TraceMode)
+    form_.LogMe("StopDevice");
+  form_.CameraTimer->SetEnabled(false);
+  form_.CameraOff->show();
+  form_.CameraGlowTimer->SetInterval(0);
+  form_.CameraIconGlow->setEnabled(false);
+  form_.CameraIconInnerGlow->setEnabled(false);
+  if (form_.FCamera->Active()) {
+    form_.FCamera->Stop();
+    form_.FCamera->SetActive(false);
+  }
+}
+
+void TLivecamController::CameraTimerTimer() {
+  if (form_.TraceMode)
+    form_.LogMe("CameraTimerTimer");
+  if (LivecamVisible() && LivecamStreamLost()) {
+    // Unplugged, or gone and back under the same name too quickly for the
+    // device watch to tell: either way this stream will bring no picture.
+    const QString name = form_.FCamera->DeviceName();
+    EndLivecamOfLostCamera();
+    form_.ShowStatusMessage(name + " was disconnected");
+    form_.RefreshDevices();
+    return;
+  }
+  if (LivecamVisible()) {
+    InvalidatePaintBox();
+    return;
+  }
+  StopDevice();
+  if (std::exchange(DevicesChangedDuringLivecam_, false))
+    form_.RefreshDevices();
+}
+
+bool TLivecamController::LivecamStreamLost() {
+  if (!form_.FCamera->Active())
+    return false;
+  const auto events = form_.FCamera->MediaEvent();
+  std::int32_t code = 0;
+  return events && events->WaitForCompletion(0, code) == varnholt::platform::hr::Ok &&
+         (code == varnholt::platform::graph::kEventDeviceLost ||
+          code == varnholt::platform::graph::kEventErrorAbort);
+}
+
+void TLivecamController::EndLivecamOfLostCamera() {
+  if (form_.TraceMode)
+    form_.LogMe("Camera lost during the test");
+  LivecamForm->hide();
+  StopDevice();
+}
+
+void TLivecamController::CameraGlowTimerTimer() {
+  form_.CameraIconGlow->setEnabled(!form_.CameraIconGlow->isEnabled());
+  form_.CameraIconInnerGlow->setEnabled(!form_.CameraIconGlow->isEnabled());
+}
+
+void TLivecamController::FCameraImageAvailable() {
+  if (form_.TraceMode)
+    form_.LogMe("FCameraImageAvailable");
+  if (QThread::currentThread() == form_.thread()) {
+    InvalidatePaintBox();
+    return;
+  }
+  // Deactivating the camera on our thread waits for this handler to return,
+  // so it must never wait for our thread: the repaint is only queued. One
+  // queued repaint serves every frame that comes before it runs.
+  if (repaintQueued_.exchange(true))
+    return;
+  QMetaObject::invokeMethod(
+      &form_,
+      [this] {
+        repaintQueued_ = false;
+        try {
+          InvalidatePaintBox();
+        } catch (...) {
+          // As on the streaming thread, a failed repaint request is dropped.
+        }
+      },
+      Qt::QueuedConnection);
+}
+
+void TLivecamController::InvalidatePaintBox() {
+  if (!LivecamForm)
+    return;
+  try {
+    const TFCameraFormat format = form_.FCamera->Format();
+    LivecamForm->resize(format.Width, format.Height);
+  } catch (...) {
+    // The camera has gone from under a running test (unplugged, or the
+    // list lost it): the window keeps its size and shows nothing until it
+    // is hidden. Raising here would put an error box up every frame.
+  }
+  // The box itself: asked of the window, the repaint never reached the box
+  // and the picture stood still on its first frame.
+  form_.PaintBox->update();
+}
+
+void TLivecamController::PaintBoxPaint(QPainter* Canvas) {
+  if (!form_.FCamera->Active())
+    return;
+  try {
+    // The bitmap is ours and goes with this scope, drawn or not.
+    const QImage bitmap = form_.FCamera->CurrentImageToBitmap();
+    const QRect whole(0, 0, bitmap.width(), bitmap.height());
+    Canvas->setOpacity(1.0);
+    Canvas->setRenderHint(QPainter::SmoothPixmapTransform, false);
+    Canvas->drawImage(whole, bitmap, whole);
+  } catch (...) {
+    if (form_.TraceMode)
+      form_.LogMe("PaintBoxPaint Error");
+  }
+}
