@@ -14,6 +14,15 @@
 // - an absent object is nullptr; "querying for an interface" is Query<T>(),
 //   which answers nullptr when the object does not have it.
 //
+// How every backend answers queries, so that callers may walk from any of a
+// device's interfaces to the others as on the original platform:
+// - an object answers each interface it has with itself (the interface's
+//   subobject) and nullptr for any other;
+// - an interface a filter hands out as an object of its own (a property
+//   family, its control list) answers its own interface and passes every
+//   other query on to that filter while the filter lives;
+// - nothing else passes a query on. kit/SingleInterface.h holds both answers.
+//
 // Everything here uses only the standard library, so that the Windows backend
 // can be built without Qt.
 
@@ -170,6 +179,11 @@ class IBaseFilter : public virtual Unknown {
 // Flags of a property value and capability flags of a range.
 constexpr std::int32_t kPropertyFlagsAuto = 1;
 constexpr std::int32_t kPropertyFlagsManual = 2;
+
+// The two property families, as every backend and table names them; the
+// value indexes per-family tables.
+enum class PropertyFamilyKind { VideoProcAmp = 0, CameraControl = 1 };
+constexpr std::size_t kPropertyFamilyCount = 2;
 
 // IAMVideoProcAmp and IAMCameraControl have the same shape; each addresses
 // its properties by the platform's published ids. Their methods share names,

@@ -4,16 +4,18 @@
 
 namespace varnholt::platform::v4l2 {
 
-std::shared_ptr<IAMVideoProcAmp> MakeVideoProcAmp(std::shared_ptr<ControlProperties> properties) {
+std::shared_ptr<IAMVideoProcAmp> MakeVideoProcAmp(std::shared_ptr<ControlProperties> properties,
+                                                  std::weak_ptr<Unknown> owner) {
   return std::make_shared<graph::PropertyFamilyObject<IAMVideoProcAmp, ControlProperties,
                                                       PropertyFamilyKind::VideoProcAmp>>(
-      std::move(properties));
+      std::move(properties), std::move(owner));
 }
 
-std::shared_ptr<IAMCameraControl> MakeCameraControl(std::shared_ptr<ControlProperties> properties) {
+std::shared_ptr<IAMCameraControl> MakeCameraControl(std::shared_ptr<ControlProperties> properties,
+                                                    std::weak_ptr<Unknown> owner) {
   return std::make_shared<graph::PropertyFamilyObject<IAMCameraControl, ControlProperties,
                                                       PropertyFamilyKind::CameraControl>>(
-      std::move(properties));
+      std::move(properties), std::move(owner));
 }
 
 }  // namespace varnholt::platform::v4l2
