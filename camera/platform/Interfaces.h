@@ -97,6 +97,16 @@ std::shared_ptr<void> InterfaceOf(const std::shared_ptr<Self>& self) {
 
 using WindowHandle = std::uintptr_t;
 
+// The framework's enumerators (monikers, pins, media types): Next answers
+// S_OK with the next item, then S_FALSE and nothing at the end.
+template <class Item, Iid kId>
+class IEnum : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = kId;
+  using Delivered = Item;
+  virtual HResult Next(Item& item) = 0;
+};
+
 // ---- Device enumeration --------------------------------------------------
 
 enum class DeviceCategory { VideoInput, AudioInput, VideoCompressor, AudioCompressor };
@@ -119,12 +129,7 @@ class IMoniker : public virtual Unknown {
   virtual HResult BindToObject(std::shared_ptr<IBaseFilter>& filter) = 0;
 };
 
-class IEnumMoniker : public virtual Unknown {
- public:
-  static constexpr Iid kIid = Iid::EnumMoniker;
-  // S_OK with a moniker while one is delivered; S_FALSE at the end.
-  virtual HResult Next(std::shared_ptr<IMoniker>& moniker) = 0;
-};
+class IEnumMoniker : public IEnum<std::shared_ptr<IMoniker>, Iid::EnumMoniker> {};
 
 class ICreateDevEnum : public virtual Unknown {
  public:
@@ -139,12 +144,8 @@ class ICreateDevEnum : public virtual Unknown {
 
 enum class PinDirection { Input = 0, Output = 1 };
 
-class IEnumMediaTypes : public virtual Unknown {
- public:
-  static constexpr Iid kIid = Iid::EnumMediaTypes;
-  // S_OK with a media type the caller owns; S_FALSE at the end.
-  virtual HResult Next(std::unique_ptr<AmMediaType>& mediaType) = 0;
-};
+// Each media type it delivers is the caller's own.
+class IEnumMediaTypes : public IEnum<std::unique_ptr<AmMediaType>, Iid::EnumMediaTypes> {};
 
 class IPin : public virtual Unknown {
  public:
@@ -154,11 +155,7 @@ class IPin : public virtual Unknown {
   virtual HResult EnumMediaTypes(std::shared_ptr<IEnumMediaTypes>& enumerator) = 0;
 };
 
-class IEnumPins : public virtual Unknown {
- public:
-  static constexpr Iid kIid = Iid::EnumPins;
-  virtual HResult Next(std::shared_ptr<IPin>& pin) = 0;
-};
+class IEnumPins : public IEnum<std::shared_ptr<IPin>, Iid::EnumPins> {};
 
 class IGraphBuilder;
 

@@ -22,13 +22,6 @@
 namespace varnholt::platform::kit {
 namespace detail {
 
-template <class>
-struct NextArgument;
-template <class C, class A>
-struct NextArgument<HResult (C::*)(A&)> {
-  using Type = A;
-};
-
 template <class T>
 void Deliver(const std::shared_ptr<T>& item, std::shared_ptr<T>& out) {
   out = item;
@@ -45,7 +38,7 @@ using Gate = std::function<HResult()>;
 template <class Interface, class Item>
 class ListEnumerator final : public SingleInterface<Interface> {
  public:
-  using Out = typename detail::NextArgument<decltype(&Interface::Next)>::Type;
+  using Out = typename Interface::Delivered;
 
   explicit ListEnumerator(std::vector<Item> items, Gate gate = {})
       : ListEnumerator(std::make_shared<const std::vector<Item>>(std::move(items)), std::move(gate),

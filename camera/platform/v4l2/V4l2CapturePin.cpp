@@ -1,7 +1,7 @@
 #include "camera/platform/v4l2/V4l2CapturePin.h"
 
-#include "camera/platform/graph/PinCategoryProperty.h"
 #include "camera/platform/kit/ListEnumerator.h"
+#include "camera/platform/kit/PinCategoryProperty.h"
 
 namespace varnholt::platform::v4l2 {
 namespace {
@@ -42,17 +42,17 @@ class CapturePin final : public IPin,
 
   HResult Set(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
               std::span<const std::uint8_t>) override {
-    return graph::SetPinCategory(propSet, id);
+    return kit::SetPinCategory(propSet, id);
   }
 
   HResult Get(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
               std::span<std::uint8_t> data, std::uint32_t& bytesReturned) override {
-    return graph::GetPinCategory(guids::PinCategoryCapture, propSet, id, data, bytesReturned);
+    return kit::GetPinCategory(guids::PinCategoryCapture, propSet, id, data, bytesReturned);
   }
 
   HResult QuerySupported(const Guid& propSet, std::uint32_t id,
                          std::uint32_t& typeSupport) override {
-    return graph::QueryPinCategorySupport(propSet, id, typeSupport);
+    return kit::QueryPinCategorySupport(propSet, id, typeSupport);
   }
 
   HResult GetFormat(std::unique_ptr<AmMediaType>& mediaType) override {

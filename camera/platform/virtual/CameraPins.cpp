@@ -4,8 +4,8 @@
 #include <map>
 
 #include "camera/platform/graph/GraphErrors.h"
-#include "camera/platform/graph/PinCategoryProperty.h"
 #include "camera/platform/kit/ListEnumerator.h"
+#include "camera/platform/kit/PinCategoryProperty.h"
 #include "camera/platform/virtual/CameraStream.h"
 #include "camera/platform/virtual/MediaFormats.h"
 
@@ -94,22 +94,22 @@ class CameraPin final : public IPin,
               std::span<const std::uint8_t>) override {
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
-    return graph::SetPinCategory(propSet, id);
+    return kit::SetPinCategory(propSet, id);
   }
 
   HResult Get(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
               std::span<std::uint8_t> data, std::uint32_t& bytesReturned) override {
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
-    return graph::GetPinCategory(CategoryOf(description_.category).guid, propSet, id, data,
-                                 bytesReturned);
+    return kit::GetPinCategory(CategoryOf(description_.category).guid, propSet, id, data,
+                               bytesReturned);
   }
 
   HResult QuerySupported(const Guid& propSet, std::uint32_t id,
                          std::uint32_t& typeSupport) override {
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
-    return graph::QueryPinCategorySupport(propSet, id, typeSupport);
+    return kit::QueryPinCategorySupport(propSet, id, typeSupport);
   }
 
   HResult GetFormat(std::unique_ptr<AmMediaType>& mediaType) override {

@@ -8,13 +8,13 @@
 #include <memory>
 #include <optional>
 
-#include "camera/platform/graph/PropertyFamilyObject.h"
+#include "camera/platform/kit/PropertyFamilyObject.h"
 #include "camera/platform/virtual/CameraDescription.h"
 #include "camera/platform/virtual/StateFile.h"
 
 namespace varnholt::platform::virtualcam {
 
-using PropertyRange = graph::PropertyRange;
+using PropertyRange = kit::PropertyRange;
 
 class VirtualCamera {
  public:

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "camera/platform/kit/DeviceEnumeration.h"
 #include "camera/platform/kit/ListEnumerator.h"
 #include "camera/platform/kit/SingleInterface.h"
 
@@ -11,59 +12,50 @@ namespace {
 
 using namespace varnholt::platform;
 
-class Pin final : public kit::SingleInterface<IPin> {
- public:
-  explicit Pin(std::string id) : id_(std::move(id)) {}
-  HResult QueryDirection(PinDirection& direction) override {
-    direction = PinDirection::Output;
-    return hr::Ok;
-  }
-  HResult QueryId(std::string& id) override {
-    id = id_;
-    return hr::Ok;
-  }
-  HResult EnumMediaTypes(std::shared_ptr<IEnumMediaTypes>&) override { return hr::NotImpl; }
-
- private:
-  std::string id_;
-};
-
-std::string IdOf(const std::shared_ptr<IPin>& pin) {
-  std::string id;
-  pin->QueryId(id);
-  return id;
+std::shared_ptr<IMoniker> Device(const std::string& name) {
+  return std::make_shared<kit::DeviceMoniker>(
+      kit::PropertyBag::Values{{"FriendlyName", name}},
+      [](std::shared_ptr<IBaseFilter>&) { return hr::NotImpl; });
 }
 
-// What Next hands out until the end, by pin id.
-std::vector<std::string> Rest(IEnumPins& pins) {
-  std::vector<std::string> ids;
-  std::shared_ptr<IPin> pin;
-  while (pins.Next(pin) == hr::Ok)
-    ids.push_back(IdOf(pin));
-  EXPECT_EQ(pin, nullptr);  // the end hands out nothing
-  return ids;
+std::string NameOf(const std::shared_ptr<IMoniker>& moniker) {
+  std::shared_ptr<IPropertyBag> bag;
+  PropVariant name;
+  if (moniker->BindToStorage(bag) != hr::Ok || bag->Read("FriendlyName", name) != hr::Ok)
+    return "?";
+  return std::get<std::string>(name);
+}
+
+// What Next hands out until the end, by name.
+std::vector<std::string> Rest(IEnumMoniker& list) {
+  std::vector<std::string> names;
+  std::shared_ptr<IMoniker> moniker;
+  while (list.Next(moniker) == hr::Ok)
+    names.push_back(NameOf(moniker));
+  EXPECT_EQ(moniker, nullptr);  // the end hands out nothing
+  return names;
 }
 
 using Ids = std::vector<std::string>;
 
 TEST(ListEnumeratorTest, SkipResetAndCloneKeepTheFrameworksContract) {
-  auto list = std::make_shared<kit::PinList>(std::vector<std::shared_ptr<IPin>>{
-      std::make_shared<Pin>("a"), std::make_shared<Pin>("b"), std::make_shared<Pin>("c")});
-  std::shared_ptr<IPin> pin;
-  ASSERT_EQ(list->Next(pin), hr::Ok);
-  EXPECT_EQ(IdOf(pin), "a");
+  auto list = std::make_shared<kit::MonikerList>(
+      std::vector<std::shared_ptr<IMoniker>>{Device("a"), Device("b"), Device("c")});
+  std::shared_ptr<IMoniker> moniker;
+  ASSERT_EQ(list->Next(moniker), hr::Ok);
+  EXPECT_EQ(NameOf(moniker), "a");
 
-  std::shared_ptr<IEnumPins> clone;
+  std::shared_ptr<IEnumMoniker> clone;
   ASSERT_EQ(list->Clone(clone), hr::Ok);
   EXPECT_EQ(list->Skip(1), hr::Ok);
   EXPECT_EQ(Rest(*list), Ids{"c"});
-  EXPECT_EQ(list->Next(pin), hr::False);
+  EXPECT_EQ(list->Next(moniker), hr::False);
   // The clone went on from where the original stood, on its own.
   EXPECT_EQ(Rest(*clone), (Ids{"b", "c"}));
 
   EXPECT_EQ(list->Reset(), hr::Ok);
   EXPECT_EQ(list->Skip(5), hr::False);  // fewer were left
-  EXPECT_EQ(list->Next(pin), hr::False);
+  EXPECT_EQ(list->Next(moniker), hr::False);
   EXPECT_EQ(list->Reset(), hr::Ok);
   EXPECT_EQ(Rest(*list), (Ids{"a", "b", "c"}));
 }
@@ -140,9 +132,19 @@ TEST(QueryAnswerTest, ObjectsAnswerWhatTheyHaveAndSplitOffPartsLeadBack) {
   EXPECT_EQ(Query<IBaseFilter>(controls), nullptr);  // the owner is gone
   EXPECT_NE(Query<IControlList>(controls), nullptr);
 
-  auto alone = std::make_shared<Pin>("a");
-  EXPECT_EQ(Query<IPin>(alone).get(), static_cast<IPin*>(alone.get()));
+  const auto alone = Device("a");
+  EXPECT_EQ(Query<IMoniker>(alone), alone);
   EXPECT_EQ(Query<IBaseFilter>(alone), nullptr);
+}
+
+TEST(DeviceMonikerTest, TheBagHoldsWhatWasFoundAndAFaultReplacesIt) {
+  std::shared_ptr<IPropertyBag> bag;
+  ASSERT_EQ(Device("Cam")->BindToStorage(bag), hr::Ok);
+  PropVariant value;
+  EXPECT_EQ(bag->Read("friendlyname", value), hr::Fail);  // names are exact
+  EXPECT_EQ(bag->Read("DevicePath", value), hr::Fail);
+  kit::DeviceMoniker faulty({}, nullptr, hr::AccessDenied);
+  EXPECT_EQ(faulty.BindToStorage(bag), hr::AccessDenied);
 }
 
 }  // namespace

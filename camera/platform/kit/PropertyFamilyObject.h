@@ -15,17 +15,17 @@
 #include "camera/platform/Interfaces.h"
 #include "camera/platform/kit/SingleInterface.h"
 
-namespace varnholt::platform::graph {
+namespace varnholt::platform::kit {
 
 struct PropertyRange {
   std::int32_t min = 0, max = 0, step = 0, defaultValue = 0, caps = 0;
 };
 
 template <class Interface, class Source, PropertyFamilyKind kFamily>
-class PropertyFamilyObject final : public kit::SplitInterface<Interface> {
+class PropertyFamilyObject final : public SplitInterface<Interface> {
  public:
   explicit PropertyFamilyObject(std::shared_ptr<Source> source, std::weak_ptr<Unknown> owner = {})
-      : kit::SplitInterface<Interface>(std::move(owner)), source_(std::move(source)) {}
+      : SplitInterface<Interface>(std::move(owner)), source_(std::move(source)) {}
 
   HResult GetRange(std::int32_t property, std::int32_t& min, std::int32_t& max,
                    std::int32_t& steppingDelta, std::int32_t& defaultValue,
@@ -53,4 +53,4 @@ class PropertyFamilyObject final : public kit::SplitInterface<Interface> {
   std::shared_ptr<Source> source_;
 };
 
-}  // namespace varnholt::platform::graph
+}  // namespace varnholt::platform::kit
