@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "camera/platform/PlatformFactory.h"
+#include "camera/platform/kit/SingleInterface.h"
 
 using namespace varnholt::platform;
 
@@ -12,15 +13,9 @@ namespace {
 constexpr char kAbout[] = "Varnholt camera component 1.6";
 
 // The per-sample callback the sample grabber calls on its streaming thread.
-class TFSampleGrabberCBImpl : public ISampleGrabberCB,
-                              public std::enable_shared_from_this<TFSampleGrabberCBImpl> {
+class TFSampleGrabberCBImpl : public kit::SingleInterface<ISampleGrabberCB> {
  public:
   explicit TFSampleGrabberCBImpl(TFCamera* camera) : FCamera(camera) {}
-  std::shared_ptr<void> QueryInterface(Iid iid) override {
-    if (iid == Iid::SampleGrabberCB)
-      return InterfaceOf<ISampleGrabberCB>(shared_from_this());
-    return nullptr;
-  }
   HResult SampleCB(double sampleTime, const std::shared_ptr<IMediaSample>& sample) override;
   HResult BufferCB(double, std::span<const std::uint8_t>) override { return hr::Ok; }
 

@@ -14,6 +14,15 @@
 // - an absent object is nullptr; "querying for an interface" is Query<T>(),
 //   which answers nullptr when the object does not have it.
 //
+// How every backend answers queries, so that callers may walk from any of a
+// device's interfaces to the others as on the original platform:
+// - an object answers each interface it has with itself (the interface's
+//   subobject) and nullptr for any other;
+// - an interface a filter hands out as an object of its own (a property
+//   family, its control list) answers its own interface and passes every
+//   other query on to that filter while the filter lives;
+// - nothing else passes a query on. kit/SingleInterface.h holds both answers.
+//
 // Everything here uses only the standard library, so that the Windows backend
 // can be built without Qt.
 
@@ -88,6 +97,16 @@ std::shared_ptr<void> InterfaceOf(const std::shared_ptr<Self>& self) {
 
 using WindowHandle = std::uintptr_t;
 
+// The framework's enumerators (monikers, pins, media types): Next answers
+// S_OK with the next item, then S_FALSE and nothing at the end.
+template <class Item, Iid kId>
+class IEnum : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = kId;
+  using Delivered = Item;
+  virtual HResult Next(Item& item) = 0;
+};
+
 // ---- Device enumeration --------------------------------------------------
 
 enum class DeviceCategory { VideoInput, AudioInput, VideoCompressor, AudioCompressor };
@@ -110,12 +129,7 @@ class IMoniker : public virtual Unknown {
   virtual HResult BindToObject(std::shared_ptr<IBaseFilter>& filter) = 0;
 };
 
-class IEnumMoniker : public virtual Unknown {
- public:
-  static constexpr Iid kIid = Iid::EnumMoniker;
-  // S_OK with a moniker while one is delivered; S_FALSE at the end.
-  virtual HResult Next(std::shared_ptr<IMoniker>& moniker) = 0;
-};
+class IEnumMoniker : public IEnum<std::shared_ptr<IMoniker>, Iid::EnumMoniker> {};
 
 class ICreateDevEnum : public virtual Unknown {
  public:
@@ -130,12 +144,8 @@ class ICreateDevEnum : public virtual Unknown {
 
 enum class PinDirection { Input = 0, Output = 1 };
 
-class IEnumMediaTypes : public virtual Unknown {
- public:
-  static constexpr Iid kIid = Iid::EnumMediaTypes;
-  // S_OK with a media type the caller owns; S_FALSE at the end.
-  virtual HResult Next(std::unique_ptr<AmMediaType>& mediaType) = 0;
-};
+// Each media type it delivers is the caller's own.
+class IEnumMediaTypes : public IEnum<std::unique_ptr<AmMediaType>, Iid::EnumMediaTypes> {};
 
 class IPin : public virtual Unknown {
  public:
@@ -145,11 +155,7 @@ class IPin : public virtual Unknown {
   virtual HResult EnumMediaTypes(std::shared_ptr<IEnumMediaTypes>& enumerator) = 0;
 };
 
-class IEnumPins : public virtual Unknown {
- public:
-  static constexpr Iid kIid = Iid::EnumPins;
-  virtual HResult Next(std::shared_ptr<IPin>& pin) = 0;
-};
+class IEnumPins : public IEnum<std::shared_ptr<IPin>, Iid::EnumPins> {};
 
 class IGraphBuilder;
 
@@ -170,6 +176,11 @@ class IBaseFilter : public virtual Unknown {
 // Flags of a property value and capability flags of a range.
 constexpr std::int32_t kPropertyFlagsAuto = 1;
 constexpr std::int32_t kPropertyFlagsManual = 2;
+
+// The two property families, as every backend and table names them; the
+// value indexes per-family tables.
+enum class PropertyFamilyKind { VideoProcAmp = 0, CameraControl = 1 };
+constexpr std::size_t kPropertyFamilyCount = 2;
 
 // IAMVideoProcAmp and IAMCameraControl have the same shape; each addresses
 // its properties by the platform's published ids. Their methods share names,

@@ -5,6 +5,7 @@
 #include "camera/platform/graph/FilterGraph.h"
 #include "camera/platform/graph/GraphErrors.h"
 #include "camera/platform/graph/PinChoice.h"
+#include "camera/platform/kit/SingleInterface.h"
 
 namespace varnholt::platform::graph {
 namespace {
@@ -43,13 +44,8 @@ std::shared_ptr<Unknown> AsUnknown(Iid iid, const std::shared_ptr<void>& answer)
   }
 }
 
-class CaptureGraphBuilder final : public ICaptureGraphBuilder2,
-                                  public std::enable_shared_from_this<CaptureGraphBuilder> {
+class CaptureGraphBuilder final : public kit::SingleInterface<ICaptureGraphBuilder2> {
  public:
-  std::shared_ptr<void> QueryInterface(Iid iid) override {
-    return iid == kIid ? InterfaceOf<ICaptureGraphBuilder2>(shared_from_this()) : nullptr;
-  }
-
   HResult SetFiltergraph(const std::shared_ptr<IGraphBuilder>& graph) override {
     if (!graph)
       return hr::Pointer;

@@ -9,6 +9,7 @@
 
 #include "camera/platform/graph/GraphErrors.h"
 #include "camera/platform/graph/StreamEventQueue.h"
+#include "camera/platform/kit/SingleInterface.h"
 
 namespace varnholt::platform::graph {
 namespace {
@@ -40,16 +41,7 @@ class FilterGraph final : public IGraphBuilder,
   }
 
   std::shared_ptr<void> QueryInterface(Iid iid) override {
-    switch (iid) {
-      case Iid::GraphBuilder:
-        return InterfaceOf<IGraphBuilder>(shared_from_this());
-      case Iid::MediaControl:
-        return InterfaceOf<IMediaControl>(shared_from_this());
-      case Iid::MediaEvent:
-        return InterfaceOf<IMediaEvent>(shared_from_this());
-      default:
-        return nullptr;
-    }
+    return kit::AnswerFor<IGraphBuilder, IMediaControl, IMediaEvent>(iid, shared_from_this());
   }
 
   // ---- IGraphBuilder

@@ -1,5 +1,7 @@
 #include "camera/platform/graph/FilterParts.h"
 
+#include "camera/platform/kit/ListEnumerator.h"
+
 namespace varnholt::platform::graph {
 namespace {
 
@@ -9,37 +11,11 @@ AmMediaType CopyOf(const AmMediaType& mediaType) {
   return copy;
 }
 
-class ConnectedTypes final : public IEnumMediaTypes,
-                             public std::enable_shared_from_this<ConnectedTypes> {
- public:
-  explicit ConnectedTypes(std::optional<AmMediaType> type) : type_(std::move(type)) {}
-
-  std::shared_ptr<void> QueryInterface(Iid iid) override {
-    return iid == kIid ? InterfaceOf<IEnumMediaTypes>(shared_from_this()) : nullptr;
-  }
-
-  HResult Next(std::unique_ptr<AmMediaType>& mediaType) override {
-    if (!type_) {
-      mediaType.reset();
-      return hr::False;
-    }
-    mediaType = std::make_unique<AmMediaType>(std::move(*type_));
-    type_.reset();
-    return hr::Ok;
-  }
-
- private:
-  std::optional<AmMediaType> type_;
-};
-
-class FilterPin final : public IPin, public std::enable_shared_from_this<FilterPin> {
+class FilterPin final : public kit::SingleInterface<IPin> {
  public:
   FilterPin(PinDirection direction, std::string id, std::shared_ptr<const ConnectionFormat> format)
       : direction_(direction), id_(std::move(id)), format_(std::move(format)) {}
 
-  std::shared_ptr<void> QueryInterface(Iid iid) override {
-    return iid == kIid ? InterfaceOf<IPin>(shared_from_this()) : nullptr;
-  }
   HResult QueryDirection(PinDirection& direction) override {
     direction = direction_;
     return hr::Ok;
@@ -49,7 +25,10 @@ class FilterPin final : public IPin, public std::enable_shared_from_this<FilterP
     return hr::Ok;
   }
   HResult EnumMediaTypes(std::shared_ptr<IEnumMediaTypes>& enumerator) override {
-    enumerator = std::make_shared<ConnectedTypes>(format_->Get());
+    std::vector<AmMediaType> types;
+    if (auto type = format_->Get())
+      types.push_back(std::move(*type));
+    enumerator = std::make_shared<kit::MediaTypeList>(std::move(types));
     return hr::Ok;
   }
 
@@ -57,27 +36,6 @@ class FilterPin final : public IPin, public std::enable_shared_from_this<FilterP
   PinDirection direction_;
   std::string id_;
   std::shared_ptr<const ConnectionFormat> format_;
-};
-
-class PinList final : public IEnumPins, public std::enable_shared_from_this<PinList> {
- public:
-  explicit PinList(std::vector<std::shared_ptr<IPin>> pins) : pins_(std::move(pins)) {}
-
-  std::shared_ptr<void> QueryInterface(Iid iid) override {
-    return iid == kIid ? InterfaceOf<IEnumPins>(shared_from_this()) : nullptr;
-  }
-  HResult Next(std::shared_ptr<IPin>& pin) override {
-    if (next_ >= pins_.size()) {
-      pin.reset();
-      return hr::False;
-    }
-    pin = pins_[next_++];
-    return hr::Ok;
-  }
-
- private:
-  std::vector<std::shared_ptr<IPin>> pins_;
-  std::size_t next_ = 0;
 };
 
 }  // namespace
@@ -107,10 +65,6 @@ std::shared_ptr<IPin> MakeFilterPin(PinDirection direction, std::string id,
   return std::make_shared<FilterPin>(direction, std::move(id), std::move(format));
 }
 
-std::shared_ptr<IEnumPins> MakePinList(std::vector<std::shared_ptr<IPin>> pins) {
-  return std::make_shared<PinList>(std::move(pins));
-}
-
 HResult GraphMembership::Join(const std::weak_ptr<IGraphBuilder>& graph, const std::string& name) {
   std::lock_guard lock(mutex_);
   const bool leaving = graph.expired();
@@ -137,7 +91,7 @@ GraphFilter::GraphFilter(std::string defaultName,
 }
 
 HResult GraphFilter::EnumPins(std::shared_ptr<IEnumPins>& enumerator) {
-  enumerator = MakePinList(pins_);
+  enumerator = std::make_shared<kit::PinList>(pins_);
   return hr::Ok;
 }
 

@@ -31,7 +31,6 @@ class ConnectionFormat {
 // connected one, or none while unconnected.
 std::shared_ptr<IPin> MakeFilterPin(PinDirection direction, std::string id,
                                     std::shared_ptr<const ConnectionFormat> format);
-std::shared_ptr<IEnumPins> MakePinList(std::vector<std::shared_ptr<IPin>> pins);
 
 // The name and graph a filter was added with; callers use it from any thread.
 class GraphMembership {

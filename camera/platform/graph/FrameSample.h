@@ -8,16 +8,14 @@
 #include <vector>
 
 #include "camera/platform/Interfaces.h"
+#include "camera/platform/kit/SingleInterface.h"
 
 namespace varnholt::platform::graph {
 
-class FrameSample final : public IMediaSample, public std::enable_shared_from_this<FrameSample> {
+class FrameSample final : public kit::SingleInterface<IMediaSample> {
  public:
   explicit FrameSample(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
 
-  std::shared_ptr<void> QueryInterface(Iid iid) override {
-    return iid == kIid ? InterfaceOf<IMediaSample>(shared_from_this()) : nullptr;
-  }
   std::span<const std::uint8_t> Data() const override { return bytes_; }
 
  private:

@@ -2,19 +2,15 @@
 
 #include "camera/platform/graph/FilterParts.h"
 #include "camera/platform/graph/StreamInterfaces.h"
+#include "camera/platform/kit/SingleInterface.h"
 
 namespace varnholt::platform::graph {
 namespace {
 
-class NullRenderer final : public GraphFilter,
-                           public IFrameReceiver,
-                           public std::enable_shared_from_this<NullRenderer> {
+class NullRenderer final : public kit::SingleInterface<IBaseFilter, GraphFilter>,
+                           public IFrameReceiver {
  public:
-  NullRenderer() : GraphFilter("Null Renderer", {{PinDirection::Input, "In"}}) {}
-
-  std::shared_ptr<void> QueryInterface(Iid iid) override {
-    return iid == Iid::BaseFilter ? InterfaceOf<IBaseFilter>(shared_from_this()) : nullptr;
-  }
+  NullRenderer() : SingleInterface("Null Renderer", {{PinDirection::Input, "In"}}) {}
 
   HResult ReceiveConnection(const AmMediaType& mediaType) override {
     connection_->Set(mediaType);

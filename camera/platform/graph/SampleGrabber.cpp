@@ -8,6 +8,7 @@
 #include "camera/platform/graph/FilterParts.h"
 #include "camera/platform/graph/GraphErrors.h"
 #include "camera/platform/graph/StreamInterfaces.h"
+#include "camera/platform/kit/SingleInterface.h"
 
 namespace varnholt::platform::graph {
 namespace {
@@ -25,14 +26,7 @@ class SampleGrabber final : public GraphFilter,
   }
 
   std::shared_ptr<void> QueryInterface(Iid iid) override {
-    switch (iid) {
-      case Iid::BaseFilter:
-        return InterfaceOf<IBaseFilter>(shared_from_this());
-      case Iid::SampleGrabber:
-        return InterfaceOf<ISampleGrabber>(shared_from_this());
-      default:
-        return nullptr;
-    }
+    return kit::AnswerFor<IBaseFilter, ISampleGrabber>(iid, shared_from_this());
   }
 
   // ---- ISampleGrabber

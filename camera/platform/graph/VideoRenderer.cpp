@@ -9,6 +9,7 @@
 #include "camera/platform/graph/GraphErrors.h"
 #include "camera/platform/graph/StreamInterfaces.h"
 #include "camera/platform/graph/VideoFormat.h"
+#include "camera/platform/kit/SingleInterface.h"
 
 namespace varnholt::platform::graph {
 namespace {
@@ -33,18 +34,8 @@ class VideoRenderer final : public GraphFilter,
   VideoRenderer() : GraphFilter("Video Mixing Renderer 9", {{PinDirection::Input, "VMR Input0"}}) {}
 
   std::shared_ptr<void> QueryInterface(Iid iid) override {
-    switch (iid) {
-      case Iid::BaseFilter:
-        return InterfaceOf<IBaseFilter>(shared_from_this());
-      case Iid::VMRFilterConfig9:
-        return InterfaceOf<IVMRFilterConfig9>(shared_from_this());
-      case Iid::VMRWindowlessControl9:
-        return InterfaceOf<IVMRWindowlessControl9>(shared_from_this());
-      case Iid::CurrentPicture:
-        return InterfaceOf<ICurrentPicture>(shared_from_this());
-      default:
-        return nullptr;
-    }
+    return kit::AnswerFor<IBaseFilter, IVMRFilterConfig9, IVMRWindowlessControl9, ICurrentPicture>(
+        iid, shared_from_this());
   }
 
   // ---- IVMRFilterConfig9

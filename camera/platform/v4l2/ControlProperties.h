@@ -26,13 +26,13 @@
 #include <vector>
 
 #include "camera/platform/HResult.h"
-#include "camera/platform/graph/PropertyFamilyObject.h"
+#include "camera/platform/kit/PropertyFamilyObject.h"
 #include "camera/platform/v4l2/device/ControlMap.h"
 #include "camera/platform/v4l2/device/V4l2Device.h"
 
 namespace varnholt::platform::v4l2 {
 
-using PropertyRange = graph::PropertyRange;
+using PropertyRange = kit::PropertyRange;
 
 class ControlProperties {
  public:

@@ -1,6 +1,6 @@
 #include "camera/platform/v4l2/V4l2CameraFilter.h"
 
-#include "camera/platform/graph/FilterParts.h"
+#include "camera/platform/kit/ListEnumerator.h"
 #include "camera/platform/v4l2/PropertyFamilies.h"
 #include "camera/platform/v4l2/V4l2CapturePin.h"
 #include "camera/platform/v4l2/V4l2ControlList.h"
@@ -17,24 +17,24 @@ class CameraFilter final : public IBaseFilter,
  public:
   CameraFilter(std::shared_ptr<V4l2Device> device, std::shared_ptr<StreamFormat> format,
                std::shared_ptr<IPin> pin, const std::string& name,
-               std::shared_ptr<ControlProperties> properties,
-               std::shared_ptr<IControlList> controls)
-      : V4l2Stream(std::move(device), std::move(format), pin, name),
+               std::shared_ptr<ControlProperties> properties)
+      : V4l2Stream(device, std::move(format), pin, name),
+        device_(std::move(device)),
         pin_(std::move(pin)),
-        controls_(std::move(controls)),
-        procAmp_(MakeVideoProcAmp(properties)),
-        cameraControl_(MakeCameraControl(properties)) {}
+        properties_(std::move(properties)) {}
 
   std::shared_ptr<void> QueryInterface(Iid iid) override {
+    // The families and the control list are objects of their own that lead
+    // back here, as on the virtual cameras.
     switch (iid) {
       case Iid::BaseFilter:
         return InterfaceOf<IBaseFilter>(shared_from_this());
       case Iid::AMVideoProcAmp:
-        return procAmp_;
+        return MakeVideoProcAmp(properties_, weak_from_this());
       case Iid::AMCameraControl:
-        return cameraControl_;
+        return MakeCameraControl(properties_, weak_from_this());
       case Iid::ControlList:
-        return controls_;
+        return MakeControlList(device_, weak_from_this());
       case Iid::SpecifyPropertyPages:
         return InterfaceOf<ISpecifyPropertyPages>(shared_from_this());
       default:
@@ -43,7 +43,7 @@ class CameraFilter final : public IBaseFilter,
   }
 
   HResult EnumPins(std::shared_ptr<IEnumPins>& enumerator) override {
-    enumerator = graph::MakePinList({pin_});
+    enumerator = std::make_shared<kit::PinList>(std::vector{pin_});
     return hr::Ok;
   }
 
@@ -58,10 +58,9 @@ class CameraFilter final : public IBaseFilter,
   }
 
  private:
+  std::shared_ptr<V4l2Device> device_;
   std::shared_ptr<IPin> pin_;
-  std::shared_ptr<IControlList> controls_;
-  std::shared_ptr<IAMVideoProcAmp> procAmp_;
-  std::shared_ptr<IAMCameraControl> cameraControl_;
+  std::shared_ptr<ControlProperties> properties_;
 };
 
 }  // namespace
@@ -74,7 +73,7 @@ HResult MakeCameraFilter(std::shared_ptr<V4l2Device> device, const std::string& 
   auto format = std::make_shared<StreamFormat>(device);
   auto pin = MakeCapturePin(format);
   filter = std::make_shared<CameraFilter>(device, std::move(format), std::move(pin), name,
-                                          std::move(properties), MakeControlList(device));
+                                          std::move(properties));
   return hr::Ok;
 }
 

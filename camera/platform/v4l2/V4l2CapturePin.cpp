@@ -1,32 +1,10 @@
 #include "camera/platform/v4l2/V4l2CapturePin.h"
 
-#include "camera/platform/graph/PinCategoryProperty.h"
+#include "camera/platform/kit/ListEnumerator.h"
+#include "camera/platform/kit/PinCategoryProperty.h"
 
 namespace varnholt::platform::v4l2 {
 namespace {
-
-class MediaTypeList final : public IEnumMediaTypes,
-                            public std::enable_shared_from_this<MediaTypeList> {
- public:
-  explicit MediaTypeList(std::vector<V4l2Mode> modes) : modes_(std::move(modes)) {}
-
-  std::shared_ptr<void> QueryInterface(Iid iid) override {
-    return iid == kIid ? InterfaceOf<IEnumMediaTypes>(shared_from_this()) : nullptr;
-  }
-
-  HResult Next(std::unique_ptr<AmMediaType>& mediaType) override {
-    if (next_ >= modes_.size()) {
-      mediaType.reset();
-      return hr::False;
-    }
-    mediaType = MediaTypeOf(modes_[next_++]);
-    return hr::Ok;
-  }
-
- private:
-  const std::vector<V4l2Mode> modes_;
-  std::size_t next_ = 0;
-};
 
 class CapturePin final : public IPin,
                          public IKsPropertySet,
@@ -37,18 +15,8 @@ class CapturePin final : public IPin,
   explicit CapturePin(std::shared_ptr<StreamFormat> format) : format_(std::move(format)) {}
 
   std::shared_ptr<void> QueryInterface(Iid iid) override {
-    switch (iid) {
-      case Iid::Pin:
-        return InterfaceOf<IPin>(shared_from_this());
-      case Iid::KsPropertySet:
-        return InterfaceOf<IKsPropertySet>(shared_from_this());
-      case Iid::AMStreamConfig:
-        return InterfaceOf<IAMStreamConfig>(shared_from_this());
-      case Iid::SpecifyPropertyPages:
-        return InterfaceOf<ISpecifyPropertyPages>(shared_from_this());
-      default:
-        return nullptr;
-    }
+    return kit::AnswerFor<IPin, IKsPropertySet, IAMStreamConfig, ISpecifyPropertyPages>(
+        iid, shared_from_this());
   }
 
   HResult QueryDirection(PinDirection& direction) override {
@@ -65,23 +33,26 @@ class CapturePin final : public IPin,
     std::vector<V4l2Mode> modes;
     if (const HResult code = format_->Modes(modes); code != hr::Ok)
       return code;
-    enumerator = std::make_shared<MediaTypeList>(std::move(modes));
+    std::vector<AmMediaType> types;
+    for (const auto& mode : modes)
+      types.push_back(*MediaTypeOf(mode));
+    enumerator = std::make_shared<kit::MediaTypeList>(std::move(types));
     return hr::Ok;
   }
 
   HResult Set(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
               std::span<const std::uint8_t>) override {
-    return graph::SetPinCategory(propSet, id);
+    return kit::SetPinCategory(propSet, id);
   }
 
   HResult Get(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
               std::span<std::uint8_t> data, std::uint32_t& bytesReturned) override {
-    return graph::GetPinCategory(guids::PinCategoryCapture, propSet, id, data, bytesReturned);
+    return kit::GetPinCategory(guids::PinCategoryCapture, propSet, id, data, bytesReturned);
   }
 
   HResult QuerySupported(const Guid& propSet, std::uint32_t id,
                          std::uint32_t& typeSupport) override {
-    return graph::QueryPinCategorySupport(propSet, id, typeSupport);
+    return kit::QueryPinCategorySupport(propSet, id, typeSupport);
   }
 
   HResult GetFormat(std::unique_ptr<AmMediaType>& mediaType) override {

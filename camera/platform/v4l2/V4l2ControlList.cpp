@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <optional>
 
+#include "camera/platform/kit/SingleInterface.h"
 #include "camera/platform/v4l2/V4l2Errors.h"
 
 namespace varnholt::platform::v4l2 {
@@ -27,13 +28,10 @@ std::optional<ControlInfo::Type> KindOf(std::uint32_t type) {
   }
 }
 
-class ControlList final : public IControlList, public std::enable_shared_from_this<ControlList> {
+class ControlList final : public kit::SplitInterface<IControlList> {
  public:
-  explicit ControlList(std::shared_ptr<V4l2Device> device) : device_(std::move(device)) {}
-
-  std::shared_ptr<void> QueryInterface(Iid iid) override {
-    return iid == kIid ? InterfaceOf<IControlList>(shared_from_this()) : nullptr;
-  }
+  ControlList(std::shared_ptr<V4l2Device> device, std::weak_ptr<Unknown> owner)
+      : SplitInterface(std::move(owner)), device_(std::move(device)) {}
 
   HResult GetControls(std::vector<ControlInfo>& controls) override {
     std::vector<V4l2ControlInfo> found;
@@ -90,8 +88,9 @@ class ControlList final : public IControlList, public std::enable_shared_from_th
 
 }  // namespace
 
-std::shared_ptr<IControlList> MakeControlList(std::shared_ptr<V4l2Device> device) {
-  return std::make_shared<ControlList>(std::move(device));
+std::shared_ptr<IControlList> MakeControlList(std::shared_ptr<V4l2Device> device,
+                                              std::weak_ptr<Unknown> owner) {
+  return std::make_shared<ControlList>(std::move(device), std::move(owner));
 }
 
 }  // namespace varnholt::platform::v4l2

@@ -7,6 +7,7 @@
 // What callers may rely on: controls of types the frame cannot show
 // (strings, compound controls) are left out; a write refused because an
 // automatic mode owns the control answers hr_v4l2::UnderAutomaticControl.
+// Other queries go to owner (the filter) while it lives.
 
 #include <memory>
 
@@ -15,6 +16,7 @@
 
 namespace varnholt::platform::v4l2 {
 
-std::shared_ptr<IControlList> MakeControlList(std::shared_ptr<V4l2Device> device);
+std::shared_ptr<IControlList> MakeControlList(std::shared_ptr<V4l2Device> device,
+                                              std::weak_ptr<Unknown> owner = {});
 
 }  // namespace varnholt::platform::v4l2

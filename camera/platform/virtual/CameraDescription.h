@@ -16,10 +16,6 @@
 
 namespace varnholt::platform::virtualcam {
 
-// The two property families; the value indexes per-family tables.
-enum class Family { VideoProcAmp = 0, CameraControl = 1 };
-constexpr std::size_t kFamilyCount = 2;
-
 // The two kernel-streaming blocks of two 32-bit words.
 enum class Block { Flash = 0, Stabilization = 1 };
 constexpr std::size_t kBlockCount = 2;
@@ -86,7 +82,7 @@ struct CameraDescription {
   std::string devicePath;
   std::optional<std::string> description;
   // Absent family: the device lacks the whole set.
-  std::array<std::optional<std::vector<PropertyDescription>>, kFamilyCount> families;
+  std::array<std::optional<std::vector<PropertyDescription>>, kPropertyFamilyCount> families;
   std::array<std::optional<BlockDescription>, kBlockCount> blocks;
   std::vector<PinDescription> pins;
   std::vector<FormatDescription> formats;
@@ -97,7 +93,7 @@ struct CameraDescription {
   Fault failRenderPreview;  // a video renderer refuses the preview stream
 
   // The described property, or null when the family or the id is absent.
-  const PropertyDescription* FindProperty(Family family, std::int32_t id) const {
+  const PropertyDescription* FindProperty(PropertyFamilyKind family, std::int32_t id) const {
     const auto& list = families[static_cast<std::size_t>(family)];
     if (!list)
       return nullptr;

@@ -280,7 +280,8 @@ class Parser {
         Fail(where, "\"devicePath\" is the same as that of cameras[" + std::to_string(i) + "]");
     camera.description = OptionalString(obj, where, "description");
 
-    for (const Family family : {Family::VideoProcAmp, Family::CameraControl}) {
+    for (const PropertyFamilyKind family :
+         {PropertyFamilyKind::VideoProcAmp, PropertyFamilyKind::CameraControl}) {
       const QString key = QString::fromUtf8(FamilyKey(family));
       if (obj.contains(key))
         camera.families[static_cast<std::size_t>(family)] = ParseFamily(obj[key], family, where);
@@ -334,7 +335,8 @@ class Parser {
   }
 
   // A property key: a published name of this family or a numeric id.
-  std::int32_t PropertyId(const std::string& key, Family family, const std::string& where) const {
+  std::int32_t PropertyId(const std::string& key, PropertyFamilyKind family,
+                          const std::string& where) const {
     std::int32_t id = 0;
     const auto [end, ec] = std::from_chars(key.data(), key.data() + key.size(), id);
     if (ec == std::errc() && end == key.data() + key.size() && id >= 0)
@@ -346,7 +348,7 @@ class Parser {
     Fail(where, "unknown property " + Quote(key));
   }
 
-  std::vector<PropertyDescription> ParseFamily(const QJsonValue& value, Family family,
+  std::vector<PropertyDescription> ParseFamily(const QJsonValue& value, PropertyFamilyKind family,
                                                const std::string& camera) {
     const std::string where = Within(camera, std::string(FamilyKey(family)));
     const QJsonObject obj = Object(value, where);

@@ -19,10 +19,11 @@ struct Reading {
 };
 
 std::optional<Reading> Read(const VirtualCamera& camera, std::int32_t id) {
-  const PropertyDescription* p = camera.Description().FindProperty(Family::VideoProcAmp, id);
+  const PropertyDescription* p =
+      camera.Description().FindProperty(PropertyFamilyKind::VideoProcAmp, id);
   std::int32_t value = 0;
   std::int32_t flags = 0;
-  if (!p || camera.Get(Family::VideoProcAmp, id, value, flags) != hr::Ok)
+  if (!p || camera.Get(PropertyFamilyKind::VideoProcAmp, id, value, flags) != hr::Ok)
     return std::nullopt;
   const double range = static_cast<double>(p->max) - static_cast<double>(p->min);
   const double offset =

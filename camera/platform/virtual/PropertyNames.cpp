@@ -6,8 +6,8 @@
 namespace varnholt::platform::virtualcam {
 namespace {
 
-constexpr Family kVpa = Family::VideoProcAmp;
-constexpr Family kCc = Family::CameraControl;
+constexpr PropertyFamilyKind kVpa = PropertyFamilyKind::VideoProcAmp;
+constexpr PropertyFamilyKind kCc = PropertyFamilyKind::CameraControl;
 
 constexpr PropertyName kNames[] = {
     {kVpa, 0, "Brightness"},
@@ -49,8 +49,8 @@ bool SameText(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::string_view FamilyKey(Family family) {
-  return family == Family::VideoProcAmp ? "videoProcAmp" : "cameraControl";
+std::string_view FamilyKey(PropertyFamilyKind family) {
+  return family == PropertyFamilyKind::VideoProcAmp ? "videoProcAmp" : "cameraControl";
 }
 
 std::optional<PropertyName> FindPropertyName(std::string_view name) {
@@ -60,14 +60,14 @@ std::optional<PropertyName> FindPropertyName(std::string_view name) {
   return std::nullopt;
 }
 
-std::optional<std::int32_t> PropertyIdByName(Family family, std::string_view name) {
+std::optional<std::int32_t> PropertyIdByName(PropertyFamilyKind family, std::string_view name) {
   const auto entry = FindPropertyName(name);
   if (!entry || entry->family != family)
     return std::nullopt;
   return entry->id;
 }
 
-std::string_view PropertyNameOf(Family family, std::int32_t id) {
+std::string_view PropertyNameOf(PropertyFamilyKind family, std::int32_t id) {
   for (const auto& entry : kNames)
     if (entry.family == family && entry.id == id)
       return entry.name;

@@ -13,7 +13,7 @@
 namespace varnholt::platform::virtualcam {
 
 struct PropertyName {
-  Family family;
+  PropertyFamilyKind family;
   std::int32_t id;
   std::string_view name;
 };
@@ -26,13 +26,13 @@ struct BlockInfo {
 };
 
 // The JSON key of a family ("videoProcAmp", "cameraControl").
-std::string_view FamilyKey(Family family);
+std::string_view FamilyKey(PropertyFamilyKind family);
 
 // Case-insensitive lookup of a published property name.
 std::optional<PropertyName> FindPropertyName(std::string_view name);
-std::optional<std::int32_t> PropertyIdByName(Family family, std::string_view name);
+std::optional<std::int32_t> PropertyIdByName(PropertyFamilyKind family, std::string_view name);
 // The published name, or empty for an id without one.
-std::string_view PropertyNameOf(Family family, std::int32_t id);
+std::string_view PropertyNameOf(PropertyFamilyKind family, std::int32_t id);
 
 const BlockInfo& InfoOf(Block block);
 std::optional<Block> BlockBySet(const Guid& propSet);

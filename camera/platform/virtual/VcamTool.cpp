@@ -31,7 +31,7 @@ struct ToolError : std::runtime_error {
 };
 
 struct PropertyTarget {
-  Family family;
+  PropertyFamilyKind family;
   std::int32_t id;
 };
 using Target = std::variant<PropertyTarget, Block>;

@@ -8,7 +8,7 @@ namespace varnholt::platform::virtualcam {
 namespace {
 
 // State keys: "videoProcAmp.7", "flash", "format", "connected".
-std::string PropertyKey(Family family, std::int32_t id) {
+std::string PropertyKey(PropertyFamilyKind family, std::int32_t id) {
   return std::string(FamilyKey(family)) + "." + std::to_string(id);
 }
 std::string BlockKey(Block block) {
@@ -77,7 +77,7 @@ HResult VirtualCamera::SetConnected(bool connected) {
   });
 }
 
-HResult VirtualCamera::Lookup(Family family, std::int32_t id, const StateEntries& state,
+HResult VirtualCamera::Lookup(PropertyFamilyKind family, std::int32_t id, const StateEntries& state,
                               const PropertyDescription*& property) const {
   if (!Reachable(state))
     return hr::DeviceNotConnected;
@@ -89,7 +89,8 @@ HResult VirtualCamera::Lookup(Family family, std::int32_t id, const StateEntries
   return hr::Ok;
 }
 
-HResult VirtualCamera::GetRange(Family family, std::int32_t id, PropertyRange& range) const {
+HResult VirtualCamera::GetRange(PropertyFamilyKind family, std::int32_t id,
+                                PropertyRange& range) const {
   const PropertyDescription* p = nullptr;
   if (const HResult code = Lookup(family, id, state_.Read(), p); code != hr::Ok)
     return code;
@@ -99,7 +100,7 @@ HResult VirtualCamera::GetRange(Family family, std::int32_t id, PropertyRange& r
   return hr::Ok;
 }
 
-HResult VirtualCamera::Get(Family family, std::int32_t id, std::int32_t& value,
+HResult VirtualCamera::Get(PropertyFamilyKind family, std::int32_t id, std::int32_t& value,
                            std::int32_t& flags) const {
   const StateEntries state = state_.Read();
   const PropertyDescription* p = nullptr;
@@ -118,7 +119,8 @@ HResult VirtualCamera::Get(Family family, std::int32_t id, std::int32_t& value,
   return hr::Ok;
 }
 
-HResult VirtualCamera::Set(Family family, std::int32_t id, std::int32_t value, std::int32_t flags) {
+HResult VirtualCamera::Set(PropertyFamilyKind family, std::int32_t id, std::int32_t value,
+                           std::int32_t flags) {
   const PropertyDescription* p = nullptr;
   if (const HResult code = Lookup(family, id, state_.Read(), p); code != hr::Ok)
     return code;

@@ -8,13 +8,13 @@
 #include <memory>
 #include <optional>
 
-#include "camera/platform/graph/PropertyFamilyObject.h"
+#include "camera/platform/kit/PropertyFamilyObject.h"
 #include "camera/platform/virtual/CameraDescription.h"
 #include "camera/platform/virtual/StateFile.h"
 
 namespace varnholt::platform::virtualcam {
 
-using PropertyRange = graph::PropertyRange;
+using PropertyRange = kit::PropertyRange;
 
 class VirtualCamera {
  public:
@@ -36,9 +36,10 @@ class VirtualCamera {
   // Changes with every unplug and plug-in, for watchers of the device set.
   std::int64_t PlugCount() const;
 
-  HResult GetRange(Family family, std::int32_t id, PropertyRange& range) const;
-  HResult Get(Family family, std::int32_t id, std::int32_t& value, std::int32_t& flags) const;
-  HResult Set(Family family, std::int32_t id, std::int32_t value, std::int32_t flags);
+  HResult GetRange(PropertyFamilyKind family, std::int32_t id, PropertyRange& range) const;
+  HResult Get(PropertyFamilyKind family, std::int32_t id, std::int32_t& value,
+              std::int32_t& flags) const;
+  HResult Set(PropertyFamilyKind family, std::int32_t id, std::int32_t value, std::int32_t flags);
 
   HResult GetBlock(Block block, BlockWords& words) const;
   HResult SetBlock(Block block, const BlockWords& words);
@@ -49,7 +50,7 @@ class VirtualCamera {
 
  private:
   // The described property of a connected device, or the code to answer.
-  HResult Lookup(Family family, std::int32_t id, const StateEntries& state,
+  HResult Lookup(PropertyFamilyKind family, std::int32_t id, const StateEntries& state,
                  const PropertyDescription*& property) const;
   HResult LookupBlock(Block block, const StateEntries& state,
                       const BlockDescription*& description) const;

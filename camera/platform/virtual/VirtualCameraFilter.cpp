@@ -26,9 +26,9 @@ void PutWord(std::span<std::uint8_t> data, std::size_t at, std::uint32_t value) 
 
 // The family objects ask the filter for its other interfaces.
 using VideoProcAmpObject =
-    graph::PropertyFamilyObject<IAMVideoProcAmp, VirtualCamera, Family::VideoProcAmp>;
+    kit::PropertyFamilyObject<IAMVideoProcAmp, VirtualCamera, PropertyFamilyKind::VideoProcAmp>;
 using CameraControlObject =
-    graph::PropertyFamilyObject<IAMCameraControl, VirtualCamera, Family::CameraControl>;
+    kit::PropertyFamilyObject<IAMCameraControl, VirtualCamera, PropertyFamilyKind::CameraControl>;
 
 class CameraFilter final : public IBaseFilter,
                            public IKsPropertySet,

@@ -4,7 +4,8 @@
 #include <map>
 
 #include "camera/platform/graph/GraphErrors.h"
-#include "camera/platform/graph/PinCategoryProperty.h"
+#include "camera/platform/kit/ListEnumerator.h"
+#include "camera/platform/kit/PinCategoryProperty.h"
 #include "camera/platform/virtual/VirtualFormats.h"
 #include "camera/platform/virtual/VirtualStream.h"
 
@@ -27,31 +28,10 @@ const CategoryInfo& CategoryOf(PinCategory category) {
                        [&](const CategoryInfo& info) { return info.category == category; });
 }
 
-class MediaTypeList final : public IEnumMediaTypes,
-                            public std::enable_shared_from_this<MediaTypeList> {
- public:
-  explicit MediaTypeList(std::shared_ptr<VirtualCamera> camera) : camera_(std::move(camera)) {}
-
-  std::shared_ptr<void> QueryInterface(Iid iid) override {
-    return iid == kIid ? InterfaceOf<IEnumMediaTypes>(shared_from_this()) : nullptr;
-  }
-
-  HResult Next(std::unique_ptr<AmMediaType>& mediaType) override {
-    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
-      return code;
-    const auto& formats = camera_->Description().formats;
-    if (next_ >= formats.size()) {
-      mediaType.reset();
-      return hr::False;
-    }
-    mediaType = MakeMediaType(formats[next_++]);
-    return hr::Ok;
-  }
-
- private:
-  std::shared_ptr<VirtualCamera> camera_;
-  std::size_t next_ = 0;
-};
+// Lists fail while the camera is unplugged, as the camera's calls do.
+kit::Gate WhileConnected(std::shared_ptr<VirtualCamera> camera) {
+  return [camera = std::move(camera)] { return camera->CheckConnected(); };
+}
 
 class CameraPin final : public IPin,
                         public IKsPropertySet,
@@ -102,7 +82,10 @@ class CameraPin final : public IPin,
   HResult EnumMediaTypes(std::shared_ptr<IEnumMediaTypes>& enumerator) override {
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
-    enumerator = std::make_shared<MediaTypeList>(camera_);
+    std::vector<AmMediaType> types;
+    for (const auto& format : camera_->Description().formats)
+      types.push_back(*MakeMediaType(format));
+    enumerator = std::make_shared<kit::MediaTypeList>(std::move(types), WhileConnected(camera_));
     return hr::Ok;
   }
 
@@ -111,22 +94,22 @@ class CameraPin final : public IPin,
               std::span<const std::uint8_t>) override {
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
-    return graph::SetPinCategory(propSet, id);
+    return kit::SetPinCategory(propSet, id);
   }
 
   HResult Get(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
               std::span<std::uint8_t> data, std::uint32_t& bytesReturned) override {
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
-    return graph::GetPinCategory(CategoryOf(description_.category).guid, propSet, id, data,
-                                 bytesReturned);
+    return kit::GetPinCategory(CategoryOf(description_.category).guid, propSet, id, data,
+                               bytesReturned);
   }
 
   HResult QuerySupported(const Guid& propSet, std::uint32_t id,
                          std::uint32_t& typeSupport) override {
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
-    return graph::QueryPinCategorySupport(propSet, id, typeSupport);
+    return kit::QueryPinCategorySupport(propSet, id, typeSupport);
   }
 
   HResult GetFormat(std::unique_ptr<AmMediaType>& mediaType) override {
@@ -176,32 +159,6 @@ class CameraPin final : public IPin,
   std::string id_;
 };
 
-class PinList final : public IEnumPins, public std::enable_shared_from_this<PinList> {
- public:
-  PinList(std::vector<std::shared_ptr<IPin>> pins, std::shared_ptr<VirtualCamera> camera)
-      : pins_(std::move(pins)), camera_(std::move(camera)) {}
-
-  std::shared_ptr<void> QueryInterface(Iid iid) override {
-    return iid == kIid ? InterfaceOf<IEnumPins>(shared_from_this()) : nullptr;
-  }
-
-  HResult Next(std::shared_ptr<IPin>& pin) override {
-    if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
-      return code;
-    if (next_ >= pins_.size()) {
-      pin.reset();
-      return hr::False;
-    }
-    pin = pins_[next_++];
-    return hr::Ok;
-  }
-
- private:
-  std::vector<std::shared_ptr<IPin>> pins_;
-  std::shared_ptr<VirtualCamera> camera_;
-  std::size_t next_ = 0;
-};
-
 }  // namespace
 
 std::vector<std::shared_ptr<IPin>> MakePins(const std::shared_ptr<VirtualCamera>& camera) {
@@ -218,7 +175,7 @@ std::vector<std::shared_ptr<IPin>> MakePins(const std::shared_ptr<VirtualCamera>
 
 std::shared_ptr<IEnumPins> MakePinEnumerator(std::vector<std::shared_ptr<IPin>> pins,
                                              std::shared_ptr<VirtualCamera> camera) {
-  return std::make_shared<PinList>(std::move(pins), std::move(camera));
+  return std::make_shared<kit::PinList>(std::move(pins), WhileConnected(std::move(camera)));
 }
 
 }  // namespace varnholt::platform::virtualcam

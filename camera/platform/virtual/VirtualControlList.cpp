@@ -4,6 +4,7 @@
 #include <cctype>
 #include <vector>
 
+#include "camera/platform/kit/SingleInterface.h"
 #include "camera/platform/virtual/PropertyNames.h"
 
 namespace varnholt::platform::virtualcam {
@@ -21,16 +22,16 @@ const Menu kFlashMenu = {{0, "Off"}, {1, "On"}, {2, "Auto"}};
 const Menu kStabilizationMenu = {{0, "Off"}, {1, "High"}, {2, "Medium"}, {3, "Low"}, {4, "Auto"}};
 
 // The published menu of a property, or null for a plain number.
-const Menu* MenuOf(Family family, std::int32_t id) {
-  if (family == Family::VideoProcAmp && id == kPowerLineFrequency)
+const Menu* MenuOf(PropertyFamilyKind family, std::int32_t id) {
+  if (family == PropertyFamilyKind::VideoProcAmp && id == kPowerLineFrequency)
     return &kPowerLineMenu;
-  if (family == Family::CameraControl && id == kScanMode)
+  if (family == PropertyFamilyKind::CameraControl && id == kScanMode)
     return &kScanModeMenu;
   return nullptr;
 }
 
-const char* GroupOf(Family family) {
-  return family == Family::VideoProcAmp ? kGroupVideoProcAmp : kGroupCameraControl;
+const char* GroupOf(PropertyFamilyKind family) {
+  return family == PropertyFamilyKind::VideoProcAmp ? kGroupVideoProcAmp : kGroupCameraControl;
 }
 
 bool InMenu(const std::vector<std::pair<std::int64_t, std::string>>& menu, std::int64_t value) {
@@ -40,19 +41,20 @@ bool InMenu(const std::vector<std::pair<std::int64_t, std::string>>& menu, std::
 // What one control of the list stands for.
 struct Entry {
   enum class Kind { Value, Auto, BlockMode } kind;
-  Family family = Family::VideoProcAmp;
+  PropertyFamilyKind family = PropertyFamilyKind::VideoProcAmp;
   const PropertyDescription* property = nullptr;  // Value and Auto
   Block block = Block::Flash;                     // BlockMode
 };
 
-class ControlList final : public IControlList, public std::enable_shared_from_this<ControlList> {
+class ControlList final : public kit::SplitInterface<IControlList> {
  public:
   ControlList(std::shared_ptr<VirtualCamera> camera, std::weak_ptr<Unknown> owner)
-      : camera_(std::move(camera)), owner_(std::move(owner)) {
+      : SplitInterface(std::move(owner)), camera_(std::move(camera)) {
     // Ordered as a driver numbers them: family, then property id, each
     // automatic switch just before the value it governs.
     const CameraDescription& d = camera_->Description();
-    for (const Family family : {Family::VideoProcAmp, Family::CameraControl}) {
+    for (const PropertyFamilyKind family :
+         {PropertyFamilyKind::VideoProcAmp, PropertyFamilyKind::CameraControl}) {
       const auto& list = d.families[static_cast<std::size_t>(family)];
       if (!list)
         continue;
@@ -69,14 +71,8 @@ class ControlList final : public IControlList, public std::enable_shared_from_th
     }
     for (const Block block : {Block::Flash, Block::Stabilization})
       if (d.blocks[static_cast<std::size_t>(block)])
-        entries_.push_back({Entry::Kind::BlockMode, Family::CameraControl, nullptr, block});
-  }
-
-  std::shared_ptr<void> QueryInterface(Iid iid) override {
-    if (iid == kIid)
-      return InterfaceOf<IControlList>(shared_from_this());
-    const auto owner = owner_.lock();
-    return owner ? owner->QueryInterface(iid) : nullptr;
+        entries_.push_back(
+            {Entry::Kind::BlockMode, PropertyFamilyKind::CameraControl, nullptr, block});
   }
 
   HResult GetControls(std::vector<ControlInfo>& controls) override {
@@ -183,8 +179,8 @@ class ControlList final : public IControlList, public std::enable_shared_from_th
       for (const auto& item : *menu)
         if (item.first >= p.min && item.first <= p.max)
           info.menu.push_back(item);
-    } else if (entry.family == Family::VideoProcAmp && p.id == kColorEnable && p.min == 0 &&
-               p.max == 1) {
+    } else if (entry.family == PropertyFamilyKind::VideoProcAmp && p.id == kColorEnable &&
+               p.min == 0 && p.max == 1) {
       info.type = ControlInfo::Type::Boolean;
     }
     // Under automatic control the value follows the device, not the user.
@@ -195,7 +191,6 @@ class ControlList final : public IControlList, public std::enable_shared_from_th
   }
 
   std::shared_ptr<VirtualCamera> camera_;
-  std::weak_ptr<Unknown> owner_;
   std::vector<Entry> entries_;
 };
 
@@ -206,7 +201,7 @@ std::shared_ptr<IControlList> MakeControlList(std::shared_ptr<VirtualCamera> cam
   return std::make_shared<ControlList>(std::move(camera), std::move(owner));
 }
 
-std::string ControlName(Family family, std::int32_t id) {
+std::string ControlName(PropertyFamilyKind family, std::int32_t id) {
   const std::string_view published = PropertyNameOf(family, id);
   if (published.empty())
     return std::string(GroupOf(family)) + " " + std::to_string(id);

@@ -24,6 +24,6 @@ std::shared_ptr<IControlList> MakeControlList(std::shared_ptr<VirtualCamera> cam
 
 // The name a control shows: "WhiteBalance" becomes "White Balance"; an id
 // without a published name becomes "Camera Control 42".
-std::string ControlName(Family family, std::int32_t id);
+std::string ControlName(PropertyFamilyKind family, std::int32_t id);
 
 }  // namespace varnholt::platform::virtualcam

@@ -204,6 +204,9 @@ TEST_F(V4l2PlatformTest, ABoundFilterAnswersBothFamiliesAndNamesItself) {
   EXPECT_EQ(Query<IKsPropertySet>(filter), nullptr);
   auto controls = Query<IControlList>(filter);
   ASSERT_NE(controls, nullptr);
+  // The families and the control list lead back to the filter.
+  EXPECT_EQ(Query<IBaseFilter>(procAmp), filter);
+  EXPECT_NE(Query<IAMCameraControl>(controls), nullptr);
   std::int64_t contrast = 0;
   ASSERT_EQ(controls->GetValue(V4L2_CID_CONTRAST, contrast), hr::Ok);
   EXPECT_EQ(contrast, 32);

@@ -10,7 +10,6 @@ namespace varnholt::test {
 namespace {
 
 using namespace varnholt::platform;
-using v4l2::PropertyFamilyKind;
 
 struct Expected {
   bool cameraControl;

@@ -13,9 +13,9 @@
 #include <optional>
 #include <span>
 
-namespace varnholt::platform::v4l2 {
+#include "camera/platform/Interfaces.h"
 
-enum class PropertyFamilyKind { VideoProcAmp, CameraControl };
+namespace varnholt::platform::v4l2 {
 
 enum class AutoEncoding {
   None,     // no automatic mode

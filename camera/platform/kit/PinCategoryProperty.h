@@ -9,7 +9,7 @@
 
 #include "camera/platform/Interfaces.h"
 
-namespace varnholt::platform::graph {
+namespace varnholt::platform::kit {
 
 // PropSetUnsupported for another set, PropIdUnsupported for another id or
 // any write.
@@ -19,4 +19,4 @@ HResult GetPinCategory(const Guid& category, const Guid& propSet, std::uint32_t 
                        std::span<std::uint8_t> data, std::uint32_t& bytesReturned);
 HResult QueryPinCategorySupport(const Guid& propSet, std::uint32_t id, std::uint32_t& typeSupport);
 
-}  // namespace varnholt::platform::graph
+}  // namespace varnholt::platform::kit

@@ -2,8 +2,8 @@
 
 // One property family, IAMVideoProcAmp or IAMCameraControl, over a backend's
 // property source. The two interfaces share method names, so each family is
-// an object of its own. Any other interface is asked of the owner (the
-// filter) when one is given; without one the object answers only its own.
+// an object of its own, split off its owner (the filter): any other
+// interface is asked of the owner, as Interfaces.h has it.
 //
 // A source answers GetRange(kFamily, id, PropertyRange&), Get(kFamily, id,
 // value, flags) and Set(kFamily, id, value, flags).
@@ -13,27 +13,19 @@
 
 #include "camera/platform/HResult.h"
 #include "camera/platform/Interfaces.h"
+#include "camera/platform/kit/SingleInterface.h"
 
-namespace varnholt::platform::graph {
+namespace varnholt::platform::kit {
 
 struct PropertyRange {
   std::int32_t min = 0, max = 0, step = 0, defaultValue = 0, caps = 0;
 };
 
-template <class Interface, class Source, auto kFamily>
-class PropertyFamilyObject final
-    : public Interface,
-      public std::enable_shared_from_this<PropertyFamilyObject<Interface, Source, kFamily>> {
+template <class Interface, class Source, PropertyFamilyKind kFamily>
+class PropertyFamilyObject final : public SplitInterface<Interface> {
  public:
   explicit PropertyFamilyObject(std::shared_ptr<Source> source, std::weak_ptr<Unknown> owner = {})
-      : source_(std::move(source)), owner_(std::move(owner)) {}
-
-  std::shared_ptr<void> QueryInterface(Iid iid) override {
-    if (iid == Interface::kIid)
-      return InterfaceOf<Interface>(this->shared_from_this());
-    const auto owner = owner_.lock();
-    return owner ? owner->QueryInterface(iid) : nullptr;
-  }
+      : SplitInterface<Interface>(std::move(owner)), source_(std::move(source)) {}
 
   HResult GetRange(std::int32_t property, std::int32_t& min, std::int32_t& max,
                    std::int32_t& steppingDelta, std::int32_t& defaultValue,
@@ -59,7 +51,6 @@ class PropertyFamilyObject final
 
  private:
   std::shared_ptr<Source> source_;
-  std::weak_ptr<Unknown> owner_;
 };
 
-}  // namespace varnholt::platform::graph
+}  // namespace varnholt::platform::kit

@@ -1,8 +1,8 @@
-#include "camera/platform/graph/PinCategoryProperty.h"
+#include "camera/platform/kit/PinCategoryProperty.h"
 
 #include <algorithm>
 
-namespace varnholt::platform::graph {
+namespace varnholt::platform::kit {
 namespace {
 
 constexpr std::uint32_t kSupportGet = 1;  // KSPROPERTY_SUPPORT_GET
@@ -38,4 +38,4 @@ HResult QueryPinCategorySupport(const Guid& propSet, std::uint32_t id, std::uint
   return hr::Ok;
 }
 
-}  // namespace varnholt::platform::graph
+}  // namespace varnholt::platform::kit
