@@ -54,7 +54,7 @@ build-asan: deps
 test-asan: build-asan
 	cd build/asan && ctest --output-on-failure -j $(JOBS)
 
-test: build-fuzz test-plain test-asan
+test: format-check build-fuzz test-plain test-asan
 
 clean:
 	rm -rf build

@@ -13,7 +13,7 @@ using Align = TAlignLayout::Align;
 // most-left column and a top child sits inside the most-top ones.
 constexpr Align kPasses[] = {Align::MostTop, Align::MostBottom, Align::MostLeft, Align::MostRight,
                              Align::Top,     Align::Bottom,     Align::Left,     Align::Right,
-                             Align::Client,  Align::Contents,   Align::Center, Align::Fit};
+                             Align::Client,  Align::Contents,   Align::Center,   Align::Fit};
 
 QRect Span(int left, int top, int width, int height) {
   return QRect(left, top, std::max(0, width), std::max(0, height));

@@ -30,7 +30,7 @@ bool ConvertYUY2(const std::uint8_t* source, std::size_t sourceSize, int width, 
 
 // The plain table-driven conversion, kept as the reference the fast one must
 // equal bit for bit (tests and benchmarks compare the two).
-bool ConvertYUY2Reference(const std::uint8_t* source, std::size_t sourceSize, int width,
-                          int height, std::uint32_t* output);
+bool ConvertYUY2Reference(const std::uint8_t* source, std::size_t sourceSize, int width, int height,
+                          std::uint32_t* output);
 
 }  // namespace varnholt

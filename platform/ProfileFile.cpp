@@ -211,7 +211,8 @@ void TIniFile::CheckWritable(const QString& section, const QString& key,
     ThrowWriteError("the section name \"" + Escaped(section) +
                     "\" holds a line break or another control character");
   if (!Storable(key) || key.contains(u'=') || IsBlankOnly(key))
-    ThrowWriteError("the key \"" + Escaped(key) + "\" is blank or holds \"=\" or a control character");
+    ThrowWriteError("the key \"" + Escaped(key) +
+                    "\" is blank or holds \"=\" or a control character");
   if (!Storable(value))
     ThrowWriteError("the value holds a line break or another control character");
 }

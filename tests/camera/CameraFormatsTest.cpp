@@ -96,7 +96,8 @@ TEST_F(CameraFormats, MissingPinsAndEnumeratorsAreNamed) {
   device->pins = {FakePin{guids::PinCategoryStill}};
   EXPECT_EQ(CameraErrorOf([&] { camera->SupportedFormats(); }),
             "Cannot retrieve 'Capture IPin' interface");
-  EXPECT_EQ(CameraErrorOf([&] { camera->Format(); }), "Cannot retrieve 'IAMStreamConfig' interface");
+  EXPECT_EQ(CameraErrorOf([&] { camera->Format(); }),
+            "Cannot retrieve 'IAMStreamConfig' interface");
   EXPECT_EQ(CameraErrorOf([&] { camera->SetFormat({}); }),
             "Cannot retrieve 'Capture IPin' interface");
 

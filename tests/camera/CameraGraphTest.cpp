@@ -34,7 +34,8 @@ class CameraGraph : public ::testing::Test {
     for (const auto& e : platform->log)
       for (const char* prefix : {"add", "remove", "render ", "buffer", "setcallback", "clipping",
                                  "position", "aspect", "border", "outputfile"})
-        if (e.rfind(prefix, 0) == 0) out.push_back(e);
+        if (e.rfind(prefix, 0) == 0)
+          out.push_back(e);
     return out;
   }
 
@@ -48,10 +49,10 @@ TEST_F(CameraGraph, TheGrabberGraphPassesFramesToTheHandlerWithoutARenderer) {
   camera->SetCaptureType(ctGrabber);
   camera->SetOnImageAvailable([](TFCamera*, double) {});
   camera->SetActive(true);
-  EXPECT_THAT(Build(), ElementsAre("buffersamples 1", "setcallback object 0",
-                                   "addfilter Video capture", "addfilter Sample grabber",
-                                   "addfilter Null renderer",
-                                   "render preview video Cam SampleGrabberFilter NullRenderer"));
+  EXPECT_THAT(Build(),
+              ElementsAre("buffersamples 1", "setcallback object 0", "addfilter Video capture",
+                          "addfilter Sample grabber", "addfilter Null renderer",
+                          "render preview video Cam SampleGrabberFilter NullRenderer"));
   EXPECT_TRUE(camera->Active());
   EXPECT_EQ(camera->CaptureType(), ctGrabber);
   EXPECT_EQ(camera->State(), csStopped);  // left stopped; the caller runs it
@@ -68,10 +69,9 @@ TEST_F(CameraGraph, WithoutAHandlerNoCallbackIsInstalled) {
 TEST_F(CameraGraph, TheRendererGraphDrawsIntoTheOwnersWindow) {
   camera->SetCaptureType(ctVmr9);
   camera->SetActive(true);
-  EXPECT_THAT(Build(),
-              ElementsAre("clippingwindow set", "aspectmode 0", "bordercolor 4278190080",
-                          "addfilter Video capture", "addfilter VMR-9",
-                          "render preview video Cam - VMR9Filter"));
+  EXPECT_THAT(Build(), ElementsAre("clippingwindow set", "aspectmode 0", "bordercolor 4278190080",
+                                   "addfilter Video capture", "addfilter VMR-9",
+                                   "render preview video Cam - VMR9Filter"));
   EXPECT_EQ(camera->CaptureType(), ctVmr9);
   EXPECT_EQ(camera->NativeVideoSize(), QPoint(640, 480));
   EXPECT_EQ(camera->NativeAspectRatio(), QPoint(4, 3));
@@ -93,13 +93,13 @@ TEST_F(CameraGraph, APreviewControlPlacesThePictureInFormCoordinates) {
 TEST_F(CameraGraph, AutoFallsBackToTheGrabberOnlyWhenRenderingFails) {
   platform->renderResults["VMR9Filter"] = kCannotConnect;
   camera->SetActive(true);
-  EXPECT_THAT(Build(), ElementsAre("clippingwindow set", "aspectmode 0", "bordercolor 4278190080",
-                                   "addfilter Video capture", "addfilter VMR-9",
-                                   "render preview video Cam - VMR9Filter", "buffersamples 1",
-                                   "removefilter Cam", "removefilter VMR9Filter",
-                                   "addfilter Video capture", "addfilter Sample grabber",
-                                   "addfilter Null renderer",
-                                   "render preview video Cam SampleGrabberFilter NullRenderer"));
+  EXPECT_THAT(Build(),
+              ElementsAre("clippingwindow set", "aspectmode 0", "bordercolor 4278190080",
+                          "addfilter Video capture", "addfilter VMR-9",
+                          "render preview video Cam - VMR9Filter", "buffersamples 1",
+                          "removefilter Cam", "removefilter VMR9Filter", "addfilter Video capture",
+                          "addfilter Sample grabber", "addfilter Null renderer",
+                          "render preview video Cam SampleGrabberFilter NullRenderer"));
   EXPECT_EQ(camera->CaptureType(), ctGrabber);
   EXPECT_EQ(CameraErrorOf([&] { camera->NativeVideoSize(); }), "VMR-9 capture type required");
   EXPECT_EQ(CameraErrorOf([&] { camera->VideoPositionDest(); }), "VMR-9 capture type required");

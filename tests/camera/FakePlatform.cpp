@@ -7,20 +7,28 @@ namespace {
 
 std::string NameOf(const std::shared_ptr<Unknown>& object) {
   auto filter = Query<IBaseFilter>(object);
-  if (!filter) return "-";
+  if (!filter)
+    return "-";
   FilterInfo info;
   filter->QueryFilterInfo(info);
   return info.achName;
 }
 
 std::string Short(const Guid* g) {
-  if (!g) return "any";
-  if (*g == guids::PinCategoryPreview) return "preview";
-  if (*g == guids::PinCategoryCapture) return "capture";
-  if (*g == guids::MediaTypeVideo) return "video";
-  if (*g == guids::MediaTypeAudio) return "audio";
-  if (*g == guids::MediaSubtypeAsf) return "asf";
-  if (*g == guids::MediaSubtypeAvi) return "avi";
+  if (!g)
+    return "any";
+  if (*g == guids::PinCategoryPreview)
+    return "preview";
+  if (*g == guids::PinCategoryCapture)
+    return "capture";
+  if (*g == guids::MediaTypeVideo)
+    return "video";
+  if (*g == guids::MediaTypeAudio)
+    return "audio";
+  if (*g == guids::MediaSubtypeAsf)
+    return "asf";
+  if (*g == guids::MediaSubtypeAvi)
+    return "avi";
   return g->ToString();
 }
 
@@ -176,20 +184,25 @@ class FakePinCategory : public IKsPropertySet,
   FakePin pin_;
 };
 
-class FakeStreamConfig : public IAMStreamConfig, public ISpecifyPropertyPages, public Logged,
+class FakeStreamConfig : public IAMStreamConfig,
+                         public ISpecifyPropertyPages,
+                         public Logged,
                          public std::enable_shared_from_this<FakeStreamConfig> {
  public:
   FakeStreamConfig(FakePlatform* p, std::shared_ptr<FakeDevice> d)
       : Logged(p, "StreamConfig"), device_(std::move(d)) {}
   std::shared_ptr<void> QueryInterface(Iid iid) override {
-    if (iid == Iid::AMStreamConfig) return InterfaceOf<IAMStreamConfig>(shared_from_this());
+    if (iid == Iid::AMStreamConfig)
+      return InterfaceOf<IAMStreamConfig>(shared_from_this());
     if (iid == Iid::SpecifyPropertyPages)
       return InterfaceOf<ISpecifyPropertyPages>(shared_from_this());
     return nullptr;
   }
   HResult GetFormat(std::unique_ptr<AmMediaType>& mediaType) override {
-    if (Failed(device_->formatResult)) return device_->formatResult;
-    if (device_->currentFormat) mediaType = std::make_unique<AmMediaType>(*device_->currentFormat);
+    if (Failed(device_->formatResult))
+      return device_->formatResult;
+    if (device_->currentFormat)
+      mediaType = std::make_unique<AmMediaType>(*device_->currentFormat);
     return hr::Ok;
   }
   HResult SetFormat(const AmMediaType& mediaType) override {
@@ -198,7 +211,8 @@ class FakeStreamConfig : public IAMStreamConfig, public ISpecifyPropertyPages, p
         std::to_string(info->bmiHeader.biHeight) + " " + std::to_string(info->AvgTimePerFrame) +
         " " + std::to_string(info->bmiHeader.biBitCount) + " " +
         std::string(reinterpret_cast<const char*>(&info->bmiHeader.biCompression), 4));
-    if (Failed(device_->formatResult)) return device_->formatResult;
+    if (Failed(device_->formatResult))
+      return device_->formatResult;
     device_->currentFormat = mediaType;
     return hr::Ok;
   }
@@ -220,11 +234,13 @@ class FakeEnumMediaTypes : public IEnumMediaTypes,
  public:
   explicit FakeEnumMediaTypes(std::shared_ptr<FakeDevice> d) : d_(std::move(d)) {}
   std::shared_ptr<void> QueryInterface(Iid iid) override {
-    if (iid == Iid::EnumMediaTypes) return InterfaceOf<IEnumMediaTypes>(shared_from_this());
+    if (iid == Iid::EnumMediaTypes)
+      return InterfaceOf<IEnumMediaTypes>(shared_from_this());
     return nullptr;
   }
   HResult Next(std::unique_ptr<AmMediaType>& mediaType) override {
-    if (next_ >= d_->mediaTypes.size()) return hr::False;
+    if (next_ >= d_->mediaTypes.size())
+      return hr::False;
     mediaType = std::make_unique<AmMediaType>(d_->mediaTypes[next_++]);
     return hr::Ok;
   }
@@ -258,8 +274,10 @@ class FakePinObject : public IPin,
     return hr::Ok;
   }
   HResult EnumMediaTypes(std::shared_ptr<IEnumMediaTypes>& types) override {
-    if (Failed(device_->enumResult)) return device_->enumResult;
-    if (!device_->enumWithoutEnumerator) types = std::make_shared<FakeEnumMediaTypes>(device_);
+    if (Failed(device_->enumResult))
+      return device_->enumResult;
+    if (!device_->enumWithoutEnumerator)
+      types = std::make_shared<FakeEnumMediaTypes>(device_);
     return hr::Ok;
   }
 
@@ -333,12 +351,14 @@ class FakeFilter : public IBaseFilter,
   std::shared_ptr<FakeDevice> device_;
 };
 
-class FakeSampleGrabber : public ISampleGrabber, public Logged,
+class FakeSampleGrabber : public ISampleGrabber,
+                          public Logged,
                           public std::enable_shared_from_this<FakeSampleGrabber> {
  public:
   explicit FakeSampleGrabber(FakePlatform* p) : Logged(p, "SampleGrabber") {}
   std::shared_ptr<void> QueryInterface(Iid iid) override {
-    if (iid == Iid::SampleGrabber) return InterfaceOf<ISampleGrabber>(shared_from_this());
+    if (iid == Iid::SampleGrabber)
+      return InterfaceOf<ISampleGrabber>(shared_from_this());
     return nullptr;
   }
   HResult SetBufferSamples(bool buffer) override {
@@ -350,12 +370,14 @@ class FakeSampleGrabber : public ISampleGrabber, public Logged,
     return hr::Ok;
   }
   HResult GetConnectedMediaType(AmMediaType& mediaType) override {
-    if (!platform_->grabberType) return MakeHResult(0x80040209);  // not connected
+    if (!platform_->grabberType)
+      return MakeHResult(0x80040209);  // not connected
     mediaType = *platform_->grabberType;
     return hr::Ok;
   }
   HResult GetCurrentBuffer(std::int32_t& size, std::uint8_t* buffer) override {
-    if (!platform_->grabberBuffer) return MakeHResult(0x80040227);  // wrong state: no sample
+    if (!platform_->grabberBuffer)
+      return MakeHResult(0x80040227);  // wrong state: no sample
     const auto& sample = *platform_->grabberBuffer;
     if (!buffer) {
       size = static_cast<std::int32_t>(sample.size());
@@ -384,7 +406,8 @@ class FakeVmrConfig : public IVMRFilterConfig9,
   }
 };
 
-class FakeVmrControl : public IVMRWindowlessControl9, public Logged,
+class FakeVmrControl : public IVMRWindowlessControl9,
+                       public Logged,
                        public std::enable_shared_from_this<FakeVmrControl> {
  public:
   explicit FakeVmrControl(FakePlatform* p) : Logged(p, "VMRWindowlessControl9") {}
@@ -398,8 +421,10 @@ class FakeVmrControl : public IVMRWindowlessControl9, public Logged,
     return hr::Ok;
   }
   HResult SetVideoPosition(const Rect32* source, const Rect32* target) override {
-    if (source) source_ = *source;
-    if (target) target_ = *target;
+    if (source)
+      source_ = *source;
+    if (target)
+      target_ = *target;
     Log("position " + Text(source) + " " + Text(target));
     return hr::Ok;
   }
@@ -446,7 +471,8 @@ class FakeVmrControl : public IVMRWindowlessControl9, public Logged,
 
  private:
   static std::string Text(const Rect32* r) {
-    if (!r) return "none";
+    if (!r)
+      return "none";
     return "(" + std::to_string(r->left) + "," + std::to_string(r->top) + "," +
            std::to_string(r->right) + "," + std::to_string(r->bottom) + ")";
   }
@@ -679,10 +705,12 @@ class FakeCaptureGraphBuilder : public ICaptureGraphBuilder2,
     Log("findinterface " + Short(category) + " " + Short(type) + " " +
         NameOf(std::static_pointer_cast<Unknown>(filter)));
     std::shared_ptr<IEnumPins> pins;
-    if (!filter || Failed(filter->EnumPins(pins))) return hr::Fail;
+    if (!filter || Failed(filter->EnumPins(pins)))
+      return hr::Fail;
     std::shared_ptr<IPin> pin;
     while (pins->Next(pin) == hr::Ok) {
-      if (iid != Iid::AMStreamConfig) break;
+      if (iid != Iid::AMStreamConfig)
+        break;
       if (auto config = Query<IAMStreamConfig>(pin)) {
         found = config;
         return hr::Ok;
@@ -746,15 +774,17 @@ HResult FakePlatform::ShowPropertyFrame(WindowHandle owner, int x, int y,
                                         const std::vector<Guid>& pages, std::uint32_t locale) {
   std::string kinds;
   for (const auto& object : objects)
-    kinds += Query<IAMStreamConfig>(object) ? " streamconfig" : Query<IBaseFilter>(object) ? " filter" : " other";
+    kinds += Query<IAMStreamConfig>(object) ? " streamconfig"
+             : Query<IBaseFilter>(object)   ? " filter"
+                                            : " other";
   log.push_back("frame " + std::to_string(owner) + " " + std::to_string(x) + " " +
                 std::to_string(y) + " '" + caption + "' pages " + std::to_string(pages.size()) +
                 kinds + " " + std::to_string(locale));
   return frameResult;
 }
 
-AmMediaType VideoType(int width, int height, std::int64_t frameTime, int bits,
-                      std::uint32_t fourcc, const Guid& formatType, std::size_t blockSize) {
+AmMediaType VideoType(int width, int height, std::int64_t frameTime, int bits, std::uint32_t fourcc,
+                      const Guid& formatType, std::size_t blockSize) {
   AmMediaType type;
   type.majortype = guids::MediaTypeVideo;
   type.subtype = FourCCSubtype(fourcc);

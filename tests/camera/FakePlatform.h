@@ -54,8 +54,8 @@ struct FakeDevice {
 };
 
 // A video media type with a video-info block (or another block type/size).
-AmMediaType VideoType(int width, int height, std::int64_t frameTime, int bits,
-                      std::uint32_t fourcc, const Guid& formatType = guids::FormatVideoInfo,
+AmMediaType VideoType(int width, int height, std::int64_t frameTime, int bits, std::uint32_t fourcc,
+                      const Guid& formatType = guids::FormatVideoInfo,
                       std::size_t blockSize = VideoInfoHeader::kSize);
 
 class FakePlatform : public Platform {
@@ -68,9 +68,9 @@ class FakePlatform : public Platform {
   std::int32_t graphStateValue = kStateStopped;
   std::map<std::string, HResult> renderResults;  // answer of RenderStream, by sink name
   HResult outputFileResult = hr::NotImpl;
-  std::optional<AmMediaType> grabberType;                // the grabber's connected type
+  std::optional<AmMediaType> grabberType;                  // the grabber's connected type
   std::optional<std::vector<std::uint8_t>> grabberBuffer;  // none: no sample yet
-  std::vector<std::uint8_t> rendererImage;               // header + pixels
+  std::vector<std::uint8_t> rendererImage;                 // header + pixels
   HResult rendererImageResult = hr::Ok;
   HResult frameResult = hr::Ok;
   int createCalls = 0;

@@ -59,7 +59,8 @@ TEST_F(ProfileTest, UnwritablePathsThrowAndChangeNothing) {
   EXPECT_EQ(Bytes("plain"), "data");
 
   TIniFile unnamed("");
-  EXPECT_EQ(WriteErrorOf([&] { unnamed.WriteString("A", "x", "1"); }), "Unable to write to : no file is named");
+  EXPECT_EQ(WriteErrorOf([&] { unnamed.WriteString("A", "x", "1"); }),
+            "Unable to write to : no file is named");
   EXPECT_EQ(Entries(), (QStringList{"folder.ini", "plain"}));
 }
 

@@ -67,8 +67,9 @@ TEST_F(ProfileTest, NamesThatWouldBreakTheFileAreRefusedAndNeverMatch) {
   // Values and keys follow the same rule.
   EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("Cam", "x", QString::fromLatin1("a\0b", 3)); }),
             UnableToWrite(path, "the value holds a line break or another control character"));
-  EXPECT_EQ(WriteErrorOf([&] { ini.WriteString("Cam", QString("k") + QChar(0x2029), "1"); }),
-            UnableToWrite(path, "the key \"k\\u2029\" is blank or holds \"=\" or a control character"));
+  EXPECT_EQ(
+      WriteErrorOf([&] { ini.WriteString("Cam", QString("k") + QChar(0x2029), "1"); }),
+      UnableToWrite(path, "the key \"k\\u2029\" is blank or holds \"=\" or a control character"));
 }
 
 TEST_F(ProfileTest, WriteStringsIsOneReplacementOfAllOrNothing) {
