@@ -31,20 +31,6 @@ using platform::virtualcam::VirtualPlatform;
 
 constexpr char kHdWebcam[] = "Varnholt Virtual HD Webcam";
 
-// Waits for a condition while serving events; false after the time-out.
-template <class F>
-bool WaitFor(F condition, int milliseconds = 10000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!condition()) {
-    if (clock.elapsed() > milliseconds)
-      return false;
-    QCoreApplication::processEvents();
-    QThread::msleep(5);
-  }
-  return true;
-}
-
 // Keeps the calling thread on one processor while it lives, so that two
 // threads really run side by side however busy the machine is.
 class PinnedThread {
@@ -112,7 +98,7 @@ TEST_F(CameraOnVirtual, AutomaticCaptureUsesTheRendererAndItsCurrentImage) {
   EXPECT_EQ(camera->State(), csRunning);
   EXPECT_EQ(camera->NativeVideoSize(), QPoint(640, 480));
   QImage picture;
-  ASSERT_TRUE(WaitFor([&] {
+  ASSERT_TRUE(WaitUntil([&] {
     picture = camera->CurrentImageToBitmap();
     return !picture.isNull();
   }));
@@ -137,7 +123,7 @@ TEST_F(CameraOnVirtual, TheGrabberRaisesTheImageEventAndKeepsStills) {
   EXPECT_EQ(camera->CurrentImageToStream(empty), ifBmp);  // nothing buffered yet
   EXPECT_TRUE(empty.data().isEmpty());
   camera->Run();
-  ASSERT_TRUE(WaitFor([&] { return frames >= 3; }));
+  ASSERT_TRUE(WaitUntil([&] { return frames >= 3; }));
   QBuffer bmp;
   bmp.open(QIODevice::WriteOnly);
   EXPECT_EQ(camera->CurrentImageToStream(bmp), ifBmp);
@@ -233,7 +219,7 @@ TEST_F(CameraOnVirtual, AMotionJpegFormatGivesJpegStills) {
   camera->Run();
   QByteArray jpeg;
   TFImageFormat format = ifBmp;
-  ASSERT_TRUE(WaitFor([&] {
+  ASSERT_TRUE(WaitUntil([&] {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     format = camera->CurrentImageToStream(buffer);
@@ -268,7 +254,7 @@ TEST_F(CameraOnVirtual, RendererBitmapsHoldTheStillImagesPixelsAndStayTheCallers
     camera->SetActive(true);
     ASSERT_EQ(camera->CaptureType(), ctVmr9);
     camera->Run();
-    ASSERT_TRUE(WaitFor([&] { return !bitmap().isNull(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !bitmap().isNull(); }));
     camera->Pause();  // no new frame from here on
     const QImage first = camera->CurrentImageToBitmap();
     EXPECT_EQ(first.size(), QSize(161, 121));
@@ -276,7 +262,7 @@ TEST_F(CameraOnVirtual, RendererBitmapsHoldTheStillImagesPixelsAndStayTheCallers
     const QImage firstCopy = first.copy();
 
     camera->Run();
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(WaitUntil([&] {
       const QImage later = bitmap();
       return !later.isNull() && later != firstCopy;
     }));
@@ -300,7 +286,7 @@ TEST_F(CameraOnVirtual, DeactivatingWhileHandlersRunNeitherHangsNorCrashes) {
   for (int round = 0; round < 3; ++round) {
     camera->SetActive(true);
     camera->Run();
-    ASSERT_TRUE(WaitFor([&] { return frames > round; }));
+    ASSERT_TRUE(WaitUntil([&] { return frames > round; }));
     camera->SetActive(false);
   }
   form.reset();  // destroys the camera too
@@ -330,7 +316,7 @@ TEST_F(CameraOnVirtual, ThePropertyDialogOpensModallyAndReturnsWhenClosed) {
   camera->SetDeviceName(kHdWebcam);
   QString title;
   QTimer::singleShot(0, [&] {
-    WaitFor([] { return QApplication::activeModalWidget() != nullptr; }, 5000);
+    WaitUntil([] { return QApplication::activeModalWidget() != nullptr; }, 5000);
     if (auto* frame = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
       title = frame->windowTitle();
       frame->reject();
@@ -380,10 +366,10 @@ TEST_F(CameraOnVirtual, ReplugsAreSeenRebindBringsTheCameraBackAndTwinsGetNumber
   camera->SetBrightness(12);
   EXPECT_EQ(camera->Brightness(), 12);
   // The watch saw the plugging, on the component's thread.
-  EXPECT_TRUE(WaitFor([&] { return events > 0; }));
+  EXPECT_TRUE(WaitUntil([&] { return events > 0; }));
   const int seen = events;
   camera->SetBrightness(13);  // a value written is no device change
-  EXPECT_FALSE(WaitFor([&] { return events > seen; }, 400));
+  EXPECT_FALSE(WaitUntil([&] { return events > seen; }, 400));
 
   // Rebind drops a binding on demand, and is refused while active.
   const auto before = camera->CaptureFilter();

@@ -296,9 +296,7 @@ TEST_F(GrabberTest, TheLastReferenceMayGoOnTheStreamingThread) {
     std::lock_guard lock(callback->mutex);
     callback->session = std::move(session);
   }
-  const auto deadline = std::chrono::steady_clock::now() + kFrameWait;
-  while (!grabber.expired() && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(5ms);
+  WaitUntil([&] { return grabber.expired(); }, kFrameWaitMs);
   EXPECT_TRUE(graph.expired());
   EXPECT_TRUE(grabber.expired());
 }

@@ -66,13 +66,7 @@ std::vector<std::uint8_t> FrameCounter::LastFrame() const {
 }
 
 bool FrameCounter::WaitBeyond(int count) const {
-  const auto deadline = std::chrono::steady_clock::now() + kFrameWait;
-  while (Count() <= count) {
-    if (std::chrono::steady_clock::now() > deadline)
-      return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
+  return WaitUntil([&] { return Count() > count; }, kFrameWaitMs);
 }
 
 bool WaitForFrame(const FrameCounter& counter,

@@ -13,6 +13,7 @@
 
 #include "camera/platform/Interfaces.h"
 #include "tests/camera/virtual/VirtualTestSupport.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {
 
@@ -28,6 +29,7 @@ constexpr int kDeskHeight = 120;
 
 // Generous: debug and sanitizer builds on a loaded machine.
 constexpr auto kFrameWait = 10s;
+constexpr int kFrameWaitMs = 10000;
 
 // Counts frames and keeps their times, sizes and the last frame's bytes.
 class FrameCounter : public platform::ISampleGrabberCB,

@@ -25,15 +25,8 @@ using namespace varnholt::platform;
 namespace vfw = platform::graph::vfw;
 
 // Waits up to kFrameWait for the condition.
-template <class Condition>
-bool WaitFor(Condition condition) {
-  const auto deadline = std::chrono::steady_clock::now() + kFrameWait;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline)
-      return false;
-    std::this_thread::sleep_for(2ms);
-  }
-  return true;
+bool WaitFor(const std::function<bool()>& condition) {
+  return WaitUntil(condition, kFrameWaitMs);
 }
 
 // What a source tells the graph while it streams.
