@@ -155,7 +155,3 @@ BENCHMARK(BM_RepaintRequest)->Apply(Formats);
 BENCHMARK(BM_DecodeJpeg)->ArgName("mjpg")->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  return varnholt::bench::RunOffscreen(argc, argv);
-}

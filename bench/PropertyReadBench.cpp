@@ -7,7 +7,6 @@
 
 #include "bench/BenchSupport.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include "camera/FCamera.h"
@@ -62,11 +61,3 @@ BENCHMARK(BM_ReloadSeventeenRows);
 BENCHMARK(BM_ValueWrite);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -72,7 +72,3 @@ void BM_RefreshTick(benchmark::State& state) {
 BENCHMARK(BM_RefreshTick)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  return varnholt::bench::RunOffscreen(argc, argv);
-}

@@ -9,8 +9,6 @@
 #include <linux/videodev2.h>
 #include "bench/BenchSupport.h"
 
-#include <QCoreApplication>
-
 #include "camera/FCamera.h"
 #include "camera/PropertyKeys.h"
 #include "camera/platform/v4l2/V4l2Platform.h"
@@ -95,11 +93,3 @@ BENCHMARK(BM_V4l2SingleValueRead);
 BENCHMARK(BM_V4l2ReloadSeventeenRows);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
