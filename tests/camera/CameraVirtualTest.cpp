@@ -315,14 +315,9 @@ TEST_F(CameraOnVirtual, ARendererThatCannotTakeThePreviewFallsBackToTheGrabber) 
 TEST_F(CameraOnVirtual, ThePropertyDialogOpensModallyAndReturnsWhenClosed) {
   camera->SetDeviceName(kHdWebcam);
   QString title;
-  QTimer::singleShot(0, [&] {
-    WaitUntil([] { return QApplication::activeModalWidget() != nullptr; }, 5000);
-    if (auto* frame = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-      title = frame->windowTitle();
-      frame->reject();
-    }
-  });
+  const ModalAnswer<QDialog> answer([&](QDialog& frame) { title = frame.windowTitle(); });
   camera->ShowPropertyDialog();
+  EXPECT_EQ(answer.Answered(), 1);
   EXPECT_EQ(title, kHdWebcam);
 }
 

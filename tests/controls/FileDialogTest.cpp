@@ -9,18 +9,10 @@
 #include <QTimer>
 
 #include "controls/FileDialog.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {
 namespace {
-
-// Answers the modal file dialog as soon as it shows.
-void AnswerWith(std::function<void(QFileDialog&)> answer) {
-  QTimer::singleShot(0, [answer] {
-    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(dialog, nullptr);
-    answer(*dialog);
-  });
-}
 
 TEST(FileDialogTest, ATypedNameGetsTheDefaultExtensionInTheInitialFolder) {
   QTemporaryDir folder;
@@ -31,7 +23,7 @@ TEST(FileDialogTest, ATypedNameGetsTheDefaultExtensionInTheInitialFolder) {
   save.SetDefaultExt("vhx");
   save.SetInitialDir(folder.path());
   QString title, filter, directory;
-  AnswerWith([&](QFileDialog& dialog) {
+  const ModalAnswer<QFileDialog> answer([&](QFileDialog& dialog) {
     title = dialog.windowTitle();
     filter = dialog.nameFilters().join(';');
     directory = dialog.directory().path();
@@ -50,14 +42,14 @@ TEST(FileDialogTest, AnOpenDialogAcceptsANameThatDoesNotExistAndCancelAnswersFal
   TFileDialog open(TFileDialog::Kind::Open);
   open.SetDefaultExt("vhx");
   open.SetInitialDir(folder.path());
-  AnswerWith([](QFileDialog& dialog) {
+  const ModalAnswer<QFileDialog> answer([](QFileDialog& dialog) {
     dialog.selectFile("missing.vhx");
     static_cast<QDialog&>(dialog).accept();
   });
   ASSERT_TRUE(open.Execute());
   EXPECT_EQ(open.FileName(), folder.filePath("missing.vhx"));
 
-  AnswerWith([](QFileDialog& dialog) { dialog.reject(); });
+  const ModalAnswer<QFileDialog> cancel([](QFileDialog& dialog) { dialog.reject(); });
   EXPECT_FALSE(open.Execute());
   EXPECT_EQ(open.FileName(), folder.filePath("missing.vhx"));  // kept
 }
@@ -66,7 +58,7 @@ TEST(FileDialogTest, ADialogRemembersNoFolderOfAnEarlierOne) {
   QTemporaryDir first, second;
   TFileDialog open(TFileDialog::Kind::Open);
   open.SetInitialDir(first.path());
-  AnswerWith([&](QFileDialog& dialog) {
+  const ModalAnswer<QFileDialog> answer([&](QFileDialog& dialog) {
     dialog.setDirectory(second.path());  // the user looks elsewhere, then cancels
     dialog.reject();
   });
@@ -76,7 +68,7 @@ TEST(FileDialogTest, ADialogRemembersNoFolderOfAnEarlierOne) {
   again.SetInitialDir(first.path());
   QStringList history;
   QString directory;
-  AnswerWith([&](QFileDialog& dialog) {
+  const ModalAnswer<QFileDialog> look([&](QFileDialog& dialog) {
     history = dialog.history();
     directory = dialog.directory().path();
     dialog.reject();

@@ -11,6 +11,7 @@
 
 #include "camera/CameraErrors.h"
 #include "controls/GeneralErrorHandler.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {
 namespace {
@@ -119,12 +120,10 @@ TEST(GeneralErrorHandlerTest, TheBoxOpensOverTheProgramsWindowEvenWhenNoneIsActi
   QApplication::setActiveWindow(nullptr);  // an error met before activation
   QPointer<QWidget> owner;
   QString text;
-  QTimer::singleShot(0, [&] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      owner = box->parentWidget();
-      text = box->text();
-      box->accept();
-    }
+  const ModalAnswer<QMessageBox> answer([&](QMessageBox& box) {
+    owner = box.parentWidget();
+    text = box.text();
+    box.accept();
   });
   Guarded([] { throw std::runtime_error("Camera gone"); });
   EXPECT_EQ(owner, &window);

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QApplication>
 #include <QByteArray>
+#include <QDialog>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -35,6 +38,42 @@ class ScopedEnv {
 // it held. Qt's QTRY_ macros are no use under GoogleTest: on a time-out they
 // only return from the test, which then counts as passed.
 bool WaitUntil(const std::function<bool()>& done, int ms = 20000);
+
+// Answers the next modal dialog of class T (with that object name, when one
+// is given) from inside its modal loop: once it is up, act runs once and the
+// dialog is closed if act left it open. Create it before the call that opens
+// the dialog, and keep it until that call has returned.
+template <class T>
+class ModalAnswer {
+ public:
+  explicit ModalAnswer(std::function<void(T&)> act, QString objectName = {})
+      : act_(std::move(act)), objectName_(std::move(objectName)) {
+    timer_.setInterval(5);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+      if (!dialog || (!objectName_.isEmpty() && dialog->objectName() != objectName_))
+        return;
+      timer_.stop();
+      ++answered_;
+      act_(*dialog);
+      if (dialog->isVisible()) {
+        if (auto* modal = qobject_cast<QDialog*>(dialog))
+          modal->reject();
+        else
+          dialog->close();
+      }
+    });
+    timer_.start();
+  }
+  // How many dialogs it answered: 0 or 1.
+  int Answered() const { return answered_; }
+
+ private:
+  std::function<void(T&)> act_;
+  QString objectName_;
+  QTimer timer_;
+  int answered_ = 0;
+};
 
 // Writes text to a file, creating folders; returns false on failure.
 bool WriteFile(const QString& path, const QByteArray& bytes);

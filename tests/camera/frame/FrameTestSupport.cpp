@@ -1,5 +1,7 @@
 #include "tests/camera/frame/FrameTestSupport.h"
 
+#include "tests/support/TestEnvironment.h"
+
 #include <QApplication>
 #include <QTabWidget>
 #include <QTimer>
@@ -11,20 +13,12 @@ using namespace varnholt::platform;
 HResult FrameTest::Show(Platform& platform, const std::vector<std::shared_ptr<Unknown>>& objects,
                         const std::vector<Guid>& pages, const std::function<void(QDialog&)>& act,
                         WindowHandle owner, int x, int y) {
-  // The frame is modal: a timer acts from inside its loop.
-  QTimer driver;
-  driver.setInterval(5);
-  QObject::connect(&driver, &QTimer::timeout, [&] {
-    auto* frame = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-    if (!frame || frame->objectName() != "PropertyFrame")
-      return;
-    driver.stop();
-    ++shown_;
-    act(*frame);
-    if (frame->isVisible())
-      frame->reject();
-  });
-  driver.start();
+  const ModalAnswer<QDialog> answer(
+      [&](QDialog& frame) {
+        ++shown_;
+        act(frame);
+      },
+      "PropertyFrame");
   return ShowGenericPropertyFrame(platform, owner, x, y, "Test Camera", objects, pages);
 }
 

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include "tests/camera/v4l2/V4l2TestSupport.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {
 namespace {
@@ -20,18 +21,12 @@ class V4l2DialogTest : public V4l2CameraTest {
  protected:
   // Runs act once the modal frame is up, then closes it; show opens it.
   void WhileShown(const std::function<void()>& show, const std::function<void(QDialog&)>& act) {
-    QTimer driver;
-    driver.setInterval(5);
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-      auto* frame = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      if (!frame || frame->objectName() != "PropertyFrame")
-        return;
-      driver.stop();
-      ++shown_;
-      act(*frame);
-      frame->reject();
-    });
-    driver.start();
+    const ModalAnswer<QDialog> answer(
+        [&](QDialog& frame) {
+          ++shown_;
+          act(frame);
+        },
+        "PropertyFrame");
     show();
   }
 
