@@ -19,29 +19,13 @@ namespace {
 
 using namespace varnholt;
 
-class Door final : public platform::v4l2::IoctlDevice {
- public:
-  explicit Door(std::shared_ptr<test::FakeUvcCamera> camera) : camera_(std::move(camera)) {}
-  int Map(std::size_t length, std::int64_t offset, void*& address) override {
-    return camera_->Map(length, offset, address);
-  }
-  void Unmap(void* address, std::size_t length) override { camera_->Unmap(address, length); }
-  int PollFd() const override { return camera_->PollFd(); }
-
- protected:
-  int DoIoctl(unsigned long request, void* arg) override { return camera_->Ioctl(request, arg); }
-
- private:
-  std::shared_ptr<test::FakeUvcCamera> camera_;
-};
-
 class OneNode final : public platform::v4l2::NodeDirectory {
  public:
   explicit OneNode(std::shared_ptr<test::FakeUvcCamera> camera) : camera_(std::move(camera)) {}
   std::vector<std::string> VideoNodes() override { return {"/dev/video0"}; }
   std::string ByIdLink(const std::string&) override { return {}; }
   int Open(const std::string&, std::unique_ptr<platform::v4l2::IoctlDevice>& device) override {
-    device = std::make_unique<Door>(camera_);
+    device = std::make_unique<test::ForwardingDevice>(camera_);
     return 0;
   }
 

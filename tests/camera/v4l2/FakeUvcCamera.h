@@ -172,4 +172,22 @@ class FakeUvcCamera : public platform::v4l2::IoctlDevice {
   bool signalled_ = false;
 };
 
+// An open node of a shared fake camera: every call goes to the camera, so
+// that several opens (and the graph's own) see one device.
+class ForwardingDevice final : public platform::v4l2::IoctlDevice {
+ public:
+  explicit ForwardingDevice(std::shared_ptr<FakeUvcCamera> camera) : camera_(std::move(camera)) {}
+  int Map(std::size_t length, std::int64_t offset, void*& address) override {
+    return camera_->Map(length, offset, address);
+  }
+  void Unmap(void* address, std::size_t length) override { camera_->Unmap(address, length); }
+  int PollFd() const override { return camera_->PollFd(); }
+
+ protected:
+  int DoIoctl(unsigned long request, void* arg) override { return camera_->Ioctl(request, arg); }
+
+ private:
+  std::shared_ptr<FakeUvcCamera> camera_;
+};
+
 }  // namespace varnholt::test

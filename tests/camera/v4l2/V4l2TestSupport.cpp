@@ -3,25 +3,6 @@
 #include <cstring>
 
 namespace varnholt::test {
-namespace {
-
-class ForwardingDevice final : public platform::v4l2::IoctlDevice {
- public:
-  explicit ForwardingDevice(std::shared_ptr<FakeUvcCamera> camera) : camera_(std::move(camera)) {}
-  int Map(std::size_t length, std::int64_t offset, void*& address) override {
-    return camera_->Map(length, offset, address);
-  }
-  void Unmap(void* address, std::size_t length) override { camera_->Unmap(address, length); }
-  int PollFd() const override { return camera_->PollFd(); }
-
- protected:
-  int DoIoctl(unsigned long request, void* arg) override { return camera_->Ioctl(request, arg); }
-
- private:
-  std::shared_ptr<FakeUvcCamera> camera_;
-};
-
-}  // namespace
 
 std::vector<std::string> SharedNodes::VideoNodes() {
   std::vector<std::string> paths;
