@@ -37,7 +37,8 @@ class TRowsTarget : public TSettingsTarget {
  public:
   explicit TRowsTarget(TFormMain& form) : form_(form) {}
   bool Supported(std::size_t key) override {
-    return (form_.FCamera->*kPropertyKeys[key].Supported)();
+    TFCamera& camera = *form_.FCamera;  // see TPropertyRowsPanel::SetTrackBars
+    return (camera.*kPropertyKeys[key].Supported)();
   }
   // Setting a control runs its change handler, which writes to the camera.
   void SetValue(std::size_t key, float value) override { Row(key).TrackBar->SetValue(value); }

@@ -105,12 +105,16 @@ void TPropertyRowsPanel::SetTrackBars() {
             order.insert(order.begin(), &key);
           else
             order.push_back(&key);
+        // Member calls go through a plain reference: g++ 12 with the
+        // sanitizers misreads the object of `form_.FCamera->*member` (a
+        // stack address in place of the camera).
+        TFCamera& camera = Camera();
         for (const TFPropertyKey* key : order) {
-          if (!(form_.FCamera->*key->Supported)())
+          if (!(camera.*key->Supported)())
             continue;
-          const std::int32_t value = (form_.FCamera->*key->Value)();
-          const TFRange range = (form_.FCamera->*key->Range)();
-          const bool automatic = (form_.FCamera->*key->IsAuto)();
+          const std::int32_t value = (camera.*key->Value)();
+          const TFRange range = (camera.*key->Range)();
+          const bool automatic = (camera.*key->IsAuto)();
           TPropertyRow& row = *Row(QString::fromLatin1(key->Name));
           SetTrackBar(row.Monochrome, row.Layout, row.Label, row.ValueLabel, row.TrackBar,
                       row.CheckBox, value, range, automatic);
@@ -252,7 +256,7 @@ void TPropertyRowsPanel::TrackBarChange(QObject* Sender) {
         continue;
       row.ValueLabel->setText(ValueText(row.TrackBar->Value()));
       if (!LoadingTrackBars_)
-        (form_.FCamera->*KeyOf(row).SetValue)(Truncated(row.TrackBar->Value()));
+        (Camera().*KeyOf(row).SetValue)(Truncated(row.TrackBar->Value()));
     }
     SetSupportStatus();
   } catch (...) {
@@ -267,7 +271,7 @@ void TPropertyRowsPanel::CheckBoxChange(QObject* Sender) {
   try {
     for (TPropertyRow& row : Rows_)
       if (row.CheckBox == Sender)
-        (form_.FCamera->*KeyOf(row).SetAuto)(row.CheckBox->isChecked());
+        (Camera().*KeyOf(row).SetAuto)(row.CheckBox->isChecked());
     if (form_.TraceMode)
       form_.LogMe("### Call SetTrackBars from  CheckBoxChange event ");
     // The reload disables the rows for a moment, which drops the focus; a
@@ -303,4 +307,8 @@ TPropertyRow* TPropertyRowsPanel::Row(QStringView key) {
     if (key == QLatin1String(row.Design->Key))
       return &row;
   return nullptr;
+}
+
+TFCamera& TPropertyRowsPanel::Camera() const {
+  return *form_.FCamera;
 }

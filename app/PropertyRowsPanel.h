@@ -18,6 +18,7 @@
 #include "camera/CameraTypes.h"
 
 class QObject;
+class TFCamera;
 class TFormMain;
 namespace varnholt {
 class TImage;
@@ -76,6 +77,8 @@ class TPropertyRowsPanel {
   void ClearResolutionText() { ResolutionText_.clear(); }
 
  private:
+  // The window's camera, for calls through the property keys' members.
+  TFCamera& Camera() const;
   TFormMain& form_;
   TPropertyRowArray Rows_;
   int CameraStatus_ = 0;
