@@ -104,12 +104,13 @@ TEST_F(UvcStream, FramesBecomeStillsThatFollowTheCamerasBrightness) {
   EXPECT_GE(DistinctColoursInFirstRow(still, 320), 4);  // the camera's colour bars
   EXPECT_EQ(camera->CurrentImageToBitmap().size(), QSize(320, 240));
 
-  // The camera draws its picture with the brightness it was sent; a frame
-  // or two may still be under way with the old one.
+  // The camera draws its picture with the brightness it was sent; frames
+  // already queued still carry the old one (the sanitized build, slower in
+  // the VM, keeps more than three under way).
   const auto levelAt = [&](std::int32_t brightness) {
     camera->SetBrightness(brightness);
     const int seen = frames;
-    EXPECT_TRUE(WaitFor([&] { return frames >= seen + 3; }));
+    EXPECT_TRUE(WaitFor([&] { return frames >= seen + 15; }));
     return MeanLevel(Still(*camera));
   };
   const double dark = levelAt(-64);
