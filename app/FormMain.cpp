@@ -203,8 +203,9 @@ int TFormMain::WindowHeight() const {
 }
 
 void TFormMain::KeepHeight() {
-  if (frameGeometry().height() != WindowHeight())
-    SetOuterHeight(WindowHeight());
+  const int height = WindowHeight();
+  if (frameGeometry().height() != height)
+    SetOuterHeight(height);
 }
 
 void TFormMain::SetOuterWidth(int width) {
