@@ -70,15 +70,15 @@ TFormMain::~TFormMain() {
 void TFormMain::FormCreate(QObject*) {
   // The trace switch: only an exact "trace" as the first argument.
   Memo1->clear();
-  TraceMode = false;
+  TraceMode_ = false;
   Memo1->hide();
   if (arguments_.size() > 1 && arguments_.at(1) == QLatin1String("trace")) {
-    TraceMode = true;
+    TraceMode_ = true;
     Memo1->show();
   }
 
   SetFrequencies();
-  LastResolutionIndex = 0;
+  LastResolutionIndex_ = 0;
   ApplyColourScheme();
   // However narrow the user makes it, "Back to full" stays whole.
   setMinimumWidth(BackButton->sizeHint().width() + kBackButtonMargins);
@@ -101,7 +101,7 @@ void TFormMain::FormCreate(QObject*) {
   setWindowTitle(varnholt::Application::Title());
   StatusLabel->setText(" ");
   if (!StartupError.isEmpty()) {
-    if (TraceMode)
+    if (TraceMode_)
       LogMe(StartupError);
     // Only once the loop runs: no dialog may show while windows are made.
     QTimer::singleShot(0, this, [this] {
@@ -173,7 +173,7 @@ constexpr int kNarrowWidth = 300;
 
 void TFormMain::FormResize(QObject*) {
   const int width = frameGeometry().width();
-  if (TraceMode)
+  if (TraceMode_)
     LogMe(QString::number(width));
   try {
     // The window keeps a fixed outer height: only the width is the user's.
@@ -230,8 +230,8 @@ QString StateFilePath() {
 }  // namespace
 
 void TFormMain::readini() {
-  IniFileName = StateFilePath();
-  const varnholt::TIniFile IniFile(IniFileName);
+  IniFileName_ = StateFilePath();
+  const varnholt::TIniFile IniFile(IniFileName_);
   const int top = IniFile.ReadInteger(kStateSection, "Top", 0);
   move(frameGeometry().x(), std::clamp(top, 0, kMaxCoordinate));
   const int left = IniFile.ReadInteger(kStateSection, "Left", 0);
@@ -255,8 +255,8 @@ void TFormMain::readini() {
 }
 
 void TFormMain::writeini() {
-  IniFileName = StateFilePath();
-  varnholt::TIniFile IniFile(IniFileName);
+  IniFileName_ = StateFilePath();
+  varnholt::TIniFile IniFile(IniFileName_);
   const QRect outer = frameGeometry();
   IniFile.WriteInteger(kStateSection, "Height", outer.height());
   IniFile.WriteInteger(kStateSection, "Top", outer.y());

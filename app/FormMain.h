@@ -146,9 +146,44 @@ class TFormMain : public QWidget {
   void ShowStatusMessage(const QString& text);
 
   // ---- Window state shared by the window's parts ----
-  bool TraceMode = false;
-  QString IniFileName;
-  int LastResolutionIndex = 0;
+  // The first argument was exactly "trace": the trace pane logs.
+  bool TraceMode() const { return TraceMode_; }
+  // The settings file last loaded or saved; the window-state file while
+  // that is being read or written.
+  const QString& IniFileName() const { return IniFileName_; }
+  // The format entry chosen again when a camera's formats are listed.
+  int LastResolutionIndex() const { return LastResolutionIndex_; }
+  void SetLastResolutionIndex(int index) { LastResolutionIndex_ = index; }
+
+  // The fixed outer size of the window and the defaults of the state file.
+  static constexpr int kWindowHeight = 740;
+  static constexpr int kDefaultWidth = 670;
+  static constexpr int kFullWidth = 734;  // where "Back to full" returns to
+
+ signals:
+  // The window has closed; the application's loop ends with it.
+  void Closed();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+
+ private:
+  // The window's parts work on its components directly: they are the
+  // window, split by concern.
+  friend class TPropertyRowsPanel;
+  friend class TLivecamController;
+  friend class TRefreshController;
+
+  bool TraceMode_ = false;
+  QString IniFileName_;
+  int LastResolutionIndex_ = 0;
+
+  TPropertyRowArray& Rows();  // top to bottom
+  const TPropertyRowArray& Rows() const;
+  // The row of a property key ("Brightness"); nullptr for an unknown key.
+  TPropertyRow* Row(QStringView key);
 
   // ---- Components ----
   // Rows area
@@ -157,10 +192,6 @@ class TFormMain : public QWidget {
   QWidget* LayoutMaster = nullptr;
   varnholt::TMonochromeEffect* MonochromeEffect = nullptr;
   QPushButton* BackButton = nullptr;
-  TPropertyRowArray& Rows();  // top to bottom
-  const TPropertyRowArray& Rows() const;
-  // The row of a property key ("Brightness"); nullptr for an unknown key.
-  TPropertyRow* Row(QStringView key);
 
   // Left column
   QWidget* LayoutListe = nullptr;
@@ -239,21 +270,6 @@ class TFormMain : public QWidget {
   TFCamera* FCamera = nullptr;
   TSingleInstance* SingleInstance1 = nullptr;
 
-  // The fixed outer size of the window and the defaults of the state file.
-  static constexpr int kWindowHeight = 740;
-  static constexpr int kDefaultWidth = 670;
-  static constexpr int kFullWidth = 734;  // where "Back to full" returns to
-
- signals:
-  // The window has closed; the application's loop ends with it.
-  void Closed();
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
-  void moveEvent(QMoveEvent* event) override;
-
- private:
   // The window design, in creation order (FormMainDesign.cpp).
   void CreateComponents();
   void CreateRowsArea();
@@ -276,6 +292,8 @@ class TFormMain : public QWidget {
   QString StartupError;
 
   void BindSettingsHandlers();
+  // What a settings file loads into: the rows, as the user edits them.
+  class TRowsTarget;
   // The selected camera's name, for texts that need one even without it.
   QString CameraNameForMessages() const;
 

@@ -11,7 +11,7 @@ QString TFormMain::CameraNameForMessages() const {
 }
 
 void TFormMain::ButtonDefaultValuesClick(QObject*) {
-  if (TraceMode)
+  if (TraceMode_)
     LogMe("ButtonDefaultValuesClick Step 01");
   if (CameraStatus() != 2) {
     ShowStatusMessage(CameraNameForMessages() + " does not support setting default values");
@@ -21,7 +21,7 @@ void TFormMain::ButtonDefaultValuesClick(QObject*) {
     ShowStatusMessage("Nothing changed");
     return;
   }
-  if (TraceMode)
+  if (TraceMode_)
     LogMe("ButtonDefaultValuesClick Step 02");
   // Each property on its own: one that refuses keeps its value, the others
   // are reset. Writing a value keeps the property's automatic mode.
@@ -32,14 +32,14 @@ void TFormMain::ButtonDefaultValuesClick(QObject*) {
     } catch (...) {
     }
   }
-  if (TraceMode)
+  if (TraceMode_)
     LogMe("ButtonDefaultValuesClick - calling SetTrackBars");
   try {
     SetTrackBars();
   } catch (...) {
     // Rows the reload did not reach stay blank until the next one.
   }
-  if (TraceMode) {
+  if (TraceMode_) {
     LogMe("### Returned from SetTrackBars");
     LogMe("### und weiter");
     LogMe("ButtonDefaultValuesClick Step 03");
@@ -48,7 +48,7 @@ void TFormMain::ButtonDefaultValuesClick(QObject*) {
   setWindowTitle(varnholt::Application::Title());
   StatusLabel->setText(" ");
   ShowStatusMessage("Factory defaults loaded");
-  if (TraceMode)
+  if (TraceMode_)
     LogMe(" ButtonDefaultValuesClick Step 04");
 }
 
@@ -57,7 +57,7 @@ void TFormMain::ButtonWindowsClick(QObject*) {
     FCamera->ShowPropertyDialog();
   } catch (...) {
     ShowStatusMessage(CameraNameForMessages() + " does not support this dialog function");
-    if (TraceMode)
+    if (TraceMode_)
       LogMe("ButtonWindowsClick Error");
   }
   // Whatever happened in the dialog shows in the rows.

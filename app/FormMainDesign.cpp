@@ -104,18 +104,6 @@ struct TButtonDesign {
   bool Centred;
 };
 
-const TButtonDesign kButtonDesigns[] = {
-    {&TFormMain::Layout1, "Layout1", &TFormMain::ButtonRead, "ButtonRead", &TFormMain::open,
-     &TFormMain::opendown, &TFormMain::Label2, "Label2", "Load", true, false},
-    {&TFormMain::Layout2, "Layout2", &TFormMain::ButtonWrite, "ButtonWrite", &TFormMain::save,
-     &TFormMain::savedown, &TFormMain::Label1, "Label1", "Save", false, false},
-    {&TFormMain::Layout18, "Layout18", &TFormMain::ButtonWindows, "ButtonWindows", &TFormMain::x,
-     &TFormMain::xdown, &TFormMain::Label3, "Label3", "System Dialog", true, true},
-    {&TFormMain::Layout17, "Layout17", &TFormMain::ButtonDefaultValues, "ButtonDefaultValues",
-     &TFormMain::factory, &TFormMain::factorydown, &TFormMain::Defaults, "Defaults",
-     "Factory default", true, false},
-};
-
 // Qt clips a child to its parent where our design lets captions overhang,
 // so a column is 3 wider on either side than drawn, and its margins give
 // the difference back.
@@ -133,36 +121,11 @@ constexpr QSize kCameraItemPicture(32, 32);
 constexpr QSize kFormatItemPicture(36, 20);
 constexpr QSize kFrequencyItemPicture(16, 16);
 
-const TPictureDesign kStorePictures[] = {
-    {&TFormMain::open, "open", kButtonPicture},
-    {&TFormMain::opendown, "opendown", kButtonPicture},
-    {&TFormMain::save, "save", kButtonPicture},
-    {&TFormMain::savedown, "savedown", kButtonPicture},
-    {&TFormMain::x, "x", kButtonPicture},
-    {&TFormMain::xdown, "xdown", kButtonPicture},
-    {&TFormMain::factory, "factory", kButtonPicture},
-    {&TFormMain::factorydown, "factorydown", kButtonPicture},
-    {&TFormMain::Webcam, "Webcam", kCameraItemPicture},
-    {&TFormMain::herz, "herz", kFrequencyItemPicture},
-    {&TFormMain::res_1080, "res_1080", kFormatItemPicture},
-    {&TFormMain::res_720, "res_720", kFormatItemPicture},
-    {&TFormMain::res_pal, "res_pal", kFormatItemPicture},
-    {&TFormMain::res_vga, "res_vga", kFormatItemPicture},
-    {&TFormMain::res_ega, "res_ega", kFormatItemPicture},
-};
-
 // The colour swatches, the one place where the scheme is defined.
 struct TSwatchDesign {
   varnholt::TRectangle* TFormMain::*Member;
   const char* Name;
   QRgb Color;
-};
-
-const TSwatchDesign kSwatches[] = {
-    {&TFormMain::ColorDarkest, "ColorDarkest", 0xFF18183E},
-    {&TFormMain::ColorDark, "ColorDark", 0xFF242451},
-    {&TFormMain::ColorMid, "ColorMid", 0xFF424280},
-    {&TFormMain::ColorBright, "ColorBright", 0xFF6360E3},
 };
 
 constexpr int kTraceHeight = 220;
@@ -344,6 +307,18 @@ void TFormMain::CreateLeftColumn() {
 
 void TFormMain::CreateButtonStrip() {
   bool first = true;
+  // Member pointers reach the window's private components: defined here.
+  static const TButtonDesign kButtonDesigns[] = {
+      {&TFormMain::Layout1, "Layout1", &TFormMain::ButtonRead, "ButtonRead", &TFormMain::open,
+       &TFormMain::opendown, &TFormMain::Label2, "Label2", "Load", true, false},
+      {&TFormMain::Layout2, "Layout2", &TFormMain::ButtonWrite, "ButtonWrite", &TFormMain::save,
+       &TFormMain::savedown, &TFormMain::Label1, "Label1", "Save", false, false},
+      {&TFormMain::Layout18, "Layout18", &TFormMain::ButtonWindows, "ButtonWindows", &TFormMain::x,
+       &TFormMain::xdown, &TFormMain::Label3, "Label3", "System Dialog", true, true},
+      {&TFormMain::Layout17, "Layout17", &TFormMain::ButtonDefaultValues, "ButtonDefaultValues",
+       &TFormMain::factory, &TFormMain::factorydown, &TFormMain::Defaults, "Defaults",
+       "Factory default", true, false},
+  };
   for (const TButtonDesign& design : kButtonDesigns) {
     QWidget* column = Container(design.ColumnName, LayoutButtons, {41 + 2 * kOverhang, 0});
     this->*design.Column = column;
@@ -431,6 +406,13 @@ void TFormMain::CreateCameraTestBlock() {
 // ---- Swatches, status bar, hidden store -------------------------------------------
 
 void TFormMain::CreateSwatches() {
+  // Member pointers reach the window's private components: defined here.
+  static const TSwatchDesign kSwatches[] = {
+      {&TFormMain::ColorDarkest, "ColorDarkest", 0xFF18183E},
+      {&TFormMain::ColorDark, "ColorDark", 0xFF242451},
+      {&TFormMain::ColorMid, "ColorMid", 0xFF424280},
+      {&TFormMain::ColorBright, "ColorBright", 0xFF6360E3},
+  };
   for (const TSwatchDesign& design : kSwatches) {
     auto* swatch = Named(new varnholt::TRectangle(this), design.Name);
     swatch->resize(50, 50);
@@ -465,6 +447,24 @@ void TFormMain::CreateStatusBar() {
 void TFormMain::CreateHiddenStore() {
   Hiddenfunctions = Named(new QWidget(this), "Hiddenfunctions");
   Hiddenfunctions->hide();
+  // Member pointers reach the window's private components: defined here.
+  static const TPictureDesign kStorePictures[] = {
+      {&TFormMain::open, "open", kButtonPicture},
+      {&TFormMain::opendown, "opendown", kButtonPicture},
+      {&TFormMain::save, "save", kButtonPicture},
+      {&TFormMain::savedown, "savedown", kButtonPicture},
+      {&TFormMain::x, "x", kButtonPicture},
+      {&TFormMain::xdown, "xdown", kButtonPicture},
+      {&TFormMain::factory, "factory", kButtonPicture},
+      {&TFormMain::factorydown, "factorydown", kButtonPicture},
+      {&TFormMain::Webcam, "Webcam", kCameraItemPicture},
+      {&TFormMain::herz, "herz", kFrequencyItemPicture},
+      {&TFormMain::res_1080, "res_1080", kFormatItemPicture},
+      {&TFormMain::res_720, "res_720", kFormatItemPicture},
+      {&TFormMain::res_pal, "res_pal", kFormatItemPicture},
+      {&TFormMain::res_vga, "res_vga", kFormatItemPicture},
+      {&TFormMain::res_ega, "res_ega", kFormatItemPicture},
+  };
   for (const TPictureDesign& design : kStorePictures)
     this->*design.Member =
         Picture(Hiddenfunctions, design.Name, QString(design.Name).toLower(), design.Size);

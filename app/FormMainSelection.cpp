@@ -111,7 +111,7 @@ void TFormMain::RefreshDevices() {
 }
 
 void TFormMain::FCameraDevicesChanged(TFCamera*) {
-  if (TraceMode)
+  if (TraceMode_)
     LogMe("FCameraDevicesChanged");
   // A running test goes on while its camera stays; the list catches up
   // when the test ends.
@@ -128,7 +128,7 @@ void TFormMain::FCameraDevicesChanged(TFCamera*) {
 }
 
 void TFormMain::RestoreFormatSelection() {
-  const int index = LastResolutionIndex >= ComboBoxFormat->count() ? 0 : LastResolutionIndex;
+  const int index = LastResolutionIndex_ >= ComboBoxFormat->count() ? 0 : LastResolutionIndex_;
   varnholt::RaisingHandlerErrors([&] { ComboBoxFormat->SetItemIndex(index); });
 }
 
@@ -163,7 +163,7 @@ void TFormMain::SetFormats() {
   if (height == 0) {
     SetCameraStatus(0);
   } else {
-    if (TraceMode)
+    if (TraceMode_)
       LogMe(QString::number(height));
     SetListHeight(ComboBoxFormat,
                   height >= kFormatListFull ? kFormatListCap : height + kFormatListPadding);
@@ -173,7 +173,7 @@ void TFormMain::SetFormats() {
 }
 
 void TFormMain::ComboBoxCameraChange(QObject*) {
-  if (TraceMode)
+  if (TraceMode_)
     LogMe("ComboBoxCameraChange started");
   try {
     FormResize(this);
@@ -184,41 +184,41 @@ void TFormMain::ComboBoxCameraChange(QObject*) {
     ComboBoxFormat->Clear();
     return;
   }
-  if (TraceMode) {
+  if (TraceMode_) {
     LogMe("   ");
     LogMe("Starting SetFormats");
   }
   SetFormats();
-  if (TraceMode)
+  if (TraceMode_)
     LogMe("Starting SetTrackBars");
   SetTrackBars();
   if (ComboBoxFormat->count() > 0)
     RestoreFormatSelection();
   setWindowTitle(varnholt::Application::Title());
-  if (TraceMode)
+  if (TraceMode_)
     LogMe("Doing the \"if not(ComboBoxFormat.Items.c\"");
   if (ComboBoxFormat->count() == 0) {
-    if (TraceMode)
+    if (TraceMode_)
       LogMe("in it");
     // Without a format there is nothing to test; the properties may still
     // be configurable, and SetSupportStatus has said so already.
     ButtonTestCam->setEnabled(false);
     StatusLabel->setText(" ");
   }
-  if (TraceMode)
+  if (TraceMode_)
     LogMe("Starting FormResize");
   FormResize(this);
-  if (TraceMode)
+  if (TraceMode_)
     LogMe("ComboBoxCameraChange done");
 }
 
 void TFormMain::ComboBoxFormatChange(QObject*) {
-  if (TraceMode)
+  if (TraceMode_)
     LogMe("ComboBoxFormatChange");
   try {
     if (LivecamForm)
       LivecamForm->hide();
-    if (TraceMode)
+    if (TraceMode_)
       LogMe("Hide 4");
   } catch (...) {
     // A test window that cannot hide has nothing to show anyway.

@@ -32,8 +32,10 @@ bool Choose(varnholt::TFileDialog& dialog) {
 
 static_assert(kSettingsKeyCount == kRowCount);
 
+}  // namespace
+
 // A load goes through the rows' own change handlers, as the user's edits do.
-class TRowsTarget : public TSettingsTarget {
+class TFormMain::TRowsTarget : public TSettingsTarget {
  public:
   explicit TRowsTarget(TFormMain& form) : form_(form) {}
   bool Supported(std::size_t key) override {
@@ -57,8 +59,6 @@ class TRowsTarget : public TSettingsTarget {
   TFormMain& form_;
 };
 
-}  // namespace
-
 void TFormMain::ShowStatusMessage(const QString& text) {
   MessageLabel->setText(text);
   MessageTimer->SetInterval(4000);
@@ -69,11 +69,11 @@ void TFormMain::ButtonReadClick(QObject*) {
   varnholt::CreateSettingsFolder();
   if (!Choose(*OpenDialog1))
     return;
-  IniFileName = OpenDialog1->FileName();
+  IniFileName_ = OpenDialog1->FileName();
   // Only now: the refresh may have re-read the camera list meanwhile.
   if (ComboBoxCamera->ItemIndex() < 0)
     return;
-  const TSettingsFileReading reading = ReadSettingsFile(IniFileName, SelectedCameraName());
+  const TSettingsFileReading reading = ReadSettingsFile(IniFileName_, SelectedCameraName());
   if (!reading.Refusal.isEmpty()) {
     ShowMessageSimple(reading.Refusal);
     return;
@@ -84,7 +84,7 @@ void TFormMain::ButtonReadClick(QObject*) {
   StatusLabel->setText("");
   setWindowTitle(varnholt::Application::Title());
   // The rows change in place; the status panel says where they came from.
-  ShowStatusMessage("Loaded " + QFileInfo(IniFileName).fileName());
+  ShowStatusMessage("Loaded " + QFileInfo(IniFileName_).fileName());
 }
 
 void TFormMain::ButtonWriteClick(QObject*) {
@@ -99,7 +99,7 @@ void TFormMain::ButtonWriteClick(QObject*) {
     ShowStatusMessage("Nothing saved");
     return;
   }
-  IniFileName = path;
+  IniFileName_ = path;
   // Only now: the refresh may have re-read the camera list meanwhile.
   if (ComboBoxCamera->ItemIndex() < 0) {
     ShowStatusMessage("Nothing saved");
@@ -113,7 +113,7 @@ void TFormMain::ButtonWriteClick(QObject*) {
     settings.Ticks[key] = row.CheckBox->isChecked();
   }
   settings.PowerFrequency = ComboBoxFrequency->ItemIndex();
-  WriteSettingsFile(IniFileName, SelectedCameraName(), settings);
+  WriteSettingsFile(IniFileName_, SelectedCameraName(), settings);
 
   ShowStatusMessage("Settings saved");
   StatusLabel->setText("");

@@ -66,7 +66,7 @@ bool TLivecamController::LivecamVisible() const {
 void TLivecamController::ToggleLivecam(const char* hideTrace) {
   if (LivecamVisible()) {
     LivecamForm->hide();
-    if (form_.TraceMode)
+    if (form_.TraceMode_)
       form_.LogMe(hideTrace);
   } else {
     StartDevice();
@@ -110,10 +110,10 @@ void TLivecamController::StartDevice() {
 
   try {
     form_.FCamera->SetActive(true);
-    if (form_.TraceMode)
+    if (form_.TraceMode_)
       form_.LogMe("FCamera.Active := True");
     form_.FCamera->Run();
-    if (form_.TraceMode)
+    if (form_.TraceMode_)
       form_.LogMe("FCamera.Run");
     // The sample grabber carries the pictures: the camera runs on, without a window.
     if (form_.FCamera->CaptureType() == ctGrabber)
@@ -139,7 +139,7 @@ void TLivecamController::StartDevice() {
 }
 
 void TLivecamController::StopDevice() {
-  if (form_.TraceMode)
+  if (form_.TraceMode_)
     form_.LogMe("StopDevice");
   form_.CameraTimer->SetEnabled(false);
   form_.CameraOff->show();
@@ -153,7 +153,7 @@ void TLivecamController::StopDevice() {
 }
 
 void TLivecamController::CameraTimerTimer() {
-  if (form_.TraceMode)
+  if (form_.TraceMode_)
     form_.LogMe("CameraTimerTimer");
   if (LivecamVisible() && LivecamStreamLost()) {
     // Unplugged, or gone and back under the same name too quickly for the
@@ -184,7 +184,7 @@ bool TLivecamController::LivecamStreamLost() {
 }
 
 void TLivecamController::EndLivecamOfLostCamera() {
-  if (form_.TraceMode)
+  if (form_.TraceMode_)
     form_.LogMe("Camera lost during the test");
   LivecamForm->hide();
   StopDevice();
@@ -196,7 +196,7 @@ void TLivecamController::CameraGlowTimerTimer() {
 }
 
 void TLivecamController::FCameraImageAvailable() {
-  if (form_.TraceMode)
+  if (form_.TraceMode_)
     form_.LogMe("FCameraImageAvailable");
   if (QThread::currentThread() == form_.thread()) {
     InvalidatePaintBox();
@@ -247,7 +247,7 @@ void TLivecamController::PaintBoxPaint(QPainter* Canvas) {
     Canvas->setRenderHint(QPainter::SmoothPixmapTransform, false);
     Canvas->drawImage(whole, bitmap, whole);
   } catch (...) {
-    if (form_.TraceMode)
+    if (form_.TraceMode_)
       form_.LogMe("PaintBoxPaint Error");
   }
 }

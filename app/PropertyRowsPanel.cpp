@@ -62,29 +62,29 @@ const TFPropertyKey& KeyOf(const TPropertyRow& row) {
 }  // namespace
 
 void TPropertyRowsPanel::SetTrackBars() {
-  if (form_.TraceMode)
+  if (form_.TraceMode_)
     form_.LogMe("SetTrackBars entered");
   if (!LoadingTrackBars_) {
     LoadingTrackBars_ = true;
     try {
       for (TPropertyRow& row : Rows_)
         row.ValueLabel->setText("");
-      if (form_.TraceMode)
+      if (form_.TraceMode_)
         form_.LogMe("Blanks done");
       form_.LayoutFrequency->hide();
 
-      if (form_.TraceMode)
+      if (form_.TraceMode_)
         form_.LogMe("Starting  InitTrackBar BLOCK");
       try {
         for (const TFPropertyKey& key : kPropertyKeys)
           InitTrackBar(*Row(QString::fromLatin1(key.Name)));
-        if (form_.TraceMode)
+        if (form_.TraceMode_)
           form_.LogMe("InitTrackBar BLOCK ended OK");
       } catch (...) {
-        if (form_.TraceMode)
+        if (form_.TraceMode_)
           form_.LogMe("*** InitTrackBar error");
       }
-      if (form_.TraceMode) {
+      if (form_.TraceMode_) {
         form_.LogMe("InitTrackBar group OK");
         form_.LogMe("Starting  SetTrackBar BLOCK");
       }
@@ -94,7 +94,7 @@ void TPropertyRowsPanel::SetTrackBars() {
           form_.LayoutFrequency->show();
           form_.validatefrequency();
         }
-        if (form_.TraceMode) {
+        if (form_.TraceMode_) {
           form_.LogMe("FCamera.DeviceName is not BLANK");
           form_.LogMe(form_.FCamera->DeviceName());
         }
@@ -128,7 +128,7 @@ void TPropertyRowsPanel::SetTrackBars() {
     }
     LoadingTrackBars_ = false;
   }
-  if (form_.TraceMode)
+  if (form_.TraceMode_)
     form_.LogMe("Calling SetSupportStatus");
   SetSupportStatus();
 }
@@ -169,7 +169,7 @@ void TPropertyRowsPanel::SetTrackBar(varnholt::TMonochromeEffect* TrackbarMonoCh
                                      QLabel* TrackbarLabel, QLabel* TrackbarLabelValue,
                                      varnholt::TTrackBar* TrackBar, QCheckBox* CheckBoxAuto,
                                      std::int32_t Position, TFRange Range, bool Auto) {
-  if (form_.TraceMode)
+  if (form_.TraceMode_)
     form_.LogMe("SetTrackBar started");
   TrackbarLabel->setEnabled(true);
   SetLook(TrackbarLabel, kLiveColor);
@@ -179,7 +179,7 @@ void TPropertyRowsPanel::SetTrackBar(varnholt::TMonochromeEffect* TrackbarMonoCh
   TrackBar->SetMax(static_cast<float>(Range.Max));
   TrackBar->SetFrequency(static_cast<float>(Range.Delta));
   TrackBar->SetValue(static_cast<float>(Position));
-  if (form_.TraceMode)
+  if (form_.TraceMode_)
     form_.LogMe(ValueText(TrackBar->Value()));
   TrackBar->setEnabled(!Auto);
   TrackbarLabelValue->setEnabled(true);
@@ -189,12 +189,12 @@ void TPropertyRowsPanel::SetTrackBar(varnholt::TMonochromeEffect* TrackbarMonoCh
   varnholt::SetTextColor(CheckBoxAuto, kLiveColor);
   CheckBoxAuto->setChecked(Auto);
   TrackbarMonoChrome->setEnabled(false);
-  if (form_.TraceMode)
+  if (form_.TraceMode_)
     form_.LogMe("SetTrackBar ended");
 }
 
 void TPropertyRowsPanel::SetSupportStatus() {
-  if (form_.TraceMode) {
+  if (form_.TraceMode_) {
     form_.LogMe("SetSupportStatus entered");
     form_.LogMe("ComboBoxFormat.ItemIndex=" + QString::number(form_.ComboBoxFormat->ItemIndex()));
   }
@@ -207,10 +207,10 @@ void TPropertyRowsPanel::SetSupportStatus() {
       ResolutionText_ = item->text();
     }
   } catch (...) {
-    if (form_.TraceMode)
+    if (form_.TraceMode_)
       form_.LogMe("SetSupportStatus Error");
   }
-  if (form_.TraceMode)
+  if (form_.TraceMode_)
     form_.LogMe("SetSupportStatus passed 02");
 
   // The status a camera left behind must not outlive it.
@@ -219,7 +219,7 @@ void TPropertyRowsPanel::SetSupportStatus() {
   for (QWidget* button : std::initializer_list<QWidget*>{
            form_.ButtonRead, form_.ButtonWrite, form_.ButtonDefaultValues, form_.ButtonWindows})
     button->setEnabled(configurable);
-  if (form_.TraceMode)
+  if (form_.TraceMode_)
     form_.LogMe("SetSupportStatus passed 03");
   if (CameraStatus_ == 0 || !camera)
     form_.ButtonTestCam->setEnabled(false);
@@ -229,7 +229,7 @@ void TPropertyRowsPanel::SetSupportStatus() {
   const bool testable = camera && form_.ComboBoxFormat->count() > 0;
   form_.LayoutButtonTestCam->setVisible(testable);
   form_.ComboBoxFormat->setVisible(testable);
-  if (form_.TraceMode)
+  if (form_.TraceMode_)
     form_.LogMe("SetSupportStatus passed 04");
   if (!camera)
     form_.SupportLabel->setText(form_.ComboBoxCamera->count() == 0 ? "No camera connected"
@@ -237,10 +237,10 @@ void TPropertyRowsPanel::SetSupportStatus() {
   else
     form_.SupportLabel->setText(configurable ? "Camera configurable" : "Camera not configurable");
   form_.StatusLabel->setText(" ");
-  if (form_.TraceMode)
+  if (form_.TraceMode_)
     form_.LogMe("SetSupportStatus passed 05");
   form_.MonochromeEffect->setEnabled(!configurable);
-  if (form_.TraceMode)
+  if (form_.TraceMode_)
     form_.LogMe("SetSupportStatus passed 06");
   if (CameraStatus_ != 0 && camera)
     form_.cameratestlabel->setText("Click camera icon to test " + form_.SelectedCameraName() +
@@ -272,7 +272,7 @@ void TPropertyRowsPanel::CheckBoxChange(QObject* Sender) {
     for (TPropertyRow& row : Rows_)
       if (row.CheckBox == Sender)
         (Camera().*KeyOf(row).SetAuto)(row.CheckBox->isChecked());
-    if (form_.TraceMode)
+    if (form_.TraceMode_)
       form_.LogMe("### Call SetTrackBars from  CheckBoxChange event ");
     // The reload disables the rows for a moment, which drops the focus; a
     // box ticked with Space should keep it.

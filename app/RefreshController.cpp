@@ -27,7 +27,7 @@ void TRefreshController::Bind() {
 }
 
 void TRefreshController::RefreshTimerTimer() {
-  if (form_.TraceMode) {
+  if (form_.TraceMode_) {
     form_.LogMe(" ");
     form_.LogMe("RefreshTimer routine entered");
   }
@@ -35,55 +35,55 @@ void TRefreshController::RefreshTimerTimer() {
   if (LivecamForm && LivecamForm->Tag == 1)
     return;
 
-  if (form_.TraceMode)
+  if (form_.TraceMode_)
     form_.LogMe(" Determining LastFocussedControl");
   FormFocusChanged();
-  if (form_.TraceMode)
+  if (form_.TraceMode_)
     form_.LogMe(" Determine LastFocussedControl successful");
 
   if (form_.KeepSynced->isChecked()) {
-    if (form_.TraceMode)
+    if (form_.TraceMode_)
       form_.LogMe(" Determining LastResolutionIndex");
     try {
-      form_.LastResolutionIndex = form_.ComboBoxFormat->ItemIndex();
-      if (form_.TraceMode) {
+      form_.LastResolutionIndex_ = form_.ComboBoxFormat->ItemIndex();
+      if (form_.TraceMode_) {
         form_.LogMe("Timer event, ComboBoxFormat.ItemIndex=" +
-                    QString::number(form_.LastResolutionIndex));
+                    QString::number(form_.LastResolutionIndex_));
         form_.LogMe(" Determine successful");
       }
     } catch (...) {
-      if (form_.TraceMode)
+      if (form_.TraceMode_)
         form_.LogMe(" Determine NOT successful");
     }
 
     try {
-      if (form_.TraceMode)
+      if (form_.TraceMode_)
         form_.LogMe(" Attempting re-read of camera settings");
       // Cameras to choose from and none chosen: nothing was re-read.
       if (form_.ComboBoxCamera->ItemIndex() < 0 && form_.ComboBoxCamera->count() > 0)
         throw varnholt::Exception("No camera selected");
       form_.ComboBoxCameraChange(form_.ComboBoxCamera);
-      if (form_.TraceMode)
+      if (form_.TraceMode_)
         form_.LogMe(" Re-read of camera settings successful");
     } catch (...) {
       // Typically the camera has gone: the list is built anew without it.
-      if (form_.TraceMode) {
+      if (form_.TraceMode_) {
         form_.LogMe(" Re-read of camera settings NOT successful - now refreshing devices");
         form_.LogMe("  Attempting to refresh devices");
       }
       try {
         form_.RefreshDevices();
-        if (form_.TraceMode)
+        if (form_.TraceMode_)
           form_.LogMe("  Refresh devices successful");
       } catch (...) {
         // Tried again at the next tick; nothing to show the user.
-        if (form_.TraceMode)
+        if (form_.TraceMode_)
           form_.LogMe("  Refresh devices NOT successful");
       }
     }
     SetTheControl(LastFocussedControl_);
   }
-  if (form_.TraceMode)
+  if (form_.TraceMode_)
     form_.LogMe("RefreshTimer routine successful");
 }
 
@@ -93,7 +93,7 @@ void TRefreshController::FormFocusChanged() {
     if (!focused)
       return;  // the last one found is kept
     LastFocussedControl_ = focused;
-    if (form_.TraceMode) {
+    if (form_.TraceMode_) {
       const QString className = QString::fromLatin1(focused->metaObject()->className());
       form_.LogMe("Aktives Control: " + className.section("::", -1) + " und auch " +
                   focused->objectName());

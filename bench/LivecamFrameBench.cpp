@@ -24,8 +24,11 @@
 #include "camera/platform/virtual/VirtualPlatform.h"
 #include "controls/ListBox.h"
 #include "controls/Shapes.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace {
+
+using varnholt::test::Part;
 
 using varnholt::platform::virtualcam::VirtualPlatform;
 
@@ -48,7 +51,7 @@ struct Rig {
     livecam = std::make_unique<TLivecamForm>();
     LivecamForm = livecam.get();
     form = std::make_unique<TFormMain>(QStringList{"varnholt"});
-    form->ComboBoxFormat->SetItemIndex(formatIndex);
+    Part<varnholt::TListBox>(*form, "ComboBoxFormat")->SetItemIndex(formatIndex);
     form->StartDevice();
     if (!livecam->isVisible())
       throw std::runtime_error("the camera test did not start");
@@ -57,7 +60,7 @@ struct Rig {
     waited.start();
     for (;;) {
       try {
-        if (!form->FCamera->CurrentImageToBitmap().isNull())
+        if (!Part<TFCamera>(*form, "FCamera")->CurrentImageToBitmap().isNull())
           break;
       } catch (...) {
       }
@@ -98,18 +101,20 @@ void BM_Frame(benchmark::State& state) {
   Rig rig(static_cast<int>(state.range(0)));
   PerFrame(state, [&] {
     rig.form->InvalidatePaintBox();
-    rig.form->PaintBox->repaint();
+    Part<varnholt::TPaintBox>(*rig.livecam, "PaintBox")->repaint();
   });
 }
 
 void BM_GetImage(benchmark::State& state) {
   Rig rig(static_cast<int>(state.range(0)));
-  PerFrame(state, [&] { benchmark::DoNotOptimize(rig.form->FCamera->CurrentImageToBitmap()); });
+  PerFrame(state, [&] {
+    benchmark::DoNotOptimize(Part<TFCamera>(*rig.form, "FCamera")->CurrentImageToBitmap());
+  });
 }
 
 void BM_DrawImage(benchmark::State& state) {
   Rig rig(static_cast<int>(state.range(0)));
-  const QImage bitmap = rig.form->FCamera->CurrentImageToBitmap();
+  const QImage bitmap = Part<TFCamera>(*rig.form, "FCamera")->CurrentImageToBitmap();
   QImage surface(bitmap.size(), QImage::Format_ARGB32_Premultiplied);
   PerFrame(state, [&] {
     QPainter painter(&surface);
@@ -122,7 +127,7 @@ void BM_DrawImage(benchmark::State& state) {
 // does. The floor under the MJPG frame that no copying can lower.
 void BM_DecodeJpeg(benchmark::State& state) {
   Rig rig(1);
-  const QImage picture = rig.form->FCamera->CurrentImageToBitmap();
+  const QImage picture = Part<TFCamera>(*rig.form, "FCamera")->CurrentImageToBitmap();
   QByteArray jpeg;
   QBuffer out(&jpeg);
   out.open(QIODevice::WriteOnly);

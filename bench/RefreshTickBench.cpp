@@ -19,8 +19,11 @@
 #include "camera/platform/virtual/VirtualPlatform.h"
 #include "controls/ListBox.h"
 #include "controls/Timer.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace {
+
+using varnholt::test::Part;
 
 using varnholt::platform::virtualcam::StateFile;
 using varnholt::platform::virtualcam::VirtualPlatform;
@@ -36,10 +39,10 @@ struct Rig {
     varnholt::platform::SetActivePlatform(
         VirtualPlatform::FromJson(VirtualPlatform::BuiltinCamerasJson(), state.path()));
     form = std::make_unique<TFormMain>(QStringList{"varnholt"});
-    for (int i = 0; i < form->ComboBoxCamera->count(); ++i)
-      if (form->ComboBoxCamera->item(i)->text() == kRichCamera)
-        form->ComboBoxCamera->SetItemIndex(i);
-    if (form->FCamera->DeviceName() != kRichCamera)
+    for (int i = 0; i < Part<varnholt::TListBox>(*form, "ComboBoxCamera")->count(); ++i)
+      if (Part<varnholt::TListBox>(*form, "ComboBoxCamera")->item(i)->text() == kRichCamera)
+        Part<varnholt::TListBox>(*form, "ComboBoxCamera")->SetItemIndex(i);
+    if (Part<TFCamera>(*form, "FCamera")->DeviceName() != kRichCamera)
       throw std::runtime_error("the rich virtual camera is missing");
   }
   ~Rig() {
@@ -47,7 +50,7 @@ struct Rig {
     varnholt::platform::SetActivePlatform(nullptr);
   }
   void Tick() {
-    form->RefreshTimerTimer(form->RefreshTimer);
+    form->RefreshTimerTimer(Part<varnholt::TTimer>(*form, "RefreshTimer"));
     // The focus request the tick handed over, and the worker's clean-up.
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

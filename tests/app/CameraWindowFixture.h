@@ -52,9 +52,11 @@ class CameraWindow : public MainWindow {
     return text;
   }
 
-  TPropertyRow& Row(const char* key) { return *form->Row(QString::fromLatin1(key)); }
-  QStringList TraceLines() const { return form->Memo1->toPlainText().split('\n'); }
-  void SelectCamera(int index) { form->ComboBoxCamera->SetItemIndex(index); }
+  TPropertyRow Row(const char* key) const { return RowOf(*form, key); }
+  QStringList TraceLines() const {
+    return Part<QPlainTextEdit>(*form, "Memo1")->toPlainText().split('\n');
+  }
+  void SelectCamera(int index) { Part<TListBox>(*form, "ComboBoxCamera")->SetItemIndex(index); }
 
   // Answers every notice with Ok from inside its modal loop and keeps its
   // text; the timer only runs while some event loop does.

@@ -30,15 +30,15 @@ TEST_F(Defaults, NoLeavesTheCameraAndTheRowsAlone) {
   dialogs.Answer(false);
   ClickDefaults();
   EXPECT_EQ(dialogs.messages, QStringList{"Confirm: Reset settings for Lab"});
-  EXPECT_EQ(form->MessageLabel->text(), "Nothing changed");
-  EXPECT_EQ(form->MessageTimer->Interval(), 4000);
+  EXPECT_EQ(Part<QLabel>(*form, "MessageLabel")->text(), "Nothing changed");
+  EXPECT_EQ(Part<TTimer>(*form, "MessageTimer")->Interval(), 4000);
   EXPECT_EQ(Written(), state);
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "marker") << "rows not reloaded";
 }
 
 TEST_F(Defaults, YesResetsEachSupportedPropertyAloneAndKeepsAutomaticModes) {
   StartWith("[" + kLab + "]", {"varnholt", "trace"});
-  form->Memo1->clear();
+  Part<QPlainTextEdit>(*form, "Memo1")->clear();
   dialogs.Answer(true);
   ClickDefaults();
   EXPECT_EQ(InCamera("Brightness"), std::make_pair(128, false));
@@ -50,8 +50,8 @@ TEST_F(Defaults, YesResetsEachSupportedPropertyAloneAndKeepsAutomaticModes) {
   EXPECT_EQ(Shown("WhiteBalance"), std::make_pair(4000.0f, true));
   EXPECT_FALSE(Row("WhiteBalance").TrackBar->isEnabled());
   EXPECT_EQ(Shown("Zoom"), std::make_pair(100.0f, false));
-  EXPECT_EQ(form->MessageLabel->text(), "Factory defaults loaded");
-  EXPECT_EQ(form->StatusLabel->text(), " ");
+  EXPECT_EQ(Part<QLabel>(*form, "MessageLabel")->text(), "Factory defaults loaded");
+  EXPECT_EQ(Part<QLabel>(*form, "StatusLabel")->text(), " ");
   EXPECT_EQ(form->windowTitle(), "Varnholt V1.6");
   EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 
@@ -79,7 +79,8 @@ TEST_F(Defaults, ACameraThatIsNotConfigurableIsNotAsked) {
   ASSERT_EQ(form->CameraStatus(), 1);
   const QString state = Written();
   ClickDefaults();
-  EXPECT_EQ(form->MessageLabel->text(), "Capture Card does not support setting default values");
+  EXPECT_EQ(Part<QLabel>(*form, "MessageLabel")->text(),
+            "Capture Card does not support setting default values");
   EXPECT_TRUE(dialogs.messages.isEmpty());
   EXPECT_EQ(Written(), state);
 }
@@ -95,14 +96,14 @@ TEST_F(SystemDialog, ChangesMadeInTheFrameShowInTheRows) {
   EXPECT_EQ(dialogs.frames, 1);
   EXPECT_EQ(Shown("Brightness"), std::make_pair(17.0f, false));
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "17");
-  EXPECT_EQ(form->MessageLabel->text(), "");
+  EXPECT_EQ(Part<QLabel>(*form, "MessageLabel")->text(), "");
 }
 
 TEST_F(SystemDialog, TheFrameOpensOverTheWindowAndThePowerListFollowsItsChange) {
   StartWith("[" + Camera("Lab", R"({"Brightness": {"min": 0, "max": 255},
                                     "PowerLineFrequency": {"min": 0, "max": 3, "value": 1}})") +
             "]");
-  ASSERT_EQ(form->ComboBoxFrequency->ItemIndex(), 0);  // 50 Hz
+  ASSERT_EQ(Part<TListBox>(*form, "ComboBoxFrequency")->ItemIndex(), 0);  // 50 Hz
   const auto chooseInFrame = [this](int entry) {
     dialogs.InFrame([this, entry](QDialog& frame) {
       EXPECT_EQ(frame.parentWidget(), form.get());
@@ -114,10 +115,10 @@ TEST_F(SystemDialog, TheFrameOpensOverTheWindowAndThePowerListFollowsItsChange) 
     ClickSystemDialog();
   };
   chooseInFrame(2);  // 60 Hz
-  EXPECT_EQ(form->ComboBoxFrequency->ItemIndex(), 1);
+  EXPECT_EQ(Part<TListBox>(*form, "ComboBoxFrequency")->ItemIndex(), 1);
   chooseInFrame(3);  // automatic: neither entry
-  EXPECT_EQ(form->ComboBoxFrequency->ItemIndex(), -1);
-  EXPECT_TRUE(form->ComboBoxFrequency->selectedItems().isEmpty());
+  EXPECT_EQ(Part<TListBox>(*form, "ComboBoxFrequency")->ItemIndex(), -1);
+  EXPECT_TRUE(Part<TListBox>(*form, "ComboBoxFrequency")->selectedItems().isEmpty());
   EXPECT_EQ(dialogs.frames, 2);
   EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 }
@@ -138,7 +139,8 @@ TEST_F(SystemDialog, ACameraWithoutPagesSaysSoAndIsReadAgain) {
   Probe("Plain").SetBrightness(90);
   ClickSystemDialog();
   EXPECT_EQ(dialogs.frames, 0);
-  EXPECT_EQ(form->MessageLabel->text(), "Plain does not support this dialog function");
+  EXPECT_EQ(Part<QLabel>(*form, "MessageLabel")->text(),
+            "Plain does not support this dialog function");
   EXPECT_TRUE(TraceLines().contains("ButtonWindowsClick Error"));
   EXPECT_EQ(Shown("Brightness"), std::make_pair(90.0f, false));
   EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();

@@ -119,7 +119,7 @@ TEST_F(MainWindow, EveryDesignNameIsOneComponentOfTheWindowOfItsKind) {
         << name.toStdString() << " is " << found.first()->metaObject()->className();
   }
   // The single-copy guard is the window's last component.
-  EXPECT_EQ(form->children().last(), form->SingleInstance1);
+  EXPECT_EQ(form->children().last(), Part<TSingleInstance>(*form, "SingleInstance1"));
 }
 
 TEST_F(MainWindow, TheRowsHaveTheirKeysCaptionsAndIconsInTheirVisualOrder) {
@@ -146,24 +146,25 @@ TEST_F(MainWindow, TheRowsHaveTheirKeysCaptionsAndIconsInTheirVisualOrder) {
   };
   int y = 0;
   for (const auto& [key, caption] : order) {
-    TPropertyRow* row = form->Row(QString(key));
-    ASSERT_NE(row, nullptr) << key;
+    const TPropertyRow found = RowOf(*form, key);
+    const TPropertyRow* row = &found;
     EXPECT_EQ(row->Label->text(), caption);
     const int gap = QString(key) == "Zoom" ? 0 : 3;
-    EXPECT_EQ(row->Layout->geometry(), QRect(0, y + gap, form->LayoutMaster->width(), 35)) << key;
+    EXPECT_EQ(row->Layout->geometry(),
+              QRect(0, y + gap, Part<QWidget>(*form, "LayoutMaster")->width(), 35))
+        << key;
     y += gap + 35;
     EXPECT_FALSE(row->Icon->Bitmap().isNull()) << key;
     // The design gives 14 to most captions; the first load of the rows
     // gives every caption 16.
     EXPECT_EQ(row->Label->font().pixelSize(), 16) << key;
   }
-  EXPECT_EQ(form->Row(u"Nothing"), nullptr);
 }
 
 TEST_F(MainWindow, ARowIsIconCaptionSliderValueAndAutoFromLeftToRight) {
   auto form = Start();
   Settle(*form);
-  const TPropertyRow& row = *form->Row(u"Brightness");
+  const TPropertyRow& row = RowOf(*form, "Brightness");
   const int width = row.Layout->width();
   EXPECT_EQ(row.Icon->geometry(), QRect(0, 2, 35, 31));
   EXPECT_EQ(row.Label->geometry(), QRect(40, 0, 121, 35));
@@ -177,7 +178,7 @@ TEST_F(MainWindow, ARowIsIconCaptionSliderValueAndAutoFromLeftToRight) {
   EXPECT_TRUE(QRect(0, 0, column, 35).contains(row.ValueLabel->geometry()));
 
   // Start-up has loaded the first built-in camera, which has every property.
-  EXPECT_EQ(row.ValueLabel->text(), QString::number(form->FCamera->Brightness()));
+  EXPECT_EQ(row.ValueLabel->text(), QString::number(CameraOf(*form)->Brightness()));
   EXPECT_TRUE(row.ValueLabel->isEnabled());
   EXPECT_EQ(row.ValueLabel->palette().color(QPalette::WindowText), Qt::black);
   EXPECT_EQ(row.Label->palette().color(QPalette::WindowText), Qt::black);
@@ -185,15 +186,16 @@ TEST_F(MainWindow, ARowIsIconCaptionSliderValueAndAutoFromLeftToRight) {
   EXPECT_EQ(row.CheckBox->text(), "Auto");
   EXPECT_FALSE(row.Monochrome->isEnabled());
   EXPECT_EQ(row.Layout->graphicsEffect(), row.Monochrome);
-  EXPECT_FALSE(form->MonochromeEffect->isEnabled());
-  EXPECT_EQ(form->LayoutMaster->graphicsEffect(), form->MonochromeEffect);
+  EXPECT_FALSE(Part<TMonochromeEffect>(*form, "MonochromeEffect")->isEnabled());
+  EXPECT_EQ(Part<QWidget>(*form, "LayoutMaster")->graphicsEffect(),
+            Part<TMonochromeEffect>(*form, "MonochromeEffect"));
 }
 
 TEST_F(MainWindow, EveryValueShowsWholeItsSignIncluded) {
   auto form = Start();  // the built-in HD webcam pans from -36000 to 36000
   Settle(*form);
   QApplication::setActiveWindow(form.get());
-  const TPropertyRow& pan = *form->Row(u"Pan");
+  const TPropertyRow& pan = RowOf(*form, "Pan");
   pan.TrackBar->setFocus(Qt::TabFocusReason);
   QTest::keyClick(pan.TrackBar, Qt::Key_Home);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
@@ -202,29 +204,32 @@ TEST_F(MainWindow, EveryValueShowsWholeItsSignIncluded) {
   EXPECT_TRUE(pan.ValueColumn->rect().contains(pan.ValueLabel->geometry()))
       << pan.ValueColumn->width() << " wide for " << pan.ValueLabel->width();
   // Every column takes that width, so that the sliders stay aligned.
-  for (const TPropertyRow& row : form->Rows())
+  for (const TPropertyRow& row : RowsOf(*form))
     EXPECT_EQ(row.ValueColumn->width(), pan.ValueColumn->width());
 }
 
 TEST_F(MainWindow, TheTraceCoversNoControlAndTheLeftColumnScrollsToItsLast) {
   auto form = Start({"varnholt", "trace"});
   Settle(*form);
-  ASSERT_TRUE(form->Memo1->isVisible());
+  ASSERT_TRUE(Part<QPlainTextEdit>(*form, "Memo1")->isVisible());
   const auto* scroll = form->findChild<QScrollArea*>("ListePaneScroll");
   ASSERT_NE(scroll, nullptr);
-  EXPECT_FALSE(Within(scroll, form.get()).intersects(Within(form->Memo1, form.get())));
-  EXPECT_TRUE(Within(form->ComboBoxCamera, scroll->viewport()).top() >= 0);
+  EXPECT_FALSE(Within(scroll, form.get())
+                   .intersects(Within(Part<QPlainTextEdit>(*form, "Memo1"), form.get())));
+  EXPECT_TRUE(Within(Part<TListBox>(*form, "ComboBoxCamera"), scroll->viewport()).top() >= 0);
 
   // The wheel over the column brings the format list into view.
-  ASSERT_FALSE(form->ComboBoxFormat->isHidden());
+  ASSERT_FALSE(Part<TListBox>(*form, "ComboBoxFormat")->isHidden());
   const QRect view = scroll->viewport()->rect();
-  for (int i = 0; i < 20 && !view.contains(Within(form->ComboBoxFormat, scroll->viewport())); ++i) {
+  for (int i = 0; i < 20 && !view.contains(Within(Part<TListBox>(*form, "ComboBoxFormat"),
+                                                  scroll->viewport()));
+       ++i) {
     QWheelEvent wheel(QPointF(view.center()), scroll->viewport()->mapToGlobal(view.center()),
                       QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
                       false);
     QCoreApplication::sendEvent(scroll->viewport(), &wheel);
   }
-  EXPECT_TRUE(view.contains(Within(form->ComboBoxFormat, scroll->viewport())));
+  EXPECT_TRUE(view.contains(Within(Part<TListBox>(*form, "ComboBoxFormat"), scroll->viewport())));
 }
 
 TEST_F(MainWindow, TheRowsAreaTheLeftColumnAndTheStatusBarTakeTheirPlaces) {
@@ -232,102 +237,115 @@ TEST_F(MainWindow, TheRowsAreaTheLeftColumnAndTheStatusBarTakeTheirPlaces) {
   auto form = Start();
   Settle(*form);
   const int height = form->height();
-  EXPECT_EQ(form->LayoutListe->geometry(), QRect(5, 0, 260, height - 24));
-  EXPECT_EQ(form->MessagePanel->geometry(), QRect(0, height - 24, 734, 24));
-  EXPECT_EQ(form->LayoutMid->geometry(), QRect(270, 0, 734 - 270, height - 24));
-  EXPECT_EQ(form->MasterColor->geometry(), QRect(QPoint(0, 0), form->LayoutMid->size()));
+  EXPECT_EQ(Part<QWidget>(*form, "LayoutListe")->geometry(), QRect(5, 0, 260, height - 24));
+  EXPECT_EQ(Part<QWidget>(*form, "MessagePanel")->geometry(), QRect(0, height - 24, 734, 24));
+  EXPECT_EQ(Part<QWidget>(*form, "LayoutMid")->geometry(), QRect(270, 0, 734 - 270, height - 24));
+  EXPECT_EQ(Part<TRectangle>(*form, "MasterColor")->geometry(),
+            QRect(QPoint(0, 0), Part<QWidget>(*form, "LayoutMid")->size()));
   // The rows fit: no scroll bar takes from their width.
-  EXPECT_EQ(form->LayoutMaster->geometry(), QRect(15, 15, 734 - 270 - 30, 698));
-  EXPECT_TRUE(form->Memo1->isHidden());
+  EXPECT_EQ(Part<QWidget>(*form, "LayoutMaster")->geometry(), QRect(15, 15, 734 - 270 - 30, 698));
+  EXPECT_TRUE(Part<QPlainTextEdit>(*form, "Memo1")->isHidden());
 
   // Left column, top to bottom; the five built-in cameras with the camera
   // test's block and formats make it taller than the window, so it scrolls
   // and its scroll bar takes 8 from its width.
-  const int column = form->ListePane->width();
+  const int column = Part<QWidget>(*form, "ListePane")->width();
   EXPECT_EQ(column, 260 - 8);
-  EXPECT_EQ(form->Varnholtlogo->geometry(), QRect(5, 5, column - 10, 80));
-  EXPECT_EQ(form->LayoutButtons->geometry(), QRect(0, 95, column, 75));
+  EXPECT_EQ(Part<TImage>(*form, "Varnholtlogo")->geometry(), QRect(5, 5, column - 10, 80));
+  EXPECT_EQ(Part<QWidget>(*form, "LayoutButtons")->geometry(), QRect(0, 95, column, 75));
   // The camera list is 5 x 44 + 2 high.
-  EXPECT_EQ(form->ComboBoxCamera->geometry(), QRect(0, 180, column, 222));
-  EXPECT_EQ(Within(form->powerfrequencylabel, form->LayoutListe), QRect(10, 422, column - 10, 17));
-  EXPECT_EQ(Within(form->ComboBoxFrequency, form->LayoutListe), QRect(13, 444, column - 26, 42));
+  EXPECT_EQ(Part<TListBox>(*form, "ComboBoxCamera")->geometry(), QRect(0, 180, column, 222));
+  EXPECT_EQ(Within(Part<QLabel>(*form, "powerfrequencylabel"), Part<QWidget>(*form, "LayoutListe")),
+            QRect(10, 422, column - 10, 17));
+  EXPECT_EQ(Within(Part<TListBox>(*form, "ComboBoxFrequency"), Part<QWidget>(*form, "LayoutListe")),
+            QRect(13, 444, column - 26, 42));
 
   // The button strip: columns at 5, 64, 123 and 182, 41 wide, buttons 37 x 33
   // with margins of 2, captions under them.
   const std::vector<std::tuple<TButtonImage*, QLabel*, int, QString, int>> strip = {
-      {form->ButtonRead, form->Label2, 5, "Load", 47},
-      {form->ButtonWrite, form->Label1, 64, "Save", 41},
-      {form->ButtonWindows, form->Label3, 123, "System Dialog", 47},
-      {form->ButtonDefaultValues, form->Defaults, 182, "Factory default", 47},
+      {Part<TButtonImage>(*form, "ButtonRead"), Part<QLabel>(*form, "Label2"), 5, "Load", 47},
+      {Part<TButtonImage>(*form, "ButtonWrite"), Part<QLabel>(*form, "Label1"), 64, "Save", 41},
+      {Part<TButtonImage>(*form, "ButtonWindows"), Part<QLabel>(*form, "Label3"), 123,
+       "System Dialog", 47},
+      {Part<TButtonImage>(*form, "ButtonDefaultValues"), Part<QLabel>(*form, "Defaults"), 182,
+       "Factory default", 47},
   };
   for (const auto& [button, caption, column, text, width] : strip) {
-    EXPECT_EQ(Within(button, form->LayoutButtons), QRect(column + 2, 2, 37, 33))
+    EXPECT_EQ(Within(button, Part<QWidget>(*form, "LayoutButtons")), QRect(column + 2, 2, 37, 33))
         << text.toStdString();
     EXPECT_EQ(caption->text(), text);
     // "Save" fits its column; the longer captions overhang it by 3 on either side.
-    EXPECT_EQ(Within(caption, form->LayoutButtons), QRect(column - (width - 41) / 2, 38, width, 35))
+    EXPECT_EQ(Within(caption, Part<QWidget>(*form, "LayoutButtons")),
+              QRect(column - (width - 41) / 2, 38, width, 35))
         << text.toStdString();
     EXPECT_EQ(caption->font().pixelSize(), 14);
     EXPECT_EQ(caption->font().families().first(), "Calibri");
     EXPECT_TRUE(caption->wordWrap());
   }
-  EXPECT_TRUE(form->Label3->alignment() & Qt::AlignVCenter);
-  EXPECT_TRUE(form->Label2->alignment() & Qt::AlignTop);
+  EXPECT_TRUE(Part<QLabel>(*form, "Label3")->alignment() & Qt::AlignVCenter);
+  EXPECT_TRUE(Part<QLabel>(*form, "Label2")->alignment() & Qt::AlignTop);
 }
 
 TEST_F(MainWindow, HiddenComponentsAndTheHiddenStoreAreAsDesigned) {
   auto form = Start();
-  EXPECT_TRUE(form->KeepSynced->isHidden());
-  EXPECT_TRUE(form->KeepSynced->isChecked());
-  EXPECT_EQ(form->KeepSynced->text(), "Keep synchronized");
-  EXPECT_TRUE(form->Hiddenfunctions->isHidden());
-  for (auto* swatch : {form->ColorDarkest, form->ColorDark, form->ColorMid, form->ColorBright}) {
+  EXPECT_TRUE(Part<QCheckBox>(*form, "KeepSynced")->isHidden());
+  EXPECT_TRUE(Part<QCheckBox>(*form, "KeepSynced")->isChecked());
+  EXPECT_EQ(Part<QCheckBox>(*form, "KeepSynced")->text(), "Keep synchronized");
+  EXPECT_TRUE(Part<QWidget>(*form, "Hiddenfunctions")->isHidden());
+  for (auto* swatch :
+       {Part<TRectangle>(*form, "ColorDarkest"), Part<TRectangle>(*form, "ColorDark"),
+        Part<TRectangle>(*form, "ColorMid"), Part<TRectangle>(*form, "ColorBright")}) {
     EXPECT_TRUE(swatch->isHidden());
     EXPECT_EQ(swatch->size(), QSize(50, 50));
   }
-  EXPECT_EQ(form->ColorDarkest->Fill(), QColor::fromRgba(0xFF18183E));
-  EXPECT_EQ(form->ColorDark->Fill(), QColor::fromRgba(0xFF242451));
-  EXPECT_EQ(form->ColorMid->Fill(), QColor::fromRgba(0xFF424280));
-  EXPECT_EQ(form->ColorBright->Fill(), QColor::fromRgba(0xFF6360E3));
+  EXPECT_EQ(Part<TRectangle>(*form, "ColorDarkest")->Fill(), QColor::fromRgba(0xFF18183E));
+  EXPECT_EQ(Part<TRectangle>(*form, "ColorDark")->Fill(), QColor::fromRgba(0xFF242451));
+  EXPECT_EQ(Part<TRectangle>(*form, "ColorMid")->Fill(), QColor::fromRgba(0xFF424280));
+  EXPECT_EQ(Part<TRectangle>(*form, "ColorBright")->Fill(), QColor::fromRgba(0xFF6360E3));
 
   // Timers: only the refresh runs from the start.
-  EXPECT_EQ(form->RefreshTimer->Interval(), 5000);
-  EXPECT_TRUE(form->RefreshTimer->Running());
-  for (TTimer* idle : {form->MessageTimer, form->CameraGlowTimer}) {
+  EXPECT_EQ(Part<TTimer>(*form, "RefreshTimer")->Interval(), 5000);
+  EXPECT_TRUE(Part<TTimer>(*form, "RefreshTimer")->Running());
+  for (TTimer* idle :
+       {Part<TTimer>(*form, "MessageTimer"), Part<TTimer>(*form, "CameraGlowTimer")}) {
     EXPECT_EQ(idle->Interval(), 0);
     EXPECT_TRUE(idle->Enabled());
     EXPECT_FALSE(idle->Running());
   }
-  EXPECT_FALSE(form->CameraTimer->Enabled());
-  EXPECT_EQ(form->CameraTimer->Interval(), 0);
+  EXPECT_FALSE(Part<TTimer>(*form, "CameraTimer")->Enabled());
+  EXPECT_EQ(Part<TTimer>(*form, "CameraTimer")->Interval(), 0);
 
-  EXPECT_EQ(form->OpenDialog1->Title(), "Load camera settings");
-  EXPECT_EQ(form->SaveDialog1->Title(), "Save camera settings");
-  for (TFileDialog* dialog : {form->OpenDialog1, form->SaveDialog1}) {
+  EXPECT_EQ(Part<TFileDialog>(*form, "OpenDialog1")->Title(), "Load camera settings");
+  EXPECT_EQ(Part<TFileDialog>(*form, "SaveDialog1")->Title(), "Save camera settings");
+  for (TFileDialog* dialog :
+       {Part<TFileDialog>(*form, "OpenDialog1"), Part<TFileDialog>(*form, "SaveDialog1")}) {
     EXPECT_EQ(dialog->Filter(), "Varnholt Camera Settings (*.vhx)");
     EXPECT_EQ(dialog->DefaultExt(), "vhx");
     EXPECT_EQ(dialog->FileName(), "*.vhx");
     EXPECT_EQ(dialog->InitialDir(), StateFolder());
   }
-  EXPECT_EQ(form->PaintBox->size(), QSize(269, 161));
-  for (TImage* picture : form->Hiddenfunctions->findChildren<TImage*>())
+  EXPECT_EQ(PaintBoxOf(*form)->size(), QSize(269, 161));
+  for (TImage* picture : Part<QWidget>(*form, "Hiddenfunctions")->findChildren<TImage*>())
     EXPECT_FALSE(picture->Bitmap().isNull()) << picture->objectName().toStdString();
 
   // Camera-test block: the glows and their design states.
-  EXPECT_TRUE(form->CameraCouldStartGlow->isEnabled());
-  EXPECT_FALSE(form->CameraIconGlow->isEnabled());
-  EXPECT_FALSE(form->CameraIconInnerGlow->isEnabled());
-  EXPECT_FALSE(form->InnerGlowEffect1->isEnabled());
-  EXPECT_EQ(form->InnerGlowEffect1->GlowColor(), QColor(Qt::red));
-  EXPECT_DOUBLE_EQ(form->CameraIconInnerGlow->Softness(), 0.4);
-  EXPECT_DOUBLE_EQ(form->CameraIconGlow->Opacity(), 0.99);
-  EXPECT_FALSE(form->Image1->HitTest());
-  EXPECT_FALSE(form->CameraOff->HitTest());
-  EXPECT_EQ(form->CameraOff->size(), QSize(24, 26));
-  EXPECT_TRUE(form->cameratestlabel->text().startsWith(
-      "Click camera icon to test Varnholt Virtual HD Webcam\r\n with resolution: "));
+  EXPECT_TRUE(Part<TGlowEffect>(*form, "CameraCouldStartGlow")->isEnabled());
+  EXPECT_FALSE(Part<TGlowEffect>(*form, "CameraIconGlow")->isEnabled());
+  EXPECT_FALSE(Part<TInnerGlowEffect>(*form, "CameraIconInnerGlow")->isEnabled());
+  EXPECT_FALSE(Part<TInnerGlowEffect>(*form, "InnerGlowEffect1")->isEnabled());
+  EXPECT_EQ(Part<TInnerGlowEffect>(*form, "InnerGlowEffect1")->GlowColor(), QColor(Qt::red));
+  EXPECT_DOUBLE_EQ(Part<TInnerGlowEffect>(*form, "CameraIconInnerGlow")->Softness(), 0.4);
+  EXPECT_DOUBLE_EQ(Part<TGlowEffect>(*form, "CameraIconGlow")->Opacity(), 0.99);
+  EXPECT_FALSE(Part<TImage>(*form, "Image1")->HitTest());
+  EXPECT_FALSE(Part<TImage>(*form, "CameraOff")->HitTest());
+  EXPECT_EQ(Part<TImage>(*form, "CameraOff")->size(), QSize(24, 26));
+  EXPECT_TRUE(
+      Part<QLabel>(*form, "cameratestlabel")
+          ->text()
+          .startsWith(
+              "Click camera icon to test Varnholt Virtual HD Webcam\r\n with resolution: "));
 
-  EXPECT_EQ(form->FCamera->parent(), form.get());
+  EXPECT_EQ(CameraOf(*form)->parent(), form.get());
   EXPECT_TRUE(form->windowFlags() & Qt::WindowMinimizeButtonHint);
   EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
 }
@@ -335,10 +353,14 @@ TEST_F(MainWindow, HiddenComponentsAndTheHiddenStoreAreAsDesigned) {
 TEST_F(MainWindow, TheImageButtonsShowAndSwapTheStoresPictures) {
   auto form = Start();
   const std::vector<std::tuple<TButtonImage*, TImage*, TImage*>> buttons = {
-      {form->ButtonRead, form->open, form->opendown},
-      {form->ButtonWrite, form->save, form->savedown},
-      {form->ButtonWindows, form->x, form->xdown},
-      {form->ButtonDefaultValues, form->factory, form->factorydown},
+      {Part<TButtonImage>(*form, "ButtonRead"), Part<TImage>(*form, "open"),
+       Part<TImage>(*form, "opendown")},
+      {Part<TButtonImage>(*form, "ButtonWrite"), Part<TImage>(*form, "save"),
+       Part<TImage>(*form, "savedown")},
+      {Part<TButtonImage>(*form, "ButtonWindows"), Part<TImage>(*form, "x"),
+       Part<TImage>(*form, "xdown")},
+      {Part<TButtonImage>(*form, "ButtonDefaultValues"), Part<TImage>(*form, "factory"),
+       Part<TImage>(*form, "factorydown")},
   };
   for (const auto& [button, up, down] : buttons) {
     EXPECT_EQ(button->ImageUp(), up);
@@ -360,31 +382,41 @@ TEST_F(MainWindow, TheImageButtonsShowAndSwapTheStoresPictures) {
 TEST_F(MainWindow, TheSchemeComesFromTheSwatchesAtStartUp) {
   auto form = Start();
   auto text = [](QWidget* w) { return w->palette().color(QPalette::WindowText); };
-  EXPECT_EQ(form->palette().color(QPalette::Window), form->ColorDarkest->Fill());
+  EXPECT_EQ(form->palette().color(QPalette::Window),
+            Part<TRectangle>(*form, "ColorDarkest")->Fill());
   EXPECT_TRUE(form->autoFillBackground());
-  EXPECT_EQ(form->StatusPanelColor->Fill(), form->ColorDark->Fill());
-  EXPECT_EQ(form->MasterColor->Fill(), QColor(Qt::white));
-  EXPECT_EQ(text(form->cameratestlabel), form->ColorBright->Fill());
-  EXPECT_EQ(text(form->powerfrequencylabel), form->ColorBright->Fill());
-  EXPECT_EQ(form->CameraCouldStartGlow->GlowColor(), form->ColorMid->Fill());
-  EXPECT_EQ(form->CameraIconGlow->GlowColor(), form->ColorBright->Fill());
-  EXPECT_EQ(form->CameraIconInnerGlow->GlowColor(), form->ColorBright->Fill());
-  for (QLabel* caption : {form->Label1, form->Label2, form->Label3, form->Defaults})
+  EXPECT_EQ(Part<TRectangle>(*form, "StatusPanelColor")->Fill(),
+            Part<TRectangle>(*form, "ColorDark")->Fill());
+  EXPECT_EQ(Part<TRectangle>(*form, "MasterColor")->Fill(), QColor(Qt::white));
+  EXPECT_EQ(text(Part<QLabel>(*form, "cameratestlabel")),
+            Part<TRectangle>(*form, "ColorBright")->Fill());
+  EXPECT_EQ(text(Part<QLabel>(*form, "powerfrequencylabel")),
+            Part<TRectangle>(*form, "ColorBright")->Fill());
+  EXPECT_EQ(Part<TGlowEffect>(*form, "CameraCouldStartGlow")->GlowColor(),
+            Part<TRectangle>(*form, "ColorMid")->Fill());
+  EXPECT_EQ(Part<TGlowEffect>(*form, "CameraIconGlow")->GlowColor(),
+            Part<TRectangle>(*form, "ColorBright")->Fill());
+  EXPECT_EQ(Part<TInnerGlowEffect>(*form, "CameraIconInnerGlow")->GlowColor(),
+            Part<TRectangle>(*form, "ColorBright")->Fill());
+  for (QLabel* caption : {Part<QLabel>(*form, "Label1"), Part<QLabel>(*form, "Label2"),
+                          Part<QLabel>(*form, "Label3"), Part<QLabel>(*form, "Defaults")})
     EXPECT_EQ(text(caption), QColor(Qt::white));
-  for (QLabel* status : {form->StatusLabel, form->MessageLabel, form->SupportLabel}) {
+  for (QLabel* status : {Part<QLabel>(*form, "StatusLabel"), Part<QLabel>(*form, "MessageLabel"),
+                         Part<QLabel>(*form, "SupportLabel")}) {
     EXPECT_EQ(text(status), QColor(Qt::white));
     EXPECT_TRUE(status->font().bold());
   }
-  EXPECT_EQ(form->StatusLabel->text(), " ");
+  EXPECT_EQ(Part<QLabel>(*form, "StatusLabel")->text(), " ");
   EXPECT_TRUE(form->styleSheet().contains("rgba(99, 96, 227, 255)"));  // ColorBright in the styles
-  EXPECT_EQ(form->ComboBoxCamera->property("StyleLookup").toString(), "transparentlistboxstyle");
+  EXPECT_EQ(Part<TListBox>(*form, "ComboBoxCamera")->property("StyleLookup").toString(),
+            "transparentlistboxstyle");
 
   // Another colour on a swatch is the whole scheme's change.
-  form->ColorBright->SetFill(QColor(10, 200, 30));
-  form->ColorDarkest->SetFill(QColor(1, 2, 3));
+  Part<TRectangle>(*form, "ColorBright")->SetFill(QColor(10, 200, 30));
+  Part<TRectangle>(*form, "ColorDarkest")->SetFill(QColor(1, 2, 3));
   form->FormCreate(form.get());
-  EXPECT_EQ(text(form->powerfrequencylabel), QColor(10, 200, 30));
-  EXPECT_EQ(form->CameraIconGlow->GlowColor(), QColor(10, 200, 30));
+  EXPECT_EQ(text(Part<QLabel>(*form, "powerfrequencylabel")), QColor(10, 200, 30));
+  EXPECT_EQ(Part<TGlowEffect>(*form, "CameraIconGlow")->GlowColor(), QColor(10, 200, 30));
   EXPECT_EQ(form->palette().color(QPalette::Window), QColor(1, 2, 3));
   EXPECT_TRUE(form->styleSheet().contains("rgba(10, 200, 30, 255)"));
 }
@@ -397,18 +429,20 @@ struct Visible {
 
 Visible Shows(const TFormMain& form) {
   auto all = [&](auto part) {
-    bool shown = !(form.Rows().front().*part)->isHidden();
-    for (const TPropertyRow& row : form.Rows())
+    bool shown = !(RowsOf(form).front().*part)->isHidden();
+    for (const TPropertyRow& row : RowsOf(form))
       EXPECT_EQ(!(row.*part)->isHidden(), shown) << "rows disagree";
     return shown;
   };
-  EXPECT_EQ(form.LayoutListe->isHidden(), form.MessagePanel->isHidden());
-  for (const TPropertyRow& row : form.Rows()) {
+  EXPECT_EQ(Part<QWidget>(form, "LayoutListe")->isHidden(),
+            Part<QWidget>(form, "MessagePanel")->isHidden());
+  for (const TPropertyRow& row : RowsOf(form)) {
     EXPECT_FALSE(row.Icon->isHidden());
     EXPECT_FALSE(row.TrackBar->isHidden());
   }
-  return {!form.LayoutListe->isHidden(), all(&TPropertyRow::Label), all(&TPropertyRow::ValueColumn),
-          all(&TPropertyRow::CheckBox), !form.BackButton->isHidden()};
+  return {!Part<QWidget>(form, "LayoutListe")->isHidden(), all(&TPropertyRow::Label),
+          all(&TPropertyRow::ValueColumn), all(&TPropertyRow::CheckBox),
+          !Part<QPushButton>(form, "BackButton")->isHidden()};
 }
 
 TEST_F(MainWindow, EachWidthThresholdFoldsOneMorePart) {
@@ -450,16 +484,17 @@ TEST_F(MainWindow, TheHeightStaysAt740WhateverTheUserDoes) {
 TEST_F(MainWindow, AStoredNarrowWidthStartsInNarrowModeAndBackToFullReturnsTo734) {
   WriteWidth(200);
   auto form = Start();
-  EXPECT_TRUE(form->MessagePanel->isHidden());
-  EXPECT_TRUE(form->LayoutListe->isHidden());
-  EXPECT_FALSE(form->BackButton->isHidden());
-  EXPECT_EQ(form->BackButton->text(), "Back to full");
-  EXPECT_TRUE(form->BackButton->font().bold());
+  EXPECT_TRUE(Part<QWidget>(*form, "MessagePanel")->isHidden());
+  EXPECT_TRUE(Part<QWidget>(*form, "LayoutListe")->isHidden());
+  EXPECT_FALSE(Part<QPushButton>(*form, "BackButton")->isHidden());
+  EXPECT_EQ(Part<QPushButton>(*form, "BackButton")->text(), "Back to full");
+  EXPECT_TRUE(Part<QPushButton>(*form, "BackButton")->font().bold());
 
   Settle(*form);
-  EXPECT_EQ(form->BackButton->geometry(),
-            QRect(20, form->LayoutMid->height() - 5 - 23, form->LayoutMid->width() - 40, 23));
-  QTest::mouseClick(form->BackButton, Qt::LeftButton);
+  EXPECT_EQ(Part<QPushButton>(*form, "BackButton")->geometry(),
+            QRect(20, Part<QWidget>(*form, "LayoutMid")->height() - 5 - 23,
+                  Part<QWidget>(*form, "LayoutMid")->width() - 40, 23));
+  QTest::mouseClick(Part<QPushButton>(*form, "BackButton"), Qt::LeftButton);
   EXPECT_EQ(Outer(*form).width(), 734);
   EXPECT_EQ(Outer(*form).height(), 740);
   const Visible v = Shows(*form);
@@ -474,21 +509,22 @@ TEST_F(MainWindow, HoweverNarrowTheWindowBackToFullStaysWhole) {
   Settle(*form);
   ResizeOuter(*form, 20, 740);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-  ASSERT_FALSE(form->BackButton->isHidden());
-  EXPECT_GE(form->BackButton->width(), form->BackButton->sizeHint().width());
-  EXPECT_TRUE(form->rect().contains(Within(form->BackButton, form.get())));
-  QTest::mouseClick(form->BackButton, Qt::LeftButton);
+  ASSERT_FALSE(Part<QPushButton>(*form, "BackButton")->isHidden());
+  EXPECT_GE(Part<QPushButton>(*form, "BackButton")->width(),
+            Part<QPushButton>(*form, "BackButton")->sizeHint().width());
+  EXPECT_TRUE(form->rect().contains(Within(Part<QPushButton>(*form, "BackButton"), form.get())));
+  QTest::mouseClick(Part<QPushButton>(*form, "BackButton"), Qt::LeftButton);
   EXPECT_EQ(Outer(*form).width(), 734);
 }
 
 TEST_F(MainWindow, InTraceModeEveryResizeLogsTheWidth) {
   auto form = Start({"varnholt", "trace"});
   form->show();
-  form->Memo1->clear();
+  Part<QPlainTextEdit>(*form, "Memo1")->clear();
   ResizeOuter(*form, 600, 740);
   ResizeOuter(*form, 280, 740);
-  form->BackButtonClick(form->BackButton);
-  const QStringList lines = form->Memo1->toPlainText().split('\n');
+  form->BackButtonClick(Part<QPushButton>(*form, "BackButton"));
+  const QStringList lines = Part<QPlainTextEdit>(*form, "Memo1")->toPlainText().split('\n');
   EXPECT_TRUE(lines.contains("600"));
   EXPECT_TRUE(lines.contains("280"));
   EXPECT_TRUE(lines.contains("734"));
@@ -497,7 +533,7 @@ TEST_F(MainWindow, InTraceModeEveryResizeLogsTheWidth) {
   auto quiet = Start();
   quiet->show();
   ResizeOuter(*quiet, 600, 740);
-  EXPECT_TRUE(quiet->Memo1->toPlainText().isEmpty());
+  EXPECT_TRUE(Part<QPlainTextEdit>(*quiet, "Memo1")->toPlainText().isEmpty());
 }
 
 }  // namespace

@@ -159,10 +159,10 @@ class StatusMessage : public MainWindow {
 
   // What every caller does to show a message.
   void Show(const QString& text) {
-    form->MessageLabel->setText(text);
-    form->MessageTimer->SetInterval(4000);
+    Part<QLabel>(*form, "MessageLabel")->setText(text);
+    Part<TTimer>(*form, "MessageTimer")->SetInterval(4000);
   }
-  QString Shown() const { return form->MessageLabel->text(); }
+  QString Shown() const { return Part<QLabel>(*form, "MessageLabel")->text(); }
 
   ManualClock clock;  // before the window: it outlives the window's timers
   std::unique_ptr<TFormMain> form;
@@ -174,8 +174,8 @@ TEST_F(StatusMessage, AMessageStaysFourSecondsThenTheLabelIsEmpty) {
   EXPECT_EQ(Shown(), "Settings saved");
   clock.Advance(1);
   EXPECT_EQ(Shown(), "");
-  EXPECT_EQ(form->MessageTimer->Interval(), 0);
-  EXPECT_FALSE(form->MessageTimer->Running());
+  EXPECT_EQ(Part<TTimer>(*form, "MessageTimer")->Interval(), 0);
+  EXPECT_FALSE(Part<TTimer>(*form, "MessageTimer")->Running());
   clock.Advance(60000);
   EXPECT_EQ(Shown(), "");
   EXPECT_TRUE(errors.isEmpty());
@@ -202,7 +202,7 @@ TEST_F(StatusMessage, ASecondMessageIsClearedWhenTheFirstPeriodEnds) {
 TEST_F(StatusMessage, MessagesAreSetAndClearedWhileTheStatusBarIsFoldedAway) {
   form->resize(250, 740);
   form->FormResize(form.get());
-  ASSERT_TRUE(form->MessagePanel->isHidden());
+  ASSERT_TRUE(Part<QWidget>(*form, "MessagePanel")->isHidden());
   Show("Nothing changed");
   EXPECT_EQ(Shown(), "Nothing changed");
   clock.Advance(4000);

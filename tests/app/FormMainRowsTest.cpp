@@ -124,9 +124,9 @@ TEST_F(Rows, OddRangesArriveAsTheSliderNormalisesThem) {
   EXPECT_EQ(Row("Gamma").ValueLabel->text(), "10");
   EXPECT_EQ(Row("Gain").ValueLabel->text(), "40");  // the slider's nearest step
   // The camera keeps what it reported: nothing was written back.
-  EXPECT_EQ(form.FCamera->Brightness(), 300);
-  EXPECT_EQ(form.FCamera->Contrast(), -80);
-  EXPECT_EQ(form.FCamera->Gain(), 37);
+  EXPECT_EQ(CameraOf(form)->Brightness(), 300);
+  EXPECT_EQ(CameraOf(form)->Contrast(), -80);
+  EXPECT_EQ(CameraOf(form)->Gain(), 37);
   EXPECT_EQ(Written(), "");
 }
 
@@ -141,7 +141,7 @@ TEST_F(Rows, ARangeFromTheLastCameraNeverClipsTheNextOne) {
   SelectCamera(0);
   EXPECT_EQ(Row("Brightness").TrackBar->Min(), -100);
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "-60");
-  EXPECT_EQ(form.FCamera->Brightness(), -60);
+  EXPECT_EQ(CameraOf(form)->Brightness(), -60);
   EXPECT_EQ(Written(), "");
 }
 
@@ -168,9 +168,9 @@ TEST_F(Rows, SetTrackBarsWhileLoadingOnlyRefreshesTheSupportDisplay) {
   TFormMain& form =
       StartWith("[" + Camera("Lab", R"({"Brightness": )" + Property(0, 10, 4) + "}") + "]",
                 {"varnholt", "trace"});
-  form.Memo1->clear();
+  Part<QPlainTextEdit>(form, "Memo1")->clear();
   form.SetLoadingTrackBars(true);
-  form.FCamera->SetBrightness(9);
+  CameraOf(form)->SetBrightness(9);
   form.SetTrackBars();
   EXPECT_EQ(TraceLines(), QStringList({"SetTrackBars entered", "Calling SetSupportStatus",
                                        "SetSupportStatus entered", "ComboBoxFormat.ItemIndex=0",
@@ -188,8 +188,8 @@ TEST_F(Rows, ASecondRowsSliderReportsDuringTheLoadWithoutWriting) {
                                       Property(20, 30, 25) + "}") +
                     "]",
                 {"varnholt", "trace"});
-  form.Memo1->clear();
-  form.ComboBoxCameraChange(form.ComboBoxCamera);
+  Part<QPlainTextEdit>(form, "Memo1")->clear();
+  form.ComboBoxCameraChange(Part<TListBox>(form, "ComboBoxCamera"));
   const QStringList lines = TraceLines();
   // The Contrast row is loaded second, with the status already 2: its
   // slider's change runs the support display inside SetTrackBar.
@@ -213,10 +213,10 @@ TEST_F(Rows, ASliderMoveWritesItsValueTruncatedTowardZero) {
   EXPECT_EQ(slider->Frequency(), 0);
   slider->SetValue(12.7f);
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "12.6999998092651");
-  EXPECT_EQ(form.FCamera->Brightness(), 12);
+  EXPECT_EQ(CameraOf(form)->Brightness(), 12);
   slider->SetValue(-3.7f);
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "-3.70000004768372");
-  EXPECT_EQ(form.FCamera->Brightness(), -3);
+  EXPECT_EQ(CameraOf(form)->Brightness(), -3);
   EXPECT_TRUE(errors.isEmpty());
   QLocale::setDefault(previous);
 }
@@ -232,7 +232,7 @@ TEST_F(Rows, SliderChangesWriteNothingUnlessTheCameraIsConfigurable) {
   Row("Brightness").TrackBar->SetValue(9);
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "9");
   form.SetLoadingTrackBars(false);
-  EXPECT_EQ(form.FCamera->Brightness(), 4);
+  EXPECT_EQ(CameraOf(form)->Brightness(), 4);
   EXPECT_EQ(Written(), "");
 }
 
@@ -242,11 +242,12 @@ TEST_F(Rows, ARefusedValueIsDroppedSilently) {
                 Camera("Lab", R"({"Brightness": )" +
                                   Property(0, 20, 4, R"(, "fail": {"set": "0x80070005"})") + "}") +
                 "]");
-  form.SupportLabel->setText("stale");
+  Part<QLabel>(form, "SupportLabel")->setText("stale");
   Row("Brightness").TrackBar->SetValue(11);
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "11");
-  EXPECT_EQ(form.SupportLabel->text(), "stale");  // the support display was skipped
-  EXPECT_EQ(form.FCamera->Brightness(), 4);
+  EXPECT_EQ(Part<QLabel>(form, "SupportLabel")->text(),
+            "stale");  // the support display was skipped
+  EXPECT_EQ(CameraOf(form)->Brightness(), 4);
   EXPECT_TRUE(errors.isEmpty());
 }
 
@@ -255,19 +256,19 @@ TEST_F(Rows, TickingAutoSwitchesTheCameraAndReloadsTheRows) {
       "[" + Camera("Lab", R"({"WhiteBalance": )" + Property(2800, 6500, 4600, kAutoCaps) + "}") +
           "]",
       {"varnholt", "trace"});
-  TPropertyRow& row = Row("WhiteBalance");
-  form.Memo1->clear();
+  const TPropertyRow row = Row("WhiteBalance");
+  Part<QPlainTextEdit>(form, "Memo1")->clear();
   row.CheckBox->click();
-  EXPECT_TRUE(form.FCamera->WhiteBalanceAuto());
+  EXPECT_TRUE(CameraOf(form)->WhiteBalanceAuto());
   EXPECT_FALSE(row.TrackBar->isEnabled());
   EXPECT_TRUE(row.CheckBox->isChecked());
   EXPECT_EQ(TraceLines().count("### Call SetTrackBars from  CheckBoxChange event "), 1);
   EXPECT_TRUE(TraceLines().contains("SetTrackBars entered"));
 
   row.CheckBox->click();
-  EXPECT_FALSE(form.FCamera->WhiteBalanceAuto());
+  EXPECT_FALSE(CameraOf(form)->WhiteBalanceAuto());
   EXPECT_TRUE(row.TrackBar->isEnabled());
-  EXPECT_EQ(form.FCamera->WhiteBalance(), 4600);  // the value stays
+  EXPECT_EQ(CameraOf(form)->WhiteBalance(), 4600);  // the value stays
   EXPECT_TRUE(errors.isEmpty());
   EXPECT_TRUE(notices.isEmpty());
 }
@@ -280,7 +281,7 @@ TEST_F(Rows, ATickWhileLoadingWritesNothing) {
   form.SetLoadingTrackBars(true);
   Row("Focus").CheckBox->setChecked(true);
   form.SetLoadingTrackBars(false);
-  EXPECT_FALSE(form.FCamera->FocusAuto());
+  EXPECT_FALSE(CameraOf(form)->FocusAuto());
   EXPECT_EQ(Written(), "");
 }
 
@@ -290,7 +291,7 @@ TEST_F(Rows, ADriverRefusingAutomaticModeIsReportedAndTheBoxUnticked) {
           Camera("Lab Cam", R"({"Gain": )" + Property(0, 10, 3, R"(, "caps": ["manual"])") + "}") +
           "]",
       {"varnholt", "trace"});
-  form.Memo1->clear();
+  Part<QPlainTextEdit>(form, "Memo1")->clear();
   AnswerNotices();
   Row("Gain").CheckBox->setChecked(true);  // as a settings file would
   EXPECT_EQ(notices, QStringList{"Varnholt detected an inconsistent cam driver implementation. "
@@ -299,7 +300,7 @@ TEST_F(Rows, ADriverRefusingAutomaticModeIsReportedAndTheBoxUnticked) {
   EXPECT_FALSE(Row("Gain").CheckBox->isChecked());
   // One nested run: it writes manual mode and reloads the rows.
   EXPECT_EQ(TraceLines().count("### Call SetTrackBars from  CheckBoxChange event "), 1);
-  EXPECT_FALSE(form.FCamera->GainAuto());
+  EXPECT_FALSE(CameraOf(form)->GainAuto());
   EXPECT_EQ(Row("Gain").ValueLabel->text(), "3");
   EXPECT_TRUE(errors.isEmpty());
 }
@@ -311,7 +312,7 @@ TEST_F(Rows, ADriverRefusingEveryModeIsReportedTwiceAndNoMore) {
                                 Property(0, 10, 3, kAutoCaps + R"(, "fail": {"set": -1})") + "}") +
           "]",
       {"varnholt", "trace"});
-  form.Memo1->clear();
+  Part<QPlainTextEdit>(form, "Memo1")->clear();
   AnswerNotices();
   Row("Gain").CheckBox->click();
   EXPECT_EQ(notices.size(), 2);

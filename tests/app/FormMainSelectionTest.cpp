@@ -15,7 +15,9 @@ namespace {
 using Selection = CameraWindow;
 
 QList<QWidget*> FileButtons(const TFormMain& form) {
-  return {form.ButtonRead, form.ButtonWrite, form.ButtonDefaultValues, form.ButtonWindows};
+  return {Part<TButtonImage>(form, "ButtonRead"), Part<TButtonImage>(form, "ButtonWrite"),
+          Part<TButtonImage>(form, "ButtonDefaultValues"),
+          Part<TButtonImage>(form, "ButtonWindows")};
 }
 
 QStringList Texts(const QListWidget& list) {
@@ -29,20 +31,20 @@ const QByteArray kBrightness = R"({"Brightness": {"min": 0, "max": 255, "value":
 
 TEST_F(Selection, WithoutAnyCameraTheListsStayEmptyAndTheButtonsOff) {
   TFormMain& form = StartWith("[]");
-  EXPECT_EQ(form.ComboBoxCamera->count(), 0);
-  EXPECT_EQ(form.ComboBoxCamera->height(), 2);
-  EXPECT_EQ(form.FCamera->DeviceName(), "");
-  EXPECT_FALSE(form.ComboBoxFormat->isEnabled());
-  EXPECT_EQ(form.ComboBoxFormat->count(), 0);
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxCamera")->count(), 0);
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxCamera")->height(), 2);
+  EXPECT_EQ(CameraOf(form)->DeviceName(), "");
+  EXPECT_FALSE(Part<TListBox>(form, "ComboBoxFormat")->isEnabled());
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxFormat")->count(), 0);
   for (QWidget* button : FileButtons(form))
     EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
   EXPECT_EQ(form.CameraStatus(), 0);
-  EXPECT_TRUE(form.LayoutFrequency->isHidden());
-  for (const TPropertyRow& row : form.Rows()) {
+  EXPECT_TRUE(Part<QWidget>(form, "LayoutFrequency")->isHidden());
+  for (const TPropertyRow& row : RowsOf(form)) {
     EXPECT_EQ(row.ValueLabel->text(), " ");
     EXPECT_TRUE(row.Monochrome->isEnabled());
   }
-  EXPECT_EQ(form.SupportLabel->text(), "No camera connected");
+  EXPECT_EQ(Part<QLabel>(form, "SupportLabel")->text(), "No camera connected");
   EXPECT_TRUE(errors.isEmpty());
 }
 
@@ -51,29 +53,30 @@ TEST_F(Selection, TheCameraListGrowsUpToFiveEntriesAndStartsOnTheFirst) {
   for (int i = 1; i <= 6; ++i)
     six += (i > 1 ? "," : "") + Camera("Cam " + QByteArray::number(i), kBrightness);
   TFormMain& form = StartWith(six + "]");
-  EXPECT_EQ(form.ComboBoxCamera->height(), 222);
-  EXPECT_EQ(Texts(*form.ComboBoxCamera),
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxCamera")->height(), 222);
+  EXPECT_EQ(Texts(*Part<TListBox>(form, "ComboBoxCamera")),
             QStringList({"Cam 1", "Cam 2", "Cam 3", "Cam 4", "Cam 5", "Cam 6"}));
-  const QListWidgetItem* entry = form.ComboBoxCamera->item(5);
+  const QListWidgetItem* entry = Part<TListBox>(form, "ComboBoxCamera")->item(5);
   EXPECT_EQ(entry->font().pixelSize(), 18);
   EXPECT_EQ(entry->sizeHint().height(), 44);
   EXPECT_EQ(entry->foreground().color(), QColor(Qt::white));
-  EXPECT_EQ(entry->icon().pixmap(32, 32).toImage(), form.Webcam->Bitmap().toImage());
-  EXPECT_EQ(form.ComboBoxCamera->ItemIndex(), 0);
-  EXPECT_EQ(form.FCamera->DeviceName(), "Cam 1");
+  EXPECT_EQ(entry->icon().pixmap(32, 32).toImage(),
+            Part<TImage>(form, "Webcam")->Bitmap().toImage());
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxCamera")->ItemIndex(), 0);
+  EXPECT_EQ(CameraOf(form)->DeviceName(), "Cam 1");
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "140");
   EXPECT_TRUE(errors.isEmpty());
 }
 
 TEST_F(Selection, ASoleCameraIsSelectedAtStartAndShowsItsRows) {
   TFormMain& form = StartWith("[" + Camera("Only", kBrightness) + "]");
-  EXPECT_EQ(form.ComboBoxCamera->height(), 46);
-  EXPECT_EQ(form.ComboBoxCamera->ItemIndex(), 0);
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxCamera")->height(), 46);
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxCamera")->ItemIndex(), 0);
   EXPECT_EQ(form.CameraStatus(), 2);
   for (QWidget* button : FileButtons(form))
     EXPECT_TRUE(button->isEnabled());
-  EXPECT_EQ(form.SupportLabel->text(), "Camera configurable");
-  EXPECT_FALSE(form.MonochromeEffect->isEnabled());
+  EXPECT_EQ(Part<QLabel>(form, "SupportLabel")->text(), "Camera configurable");
+  EXPECT_FALSE(Part<TMonochromeEffect>(form, "MonochromeEffect")->isEnabled());
 }
 
 TEST_F(Selection, ARefreshKeepsTheCameraByItsFirstNameMatchElseTakesTheFirst) {
@@ -81,17 +84,17 @@ TEST_F(Selection, ARefreshKeepsTheCameraByItsFirstNameMatchElseTakesTheFirst) {
       StartWith("[" + Camera("Alpha", kBrightness) + "," + Camera("Beta") + "," +
                 R"({"friendlyName": "BETA", "devicePath": "beta-2"},)" + Camera("Gamma") + "]");
   SelectCamera(2);
-  EXPECT_EQ(form.FCamera->DeviceName(), "BETA");
-  emit form.Varnholtlogo->Click();  // the logo refreshes the list
-  EXPECT_EQ(form.ComboBoxCamera->ItemIndex(), 1);
-  EXPECT_EQ(form.FCamera->DeviceName(), "Beta");
+  EXPECT_EQ(CameraOf(form)->DeviceName(), "BETA");
+  emit Part<TImage>(form, "Varnholtlogo")->Click();  // the logo refreshes the list
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxCamera")->ItemIndex(), 1);
+  EXPECT_EQ(CameraOf(form)->DeviceName(), "Beta");
 
   SelectCamera(3);
   ASSERT_EQ(platform->SetConnected("gamma", false), 0);
   form.RefreshDevices();
-  EXPECT_EQ(Texts(*form.ComboBoxCamera), QStringList({"Alpha", "Beta", "BETA"}));
-  EXPECT_EQ(form.ComboBoxCamera->ItemIndex(), 0);
-  EXPECT_EQ(form.FCamera->DeviceName(), "Alpha");
+  EXPECT_EQ(Texts(*Part<TListBox>(form, "ComboBoxCamera")), QStringList({"Alpha", "Beta", "BETA"}));
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxCamera")->ItemIndex(), 0);
+  EXPECT_EQ(CameraOf(form)->DeviceName(), "Alpha");
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "140");
   EXPECT_TRUE(errors.isEmpty());
 }
@@ -110,8 +113,8 @@ TEST_F(Selection, TheFormatListIsAsTallAsItsEntriesUpToACap) {
   TFormMain& form = StartWith(cameras + "]");
   for (int i = 0; i < int(cases.size()); ++i) {
     SelectCamera(i);
-    EXPECT_EQ(form.ComboBoxFormat->count(), cases[i].first.size());
-    EXPECT_EQ(form.ComboBoxFormat->height(), cases[i].second) << i;
+    EXPECT_EQ(Part<TListBox>(form, "ComboBoxFormat")->count(), cases[i].first.size());
+    EXPECT_EQ(Part<TListBox>(form, "ComboBoxFormat")->height(), cases[i].second) << i;
     EXPECT_EQ(form.CameraStatus(), 1);  // formats, no property
   }
 }
@@ -128,40 +131,41 @@ TEST_F(Selection, FormatEntriesNameSizeRateAndDepthWithAPictureByHeight) {
       {"width": 1280, "height": 720, "compression": "YUY2"},
       {"width": 1280, "height": 721, "compression": "YUY2"}])";
   TFormMain& form = StartWith("[" + Camera("Lab", "{}", formats) + "]");
-  EXPECT_EQ(Texts(*form.ComboBoxFormat),
+  EXPECT_EQ(Texts(*Part<TListBox>(form, "ComboBoxFormat")),
             QStringList({"640x480 30Hz 16bpp", "640x480 30Hz 16bpp", "800x600 29Hz 24bpp",
                          "320x479 30Hz 16bpp", "320x500 30Hz 16bpp", "320x501 30Hz 16bpp",
                          "320x719 30Hz 16bpp", "1280x720 30Hz 16bpp", "1280x721 30Hz 16bpp"}));
-  const QList<TImage*> pictures = {form.res_vga, form.res_vga, form.res_pal,
-                                   form.res_ega, form.res_vga, form.res_pal,
-                                   form.res_pal, form.res_720, form.res_1080};
+  const QList<TImage*> pictures = {
+      Part<TImage>(form, "res_vga"), Part<TImage>(form, "res_vga"), Part<TImage>(form, "res_pal"),
+      Part<TImage>(form, "res_ega"), Part<TImage>(form, "res_vga"), Part<TImage>(form, "res_pal"),
+      Part<TImage>(form, "res_pal"), Part<TImage>(form, "res_720"), Part<TImage>(form, "res_1080")};
   for (int i = 0; i < pictures.size(); ++i) {
-    const QListWidgetItem* entry = form.ComboBoxFormat->item(i);
+    const QListWidgetItem* entry = Part<TListBox>(form, "ComboBoxFormat")->item(i);
     EXPECT_EQ(entry->icon().pixmap(36, 20).toImage(), pictures[i]->Bitmap().toImage())
         << entry->text().toStdString() << " wants " << pictures[i]->objectName().toStdString();
     EXPECT_EQ(entry->font().pixelSize(), 14);
     EXPECT_EQ(entry->sizeHint().height(), 30);
   }
-  EXPECT_EQ(form.ComboBoxFormat->ItemIndex(), 0);
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxFormat")->ItemIndex(), 0);
   EXPECT_EQ(form.ResolutionText(), "640x480 30Hz 16bpp");
 }
 
 TEST_F(Selection, TheFormatSelectionIsRestoredFromTheRememberedIndex) {
   TFormMain& form = StartWith("[" + Camera("Four", "{}", Formats({480, 600, 720, 1080})) + "," +
                               Camera("Two", "{}", Formats({480, 720})) + "]");
-  form.LastResolutionIndex = 3;
+  form.SetLastResolutionIndex(3);
   SelectCamera(0);  // already selected: no change
-  form.ComboBoxCameraChange(form.ComboBoxCamera);
-  EXPECT_EQ(form.ComboBoxFormat->ItemIndex(), 3);
+  form.ComboBoxCameraChange(Part<TListBox>(form, "ComboBoxCamera"));
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxFormat")->ItemIndex(), 3);
   EXPECT_EQ(form.ResolutionText(), "640x1080 30Hz 16bpp");
   SelectCamera(1);  // index 3 is past the end: the first entry
-  EXPECT_EQ(form.ComboBoxFormat->ItemIndex(), 0);
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxFormat")->ItemIndex(), 0);
   EXPECT_EQ(form.ResolutionText(), "640x480 30Hz 16bpp");
-  EXPECT_EQ(form.cameratestlabel->text(),
+  EXPECT_EQ(Part<QLabel>(form, "cameratestlabel")->text(),
             "Click camera icon to test Two\r\n with resolution: 640x480 30Hz 16bpp");
-  form.LastResolutionIndex = -1;  // no selection at all
+  form.SetLastResolutionIndex(-1);  // no selection at all
   SelectCamera(0);
-  EXPECT_EQ(form.ComboBoxFormat->ItemIndex(), -1);
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxFormat")->ItemIndex(), -1);
   EXPECT_EQ(form.ResolutionText(), "640x480 30Hz 16bpp");  // kept from before
 }
 
@@ -173,11 +177,11 @@ TEST_F(Selection, ACameraWithPropertiesButNoFormatsIsConfigurableButNotTestable)
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "140");
   for (QWidget* button : FileButtons(form))
     EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
-  EXPECT_FALSE(form.ButtonTestCam->isEnabled());
-  EXPECT_TRUE(form.LayoutButtonTestCam->isHidden());
-  EXPECT_TRUE(form.ComboBoxFormat->isHidden());
-  EXPECT_EQ(form.SupportLabel->text(), "Camera configurable");
-  EXPECT_EQ(form.StatusLabel->text(), " ");
+  EXPECT_FALSE(Part<TImage>(form, "ButtonTestCam")->isEnabled());
+  EXPECT_TRUE(Part<QWidget>(form, "LayoutButtonTestCam")->isHidden());
+  EXPECT_TRUE(Part<TListBox>(form, "ComboBoxFormat")->isHidden());
+  EXPECT_EQ(Part<QLabel>(form, "SupportLabel")->text(), "Camera configurable");
+  EXPECT_EQ(Part<QLabel>(form, "StatusLabel")->text(), " ");
 }
 
 TEST_F(Selection, ACameraWithFormatsAndNoSupportedPropertyGreysTheRows) {
@@ -185,7 +189,7 @@ TEST_F(Selection, ACameraWithFormatsAndNoSupportedPropertyGreysTheRows) {
   TFormMain& form = StartWith("[" + Camera("Lab", kBrightness) + "," + Camera("Card", none) + "]");
   SelectCamera(1);
   EXPECT_EQ(form.CameraStatus(), 1);
-  for (const TPropertyRow& row : form.Rows()) {
+  for (const TPropertyRow& row : RowsOf(form)) {
     EXPECT_FALSE(row.Label->isEnabled());
     EXPECT_EQ(row.ValueLabel->text(), " ");
   }
@@ -194,30 +198,30 @@ TEST_F(Selection, ACameraWithFormatsAndNoSupportedPropertyGreysTheRows) {
   form.VarnholtlogoClick(&form);  // the list rebuilt: still nothing to set
   for (QWidget* button : FileButtons(form))
     EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
-  EXPECT_TRUE(form.ButtonTestCam->isEnabled());
-  EXPECT_TRUE(form.MonochromeEffect->isEnabled());
-  EXPECT_EQ(form.SupportLabel->text(), "Camera not configurable");
-  EXPECT_EQ(form.cameratestlabel->text(),
+  EXPECT_TRUE(Part<TImage>(form, "ButtonTestCam")->isEnabled());
+  EXPECT_TRUE(Part<TMonochromeEffect>(form, "MonochromeEffect")->isEnabled());
+  EXPECT_EQ(Part<QLabel>(form, "SupportLabel")->text(), "Camera not configurable");
+  EXPECT_EQ(Part<QLabel>(form, "cameratestlabel")->text(),
             "Click camera icon to test Card\r\n with resolution: 640x480 30Hz 16bpp");
-  EXPECT_FALSE(form.LayoutButtonTestCam->isHidden());
-  EXPECT_FALSE(form.ComboBoxFormat->isHidden());
+  EXPECT_FALSE(Part<QWidget>(form, "LayoutButtonTestCam")->isHidden());
+  EXPECT_FALSE(Part<TListBox>(form, "ComboBoxFormat")->isHidden());
 }
 
 TEST_F(Selection, ADoubleClickStartsTheCameraTestOnlyWhileItsWindowIsHidden) {
   TFormMain& form = StartWith("[" + Camera("Lab") + "]");
   TLivecamForm test;
   LivecamForm = &test;
-  emit form.ComboBoxFormat->DblClick();
+  emit Part<TListBox>(form, "ComboBoxFormat")->DblClick();
   EXPECT_TRUE(test.isVisible());
-  EXPECT_TRUE(form.FCamera->Active());
+  EXPECT_TRUE(CameraOf(form)->Active());
 
-  form.FCamera->SetActive(false);
-  emit form.ComboBoxFormat->DblClick();
-  EXPECT_FALSE(form.FCamera->Active());  // the window shows: nothing started
+  CameraOf(form)->SetActive(false);
+  emit Part<TListBox>(form, "ComboBoxFormat")->DblClick();
+  EXPECT_FALSE(CameraOf(form)->Active());  // the window shows: nothing started
   EXPECT_TRUE(errors.isEmpty());
   // A new format hides the test window.
-  form.ComboBoxFormat->SetItemIndex(-1);
-  form.ComboBoxFormat->SetItemIndex(0);
+  Part<TListBox>(form, "ComboBoxFormat")->SetItemIndex(-1);
+  Part<TListBox>(form, "ComboBoxFormat")->SetItemIndex(0);
   EXPECT_TRUE(test.isHidden());
   LivecamForm = nullptr;
 }
@@ -227,18 +231,18 @@ TEST_F(Selection, WhenTheLastCameraGoesTheStatusSaysSoAndTheRowsAreBlank) {
   ASSERT_EQ(form.CameraStatus(), 2);
   ASSERT_EQ(platform->SetConnected("lab", false), 0);
   form.RefreshDevices();
-  EXPECT_EQ(form.ComboBoxCamera->count(), 0);
-  EXPECT_EQ(form.FCamera->DeviceName(), "");
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxCamera")->count(), 0);
+  EXPECT_EQ(CameraOf(form)->DeviceName(), "");
   EXPECT_EQ(form.CameraStatus(), 0);
-  EXPECT_EQ(form.SupportLabel->text(), "No camera connected");
-  EXPECT_EQ(form.MessageLabel->text(), "Lab was disconnected");
+  EXPECT_EQ(Part<QLabel>(form, "SupportLabel")->text(), "No camera connected");
+  EXPECT_EQ(Part<QLabel>(form, "MessageLabel")->text(), "Lab was disconnected");
   for (const char* key : {"Brightness", "Zoom"}) {
     EXPECT_EQ(Row(key).ValueLabel->text(), " ") << key;
     EXPECT_FALSE(Row(key).ValueLabel->isEnabled()) << key;
   }
   for (QWidget* button : FileButtons(form))
     EXPECT_FALSE(button->isEnabled());
-  EXPECT_FALSE(form.ButtonTestCam->isEnabled());
+  EXPECT_FALSE(Part<TImage>(form, "ButtonTestCam")->isEnabled());
   EXPECT_TRUE(errors.isEmpty());
 }
 
@@ -249,16 +253,16 @@ TEST_F(Selection, TheUsersClicksSelectACameraAndRefreshTheList) {
                               "]");
   form.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-  QListWidget& list = *form.ComboBoxCamera;
+  QListWidget& list = *Part<TListBox>(form, "ComboBoxCamera");
   QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
                     list.visualItemRect(list.item(1)).center());
-  EXPECT_EQ(form.FCamera->DeviceName(), "Desk");
+  EXPECT_EQ(CameraOf(form)->DeviceName(), "Desk");
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "33");
 
   ASSERT_EQ(platform->SetConnected("desk", false), 0);
-  QTest::mouseClick(form.Varnholtlogo, Qt::LeftButton, {}, QPoint(10, 10));
-  EXPECT_EQ(form.ComboBoxCamera->count(), 1);
-  EXPECT_EQ(form.FCamera->DeviceName(), "Lab");
+  QTest::mouseClick(Part<TImage>(form, "Varnholtlogo"), Qt::LeftButton, {}, QPoint(10, 10));
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxCamera")->count(), 1);
+  EXPECT_EQ(CameraOf(form)->DeviceName(), "Lab");
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "140");
   EXPECT_TRUE(errors.isEmpty());
 }
@@ -273,22 +277,23 @@ QByteArray PowerLine(int value, const QByteArray& more = "") {
 
 TEST_F(Selection, ThePowerFrequencyListShowsAndWritesTheCamerasSetting) {
   TFormMain& form = StartWith("[" + Camera("Lab", PowerLine(1)) + "]");
-  EXPECT_EQ(Texts(*form.ComboBoxFrequency), QStringList({"PAL - 50Hz", "NTSC - 60Hz"}));
-  EXPECT_EQ(form.ComboBoxFrequency->item(1)->sizeHint().height(), 20);
-  EXPECT_EQ(form.ComboBoxFrequency->item(1)->font().pixelSize(), 14);
-  EXPECT_FALSE(form.LayoutFrequency->isHidden());
-  EXPECT_EQ(form.ComboBoxFrequency->ItemIndex(), 0);
+  EXPECT_EQ(Texts(*Part<TListBox>(form, "ComboBoxFrequency")),
+            QStringList({"PAL - 50Hz", "NTSC - 60Hz"}));
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxFrequency")->item(1)->sizeHint().height(), 20);
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxFrequency")->item(1)->font().pixelSize(), 14);
+  EXPECT_FALSE(Part<QWidget>(form, "LayoutFrequency")->isHidden());
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxFrequency")->ItemIndex(), 0);
 
-  form.ComboBoxFrequency->SetItemIndex(1);
-  emit form.ComboBoxFrequency->Click();
-  EXPECT_EQ(form.FCamera->PowerLineFrequency(), pf60Hz);
+  Part<TListBox>(form, "ComboBoxFrequency")->SetItemIndex(1);
+  emit Part<TListBox>(form, "ComboBoxFrequency")->Click();
+  EXPECT_EQ(CameraOf(form)->PowerLineFrequency(), pf60Hz);
 
   // Another program goes back to 50 Hz; a click on the selected entry
   // writes 60 Hz again.
-  form.FCamera->SetPowerLineFrequency(pf50Hz);
-  emit form.ComboBoxFrequency->Click();
-  EXPECT_EQ(form.FCamera->PowerLineFrequency(), pf60Hz);
-  EXPECT_EQ(form.ComboBoxFrequency->ItemIndex(), 1);
+  CameraOf(form)->SetPowerLineFrequency(pf50Hz);
+  emit Part<TListBox>(form, "ComboBoxFrequency")->Click();
+  EXPECT_EQ(CameraOf(form)->PowerLineFrequency(), pf60Hz);
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxFrequency")->ItemIndex(), 1);
   EXPECT_TRUE(errors.isEmpty());
 }
 
@@ -296,28 +301,28 @@ TEST_F(Selection, ThePowerFrequencyListShowsTheCamerasValueOrNoEntryForAnyOther)
   TFormMain& form =
       StartWith("[" + Camera("Off", PowerLine(0)) + "," + Camera("Pal", PowerLine(1)) + "," +
                 Camera("Auto", PowerLine(3)) + "]");
-  EXPECT_FALSE(form.LayoutFrequency->isHidden());
-  EXPECT_EQ(form.ComboBoxFrequency->ItemIndex(), -1);  // none at start
+  EXPECT_FALSE(Part<QWidget>(form, "LayoutFrequency")->isHidden());
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxFrequency")->ItemIndex(), -1);  // none at start
   SelectCamera(1);
-  EXPECT_EQ(form.ComboBoxFrequency->ItemIndex(), 0);
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxFrequency")->ItemIndex(), 0);
   // Another program sets 60 Hz: the next re-read of the camera shows it.
-  form.FCamera->SetPowerLineFrequency(pf60Hz);
+  CameraOf(form)->SetPowerLineFrequency(pf60Hz);
   form.ComboBoxCameraChange(&form);
-  EXPECT_EQ(form.ComboBoxFrequency->ItemIndex(), 1);
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxFrequency")->ItemIndex(), 1);
   SelectCamera(2);
-  EXPECT_EQ(form.ComboBoxFrequency->ItemIndex(), -1);
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxFrequency")->ItemIndex(), -1);
   SelectCamera(0);
-  EXPECT_EQ(form.ComboBoxFrequency->ItemIndex(), -1);
-  EXPECT_EQ(form.FCamera->PowerLineFrequency(), pfDisabled);  // nothing written
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxFrequency")->ItemIndex(), -1);
+  EXPECT_EQ(CameraOf(form)->PowerLineFrequency(), pfDisabled);  // nothing written
 }
 
 TEST_F(Selection, WithoutPowerFrequencySupportClicksAreIgnored) {
   TFormMain& form = StartWith(
       "[" + Camera("Lab", R"({"Brightness": {"min": 0, "max": 9}, "13": {"unsupported": true}})") +
       "]");
-  EXPECT_TRUE(form.LayoutFrequency->isHidden());
-  form.ComboBoxFrequency->SetItemIndex(1);
-  emit form.ComboBoxFrequency->Click();
+  EXPECT_TRUE(Part<QWidget>(form, "LayoutFrequency")->isHidden());
+  Part<TListBox>(form, "ComboBoxFrequency")->SetItemIndex(1);
+  emit Part<TListBox>(form, "ComboBoxFrequency")->Click();
   EXPECT_TRUE(errors.isEmpty());  // a write would have failed
   EXPECT_EQ(Written(), "");
 }
@@ -327,8 +332,8 @@ TEST_F(Selection, AFailingPowerFrequencyWriteReachesTheErrorHandler) {
       StartWith("[" + Camera("Lab", PowerLine(1, R"(, "fail": {"set": {"code": "0x80070005",
                                            "text": "Locked."}})")) +
                 "]");
-  form.ComboBoxFrequency->SetItemIndex(1);
-  emit form.ComboBoxFrequency->Click();
+  Part<TListBox>(form, "ComboBoxFrequency")->SetItemIndex(1);
+  emit Part<TListBox>(form, "ComboBoxFrequency")->Click();
   ASSERT_EQ(errors.size(), 1);
   EXPECT_TRUE(errors[0].contains("Locked")) << errors[0].toStdString();
 }
@@ -339,7 +344,7 @@ TEST_F(Selection, ASelectionInTraceModeWritesItsLinesInOrder) {
   TFormMain& form = StartWith("[" + Camera("Lab", kBrightness) + "," +
                                   Camera("Cam B", kBrightness, Formats({480, 720})) + "]",
                               {"varnholt", "trace"});
-  form.Memo1->clear();
+  Part<QPlainTextEdit>(form, "Memo1")->clear();
   SelectCamera(1);
   const QString width = QString::number(form.frameGeometry().width());
   const QStringList support = {"SetSupportStatus entered",   "ComboBoxFormat.ItemIndex=-1",
@@ -373,7 +378,7 @@ TEST_F(Selection, ASelectionInTraceModeWritesItsLinesInOrder) {
 TEST_F(Selection, ACameraWithoutFormatsTracesTheEmptyListBranch) {
   TFormMain& form = StartWith("[" + Camera("Lab") + "," + Camera("Empty", "{}", "[]") + "]",
                               {"varnholt", "trace"});
-  form.Memo1->clear();
+  Part<QPlainTextEdit>(form, "Memo1")->clear();
   SelectCamera(1);
   const QStringList lines = TraceLines();
   const qsizetype doing = lines.indexOf("Doing the \"if not(ComboBoxFormat.Items.c\"");

@@ -75,11 +75,11 @@ TEST_F(Settings, SaveWritesTheShownRowsAsTheCamerasSectionThroughTheSaveDialog) 
   EXPECT_EQ(seen.filters, QStringList{"Varnholt Camera Settings (*.vhx)"});
   EXPECT_EQ(seen.defaultSuffix, "vhx");
 
-  EXPECT_EQ(form->IniFileName, PathIn("lab.vhx"));
+  EXPECT_EQ(form->IniFileName(), PathIn("lab.vhx"));
   EXPECT_EQ(Content("lab.vhx"), Section("Lab", kLabShown, "0"));
-  EXPECT_EQ(form->MessageLabel->text(), "Settings saved");
-  EXPECT_EQ(form->MessageTimer->Interval(), 4000);
-  EXPECT_EQ(form->StatusLabel->text(), "");
+  EXPECT_EQ(Part<QLabel>(*form, "MessageLabel")->text(), "Settings saved");
+  EXPECT_EQ(Part<TTimer>(*form, "MessageTimer")->Interval(), 4000);
+  EXPECT_EQ(Part<QLabel>(*form, "StatusLabel")->text(), "");
   EXPECT_EQ(form->windowTitle(), "Varnholt V1.6");
   EXPECT_TRUE(dialogs.messages.isEmpty()) << "a new file needs no question";
   EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
@@ -89,11 +89,11 @@ TEST_F(Settings, CancelledSaveShowsNothingSavedForFourSecondsAndWritesNothing) {
   StartWith("[" + kLab + "]");
   dialogs.CancelFile();
   ClickSave();
-  EXPECT_EQ(form->MessageLabel->text(), "Nothing saved");
+  EXPECT_EQ(Part<QLabel>(*form, "MessageLabel")->text(), "Nothing saved");
   clock.Advance(3999);
-  EXPECT_EQ(form->MessageLabel->text(), "Nothing saved");
+  EXPECT_EQ(Part<QLabel>(*form, "MessageLabel")->text(), "Nothing saved");
   clock.Advance(1);
-  EXPECT_EQ(form->MessageLabel->text(), "");
+  EXPECT_EQ(Part<QLabel>(*form, "MessageLabel")->text(), "");
   EXPECT_TRUE(QDir(Folder()).exists()) << "the folder is made before the dialog";
   EXPECT_TRUE(QDir(Folder()).entryList({"*.vhx"}).isEmpty());
 }
@@ -108,13 +108,13 @@ TEST_F(Settings, OverwriteQuestionGuardsTheFileAndYesRewritesOnlyThisCamerasKeys
   dialogs.Answer(false);
   ClickSave();
   EXPECT_EQ(dialogs.messages, QStringList{"Confirm: Overwrite file \"both.vhx\""});
-  EXPECT_EQ(form->MessageLabel->text(), "Nothing saved");
+  EXPECT_EQ(Part<QLabel>(*form, "MessageLabel")->text(), "Nothing saved");
   EXPECT_EQ(Content("both.vhx"), before);
 
   dialogs.ChooseFile(PathIn("both.vhx"));
   dialogs.Answer(true);
   ClickSave();
-  EXPECT_EQ(form->MessageLabel->text(), "Settings saved");
+  EXPECT_EQ(Part<QLabel>(*form, "MessageLabel")->text(), "Settings saved");
   // The section keeps its spelling and its own extra key; the 35 keys
   // replace or follow what it held, and the other camera stays as it was.
   QByteArray expected = Section("lab", kLabShown, "0").replace("Brightness=128\n", "");
@@ -135,7 +135,7 @@ TEST_F(Settings, AFailedSaveReachesTheErrorHandlerAndLeavesTheFile) {
   struct stat st;
   ASSERT_EQ(::stat(QFile::encodeName(PathIn("pipe.vhx")).constData(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "still the pipe it was";
-  EXPECT_EQ(form->MessageLabel->text(), "") << "no success reported";
+  EXPECT_EQ(Part<QLabel>(*form, "MessageLabel")->text(), "") << "no success reported";
   EXPECT_EQ(form->windowTitle(), "Varnholt V1.6");
 }
 
@@ -156,7 +156,7 @@ TEST_F(Settings, EachDialogStartsAfreshInTheSettingsFolder) {
   EXPECT_EQ(dialogs.fileDialogs[1].title, "Load camera settings");
   EXPECT_FALSE(dialogs.fileDialogs[1].acceptSave);
   EXPECT_EQ(dialogs.fileDialogs[1].filters, QStringList{"Varnholt Camera Settings (*.vhx)"});
-  EXPECT_EQ(form->IniFileName, elsewhere.filePath("away.vhx"));
+  EXPECT_EQ(form->IniFileName(), elsewhere.filePath("away.vhx"));
 }
 
 TEST_F(Settings, CancelledLoadOnlyReReadsTheCamera) {
@@ -168,7 +168,7 @@ TEST_F(Settings, CancelledLoadOnlyReReadsTheCamera) {
   EXPECT_EQ(Shown("Brightness"), std::make_pair(77.0f, false));
   EXPECT_EQ(Written(), state);
   EXPECT_TRUE(dialogs.messages.isEmpty());
-  EXPECT_EQ(form->MessageLabel->text(), "");
+  EXPECT_EQ(Part<QLabel>(*form, "MessageLabel")->text(), "");
 }
 
 TEST_F(Settings, ALoadCarriesTheFileToTheCameraThroughTheRows) {
@@ -178,7 +178,7 @@ TEST_F(Settings, ALoadCarriesTheFileToTheCameraThroughTheRows) {
       "Exposure=-4\nCheckBoxExposure=1\nGain=40\nPowerFrequency=1\n");
   Load("set");
   EXPECT_EQ(dialogs.fileDialogs[0].title, "Load camera settings");
-  EXPECT_EQ(form->IniFileName, PathIn("set.vhx"));
+  EXPECT_EQ(form->IniFileName(), PathIn("set.vhx"));
   EXPECT_EQ(InCamera("Brightness"), std::make_pair(200, false));
   EXPECT_EQ(InCamera("Contrast"), std::make_pair(60, false));
   EXPECT_EQ(InCamera("Gain"), std::make_pair(40, false));
@@ -187,9 +187,9 @@ TEST_F(Settings, ALoadCarriesTheFileToTheCameraThroughTheRows) {
   EXPECT_EQ(Shown("WhiteBalance"), std::make_pair(5000.0f, false));
   EXPECT_TRUE(Row("WhiteBalance").TrackBar->isEnabled());
   EXPECT_EQ(Probe("Lab").PowerLineFrequency(), pf60Hz);
-  EXPECT_EQ(form->ComboBoxFrequency->ItemIndex(), 1);
-  EXPECT_EQ(form->StatusLabel->text(), "");
-  EXPECT_EQ(form->MessageLabel->text(), "Loaded set.vhx");
+  EXPECT_EQ(Part<TListBox>(*form, "ComboBoxFrequency")->ItemIndex(), 1);
+  EXPECT_EQ(Part<QLabel>(*form, "StatusLabel")->text(), "");
+  EXPECT_EQ(Part<QLabel>(*form, "MessageLabel")->text(), "Loaded set.vhx");
   EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 }
 
@@ -224,7 +224,7 @@ TEST_F(Settings, ASectionLackingKeysChangesOnlyWhatItHolds) {
   EXPECT_EQ(InCamera("WhiteBalance"), std::make_pair(4600, true));
   EXPECT_EQ(Shown("WhiteBalance"), std::make_pair(4600.0f, true));
   EXPECT_EQ(Probe("Lab").PowerLineFrequency(), pf60Hz);
-  EXPECT_EQ(form->ComboBoxFrequency->ItemIndex(), 1);
+  EXPECT_EQ(Part<TListBox>(*form, "ComboBoxFrequency")->ItemIndex(), 1);
   EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
@@ -284,7 +284,7 @@ TEST_F(Settings, AFileForAnotherCameraChangesNothingAndSaysSo) {
   EXPECT_EQ(Written(), before);
   EXPECT_EQ(Shown("Brightness"), std::make_pair(128.0f, false));
   EXPECT_EQ(Shown("Exposure"), std::make_pair(-6.0f, true));
-  EXPECT_EQ(form->ComboBoxFrequency->ItemIndex(), 1);
+  EXPECT_EQ(Part<TListBox>(*form, "ComboBoxFrequency")->ItemIndex(), 1);
 }
 
 TEST_F(Settings, FilesThatAreNoSettingsFilesAreRefusedWithTheReason) {
@@ -343,7 +343,7 @@ TEST_F(Settings, PowerFrequencyIsWrittenWithoutTheControlAndIgnoredThen) {
   Load("basic.vhx");
   EXPECT_EQ(InCamera("Brightness").first, 3);
   EXPECT_FALSE(Written().contains("videoProcAmp.13")) << Written().toStdString();
-  EXPECT_EQ(form->ComboBoxFrequency->ItemIndex(), -1);
+  EXPECT_EQ(Part<TListBox>(*form, "ComboBoxFrequency")->ItemIndex(), -1);
 }
 
 TEST_F(Settings, PowerFrequencyIndicesThatNameNoEntry) {
@@ -355,12 +355,12 @@ TEST_F(Settings, PowerFrequencyIndicesThatNameNoEntry) {
   Put("far.vhx", "[Lab]\nPowerFrequency=7\n");  // selection stays, written again
   Load("far.vhx");
   EXPECT_EQ(Probe("Lab").PowerLineFrequency(), pf60Hz);
-  EXPECT_EQ(form->ComboBoxFrequency->ItemIndex(), 1);
+  EXPECT_EQ(Part<TListBox>(*form, "ComboBoxFrequency")->ItemIndex(), 1);
 
   Put("none.vhx", "[Lab]\nPowerFrequency=-1\n");  // cleared, re-selected from the camera
   Load("none.vhx");
   EXPECT_EQ(Probe("Lab").PowerLineFrequency(), pf60Hz);
-  EXPECT_EQ(form->ComboBoxFrequency->ItemIndex(), 1);
+  EXPECT_EQ(Part<TListBox>(*form, "ComboBoxFrequency")->ItemIndex(), 1);
 }
 
 TEST_F(Settings, ATickTheDriverRefusesIsReportedUntickedAndTheLoadGoesOn) {
@@ -455,7 +455,7 @@ TEST_F(Settings, CameraNamesThatWouldBreakTheFileAreRefusedWithAClearMessage) {
                                      ": the section name \"Nul\\u0000Cam\" holds a line break or "
                                      "another control character"}));
   EXPECT_EQ(Content("evil.vhx"), before);
-  EXPECT_NE(form->MessageLabel->text(), "Settings saved");
+  EXPECT_NE(Part<QLabel>(*form, "MessageLabel")->text(), "Settings saved");
 
   // Such a name reads nothing either, not even from a file that holds it.
   Put("nul.vhx", QByteArray("[Nul\0Cam]\nBrightness=70\n", 24));

@@ -28,48 +28,49 @@ TEST_F(MainWindow, OnlyAnExactTraceAsFirstArgumentSwitchesTraceModeOn) {
   };
   for (const auto& [arguments, expected] : cases) {
     auto form = Start(arguments);
-    EXPECT_EQ(form->TraceMode, expected) << arguments.join(' ').toStdString();
-    EXPECT_EQ(form->Memo1->isHidden(), !expected);
+    EXPECT_EQ(form->TraceMode(), expected) << arguments.join(' ').toStdString();
+    EXPECT_EQ(Part<QPlainTextEdit>(*form, "Memo1")->isHidden(), !expected);
     // The design-time text is discarded; in trace mode start-up has logged
     // the first camera's selection and, last, the width from its resize;
     // outside it nothing is logged.
-    const QStringList lines = form->Memo1->toPlainText().split('\n');
+    const QStringList lines = Part<QPlainTextEdit>(*form, "Memo1")->toPlainText().split('\n');
     if (expected) {
       EXPECT_EQ(lines.first(), "ComboBoxCameraChange started");
       EXPECT_EQ(lines.last(), "670");
     } else {
-      EXPECT_EQ(form->Memo1->toPlainText(), "");
+      EXPECT_EQ(Part<QPlainTextEdit>(*form, "Memo1")->toPlainText(), "");
     }
   }
 }
 
 TEST_F(MainWindow, LogLinesAreAppendedUnchanged) {
   auto form = Start({"varnholt", "trace"});
-  form->Memo1->clear();  // start-up's own lines
+  Part<QPlainTextEdit>(*form, "Memo1")->clear();  // start-up's own lines
   form->LogMe("SetTrackBars entered");
   form->LogMe("   ");
   form->LogMe("");
   form->LogMe("  leading blanks kept");
-  EXPECT_EQ(form->Memo1->toPlainText(), "SetTrackBars entered\n   \n\n  leading blanks kept");
+  EXPECT_EQ(Part<QPlainTextEdit>(*form, "Memo1")->toPlainText(),
+            "SetTrackBars entered\n   \n\n  leading blanks kept");
 }
 
 TEST_F(MainWindow, LogLinesFromAnotherThreadArriveWithoutBlockingIt) {
   auto form = Start({"varnholt", "trace"});
-  form->Memo1->clear();  // start-up's own lines
+  Part<QPlainTextEdit>(*form, "Memo1")->clear();  // start-up's own lines
   auto done = std::async(std::launch::async, [&] { form->LogMe("FCameraImageAvailable"); });
   // The caller must not wait for this thread, which is not serving events.
   ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-  EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
+  EXPECT_TRUE(Part<QPlainTextEdit>(*form, "Memo1")->toPlainText().isEmpty());
   QCoreApplication::processEvents();
-  EXPECT_EQ(form->Memo1->toPlainText(), "FCameraImageAvailable");
+  EXPECT_EQ(Part<QPlainTextEdit>(*form, "Memo1")->toPlainText(), "FCameraImageAvailable");
 }
 
 TEST_F(MainWindow, TheTitleIsTheApplicationTitle) {
   auto form = Start();
   EXPECT_EQ(form->windowTitle(), "Varnholt V1.6");
-  EXPECT_EQ(form->FCamera->objectName(), "FCamera");
-  EXPECT_EQ(form->FCamera->BorderColor(), 0u);
-  EXPECT_EQ(form->FCamera->parent(), form.get());
+  EXPECT_EQ(CameraOf(*form)->objectName(), "FCamera");
+  EXPECT_EQ(CameraOf(*form)->BorderColor(), 0u);
+  EXPECT_EQ(CameraOf(*form)->parent(), form.get());
 }
 
 // ---- Window-state file ----------------------------------------------------------------
@@ -79,7 +80,7 @@ TEST_F(MainWindow, WithoutAStateFileTheWindowUsesTheDefaultsAndTheFolderIsCreate
   EXPECT_EQ(Outer(*form), QRect(0, 0, 670, 740));
   EXPECT_TRUE(QFileInfo(StateFolder()).isDir());
   EXPECT_FALSE(QFile::exists(StateFile()));  // reading creates nothing
-  EXPECT_EQ(form->IniFileName, StateFile());
+  EXPECT_EQ(form->IniFileName(), StateFile());
 }
 
 TEST_F(MainWindow, StoredValuesAreReadByTheirRules) {

@@ -22,28 +22,32 @@ TEST_F(Hotplug, CamerasComeAndGoByThemselvesAndTheStatusSaysWhatHappened) {
   UseCameras("[" + Camera("Lab", kRows) + "," + Camera("Desk", kRows) + "]");
   ASSERT_EQ(platform->SetConnected("desk", false), 0);
   form = Start();
-  ASSERT_EQ(form->ComboBoxCamera->count(), 1);
+  ASSERT_EQ(Part<TListBox>(*form, "ComboBoxCamera")->count(), 1);
 
   ASSERT_EQ(platform->SetConnected("desk", true), 0);
-  ASSERT_TRUE(WaitUntil([&] { return form->ComboBoxCamera->count() == 2; }, kWatchWait));
-  EXPECT_EQ(form->FCamera->DeviceName(), "Lab");  // the user's choice stays
+  ASSERT_TRUE(
+      WaitUntil([&] { return Part<TListBox>(*form, "ComboBoxCamera")->count() == 2; }, kWatchWait));
+  EXPECT_EQ(CameraOf(*form)->DeviceName(), "Lab");  // the user's choice stays
 
   ASSERT_EQ(platform->SetConnected("lab", false), 0);
-  ASSERT_TRUE(WaitUntil([&] { return form->ComboBoxCamera->count() == 1; }, kWatchWait));
-  EXPECT_EQ(form->FCamera->DeviceName(), "Desk");
-  EXPECT_EQ(form->MessageLabel->text(), "Lab was disconnected");
-  EXPECT_EQ(form->SupportLabel->text(), "Camera configurable");
+  ASSERT_TRUE(
+      WaitUntil([&] { return Part<TListBox>(*form, "ComboBoxCamera")->count() == 1; }, kWatchWait));
+  EXPECT_EQ(CameraOf(*form)->DeviceName(), "Desk");
+  EXPECT_EQ(Part<QLabel>(*form, "MessageLabel")->text(), "Lab was disconnected");
+  EXPECT_EQ(Part<QLabel>(*form, "SupportLabel")->text(), "Camera configurable");
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "140");
 
   ASSERT_EQ(platform->SetConnected("desk", false), 0);
-  ASSERT_TRUE(WaitUntil([&] { return form->ComboBoxCamera->count() == 0; }, kWatchWait));
-  EXPECT_EQ(form->MessageLabel->text(), "Desk was disconnected");
-  EXPECT_EQ(form->SupportLabel->text(), "No camera connected");
+  ASSERT_TRUE(
+      WaitUntil([&] { return Part<TListBox>(*form, "ComboBoxCamera")->count() == 0; }, kWatchWait));
+  EXPECT_EQ(Part<QLabel>(*form, "MessageLabel")->text(), "Desk was disconnected");
+  EXPECT_EQ(Part<QLabel>(*form, "SupportLabel")->text(), "No camera connected");
   EXPECT_FALSE(Row("Brightness").TrackBar->isEnabled());
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), " ");
-  for (QWidget* button : std::initializer_list<QWidget*>{form->ButtonRead, form->ButtonWrite,
-                                                         form->ButtonDefaultValues,
-                                                         form->ButtonWindows, form->ButtonTestCam})
+  for (QWidget* button : std::initializer_list<QWidget*>{
+           Part<TButtonImage>(*form, "ButtonRead"), Part<TButtonImage>(*form, "ButtonWrite"),
+           Part<TButtonImage>(*form, "ButtonDefaultValues"),
+           Part<TButtonImage>(*form, "ButtonWindows"), Part<TImage>(*form, "ButtonTestCam")})
     EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
   EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
@@ -60,12 +64,12 @@ TEST_F(Hotplug, ACameraBackUnderItsNameIsLiveAgainAfterOneTick) {
   EXPECT_TRUE(Written().contains("videoProcAmp.0 99")) << Written().toStdString();
 
   // Cameras listed and none chosen: the tick counts as failed and chooses.
-  form.ComboBoxCamera->SetItemIndex(-1);
-  form.Memo1->clear();
+  Part<TListBox>(form, "ComboBoxCamera")->SetItemIndex(-1);
+  Part<QPlainTextEdit>(form, "Memo1")->clear();
   clock.Advance(5000);
   EXPECT_TRUE(
       TraceLines().contains(" Re-read of camera settings NOT successful - now refreshing devices"));
-  EXPECT_EQ(form.ComboBoxCamera->ItemIndex(), 0);
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxCamera")->ItemIndex(), 0);
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "99");
   EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
@@ -79,9 +83,9 @@ TEST_F(Hotplug, ACameraTestEndsWhenItsCameraGoesEvenIfItComesStraightBack) {
   QTest::qWait(300);  // frames come on: the stream meets the dead device
   clock.Advance(40);
   EXPECT_TRUE(livecam->isHidden());
-  EXPECT_FALSE(form.FCamera->Active());
-  EXPECT_EQ(form.MessageLabel->text(), "Lab was disconnected");
-  EXPECT_EQ(form.FCamera->DeviceName(), "Lab");  // back, and chosen again
+  EXPECT_FALSE(CameraOf(form)->Active());
+  EXPECT_EQ(Part<QLabel>(form, "MessageLabel")->text(), "Lab was disconnected");
+  EXPECT_EQ(CameraOf(form)->DeviceName(), "Lab");  // back, and chosen again
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "140");
 
   // Gone for good while a test runs: the watch ends the test.
@@ -89,8 +93,8 @@ TEST_F(Hotplug, ACameraTestEndsWhenItsCameraGoesEvenIfItComesStraightBack) {
   ASSERT_TRUE(livecam->isVisible());
   ASSERT_EQ(platform->SetConnected("lab", false), 0);
   ASSERT_TRUE(WaitUntil([&] { return livecam->isHidden(); }, kWatchWait));
-  EXPECT_FALSE(form.FCamera->Active());
-  EXPECT_EQ(form.ComboBoxCamera->count(), 0);
+  EXPECT_FALSE(CameraOf(form)->Active());
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxCamera")->count(), 0);
   EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 

@@ -47,18 +47,19 @@ TEST_F(Keyboard, ShortcutsRunTheButtonsOnlyWhileTheyAreEnabled) {
   EXPECT_EQ(dialogs.fileDialogs[1].title, "Save camera settings");
 
   // A disabled button's key opens nothing (an unplanned dialog would be noted).
-  form->ButtonRead->setEnabled(false);
+  Part<TButtonImage>(*form, "ButtonRead")->setEnabled(false);
   Press(*form, Qt::Key_O, Qt::ControlModifier);
-  form->ButtonRead->setEnabled(true);
+  Part<TButtonImage>(*form, "ButtonRead")->setEnabled(true);
 
   // F5 lists a camera plugged in meanwhile at once, before the watch does.
-  ASSERT_EQ(form->ComboBoxCamera->count(), 1);
+  ASSERT_EQ(Part<TListBox>(*form, "ComboBoxCamera")->count(), 1);
   ASSERT_EQ(platform->SetConnected("a camera with a very long name indeed", true), 0);
   Press(*form, Qt::Key_F5);
-  ASSERT_EQ(form->ComboBoxCamera->count(), 2);
+  ASSERT_EQ(Part<TListBox>(*form, "ComboBoxCamera")->count(), 2);
   // The long name is cut off in the list; its tooltip carries all of it.
   for (int i = 0; i < 2; ++i)
-    EXPECT_EQ(form->ComboBoxCamera->item(i)->toolTip(), form->ComboBoxCamera->item(i)->text());
+    EXPECT_EQ(Part<TListBox>(*form, "ComboBoxCamera")->item(i)->toolTip(),
+              Part<TListBox>(*form, "ComboBoxCamera")->item(i)->text());
 
   ASSERT_FALSE(QFileInfo::exists(StateFile()));
   Press(*form, Qt::Key_Q, Qt::ControlModifier);
@@ -70,8 +71,12 @@ TEST_F(Keyboard, ShortcutsRunTheButtonsOnlyWhileTheyAreEnabled) {
 TEST_F(Keyboard, EveryImageButtonSaysWhatItDoesAndItsKey) {
   TFormMain& form = StartWith("[" + kLab + "]");
   const std::pair<QWidget*, const char*> buttons[] = {
-      {form.ButtonRead, "Ctrl+O"}, {form.ButtonWrite, "Ctrl+S"},   {form.Varnholtlogo, "F5"},
-      {form.ButtonWindows, ""},    {form.ButtonDefaultValues, ""}, {form.ButtonTestCam, ""}};
+      {Part<TButtonImage>(form, "ButtonRead"), "Ctrl+O"},
+      {Part<TButtonImage>(form, "ButtonWrite"), "Ctrl+S"},
+      {Part<TImage>(form, "Varnholtlogo"), "F5"},
+      {Part<TButtonImage>(form, "ButtonWindows"), ""},
+      {Part<TButtonImage>(form, "ButtonDefaultValues"), ""},
+      {Part<TImage>(form, "ButtonTestCam"), ""}};
   for (const auto& [button, key] : buttons) {
     EXPECT_GT(button->toolTip().size(), 10) << button->objectName().toStdString();
     EXPECT_TRUE(button->toolTip().contains(key)) << button->objectName().toStdString();
@@ -100,7 +105,7 @@ TEST_F(Keyboard, SpaceOnAutoKeepsTheFocusAndTheFocusedSliderIsNamed) {
   QTest::keyClick(form.focusWidget(), Qt::Key_Right);
   EXPECT_GT(InCamera("Brightness").first, before);
 
-  form.Memo1->clear();
+  Part<QPlainTextEdit>(form, "Memo1")->clear();
   form.FormFocusChanged(&form);
   EXPECT_TRUE(TraceLines().contains("Aktives Control: TTrackBar und auch TrackBarBrightness"));
   EXPECT_TRUE(errors.isEmpty());
@@ -116,7 +121,7 @@ TEST_F(Keyboard, TabWalksTheLiveRowsThenTheButtonsThatSpaceClicks) {
   // White balance sits above Brightness; Brightness has no automatic mode,
   // so its box is passed over, as are the rows the camera lacks.
   const QWidget* expected[] = {Row("WhiteBalance").CheckBox, Row("Brightness").TrackBar,
-                               form->ButtonRead};
+                               Part<TButtonImage>(*form, "ButtonRead")};
   for (const QWidget* next : expected) {
     Press(*form, Qt::Key_Tab);
     ASSERT_EQ(form->focusWidget(), next) << next->objectName().toStdString() << " wanted, on "

@@ -46,7 +46,7 @@ class LiveWindow : public CameraWindow {
     return camera + more + "}";
   }
 
-  void ClickIcon() { emit form->ButtonTestCam->Click(); }
+  void ClickIcon() { emit Part<TImage>(*form, "ButtonTestCam")->Click(); }
   QStringList TraceSince(int line) const { return TraceLines().mid(line); }
 
   ManualClock clock;

@@ -70,7 +70,7 @@ TEST_F(LivecamReach, TheIconOfACameraWithFormatsOpensAPictureRepaintedWithTheFra
     QTest::qWait(5);
     QImage picture;
     try {
-      picture = form.FCamera->CurrentImageToBitmap();
+      picture = CameraOf(form)->CurrentImageToBitmap();
     } catch (const std::exception&) {
       continue;  // no frame yet
     }

@@ -22,16 +22,21 @@ TEST_F(LivecamStreaming, DeactivatingWhileFramesArriveNeverWaitsForTheHandler) {
           "]",
       {"varnholt", "trace"});
   for (int round = 0; round < 5; ++round) {
-    emit form.ButtonTestCam->Click();
-    ASSERT_EQ(form.FCamera->CaptureType(), ctGrabber) << round;
+    emit Part<TImage>(form, "ButtonTestCam")->Click();
+    ASSERT_EQ(CameraOf(form)->CaptureType(), ctGrabber) << round;
     ASSERT_TRUE(WaitUntil(
-        [&] { return form.Memo1->toPlainText().contains("FCameraImageAvailable"); }, 20000));
-    form.Memo1->clear();
+        [&] {
+          return Part<QPlainTextEdit>(form, "Memo1")
+              ->toPlainText()
+              .contains("FCameraImageAvailable");
+        },
+        20000));
+    Part<QPlainTextEdit>(form, "Memo1")->clear();
     // Our thread is busy meanwhile: handlers keep coming and must return
     // without it. Then the deactivation waits for the one running, if any.
     QThread::msleep(100);
-    form.FCamera->SetActive(false);
-    EXPECT_FALSE(form.FCamera->Active());
+    CameraOf(form)->SetActive(false);
+    EXPECT_FALSE(CameraOf(form)->Active());
   }
   // The repaints handed over meanwhile find the camera inactive: no error.
   QTest::qWait(50);
@@ -44,9 +49,14 @@ TEST_F(LivecamStreaming, TheWindowGoingWhileFramesArriveStopsTheHandlerFirst) {
           TestCamera("Lab", Format(64, 48, "YUY2", 50000), R"(, "fail": {"renderPreview": true})") +
           "]",
       {"varnholt", "trace"});
-  emit form->ButtonTestCam->Click();
+  emit Part<TImage>(*form, "ButtonTestCam")->Click();
   ASSERT_TRUE(WaitUntil(
-      [&] { return form->Memo1->toPlainText().contains("FCameraImageAvailable"); }, 20000));
+      [&] {
+        return Part<QPlainTextEdit>(*form, "Memo1")
+            ->toPlainText()
+            .contains("FCameraImageAvailable");
+      },
+      20000));
   form.reset();  // with the camera streaming into it
   QTest::qWait(50);
   EXPECT_TRUE(errors.isEmpty());

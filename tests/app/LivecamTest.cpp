@@ -15,12 +15,12 @@ const QByteArray kInUse = " used in another app. Change settings here, observe r
 
 // The test window and icon at rest: no test running.
 void ExpectIdle(const TFormMain& form) {
-  EXPECT_FALSE(form.FCamera->Active());
-  EXPECT_FALSE(form.CameraTimer->Running());
-  EXPECT_EQ(form.CameraGlowTimer->Interval(), 0);
-  EXPECT_FALSE(form.CameraIconGlow->isEnabled());
-  EXPECT_FALSE(form.CameraIconInnerGlow->isEnabled());
-  EXPECT_FALSE(form.CameraOff->isHidden());
+  EXPECT_FALSE(CameraOf(form)->Active());
+  EXPECT_FALSE(Part<TTimer>(form, "CameraTimer")->Running());
+  EXPECT_EQ(Part<TTimer>(form, "CameraGlowTimer")->Interval(), 0);
+  EXPECT_FALSE(Part<TGlowEffect>(form, "CameraIconGlow")->isEnabled());
+  EXPECT_FALSE(Part<TInnerGlowEffect>(form, "CameraIconInnerGlow")->isEnabled());
+  EXPECT_FALSE(Part<TImage>(form, "CameraOff")->isHidden());
 }
 
 TEST_F(Livecam, AVgaFormatAtThirtyFramesShowsItsPictureUnscaledAndRepaintsEvery33Ms) {
@@ -31,13 +31,13 @@ TEST_F(Livecam, AVgaFormatAtThirtyFramesShowsItsPictureUnscaledAndRepaintsEvery3
   EXPECT_TRUE(livecam->isVisible());
   EXPECT_EQ(livecam->Tag, 1);
   EXPECT_EQ(livecam->geometry().size(), QSize(640, 480));
-  EXPECT_EQ(form.PaintBox->parentWidget(), livecam->CameraPanel);
-  EXPECT_EQ(form.PaintBox->size(), QSize(640, 480));
+  EXPECT_EQ(PaintBoxOf(form)->parentWidget(), livecam->CameraPanel);
+  EXPECT_EQ(PaintBoxOf(form)->size(), QSize(640, 480));
   EXPECT_EQ(livecam->windowTitle(), "Lab @ 640x480 30Hz 16bpp");
-  EXPECT_EQ(form.CameraTimer->Interval(), 33);
-  EXPECT_TRUE(form.CameraTimer->Running());
-  EXPECT_TRUE(form.CameraOff->isHidden());
-  EXPECT_EQ(form.FCamera->CaptureType(), ctVmr9);
+  EXPECT_EQ(Part<TTimer>(form, "CameraTimer")->Interval(), 33);
+  EXPECT_TRUE(Part<TTimer>(form, "CameraTimer")->Running());
+  EXPECT_TRUE(Part<TImage>(form, "CameraOff")->isHidden());
+  EXPECT_EQ(CameraOf(form)->CaptureType(), ctVmr9);
   EXPECT_TRUE(TraceLines().contains("FCamera.Active := True"));
   EXPECT_TRUE(TraceLines().contains("FCamera.Run"));
 
@@ -45,7 +45,7 @@ TEST_F(Livecam, AVgaFormatAtThirtyFramesShowsItsPictureUnscaledAndRepaintsEvery3
   QImage picture;
   const auto framed = [&] {
     try {
-      picture = form.FCamera->CurrentImageToBitmap();
+      picture = CameraOf(form)->CurrentImageToBitmap();
     } catch (const std::exception&) {
       // no frame yet
     }
@@ -54,7 +54,7 @@ TEST_F(Livecam, AVgaFormatAtThirtyFramesShowsItsPictureUnscaledAndRepaintsEvery3
   ASSERT_TRUE(WaitUntil([&] { return framed(); }, 20000));
   const int before = TraceLines().size();
   clock.Advance(33);
-  const QImage shown = form.PaintBox->grab().toImage();
+  const QImage shown = PaintBoxOf(form)->grab().toImage();
   EXPECT_EQ(TraceSince(before), QStringList{"CameraTimerTimer"});  // and no paint error
   ASSERT_EQ(shown.size(), QSize(640, 480));
   // The colour bars at the top stand still while the frames go on.
@@ -62,31 +62,32 @@ TEST_F(Livecam, AVgaFormatAtThirtyFramesShowsItsPictureUnscaledAndRepaintsEvery3
     EXPECT_EQ(shown.pixel(at), picture.pixel(at)) << at.x();
 
   // The two running glows take turns every 500 ms.
-  EXPECT_EQ(form.CameraGlowTimer->Interval(), 500);
+  EXPECT_EQ(Part<TTimer>(form, "CameraGlowTimer")->Interval(), 500);
   clock.Advance(500 - 33);
-  EXPECT_TRUE(form.CameraIconGlow->isEnabled());
-  EXPECT_FALSE(form.CameraIconInnerGlow->isEnabled());
+  EXPECT_TRUE(Part<TGlowEffect>(form, "CameraIconGlow")->isEnabled());
+  EXPECT_FALSE(Part<TInnerGlowEffect>(form, "CameraIconInnerGlow")->isEnabled());
   clock.Advance(500);
-  EXPECT_FALSE(form.CameraIconGlow->isEnabled());
-  EXPECT_TRUE(form.CameraIconInnerGlow->isEnabled());
+  EXPECT_FALSE(Part<TGlowEffect>(form, "CameraIconGlow")->isEnabled());
+  EXPECT_TRUE(Part<TInnerGlowEffect>(form, "CameraIconInnerGlow")->isEnabled());
 }
 
 TEST_F(Livecam, TheIconOrItsPictureHidesARunningTestAndTheNextFrameTickStopsTheCamera) {
   TFormMain& form = StartWith("[" + TestCamera("Lab", Format(640, 480, "YUY2", 400000)) + "]",
                               {"varnholt", "trace"});
   for (const auto& [click, trace] :
-       {std::pair<varnholt::TImage*, QString>{form.ButtonTestCam, "Hide 3"},
-        {form.Image1, "Hide 2"}}) {
+       {std::pair<varnholt::TImage*, QString>{Part<TImage>(form, "ButtonTestCam"), "Hide 3"},
+        {Part<TImage>(form, "Image1"), "Hide 2"}}) {
     ClickIcon();
     ASSERT_TRUE(livecam->isVisible());
     clock.Advance(500);
-    ASSERT_TRUE(form.CameraIconGlow->isEnabled() || form.CameraIconInnerGlow->isEnabled());
+    ASSERT_TRUE(Part<TGlowEffect>(form, "CameraIconGlow")->isEnabled() ||
+                Part<TInnerGlowEffect>(form, "CameraIconInnerGlow")->isEnabled());
 
     emit click->Click();
     EXPECT_TRUE(livecam->isHidden());
     EXPECT_EQ(livecam->Tag, 0);
     EXPECT_EQ(TraceLines().last(), trace);
-    EXPECT_TRUE(form.FCamera->Active());  // not at once: at the next tick
+    EXPECT_TRUE(CameraOf(form)->Active());  // not at once: at the next tick
     clock.Advance(40);
     EXPECT_EQ(TraceLines().mid(TraceLines().size() - 2),
               QStringList({"CameraTimerTimer", "StopDevice"}));
@@ -115,17 +116,17 @@ TEST_F(Livecam, ADoubleClickOnTheFormatsStartsATestButDoesNothingWhileOneShows) 
                                                         Format(320, 240, "YUY2", 666666)) +
                                   "]",
                               {"varnholt", "trace"});
-  form.ComboBoxFormat->SetItemIndex(1);
-  emit form.ComboBoxFormat->DblClick();
+  Part<TListBox>(form, "ComboBoxFormat")->SetItemIndex(1);
+  emit Part<TListBox>(form, "ComboBoxFormat")->DblClick();
   ASSERT_TRUE(livecam->isVisible());
   EXPECT_EQ(livecam->geometry().size(), QSize(320, 240));
-  EXPECT_EQ(form.CameraTimer->Interval(), 66);
+  EXPECT_EQ(Part<TTimer>(form, "CameraTimer")->Interval(), 66);
 
   const int before = TraceLines().size();
-  emit form.ComboBoxFormat->DblClick();
+  emit Part<TListBox>(form, "ComboBoxFormat")->DblClick();
   EXPECT_TRUE(livecam->isVisible());
-  EXPECT_TRUE(form.FCamera->Active());
-  EXPECT_EQ(form.FCamera->Format().Width, 320);
+  EXPECT_TRUE(CameraOf(form)->Active());
+  EXPECT_EQ(CameraOf(form)->Format().Width, 320);
   EXPECT_EQ(TraceSince(before), QStringList());
   EXPECT_TRUE(errors.isEmpty());
 }
@@ -133,13 +134,13 @@ TEST_F(Livecam, ADoubleClickOnTheFormatsStartsATestButDoesNothingWhileOneShows) 
 TEST_F(Livecam, WithoutASelectedFormatTheIconDoesNothing) {
   TFormMain& form = StartWith("[" + TestCamera("Lab", Format(640, 480, "YUY2", 333333)) + "]");
   AnswerNotices();
-  form.ComboBoxFormat->SetItemIndex(-1);
+  Part<TListBox>(form, "ComboBoxFormat")->SetItemIndex(-1);
   ClickIcon();
   QTest::qWait(50);
   EXPECT_TRUE(livecam->isHidden());
   EXPECT_TRUE(notices.isEmpty());
   EXPECT_TRUE(errors.isEmpty());
-  EXPECT_NE(form.PaintBox->parentWidget(), livecam->CameraPanel);
+  EXPECT_NE(PaintBoxOf(form)->parentWidget(), livecam->CameraPanel);
   ExpectIdle(form);
 }
 
@@ -174,12 +175,12 @@ TEST_F(Livecam, ACameraThatOnlyGrabsRunsWithoutWindowOrNoticeAndHandsItsFramesOv
                               {"varnholt", "trace"});
   AnswerNotices();
   ClickIcon();
-  EXPECT_EQ(form.FCamera->CaptureType(), ctGrabber);
-  EXPECT_EQ(form.FCamera->State(), csRunning);
+  EXPECT_EQ(CameraOf(form)->CaptureType(), ctGrabber);
+  EXPECT_EQ(CameraOf(form)->State(), csRunning);
   EXPECT_TRUE(livecam->isHidden());
-  EXPECT_FALSE(form.CameraTimer->Running());
-  EXPECT_FALSE(form.CameraOff->isHidden());
-  EXPECT_EQ(form.CameraGlowTimer->Interval(), 0);
+  EXPECT_FALSE(Part<TTimer>(form, "CameraTimer")->Running());
+  EXPECT_FALSE(Part<TImage>(form, "CameraOff")->isHidden());
+  EXPECT_EQ(Part<TTimer>(form, "CameraGlowTimer")->Interval(), 0);
   // Frames reach the window through its own thread: the trace line and the
   // window sized by the format each frame asks for.
   livecam->resize(100, 100);
@@ -188,19 +189,19 @@ TEST_F(Livecam, ACameraThatOnlyGrabsRunsWithoutWindowOrNoticeAndHandsItsFramesOv
   EXPECT_TRUE(notices.isEmpty());
   EXPECT_TRUE(errors.isEmpty());
   // The next camera selection ends it.
-  form.ComboBoxCameraChange(form.ComboBoxCamera);
-  EXPECT_FALSE(form.FCamera->Active());
+  form.ComboBoxCameraChange(Part<TListBox>(form, "ComboBoxCamera"));
+  EXPECT_FALSE(CameraOf(form)->Active());
 }
 
 TEST_F(Livecam, AFrameTimeBelowAMillisecondShowsTheWindowButNeverRepaintsOrStops) {
   TFormMain& form = StartWith("[" + TestCamera("Lab", Format(160, 120, "YUY2", 9999)) + "]");
   ClickIcon();
   EXPECT_TRUE(livecam->isVisible());
-  EXPECT_EQ(form.CameraTimer->Interval(), 0);
-  EXPECT_FALSE(form.CameraTimer->Running());
+  EXPECT_EQ(Part<TTimer>(form, "CameraTimer")->Interval(), 0);
+  EXPECT_FALSE(Part<TTimer>(form, "CameraTimer")->Running());
   livecam->hide();
-  clock.Advance(4000);                  // short of the refresh, which would end it
-  EXPECT_TRUE(form.FCamera->Active());  // no tick comes to stop it
+  clock.Advance(4000);                    // short of the refresh, which would end it
+  EXPECT_TRUE(CameraOf(form)->Active());  // no tick comes to stop it
   // The next start makes it inactive first.
   ClickIcon();
   EXPECT_TRUE(livecam->isVisible());
@@ -215,7 +216,7 @@ TEST_F(Livecam, ACameraGoneBeforeTheStartReachesTheErrorHandlerAndNothingStarts)
   EXPECT_EQ(errors.size(), 1);
   EXPECT_TRUE(notices.isEmpty());
   EXPECT_TRUE(livecam->isHidden());
-  EXPECT_EQ(form.PaintBox->parentWidget(), livecam->CameraPanel);
+  EXPECT_EQ(PaintBoxOf(form)->parentWidget(), livecam->CameraPanel);
   ExpectIdle(form);
 }
 
@@ -225,10 +226,10 @@ TEST_F(Livecam, ACameraGoneDuringATestEndsItWhenTheListLosesItWithoutAnErrorBox)
   ClickIcon();
   ASSERT_TRUE(livecam->isVisible());
   ASSERT_EQ(platform->SetConnected("lab", false), 0);
-  emit form.Varnholtlogo->Click();  // the list loses the camera
-  ASSERT_EQ(form.FCamera->DeviceName(), "");
+  emit Part<TImage>(form, "Varnholtlogo")->Click();  // the list loses the camera
+  ASSERT_EQ(CameraOf(form)->DeviceName(), "");
   EXPECT_TRUE(livecam->isHidden());
-  EXPECT_EQ(form.MessageLabel->text(), "Lab was disconnected");
+  EXPECT_EQ(Part<QLabel>(form, "MessageLabel")->text(), "Lab was disconnected");
   clock.Advance(100);
   ExpectIdle(form);
   EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
@@ -236,11 +237,11 @@ TEST_F(Livecam, ACameraGoneDuringATestEndsItWhenTheListLosesItWithoutAnErrorBox)
 
 TEST_F(Livecam, TheMouseOverTheIconSwitchesItsHoverGlow) {
   TFormMain& form = StartWith("[" + TestCamera("Lab", Format(640, 480, "YUY2", 333333)) + "]");
-  ASSERT_TRUE(form.CameraCouldStartGlow->isEnabled());
-  emit form.ButtonTestCam->MouseLeave();
-  EXPECT_FALSE(form.CameraCouldStartGlow->isEnabled());
-  emit form.ButtonTestCam->MouseEnter();
-  EXPECT_TRUE(form.CameraCouldStartGlow->isEnabled());
+  ASSERT_TRUE(Part<TGlowEffect>(form, "CameraCouldStartGlow")->isEnabled());
+  emit Part<TImage>(form, "ButtonTestCam")->MouseLeave();
+  EXPECT_FALSE(Part<TGlowEffect>(form, "CameraCouldStartGlow")->isEnabled());
+  emit Part<TImage>(form, "ButtonTestCam")->MouseEnter();
+  EXPECT_TRUE(Part<TGlowEffect>(form, "CameraCouldStartGlow")->isEnabled());
 }
 
 }  // namespace

@@ -16,10 +16,57 @@
 #include <vector>
 
 #include "app/FormMain.h"
+#include "app/Forms.h"
+#include "controls/Effects.h"
 #include "controls/GeneralErrorHandler.h"
+#include "controls/Image.h"
+#include "controls/Shapes.h"
+#include "controls/TrackBar.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {
+
+inline TFCamera* CameraOf(const QObject& form) {
+  return Part<TFCamera>(form, "FCamera");
+}
+
+// The paint box lives in the camera test's window while a test runs.
+inline TPaintBox* PaintBoxOf(const QObject& form) {
+  if (auto* box = form.findChild<TPaintBox*>("PaintBox"))
+    return box;
+  if (LivecamForm)
+    return Part<TPaintBox>(*LivecamForm, "PaintBox");
+  throw std::runtime_error("no PaintBox in the window or a camera test");
+}
+
+// A property row's components, found by the names its key gives them.
+inline TPropertyRow RowOf(const QObject& form, const TRowDesign& design) {
+  const QString key = QString::fromLatin1(design.Key);
+  TPropertyRow row;
+  row.Design = &design;
+  row.Layout = Part<QWidget>(form, "Layout" + key);
+  row.Icon = Part<TImage>(form, QString::fromLatin1(design.Icon));
+  row.Label = Part<QLabel>(form, "Label" + key);
+  row.TrackBar = Part<TTrackBar>(form, "TrackBar" + key);
+  row.ValueColumn = Part<QWidget>(form, QString::fromLatin1(design.ValueColumn));
+  row.ValueLabel = Part<QLabel>(form, "Label" + key + "Value");
+  row.CheckBox = Part<QCheckBox>(form, "CheckBox" + key);
+  row.Monochrome = Part<TMonochromeEffect>(form, "Layout" + key + "Monochrome");
+  return row;
+}
+inline TPropertyRow RowOf(const QObject& form, const char* key) {
+  for (const TRowDesign& design : kRowDesigns)
+    if (qstrcmp(design.Key, key) == 0)
+      return RowOf(form, design);
+  throw std::runtime_error(std::string("no property row ") + key);
+}
+// Top to bottom.
+inline std::array<TPropertyRow, kRowCount> RowsOf(const QObject& form) {
+  std::array<TPropertyRow, kRowCount> rows;
+  for (int i = 0; i < kRowCount; ++i)
+    rows[static_cast<std::size_t>(i)] = RowOf(form, kRowDesigns[static_cast<std::size_t>(i)]);
+  return rows;
+}
 
 class MainWindow : public ::testing::Test {
  protected:

@@ -20,8 +20,8 @@ const QByteArray kRows = R"({"Brightness": {"min": 0, "max": 255, "value": 140},
 TEST_F(Refresh, ATickReReadsTheCameraAndTracesEachStep) {
   TFormMain& form =
       StartWith("[" + Camera("Lab", kRows, Formats({480, 240})) + "]", {"varnholt", "trace"});
-  form.ComboBoxFormat->SetItemIndex(1);
-  form.Memo1->clear();
+  Part<TListBox>(form, "ComboBoxFormat")->SetItemIndex(1);
+  Part<QPlainTextEdit>(form, "Memo1")->clear();
   clock.Advance(5000);
   const QStringList trace = TraceLines();
   ASSERT_GE(trace.size(), 12);
@@ -37,8 +37,8 @@ TEST_F(Refresh, ATickReReadsTheCameraAndTracesEachStep) {
             QStringList({"ComboBoxCameraChange done", " Re-read of camera settings successful",
                          "RefreshTimer routine successful"}));
   // The format chosen before the tick is chosen again after it.
-  EXPECT_EQ(form.LastResolutionIndex, 1);
-  EXPECT_EQ(form.ComboBoxFormat->ItemIndex(), 1);
+  EXPECT_EQ(form.LastResolutionIndex(), 1);
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxFormat")->ItemIndex(), 1);
   EXPECT_TRUE(errors.isEmpty());
 }
 
@@ -67,7 +67,7 @@ TEST_F(Refresh, AnUnpluggedCameraLeavesTheListAtTheNextTick) {
                               {"varnholt", "trace"});
   SelectCamera(0);
   ASSERT_EQ(platform->SetConnected("lab", false), 0);
-  form.Memo1->clear();
+  Part<QPlainTextEdit>(form, "Memo1")->clear();
   clock.Advance(5000);
   const QStringList trace = TraceLines();
   const qsizetype failed =
@@ -77,28 +77,28 @@ TEST_F(Refresh, AnUnpluggedCameraLeavesTheListAtTheNextTick) {
   EXPECT_TRUE(trace.contains("  Refresh devices successful"));
   EXPECT_FALSE(trace.contains(" Re-read of camera settings successful"));
   EXPECT_EQ(trace.last(), "RefreshTimer routine successful");
-  ASSERT_EQ(form.ComboBoxCamera->count(), 1);
-  EXPECT_EQ(form.ComboBoxCamera->item(0)->text(), "Other");
-  EXPECT_EQ(form.FCamera->DeviceName(), "Other");
+  ASSERT_EQ(Part<TListBox>(form, "ComboBoxCamera")->count(), 1);
+  EXPECT_EQ(Part<TListBox>(form, "ComboBoxCamera")->item(0)->text(), "Other");
+  EXPECT_EQ(CameraOf(form)->DeviceName(), "Other");
   EXPECT_TRUE(errors.isEmpty());  // nothing is shown
 }
 
 TEST_F(Refresh, WhileTheCameraTestShowsATickOnlyTracesItsEntry) {
   TFormMain& form = StartWith("[" + Camera("Lab", kRows) + "]", {"varnholt", "trace"});
-  emit form.ButtonTestCam->Click();
+  emit Part<TImage>(form, "ButtonTestCam")->Click();
   ASSERT_EQ(livecam->Tag, 1);
-  form.Memo1->clear();
-  emit form.RefreshTimer->Timer();
+  Part<QPlainTextEdit>(form, "Memo1")->clear();
+  emit Part<TTimer>(form, "RefreshTimer")->Timer();
   EXPECT_EQ(TraceLines(), QStringList({" ", "RefreshTimer routine entered"}));
-  EXPECT_TRUE(form.FCamera->Active());
+  EXPECT_TRUE(CameraOf(form)->Active());
 
   // Hidden through the icon, the next tick does the whole re-read again.
-  emit form.ButtonTestCam->Click();
-  form.Memo1->clear();
-  emit form.RefreshTimer->Timer();
+  emit Part<TImage>(form, "ButtonTestCam")->Click();
+  Part<QPlainTextEdit>(form, "Memo1")->clear();
+  emit Part<TTimer>(form, "RefreshTimer")->Timer();
   EXPECT_EQ(TraceLines().last(), "RefreshTimer routine successful");
   EXPECT_TRUE(TraceLines().contains(" Re-read of camera settings successful"));
-  EXPECT_FALSE(form.FCamera->Active());  // the re-read makes it inactive
+  EXPECT_FALSE(CameraOf(form)->Active());  // the re-read makes it inactive
   EXPECT_TRUE(errors.isEmpty());
 }
 
@@ -110,7 +110,7 @@ TEST_F(Refresh, TheFocusGoesBackToTheSliderTheUserWasOn) {
   brightness->setFocus();
   ASSERT_EQ(form.focusWidget(), brightness);
 
-  emit form.RefreshTimer->Timer();
+  emit Part<TTimer>(form, "RefreshTimer")->Timer();
   EXPECT_EQ(form.LastFocussedControl(), brightness);
   EXPECT_TRUE(TraceLines().contains("Aktives Control: TTrackBar und auch TrackBarBrightness"));
   // Wherever the rebuild or anything after it leaves the focus, it comes
@@ -123,7 +123,7 @@ TEST_F(Refresh, TheFocusGoesBackToTheSliderTheUserWasOn) {
 TEST_F(Refresh, WithoutAnyFocusNoControlIsFocusedAfterATick) {
   TFormMain& form = StartWith("[" + Camera("Lab", kRows) + "]", {"varnholt", "trace"});
   ASSERT_EQ(form.focusWidget(), nullptr);
-  emit form.RefreshTimer->Timer();
+  emit Part<TTimer>(form, "RefreshTimer")->Timer();
   QTest::qWait(100);
   EXPECT_EQ(form.LastFocussedControl(), nullptr);
   EXPECT_EQ(form.focusWidget(), nullptr);

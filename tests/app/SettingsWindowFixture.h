@@ -44,10 +44,10 @@ class SettingsWindow : public CameraWindow {
   QByteArray Content(const QString& name) const { return ReadFile(PathIn(name)); }
 
   // The handlers as the buttons run them (through the window's guard).
-  void ClickLoad() { emit form->ButtonRead->Click(); }
-  void ClickSave() { emit form->ButtonWrite->Click(); }
-  void ClickDefaults() { emit form->ButtonDefaultValues->Click(); }
-  void ClickSystemDialog() { emit form->ButtonWindows->Click(); }
+  void ClickLoad() { emit Part<TButtonImage>(*form, "ButtonRead")->Click(); }
+  void ClickSave() { emit Part<TButtonImage>(*form, "ButtonWrite")->Click(); }
+  void ClickDefaults() { emit Part<TButtonImage>(*form, "ButtonDefaultValues")->Click(); }
+  void ClickSystemDialog() { emit Part<TButtonImage>(*form, "ButtonWindows")->Click(); }
 
   // Loads name through the open dialog.
   void Load(const QString& name) {
@@ -73,7 +73,7 @@ class SettingsWindow : public CameraWindow {
   }
   // Value and automatic flag of a property of the selected camera.
   std::pair<int, bool> InCamera(const char* name) {
-    TFCamera& camera = Probe(form->ComboBoxCamera->currentItem()->text());
+    TFCamera& camera = Probe(Part<TListBox>(*form, "ComboBoxCamera")->currentItem()->text());
     const TFPropertyKey& key = Key(name);
     return {(camera.*key.Value)(), (camera.*key.IsAuto)()};
   }

@@ -80,15 +80,16 @@ TEST_F(ShortScreen, TheWindowFitsTheScreenAndEveryRowIsReachedByScrolling) {
   ASSERT_TRUE(WaitUntil([&] { return screen.contains(form->frameGeometry()); }, 10000))
       << "outer " << form->frameGeometry().y() << "+" << form->frameGeometry().height();
   EXPECT_EQ(form->frameGeometry().height(), screen.height());
-  EXPECT_TRUE(screen.contains(
-      QRect(form->MessagePanel->mapToGlobal(QPoint(0, 0)), form->MessagePanel->size())));
+  EXPECT_TRUE(screen.contains(QRect(Part<QWidget>(*form, "MessagePanel")->mapToGlobal(QPoint(0, 0)),
+                                    Part<QWidget>(*form, "MessagePanel")->size())));
 
   auto* rows = form->findChild<QAbstractScrollArea*>("RowsPaneScroll");
   ASSERT_NE(rows, nullptr);
   EXPECT_GT(rows->verticalScrollBar()->maximum(), 0) << "this screen is short of the rows";
-  for (const TPropertyRow& row : form->Rows())
+  const auto all = RowsOf(*form);
+  for (const TPropertyRow& row : all)
     EXPECT_TRUE(ScrollIntoView(*rows, *row.Layout)) << row.Design->Key;
-  for (auto it = form->Rows().rbegin(); it != form->Rows().rend(); ++it)
+  for (auto it = all.rbegin(); it != all.rend(); ++it)
     EXPECT_TRUE(ScrollIntoView(*rows, *it->Layout)) << it->Design->Key;
   Close(*form);
 }

@@ -20,8 +20,11 @@
 #include "controls/Image.h"
 #include "controls/ListBox.h"
 #include "platform/ProfileFile.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace {
+
+using varnholt::test::Part;
 
 void Wait(int ms) {
   QElapsedTimer timer;
@@ -79,12 +82,12 @@ int main(int argc, char** argv) {
   form.show();
   Wait(1000);  // framed and placed by the window manager
   if (!camera.isEmpty())
-    for (int i = 0; i < form.ComboBoxCamera->count(); ++i)
-      if (form.ComboBoxCamera->item(i)->text() == camera)
-        form.ComboBoxCamera->SetItemIndex(i);
+    for (int i = 0; i < Part<varnholt::TListBox>(form, "ComboBoxCamera")->count(); ++i)
+      if (Part<varnholt::TListBox>(form, "ComboBoxCamera")->item(i)->text() == camera)
+        Part<varnholt::TListBox>(form, "ComboBoxCamera")->SetItemIndex(i);
   QRect area = form.frameGeometry();
   if (cameraTest) {
-    emit form.ButtonTestCam->Click();
+    emit Part<varnholt::TImage>(form, "ButtonTestCam")->Click();
     if (!livecam.isVisible())
       return Fail("the camera test did not start");
     Wait(2500);  // the first frames and a moving picture

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
 namespace varnholt::test {
 
@@ -76,6 +77,17 @@ class ModalAnswer {
 };
 
 // Writes text to a file, creating folders; returns false on failure.
+// The object of that type and name under root, as the user meets it
+// through the window; throws (failing the test with the name) when there
+// is none, so that a renamed or retyped component cannot pass unnoticed.
+template <class T>
+T* Part(const QObject& root, const QString& name) {
+  if (T* part = root.findChild<T*>(name))
+    return part;
+  throw std::runtime_error("no " + std::string(T::staticMetaObject.className()) + " named " +
+                           name.toStdString() + " under " + root.objectName().toStdString());
+}
+
 bool WriteFile(const QString& path, const QByteArray& bytes);
 QByteArray ReadFile(const QString& path);
 

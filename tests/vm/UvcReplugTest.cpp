@@ -61,14 +61,15 @@ class UvcReplugged : public V4l2Window {
 };
 
 TEST_F(UvcReplugged, TheCameraBackUnderItsNameIsLiveAgainWithoutAClick) {
-  ASSERT_EQ(form->FCamera->DeviceName(), QString::fromLatin1(kUvcCard));
+  ASSERT_EQ(CameraOf(*form)->DeviceName(), QString::fromLatin1(kUvcCard));
   ASSERT_TRUE(Row("Brightness").TrackBar->isEnabled());
 
   ASSERT_TRUE(KillCamera(cameraPid, node)) << "the capture node stayed after the kill";
-  ASSERT_TRUE(WaitFor([&] { return form->ComboBoxCamera->count() == 0; }))
+  ASSERT_TRUE(WaitFor([&] { return Part<TListBox>(*form, "ComboBoxCamera")->count() == 0; }))
       << "the window still lists the camera a minute after it went";
-  EXPECT_EQ(form->SupportLabel->text(), "No camera connected");
-  EXPECT_EQ(form->MessageLabel->text(), QString::fromLatin1(kUvcCard) + " was disconnected");
+  EXPECT_EQ(Part<QLabel>(*form, "SupportLabel")->text(), "No camera connected");
+  EXPECT_EQ(Part<QLabel>(*form, "MessageLabel")->text(),
+            QString::fromLatin1(kUvcCard) + " was disconnected");
   EXPECT_FALSE(Row("Brightness").TrackBar->isEnabled());
 
   // Plugged in again: the same name, a new device.
@@ -76,10 +77,11 @@ TEST_F(UvcReplugged, TheCameraBackUnderItsNameIsLiveAgainWithoutAClick) {
   again = StartCamera(log);
   ASSERT_GT(again, 0) << "could not start /test/helper";
   ASSERT_TRUE(WaitFor([&] {
-    return form->ComboBoxCamera->count() == 1 && Row("Brightness").TrackBar->isEnabled();
+    return Part<TListBox>(*form, "ComboBoxCamera")->count() == 1 &&
+           Row("Brightness").TrackBar->isEnabled();
   })) << "the camera did not come back into the window within a minute";
-  EXPECT_EQ(form->FCamera->DeviceName(), QString::fromLatin1(kUvcCard));
-  EXPECT_EQ(form->SupportLabel->text(), "Camera configurable");
+  EXPECT_EQ(CameraOf(*form)->DeviceName(), QString::fromLatin1(kUvcCard));
+  EXPECT_EQ(Part<QLabel>(*form, "SupportLabel")->text(), "Camera configurable");
 
   ::setenv("UVC_CAM_LOG", log.c_str(), 1);
   const std::size_t before = CameraLogSets("brightness").size();

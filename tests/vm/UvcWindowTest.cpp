@@ -26,9 +26,10 @@ class UvcWindow : public V4l2Window {
 };
 
 TEST_F(UvcWindow, RowsShowTheCamerasPropertiesWithAutoBoxesAndGreyTheRest) {
-  ASSERT_EQ(form->ComboBoxCamera->count(), 1);  // not its metadata node
-  EXPECT_EQ(form->ComboBoxCamera->item(0)->text(), QString::fromLatin1(kUvcCard));
-  EXPECT_GT(form->ComboBoxFormat->count(), 0);
+  ASSERT_EQ(Part<TListBox>(*form, "ComboBoxCamera")->count(), 1);  // not its metadata node
+  EXPECT_EQ(Part<TListBox>(*form, "ComboBoxCamera")->item(0)->text(),
+            QString::fromLatin1(kUvcCard));
+  EXPECT_GT(Part<TListBox>(*form, "ComboBoxFormat")->count(), 0);
 
   for (const char* key : {"Brightness", "Contrast", "Hue", "Saturation", "Sharpness", "Gamma",
                           "BacklightCompensation", "Gain", "Zoom", "Pan", "Tilt", "Iris"}) {
@@ -57,13 +58,14 @@ TEST_F(UvcWindow, RowsShowTheCamerasPropertiesWithAutoBoxesAndGreyTheRest) {
     EXPECT_FALSE(Row(key).TrackBar->isEnabled());
     EXPECT_FALSE(Row(key).CheckBox->isEnabled());
   }
-  EXPECT_TRUE(form->ComboBoxFrequency->isEnabled());
-  EXPECT_EQ(form->ComboBoxFrequency->ItemIndex(), 0);  // "PAL - 50Hz", the camera's default
+  EXPECT_TRUE(Part<TListBox>(*form, "ComboBoxFrequency")->isEnabled());
+  EXPECT_EQ(Part<TListBox>(*form, "ComboBoxFrequency")->ItemIndex(),
+            0);  // "PAL - 50Hz", the camera's default
   EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
 }
 
 TEST_F(UvcWindow, AnAutoBoxAndASliderReachTheCamera) {
-  TPropertyRow& row = Row("WhiteBalance");
+  const TPropertyRow row = Row("WhiteBalance");
   std::size_t modes = CameraLogSets("white_balance_temperature_auto").size();
   row.CheckBox->click();
   EXPECT_TRUE(CameraReceived("white_balance_temperature_auto", modes, "0"));
@@ -82,7 +84,7 @@ TEST_F(UvcWindow, AnAutoBoxAndASliderReachTheCamera) {
 }
 
 TEST_F(UvcWindow, ATickShowsAnotherProgramsChangeAndWritesNothingBack) {
-  form->KeepSynced->setChecked(true);
+  Part<QCheckBox>(*form, "KeepSynced")->setChecked(true);
   Tick();
   std::size_t brightness = CameraLogSets("brightness").size();
   std::size_t focusModes = CameraLogSets("focus_auto").size();

@@ -34,7 +34,7 @@ class V4l2Window : public MainWindow {
     platform::SetActivePlatform(nullptr);
   }
 
-  TPropertyRow& Row(const char* key) { return *form->Row(QString::fromLatin1(key)); }
+  TPropertyRow Row(const char* key) const { return RowOf(*form, key); }
   void Tick() { form->RefreshTimerTimer(form.get()); }
 
   std::string node;

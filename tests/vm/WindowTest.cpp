@@ -26,10 +26,11 @@ class VividWindow : public V4l2Window {
 };
 
 TEST_F(VividWindow, RowsShowWhatTheDriverHasAndGreyTheRest) {
-  ASSERT_EQ(form->ComboBoxCamera->count(), 1);
-  EXPECT_EQ(form->ComboBoxCamera->item(0)->text(), QString::fromLatin1(kVividCard));
-  EXPECT_EQ(form->ComboBoxCamera->ItemIndex(), 0);
-  EXPECT_GT(form->ComboBoxFormat->count(), 0);
+  ASSERT_EQ(Part<TListBox>(*form, "ComboBoxCamera")->count(), 1);
+  EXPECT_EQ(Part<TListBox>(*form, "ComboBoxCamera")->item(0)->text(),
+            QString::fromLatin1(kVividCard));
+  EXPECT_EQ(Part<TListBox>(*form, "ComboBoxCamera")->ItemIndex(), 0);
+  EXPECT_GT(Part<TListBox>(*form, "ComboBoxFormat")->count(), 0);
 
   for (const char* key : {"Brightness", "Contrast", "Saturation", "Hue"}) {
     SCOPED_TRACE(key);
@@ -55,7 +56,7 @@ TEST_F(VividWindow, RowsShowWhatTheDriverHasAndGreyTheRest) {
 }
 
 TEST_F(VividWindow, ATickShowsAnotherProgramsChangeAndWritesNothingBack) {
-  form->KeepSynced->setChecked(true);
+  Part<QCheckBox>(*form, "KeepSynced")->setChecked(true);
   Tick();  // the first tick may still open what the start left closed
   ASSERT_TRUE(RawSetControl(node, V4L2_CID_BRIGHTNESS, 201));
 

@@ -26,7 +26,7 @@ TEST_F(V4l2AppStartTest, WithoutVideoNodesTheWindowStartsWithNoCamera) {
       std::make_shared<platform::v4l2::SystemNodeDirectory>(dir)));
 
   auto form = Start();
-  EXPECT_EQ(form->ComboBoxCamera->count(), 0);
+  EXPECT_EQ(Part<TListBox>(*form, "ComboBoxCamera")->count(), 0);
   EXPECT_EQ(form->CameraStatus(), 0);
   EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
   Close(*form);
