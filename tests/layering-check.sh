@@ -28,6 +28,8 @@ rule() {
 
 includes camera/platform 'camera/' 'camera/platform/' |
   rule 'nothing under camera/platform/ includes camera/ outside it'
+includes camera/platform/v4l2/device 'camera/platform/v4l2/' 'camera/platform/v4l2/device/' |
+  rule 'nothing under camera/platform/v4l2/device/ includes camera/platform/v4l2/ outside it'
 for dir in controls platform; do
   includes "$dir" 'app/|camera/' | rule "nothing in $dir/ includes app/ or camera/"
 done

@@ -1,7 +1,6 @@
 #include "camera/platform/v4l2/V4l2Errors.h"
 
 #include <cerrno>
-#include <cstring>
 
 namespace varnholt::platform::v4l2 {
 
@@ -41,18 +40,6 @@ HResult ResultFromErrno(int negativeErrno) {
         return hr_v4l2::DriverError(-negativeErrno);
       return hr::Fail;
   }
-}
-
-std::string ErrnoText(int negativeErrno) {
-  const int error = -negativeErrno;
-  // The glibc lookups, unlike strerror, are thread-safe and answer null
-  // for a number they do not know.
-  const char* description = strerrordesc_np(error);
-  const char* name = strerrorname_np(error);
-  std::string text = description ? description : "Unknown error " + std::to_string(error);
-  if (name)
-    text += std::string(" (") + name + ")";
-  return text;
 }
 
 HResult ResultFromValueWrite(int negativeErrno, bool automaticOn) {

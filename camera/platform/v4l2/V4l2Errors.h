@@ -13,6 +13,7 @@
 #include <string>
 
 #include "camera/platform/HResult.h"
+#include "camera/platform/v4l2/device/ErrnoText.h"  // ErrnoText, which this header's users call
 
 namespace varnholt::platform::v4l2 {
 
@@ -41,10 +42,6 @@ constexpr HResult DriverError(int errnoValue) {
 // → OutOfMemory, any other errno below 256 → DriverError(errno), anything
 // else → Fail; 0 → Ok.
 HResult ResultFromErrno(int negativeErrno);
-
-// "Input/output error (EIO)": the system's text and the errno's symbolic
-// name, for messages and the log.
-std::string ErrnoText(int negativeErrno);
 
 // For a write to a value that has an automatic mode which is on: the
 // driver's EACCES (current kernels) or EBUSY (some drivers) means the mode

@@ -96,6 +96,11 @@ class GraphTest : public VirtualPlatformTest {
   CaptureSession Open(std::size_t camera) {
     return CaptureSession::Open(*platform_, BindCamera(*platform_, camera));
   }
+  // Streams the Studio camera until it delivered `frames` frames, then lets
+  // it go. A test waiting for nothing to arrive waits this long: as long as
+  // that many frames take on this machine, where a fixed sleep may end before
+  // a late frame could show.
+  void LetFramesPass(int frames = 8);
   std::shared_ptr<VirtualPlatform> platform_;
 };
 

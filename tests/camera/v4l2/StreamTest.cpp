@@ -321,10 +321,13 @@ TEST_F(V4l2StreamTest, StoppingWhileFramesArriveNeverHangsAndNothingArrivesAfter
   ASSERT_EQ(source->Connect(pin, sink, {}), hr::Ok);
 
   std::atomic<bool> done{false};
+  std::atomic<int> offered{0};
   std::thread driver([&] {
     const auto frame = Yuy2Frame(160, 120, 100);
-    while (!done)
+    while (!done) {
       fake_->DeliverFrame(frame, 5ms);
+      ++offered;
+    }
   });
   for (int round = 0; round < 20; ++round) {
     SCOPED_TRACE(round);
@@ -333,7 +336,10 @@ TEST_F(V4l2StreamTest, StoppingWhileFramesArriveNeverHangsAndNothingArrivesAfter
     ASSERT_TRUE(WaitFor([&] { return sink->Sizes().size() > before + 2; }));
     source->Stop();
     const std::size_t stoppedAt = sink->Sizes().size();
-    std::this_thread::sleep_for(5ms);
+    // A stopped source queues no buffer, so the driver cannot deliver; three
+    // whole offers after Stop are frames a stream left running would take.
+    const int offeredAt = offered;
+    ASSERT_TRUE(WaitFor([&] { return offered > offeredAt + 3; }));
     EXPECT_EQ(sink->Sizes().size(), stoppedAt);
     EXPECT_EQ(fake_->MappedBuffers(), 0);
   }

@@ -6,7 +6,7 @@
 
 #include <QString>
 
-#include "camera/platform/v4l2/V4l2Errors.h"
+#include "camera/platform/v4l2/device/ErrnoText.h"
 #include "platform/DebugChannel.h"
 
 namespace varnholt::platform::v4l2 {
