@@ -394,7 +394,9 @@ TEST_F(Selection, ACameraThatFailsWhileItsRowsLoadAtStartIsReportedOnce) {
   StartWith(R"([{"friendlyName": "Flaky", "devicePath": "virtual:/flaky",
       "videoProcAmp": {"Brightness": {"min": 0, "max": 10, "fail": {"get": "0x80004005"}}},
       "formats": [{"width": 320, "height": 240, "compression": "YUY2", "bitsPerPixel": 16}]}])");
-  QTest::qWait(20);  // told once the windows are made
+  // Told once the windows are made; a second report would be queued by then.
+  ASSERT_TRUE(WaitUntil([&] { return !errors.isEmpty(); }));
+  QCoreApplication::processEvents();
   EXPECT_EQ(errors, QStringList{"The camera Flaky could not be read: Unspecified error"});
 }
 

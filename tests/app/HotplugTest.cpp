@@ -80,9 +80,11 @@ TEST_F(Hotplug, ACameraTestEndsWhenItsCameraGoesEvenIfItComesStraightBack) {
   ASSERT_TRUE(livecam->isVisible());
   ASSERT_EQ(platform->SetConnected("lab", false), 0);
   ASSERT_EQ(platform->SetConnected("lab", true), 0);
-  QTest::qWait(300);  // frames come on: the stream meets the dead device
-  clock.Advance(40);
-  EXPECT_TRUE(livecam->isHidden());
+  // Frame ticks go on until the stream has met the dead device.
+  EXPECT_TRUE(WaitUntil([&] {
+    clock.Advance(40);
+    return livecam->isHidden();
+  }));
   EXPECT_FALSE(CameraOf(form)->Active());
   EXPECT_EQ(Part<QLabel>(form, "MessageLabel")->text(), "Lab was disconnected");
   EXPECT_EQ(CameraOf(form)->DeviceName(), "Lab");  // back, and chosen again
@@ -106,7 +108,8 @@ TEST_F(Hotplug, ACameraFailingAtStartLeavesTheStartUpWholeAndIsToldOnceByName) {
   EXPECT_EQ(form.windowTitle(), "Varnholt V1.6");
   EXPECT_EQ(Outer(form), QRect(40, 30, 600, TFormMain::kWindowHeight));
   EXPECT_TRUE(errors.isEmpty());  // not while the windows are made
-  QTest::qWait(50);
+  ASSERT_TRUE(WaitUntil([&] { return !errors.isEmpty(); }));
+  QCoreApplication::processEvents();  // a second report would be queued by now
   ASSERT_EQ(errors.size(), 1);
   EXPECT_TRUE(errors[0].startsWith("The camera Lab could not be read: "))
       << errors[0].toStdString();

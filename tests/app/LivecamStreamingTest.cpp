@@ -38,8 +38,9 @@ TEST_F(LivecamStreaming, DeactivatingWhileFramesArriveNeverWaitsForTheHandler) {
     CameraOf(form)->SetActive(false);
     EXPECT_FALSE(CameraOf(form)->Active());
   }
-  // The repaints handed over meanwhile find the camera inactive: no error.
-  QTest::qWait(50);
+  // The repaints handed over meanwhile (all queued: the deactivation waited
+  // for the last handler) find the camera inactive: no error.
+  QCoreApplication::processEvents();
   EXPECT_TRUE(errors.isEmpty());
 }
 
@@ -58,7 +59,7 @@ TEST_F(LivecamStreaming, TheWindowGoingWhileFramesArriveStopsTheHandlerFirst) {
       },
       20000));
   form.reset();  // with the camera streaming into it
-  QTest::qWait(50);
+  QCoreApplication::processEvents();
   EXPECT_TRUE(errors.isEmpty());
 }
 
