@@ -58,18 +58,17 @@ class CameraWindow : public MainWindow {
   }
   void SelectCamera(int index) { Part<TListBox>(*form, "ComboBoxCamera")->SetItemIndex(index); }
 
-  // Answers every notice with Ok from inside its modal loop and keeps its
-  // text; the timer only runs while some event loop does.
+  // Answers every notice with Ok and keeps its text.
   void AnswerNotices() {
-    QObject::connect(&answerer_, &QTimer::timeout, [this] {
-      if (auto* dialog = qobject_cast<TMessageForm*>(QApplication::activeModalWidget())) {
-        notices.append(dialog->Label1->text());
-        dialog->Button1->click();
-      }
+    notices_.Always([this](QWidget& w) {
+      auto* dialog = qobject_cast<TMessageForm*>(&w);
+      if (!dialog)
+        return false;
+      notices.append(dialog->Label1->text());
+      dialog->Button1->click();
+      return true;
     });
-    answerer_.start(0);
   }
-
   std::shared_ptr<platform::virtualcam::VirtualPlatform> platform;
   std::unique_ptr<TFormMain> form;
   QStringList notices;
@@ -77,7 +76,7 @@ class CameraWindow : public MainWindow {
  private:
   QTemporaryDir state_;
   std::unique_ptr<TMessageForm> dialog_;
-  QTimer answerer_;
+  ModalDriver notices_;
 };
 
 // A camera description: name, path, properties of either family and formats.

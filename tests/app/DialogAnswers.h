@@ -1,10 +1,9 @@
 #pragma once
 
-// Answers the modal dialogs a handler opens, from inside their own loops,
-// as the user would: a file dialog gets a typed name and its accept button
-// (or Cancel), the message dialog one of its buttons, the property frame
-// whatever the test does in it and then Close. Answers are used in the
-// order given; what each dialog showed is kept for the test to check.
+// Answers the modal dialogs a handler opens, as the user would: a file dialog gets a typed name and
+// its accept button (or Cancel), the message dialog one of its buttons, the property frame whatever
+// the test does in it and then Close. Answers are used in the order given; what each dialog showed
+// is kept for the test to check.
 
 #include <gtest/gtest.h>
 
@@ -13,11 +12,10 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
-#include <deque>
 #include <functional>
 
 #include "app/Forms.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {
 
@@ -34,20 +32,17 @@ struct SeenFileDialog {
 
 class DialogAnswers {
  public:
-  DialogAnswers() {
-    QObject::connect(&poll_, &QTimer::timeout, [this] { Poll(); });
-    poll_.start(5);
-  }
+  DialogAnswers() : driver_(true) {}
   ~DialogAnswers() {
-    EXPECT_TRUE(answers_.empty()) << answers_.size() << " dialogs never opened";
-    EXPECT_TRUE(unexpected.isEmpty()) << unexpected.join("; ").toStdString();
+    EXPECT_TRUE(driver_.Done()) << driver_.Planned() << " dialogs never opened";
+    EXPECT_TRUE(driver_.unexpected.isEmpty()) << driver_.unexpected.join("; ").toStdString();
   }
 
   // Types name into the file dialog's name field and presses its accept
   // button; then runs once the dialog has accepted, before the handler goes on.
   void ChooseFile(const QString& name, std::function<void()> then = {}) {
-    answers_.push_back([this, name, then](QWidget* w) {
-      auto* dialog = qobject_cast<QFileDialog*>(w);
+    driver_.Then([this, name, then](QWidget& w) {
+      auto* dialog = qobject_cast<QFileDialog*>(&w);
       if (!dialog)
         return false;
       Record(*dialog);
@@ -62,8 +57,8 @@ class DialogAnswers {
     });
   }
   void CancelFile() {
-    answers_.push_back([this](QWidget* w) {
-      auto* dialog = qobject_cast<QFileDialog*>(w);
+    driver_.Then([this](QWidget& w) {
+      auto* dialog = qobject_cast<QFileDialog*>(&w);
       if (!dialog)
         return false;
       Record(*dialog);
@@ -73,8 +68,8 @@ class DialogAnswers {
   }
   // "Yes"/"Ok" (Button1) or "No" (Button2) of the program's message dialog.
   void Answer(bool button1) {
-    answers_.push_back([this, button1](QWidget* w) {
-      auto* dialog = qobject_cast<TMessageForm*>(w);
+    driver_.Then([this, button1](QWidget& w) {
+      auto* dialog = qobject_cast<TMessageForm*>(&w);
       if (!dialog)
         return false;
       messages.append(dialog->windowTitle() + ": " + dialog->Label1->text());
@@ -84,10 +79,10 @@ class DialogAnswers {
   }
   // Runs work in the driver's property frame, then closes it.
   void InFrame(std::function<void(QDialog&)> work) {
-    answers_.push_back([this, work](QWidget* w) {
-      if (w->objectName() != "PropertyFrame")
+    driver_.Then([this, work](QWidget& w) {
+      if (w.objectName() != "PropertyFrame")
         return false;
-      auto* frame = static_cast<QDialog*>(w);
+      auto* frame = static_cast<QDialog*>(&w);
       ++frames;
       work(*frame);
       frame->findChild<QPushButton*>("CloseButton")->click();
@@ -95,12 +90,11 @@ class DialogAnswers {
     });
   }
 
-  bool Done() const { return answers_.empty(); }
+  bool Done() const { return driver_.Done(); }
 
   QList<SeenFileDialog> fileDialogs;
   QStringList messages;  // "Confirm: Overwrite file ...", "Information: ..."
   int frames = 0;
-  QStringList unexpected;
 
  private:
   void Record(const QFileDialog& dialog) {
@@ -109,32 +103,7 @@ class DialogAnswers {
                         dialog.defaultSuffix(), dialog.acceptMode() == QFileDialog::AcceptSave});
   }
 
-  void Poll() {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible() || busy_)
-      return;
-    busy_ = true;  // an answer may open the next dialog inside this call
-    const bool answered = !answers_.empty() && [&] {
-      auto answer = std::move(answers_.front());
-      answers_.pop_front();
-      if (answer(modal))
-        return true;
-      answers_.push_front(std::move(answer));
-      return false;
-    }();
-    if (!answered) {
-      // Nothing planned for this dialog: note it and get it out of the way.
-      unexpected.append(modal->metaObject()->className() + QString(" ") + modal->objectName() +
-                        ": " + modal->windowTitle());
-      if (auto* dialog = qobject_cast<QDialog*>(modal))
-        dialog->reject();
-    }
-    busy_ = false;
-  }
-
-  std::deque<std::function<bool(QWidget*)>> answers_;
-  QTimer poll_;
-  bool busy_ = false;
+  ModalDriver driver_;
 };
 
 }  // namespace varnholt::test

@@ -70,6 +70,37 @@ QByteArray ReadFile(const QString& path) {
   return f.readAll();
 }
 
+ModalDriver::ModalDriver(bool rejectUnplanned) : rejectUnplanned_(rejectUnplanned) {
+  QObject::connect(&poll_, &QTimer::timeout, [this] { Poll(); });
+  poll_.start(5);
+}
+
+void ModalDriver::Poll() {
+  QWidget* modal = QApplication::activeModalWidget();
+  if (!modal || !modal->isVisible() || busy_)
+    return;
+  busy_ = true;  // an answer may open the next dialog inside this call
+  bool answered = false;
+  if (!planned_.empty()) {
+    Answer answer = std::move(planned_.front());
+    planned_.pop_front();
+    answered = answer(*modal);
+    if (!answered)
+      planned_.push_front(std::move(answer));
+  }
+  if (!answered && standing_)
+    answered = standing_(*modal);
+  if (answered) {
+    ++answered_;
+  } else if (rejectUnplanned_) {
+    unexpected.append(modal->metaObject()->className() + QString(" ") + modal->objectName() + ": " +
+                      modal->windowTitle());
+    if (auto* dialog = qobject_cast<QDialog*>(modal))
+      dialog->reject();
+  }
+  busy_ = false;
+}
+
 bool WaitUntil(const std::function<bool()>& done, int ms) {
   QElapsedTimer clock;
   clock.start();
