@@ -18,6 +18,7 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
 
 #include "app/PropertyRowsPanel.h"
 #include "camera/FCamera.h"
@@ -142,6 +143,10 @@ class TFormMain : public QWidget {
   void ButtonWriteClick(QObject* Sender);
   void ButtonDefaultValuesClick(QObject* Sender);
   void ButtonWindowsClick(QObject* Sender);
+  // "Restore on plug-in": marks the settings file last saved or loaded here
+  // to be loaded onto the selected camera whenever it appears, or clears
+  // the mark (FormMainRestore.cpp).
+  void RestoreOnPlugInClick(QObject* Sender);
   // The timed status message: MessageLabel for 4000 ms.
   void ShowStatusMessage(const QString& text);
 
@@ -198,6 +203,7 @@ class TFormMain : public QWidget {
   QWidget* ListePane = nullptr;  // what the column holds, scrolling on a short screen
   varnholt::TImage* Varnholtlogo = nullptr;
   QCheckBox* KeepSynced = nullptr;
+  QCheckBox* RestoreOnPlugIn = nullptr;
   QWidget* LayoutButtons = nullptr;
   QWidget* Layout1 = nullptr;
   QWidget* Layout2 = nullptr;
@@ -294,6 +300,12 @@ class TFormMain : public QWidget {
   void BindSettingsHandlers();
   // What a settings file loads into: the rows, as the user edits them.
   class TRowsTarget;
+  // The settings file last saved or loaded, for "Restore on plug-in".
+  QString LastSettingsFile_;
+  std::optional<TFVideoCaptureDevice> SelectedDevice() const;
+  // The box follows the selected camera's mark.
+  void ShowRestoreMark();
+  void MarkForRestore(const TFVideoCaptureDevice& device, const QString& file);
   // The selected camera's name, for texts that need one even without it.
   QString CameraNameForMessages() const;
 

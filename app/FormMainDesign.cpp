@@ -275,6 +275,11 @@ void TFormMain::CreateLeftColumn() {
   column->Add(LayoutButtons, Align::MostTop, {0, 10, 0, 0});
   CreateButtonStrip();
 
+  RestoreOnPlugIn = Named(new QCheckBox("Restore on plug-in", ListePane), "RestoreOnPlugIn");
+  RestoreOnPlugIn->resize(230, 19);
+  RestoreOnPlugIn->setEnabled(false);
+  column->Add(RestoreOnPlugIn, Align::MostTop, {30, 5, 0, 0});
+
   ComboBoxCamera = Named(new varnholt::TListBox(ListePane), "ComboBoxCamera");
   ComboBoxCamera->resize(0, 181);
   ComboBoxCamera->setIconSize(kCameraItemPicture);

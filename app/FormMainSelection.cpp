@@ -180,6 +180,7 @@ void TFormMain::ComboBoxCameraChange(QObject*) {
   } catch (...) {
     // The layout rule has no say in the selection.
   }
+  ShowRestoreMark();
   if (ComboBoxCamera->ItemIndex() < 0) {
     ComboBoxFormat->Clear();
     return;

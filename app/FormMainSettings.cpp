@@ -80,6 +80,7 @@ void TFormMain::ButtonReadClick(QObject*) {
   }
   TRowsTarget rows(*this);
   ApplyCameraSettings(reading.Settings, rows);
+  LastSettingsFile_ = IniFileName_;
 
   StatusLabel->setText("");
   setWindowTitle(varnholt::Application::Title());
@@ -114,6 +115,11 @@ void TFormMain::ButtonWriteClick(QObject*) {
   }
   settings.PowerFrequency = ComboBoxFrequency->ItemIndex();
   WriteSettingsFile(IniFileName_, SelectedCameraName(), settings);
+  LastSettingsFile_ = IniFileName_;
+  // A ticked "Restore on plug-in" brings back what was saved last.
+  if (RestoreOnPlugIn->isChecked())
+    if (const std::optional<TFVideoCaptureDevice> device = SelectedDevice())
+      MarkForRestore(*device, IniFileName_);
 
   ShowStatusMessage("Settings saved");
   StatusLabel->setText("");
@@ -129,4 +135,7 @@ void TFormMain::BindSettingsHandlers() {
                            [this] { ButtonDefaultValuesClick(ButtonDefaultValues); });
   varnholt::ConnectGuarded(ButtonWindows, &TButtonImage::Click, this,
                            [this] { ButtonWindowsClick(ButtonWindows); });
+  // Clicks only: the box also follows the selection, which marks nothing.
+  varnholt::ConnectGuarded(RestoreOnPlugIn, &QCheckBox::clicked, this,
+                           [this] { RestoreOnPlugInClick(RestoreOnPlugIn); });
 }

@@ -253,12 +253,14 @@ TEST_F(MainWindow, TheRowsAreaTheLeftColumnAndTheStatusBarTakeTheirPlaces) {
   EXPECT_EQ(column, 260 - 8);
   EXPECT_EQ(Part<TImage>(*form, "Varnholtlogo")->geometry(), QRect(5, 5, column - 10, 80));
   EXPECT_EQ(Part<QWidget>(*form, "LayoutButtons")->geometry(), QRect(0, 95, column, 75));
+  // "Restore on plug-in" under the strip, indented as "Keep synchronized".
+  EXPECT_EQ(Part<QCheckBox>(*form, "RestoreOnPlugIn")->geometry(), QRect(30, 175, column - 30, 19));
   // The camera list is 5 x 44 + 2 high.
-  EXPECT_EQ(Part<TListBox>(*form, "ComboBoxCamera")->geometry(), QRect(0, 180, column, 222));
+  EXPECT_EQ(Part<TListBox>(*form, "ComboBoxCamera")->geometry(), QRect(0, 204, column, 222));
   EXPECT_EQ(Within(Part<QLabel>(*form, "powerfrequencylabel"), Part<QWidget>(*form, "LayoutListe")),
-            QRect(10, 422, column - 10, 17));
+            QRect(10, 446, column - 10, 17));
   EXPECT_EQ(Within(Part<TListBox>(*form, "ComboBoxFrequency"), Part<QWidget>(*form, "LayoutListe")),
-            QRect(13, 444, column - 26, 42));
+            QRect(13, 468, column - 26, 42));
 
   // The button strip: columns at 5, 64, 123 and 182, 41 wide, buttons 37 x 33
   // with margins of 2, captions under them.

@@ -6,6 +6,7 @@
 
 #include <QRandomGenerator>
 
+#include "settings/RestoreMarks.h"
 #include "tests/app/SettingsWindowFixture.h"
 
 namespace varnholt::test {
@@ -464,6 +465,41 @@ TEST_F(Settings, CameraNamesThatWouldBreakTheFileAreRefusedWithAClearMessage) {
   ClickLoad();
   EXPECT_EQ(dialogs.messages.last(), "Information: Cannot load nul.vhx: it is not a settings file");
   EXPECT_EQ(InCamera("Brightness").first, 40);
+}
+
+TEST_F(Settings, RestoreOnPlugInMarksTheFileLastSavedForTheSelectedCamera) {
+  StartWith("[" + kLab + "," + Camera("Desk") + "]");
+  auto* box = Part<QCheckBox>(*form, "RestoreOnPlugIn");
+  auto* message = Part<QLabel>(*form, "MessageLabel");
+  const TFVideoCaptureDevice lab{"Lab", {}, "lab"};
+  ASSERT_TRUE(box->isEnabled());
+  EXPECT_FALSE(box->isChecked());
+
+  box->click();  // nothing saved or loaded yet: no file to mark
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_EQ(message->text(), "Save or load a settings file first");
+  EXPECT_FALSE(TRestoreMarks().Find(lab));
+
+  Save("lab");
+  box->click();
+  EXPECT_TRUE(box->isChecked());
+  EXPECT_EQ(message->text(), "Lab gets lab.vhx on plug-in");
+  ASSERT_TRUE(TRestoreMarks().Find(lab));
+  EXPECT_EQ(TRestoreMarks().Find(lab)->File, PathIn("lab.vhx"));
+
+  // The box shows each camera's own mark.
+  SelectCamera(1);
+  EXPECT_FALSE(box->isChecked());
+  SelectCamera(0);
+  EXPECT_TRUE(box->isChecked());
+
+  // Ticked, a save moves the mark to what was saved; unticking clears it.
+  Save("lab-evening");
+  EXPECT_EQ(TRestoreMarks().Find(lab)->File, PathIn("lab-evening.vhx"));
+  box->click();
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_FALSE(TRestoreMarks().Find(lab));
+  EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 }
 
 }  // namespace
