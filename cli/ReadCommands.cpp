@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cmath>
 #include <exception>
 
 #include "camera/PropertyKeys.h"
@@ -28,9 +29,12 @@ QString CompressionText(const TFFourCC& code) {
   return text;
 }
 
-// Frames per second from the frame time in 100-ns units; 0 without one.
+// Frames per second from the frame time in 100-ns units, to 1/100; 0
+// without one. 333333 units are 30 frames, not 30.00003.
 double FrameRate(const TFCameraFormat& format) {
-  return format.AvgTimePerFrame > 0 ? 1e7 / double(format.AvgTimePerFrame) : 0;
+  if (format.AvgTimePerFrame <= 0)
+    return 0;
+  return std::round(1e9 / double(format.AvgTimePerFrame)) / 100;
 }
 
 void Print(TInvocation& in, const QJsonValue& json) {
