@@ -29,13 +29,16 @@ QString Usage() {
       "Usage: varnholtctl [--json] COMMAND ARGUMENTS\n"
       "       varnholtctl --help | --version\n\nCommands:\n";
   for (const TCommand& command : kCommands)
-    text += QString("  %1 %2\n      %3\n")
-                .arg(QLatin1String(command.Name), QLatin1String(command.Arguments),
-                     QLatin1String(command.Summary));
+    text += QString("  %1 %2")
+                .arg(QLatin1String(command.Name), QLatin1String(command.Arguments))
+                .trimmed() +
+            "\n      " + QLatin1String(command.Summary) + "\n";
   text +=
       "\nCAMERA is a name as listed, a unique beginning of one, or a device node\n"
       "(/dev/video0). PROPERTY is a settings-file key (Brightness, WhiteBalance,\n"
-      "PowerFrequency, ...), in any case. --json prints list and get as JSON.\n"
+      "PowerFrequency, ...), in any case. set VALUE keeps the automatic mode, as\n"
+      "the window's sliders do: set PROPERTY manual first. --json prints list and\n"
+      "get as JSON.\n"
       "VARNHOLT_PLATFORM picks the capture platform (v4l2, virtual).\n"
       "\nExit codes:\n"
       "  0  done\n"
@@ -72,7 +75,7 @@ int RunCommand(const QStringList& arguments, QTextStream& out) {
   const TCommand* command = FindCommand(name);
   if (!command)
     throw CliError(kExitUsage, "Unknown command " + name + " (varnholtctl --help lists them)");
-  const QString usage = QString("Usage: varnholtctl %1 %2").arg(name, command->Arguments);
+  const QString usage = QString("Usage: varnholtctl %1 %2").arg(name, command->Arguments).trimmed();
   if (in.Arguments.size() < command->MinArguments || in.Arguments.size() > command->MaxArguments)
     throw CliError(kExitUsage, usage);
   if (in.Json && !command->TakesJson)
