@@ -29,7 +29,8 @@ QString Usage() {
       "Usage: varnholtctl [--json] COMMAND ARGUMENTS\n"
       "       varnholtctl --help | --version\n\nCommands:\n";
   for (const TCommand& command : kCommands)
-    text += QString("  %1 %2")
+    text += "  " +
+            QString("%1 %2")
                 .arg(QLatin1String(command.Name), QLatin1String(command.Arguments))
                 .trimmed() +
             "\n      " + QLatin1String(command.Summary) + "\n";
