@@ -9,6 +9,7 @@
 #include <QTextStream>
 #include <exception>
 #include <span>
+#include <string>
 
 namespace varnholt::cli {
 

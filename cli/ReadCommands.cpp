@@ -37,10 +37,8 @@ double FrameRate(const TFCameraFormat& format) {
   return std::round(1e9 / double(format.AvgTimePerFrame)) / 100;
 }
 
-void Print(TInvocation& in, const QJsonValue& json) {
-  const QJsonDocument document =
-      json.isArray() ? QJsonDocument(json.toArray()) : QJsonDocument(json.toObject());
-  in.Out << document.toJson(QJsonDocument::Indented);
+void Print(TInvocation& in, const QJsonObject& json) {
+  in.Out << QJsonDocument(json).toJson(QJsonDocument::Indented);
 }
 
 // One property as get shows it; Error is set when reading it failed.
