@@ -3,7 +3,7 @@
 
 #include "app/Application.h"
 #include "app/FormMain.h"
-#include "camera/PropertyKeys.h"
+#include "settings/FactoryDefaults.h"
 
 QString TFormMain::CameraNameForMessages() const {
   const QString name = SelectedCameraName();
@@ -23,15 +23,8 @@ void TFormMain::ButtonDefaultValuesClick(QObject*) {
   }
   if (TraceMode_)
     LogMe("ButtonDefaultValuesClick Step 02");
-  // Each property on its own: one that refuses keeps its value, the others
-  // are reset. Writing a value keeps the property's automatic mode.
-  for (const TFPropertyKey& key : kPropertyKeys) {
-    try {
-      if ((FCamera->*key.Supported)())
-        (FCamera->*key.SetValue)((FCamera->*key.Range)().Default);
-    } catch (...) {
-    }
-  }
+  // Refusals keep their values and are not reported, as ever.
+  ResetToFactoryDefaults(*FCamera);
   if (TraceMode_)
     LogMe("ButtonDefaultValuesClick - calling SetTrackBars");
   try {

@@ -1,0 +1,132 @@
+#include "cli/Cli.h"
+
+#include "camera/CameraErrors.h"
+#include "camera/platform/PlatformFactory.h"
+#include "cli/Commands.h"
+#include "platform/ProfileFile.h"
+
+namespace varnholt::cli {
+
+namespace {
+
+// One line per command: name, arguments, summary, argument counts, --json.
+const TCommand kCommands[] = {
+    {"list", "", "cameras and their formats", 0, 0, true, ListCommand},
+    {"get", "CAMERA [PROPERTY]", "values, ranges, defaults and automatic modes", 1, 2, true,
+     GetCommand},
+    {"set", "CAMERA PROPERTY VALUE|auto|manual", "writes one property", 3, 3, false, SetCommand},
+    {"power", "CAMERA 50|60", "the power-line frequency", 2, 2, false, PowerCommand},
+    {"defaults", "CAMERA", "every supported property to its driver default", 1, 1, false,
+     DefaultsCommand},
+    {"load", "CAMERA FILE", "a settings file onto the camera", 2, 2, false, LoadCommand},
+    {"save", "CAMERA FILE", "the camera's settings into a settings file", 2, 2, false, SaveCommand},
+    {"snapshot", "CAMERA FILE", "a still picture (BMP or JPEG) in the current format", 2, 2, false,
+     SnapshotCommand},
+};
+
+QString Usage() {
+  QString text =
+      "Usage: varnholtctl [--json] COMMAND ARGUMENTS\n"
+      "       varnholtctl --help | --version\n\nCommands:\n";
+  for (const TCommand& command : kCommands)
+    text += "  " +
+            QString("%1 %2")
+                .arg(QLatin1String(command.Name), QLatin1String(command.Arguments))
+                .trimmed() +
+            "\n      " + QLatin1String(command.Summary) + "\n";
+  text +=
+      "\nCAMERA is a name as listed, a unique beginning of one, or a device node\n"
+      "(/dev/video0). PROPERTY is a settings-file key (Brightness, WhiteBalance,\n"
+      "PowerFrequency, ...), in any case. set VALUE keeps the automatic mode, as\n"
+      "the window's sliders do: set PROPERTY manual first. --json prints list and\n"
+      "get as JSON.\n"
+      "VARNHOLT_PLATFORM picks the capture platform (v4l2, virtual).\n"
+      "\nExit codes:\n"
+      "  0  done\n"
+      "  1  other failure (platform, no picture in time)\n"
+      "  2  bad usage (unknown command, property or value form)\n"
+      "  3  camera not found, or the name fits several\n"
+      "  4  refused by the camera (unsupported, out of range, write refused)\n"
+      "  5  file cannot be read, loaded or written\n";
+  return text;
+}
+
+const TCommand* FindCommand(const QString& name) {
+  for (const TCommand& command : kCommands)
+    if (name == QLatin1String(command.Name))
+      return &command;
+  return nullptr;
+}
+
+int RunCommand(const QStringList& arguments, QTextStream& out) {
+  TInvocation in{{}, false, out};
+  QString name;
+  for (const QString& argument : arguments) {
+    if (argument == "--json")
+      in.Json = true;
+    else if (argument.startsWith("--"))
+      throw CliError(kExitUsage, "Unknown option " + argument);
+    else if (name.isEmpty())
+      name = argument;
+    else
+      in.Arguments << argument;
+  }
+  if (name.isEmpty())
+    throw CliError(kExitUsage, "No command given (varnholtctl --help lists them)");
+  const TCommand* command = FindCommand(name);
+  if (!command)
+    throw CliError(kExitUsage, "Unknown command " + name + " (varnholtctl --help lists them)");
+  const QString usage = QString("Usage: varnholtctl %1 %2").arg(name, command->Arguments).trimmed();
+  if (in.Arguments.size() < command->MinArguments || in.Arguments.size() > command->MaxArguments)
+    throw CliError(kExitUsage, usage);
+  if (in.Json && !command->TakesJson)
+    throw CliError(kExitUsage, "--json is for the reading commands, not " + name);
+  return command->Run(in);
+}
+
+}  // namespace
+
+std::span<const TCommand> Commands() {
+  return kCommands;
+}
+
+int Run(const QStringList& arguments, QTextStream& out, QTextStream& err) {
+  if (arguments.contains("--help") || arguments.contains("-h")) {
+    out << Usage();
+    return kExitOk;
+  }
+  if (arguments.contains("--version")) {
+    out << "varnholtctl " << VARNHOLT_VERSION << "\n";
+    return kExitOk;
+  }
+  int code = kExitFailure;
+  QString message;
+  try {
+    code = RunCommand(arguments, out);
+  } catch (const CliError& e) {
+    code = e.Code();
+    message = e.Message();
+  } catch (const EFCameraError& e) {
+    code = kExitRefused;
+    message = QString::fromStdString(e.Message());
+  } catch (const EOleSysError& e) {
+    code = kExitRefused;
+    message = QString::fromStdString(e.Message());
+  } catch (const varnholt::EIniFileException& e) {
+    code = kExitFile;
+    message = QString::fromStdString(e.Message());
+  } catch (const varnholt::platform::PlatformChoiceError& e) {
+    code = kExitFailure;
+    message = QString("Capture platform: ") + e.what();
+  } catch (const std::exception& e) {
+    code = kExitFailure;
+    message = QString::fromLocal8Bit(e.what());
+  }
+  out.flush();
+  if (!message.isEmpty())
+    err << "varnholtctl: " << message << "\n";
+  err.flush();
+  return code;
+}
+
+}  // namespace varnholt::cli
