@@ -46,7 +46,8 @@ TFVideoCaptureDevice FindCamera(const TFVideoCaptureDevices& devices, const QStr
 
 TCameraSession::TCameraSession(const QString& argument)
     : Camera(std::make_unique<TFCamera>(nullptr, CapturePlatform())) {
-  Name = FindCamera(Camera->Devices(), argument).Name;
+  Device = FindCamera(Camera->Devices(), argument);
+  Name = Device.Name;
   Camera->SetDeviceName(Name);
 }
 

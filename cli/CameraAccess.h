@@ -24,6 +24,7 @@ TFVideoCaptureDevice FindCamera(const TFVideoCaptureDevices& devices, const QStr
 struct TCameraSession {
   explicit TCameraSession(const QString& argument);
   std::unique_ptr<TFCamera> Camera;
+  TFVideoCaptureDevice Device;
   QString Name;  // as listed: also the section of settings files
 };
 

@@ -22,6 +22,10 @@ const TCommand kCommands[] = {
     {"save", "CAMERA FILE", "the camera's settings into a settings file", 2, 2, false, SaveCommand},
     {"snapshot", "CAMERA FILE", "a still picture (BMP or JPEG) in the current format", 2, 2, false,
      SnapshotCommand},
+    {"restore", "CAMERA FILE|off", "marks a settings file to load whenever the camera appears", 2,
+     2, false, RestoreCommand},
+    {"watch", "", "runs until stopped, loading marked files onto cameras as they appear", 0, 0,
+     false, WatchCommand},
 };
 
 QString Usage() {
@@ -58,8 +62,8 @@ const TCommand* FindCommand(const QString& name) {
   return nullptr;
 }
 
-int RunCommand(const QStringList& arguments, QTextStream& out) {
-  TInvocation in{{}, false, out};
+int RunCommand(const QStringList& arguments, QTextStream& out, QTextStream& err) {
+  TInvocation in{{}, false, out, err};
   QString name;
   for (const QString& argument : arguments) {
     if (argument == "--json")
@@ -102,7 +106,7 @@ int Run(const QStringList& arguments, QTextStream& out, QTextStream& err) {
   int code = kExitFailure;
   QString message;
   try {
-    code = RunCommand(arguments, out);
+    code = RunCommand(arguments, out, err);
   } catch (const CliError& e) {
     code = e.Code();
     message = e.Message();

@@ -42,6 +42,8 @@ struct TInvocation {
   QStringList Arguments;  // after the command's name, without options
   bool Json = false;
   QTextStream& Out;
+  // For what a long-running command meets and goes on after.
+  QTextStream& Err;
 };
 
 struct TCommand {

@@ -14,5 +14,7 @@ int DefaultsCommand(TInvocation& in);
 int LoadCommand(TInvocation& in);
 int SaveCommand(TInvocation& in);
 int SnapshotCommand(TInvocation& in);
+int RestoreCommand(TInvocation& in);
+int WatchCommand(TInvocation& in);
 
 }  // namespace varnholt::cli

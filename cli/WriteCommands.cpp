@@ -10,6 +10,7 @@
 #include "cli/CameraAccess.h"
 #include "cli/Commands.h"
 #include "settings/FactoryDefaults.h"
+#include "settings/RestoreMarks.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsTarget.h"
 
@@ -105,11 +106,8 @@ int DefaultsCommand(TInvocation& in) {
 int LoadCommand(TInvocation& in) {
   TCameraSession session(in.Arguments[0]);
   const QString path = in.Arguments[1];
-  const TSettingsFileReading reading = ReadSettingsFile(path, session.Name);
-  if (!reading.Refusal.isEmpty())
-    throw CliError(kExitFile, reading.Refusal);
-  TCameraSettingsTarget target(*session.Camera);
-  ApplyCameraSettings(reading.Settings, target);
+  if (const QString refusal = LoadSettingsFileOnto(*session.Camera, path); !refusal.isEmpty())
+    throw CliError(kExitFile, refusal);
   in.Out << session.Name << ": loaded " << QFileInfo(path).fileName() << "\n";
   return kExitOk;
 }

@@ -37,7 +37,7 @@ class CliCameras {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
   }
 
-  CliResult Run(const QStringList& arguments, const QString& platform = "virtual") const {
+  QProcessEnvironment Environment(const QString& platform = "virtual") const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", dir_.path());
     env.insert("XDG_CONFIG_HOME", dir_.filePath(".config"));
@@ -45,8 +45,12 @@ class CliCameras {
     env.insert("VARNHOLT_PLATFORM", platform);
     env.insert("VARNHOLT_VIRTUAL_CAMERAS", Path("cameras.json"));
     env.insert("VARNHOLT_VIRTUAL_STATE", StateFolder());
+    return env;
+  }
+
+  CliResult Run(const QStringList& arguments, const QString& platform = "virtual") const {
     QProcess process;
-    process.setProcessEnvironment(env);
+    process.setProcessEnvironment(Environment(platform));
     process.start(VARNHOLT_CLI, arguments);
     CliResult result;
     if (!process.waitForFinished(30000)) {
