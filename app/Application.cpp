@@ -107,6 +107,8 @@ int RunVarnholt(int argc, char** argv) {
     return 0;
   QApplication qt(argc, argv);
   QApplication::setApplicationName("Varnholt");
+  // Lets Wayland desktops match the window to the menu entry and its icon.
+  QGuiApplication::setDesktopFileName("org.varnholt.Varnholt");
   try {
     platform::ActivePlatform();
   } catch (const std::exception& e) {
