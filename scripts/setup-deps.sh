@@ -14,8 +14,8 @@ packages=(
   # The V4L2 suite's VM (tests/vm/run-in-vm.sh); it fetches the kernel itself.
   qemu-system-x86 busybox-static cpio xz-utils
   # The install and package test (tests/install/): validators, the .deb and
-  # its shared-library dependencies.
-  desktop-file-utils appstream dpkg-dev fakeroot
+  # its shared-library dependencies, the man page check.
+  desktop-file-utils appstream dpkg-dev fakeroot groff-base
 )
 
 missing=()
