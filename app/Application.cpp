@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 
 #include "app/Forms.h"
 #include "camera/platform/PlatformFactory.h"
@@ -69,9 +70,45 @@ int Application::Run() {
   return QApplication::exec();
 }
 
+namespace {
+
+constexpr const char kUsage[] =
+    "Usage: varnholt [trace]\n"
+    "Adjusts the image settings of webcams.\n"
+    "\n"
+    "  trace      show the trace pane\n"
+    "  --help     show this help and exit\n"
+    "  --version  show the version and exit\n"
+    "\n"
+    "Environment:\n"
+    "  VARNHOLT_PLATFORM         capture platform: v4l2 (the default) or virtual\n"
+    "  VARNHOLT_VIRTUAL_CAMERAS  JSON file describing the virtual cameras\n";
+
+// Answers --help and --version before Qt starts, so that they need no display.
+// Returns true when the argument was one of them and has been answered.
+bool AnswerInformationRequest(int argc, char** argv) {
+  if (argc < 2)
+    return false;
+  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    std::fputs(kUsage, stdout);
+    return true;
+  }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::printf("varnholt %s\n", VARNHOLT_VERSION);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 int RunVarnholt(int argc, char** argv) {
+  if (AnswerInformationRequest(argc, argv))
+    return 0;
   QApplication qt(argc, argv);
   QApplication::setApplicationName("Varnholt");
+  // Lets Wayland desktops match the window to the menu entry and its icon.
+  QGuiApplication::setDesktopFileName("org.varnholt.Varnholt");
   try {
     platform::ActivePlatform();
   } catch (const std::exception& e) {

@@ -79,7 +79,8 @@ class Watcher {
         Say(in_.Err, name + ": " + refusal);
     } catch (const std::exception& e) {
       if (attempt < kAttempts) {
-        QTimer::singleShot(kRetryMs, [this, name, file, attempt] { Apply(name, file, attempt + 1); });
+        QTimer::singleShot(kRetryMs,
+                           [this, name, file, attempt] { Apply(name, file, attempt + 1); });
         return;
       }
       Say(in_.Err, name + ": not restored: " + QString::fromLocal8Bit(e.what()));
@@ -109,8 +110,7 @@ int RestoreCommand(TInvocation& in) {
     return kExitOk;
   }
   // A file that would not load is refused now, not at the next plug-in.
-  if (const QString refusal = ReadSettingsFile(argument, session.Name).Refusal;
-      !refusal.isEmpty())
+  if (const QString refusal = ReadSettingsFile(argument, session.Name).Refusal; !refusal.isEmpty())
     throw CliError(kExitFile, refusal);
   marks.Mark(session.Device, argument);
   in.Out << session.Name << ": " << QFileInfo(argument).absoluteFilePath()

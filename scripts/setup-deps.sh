@@ -13,6 +13,9 @@ packages=(
   xvfb xauth openbox x11-utils
   # The V4L2 suite's VM (tests/vm/run-in-vm.sh); it fetches the kernel itself.
   qemu-system-x86 busybox-static cpio xz-utils
+  # The install and package test (tests/install/): validators, the .deb and
+  # its shared-library dependencies, the man page check.
+  desktop-file-utils appstream dpkg-dev fakeroot groff-base
 )
 
 missing=()

@@ -195,5 +195,27 @@ TEST_F(RealProgram, ASecondCopyRunsItsStartUpEndsSilentlyAndWritesNoWindowState)
   EXPECT_EQ(first->state(), QProcess::Running);
 }
 
+// --help and --version answer on stdout without a display: they end before
+// Qt would look for one (without a display QApplication would abort).
+TEST(RealProgramInformation, HelpAndVersionAnswerWithoutADisplay) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    env.remove(name);
+  auto run = [&](const QString& argument) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(VARNHOLT_PROGRAM), {argument});
+    EXPECT_TRUE(p.waitForFinished(60000)) << argument.toStdString();
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0) << argument.toStdString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+  };
+  const QString help = run("--help");
+  EXPECT_TRUE(help.startsWith("Usage: varnholt [trace]")) << help.toStdString();
+  EXPECT_TRUE(help.contains("VARNHOLT_PLATFORM"));
+  EXPECT_TRUE(help.contains("VARNHOLT_VIRTUAL_CAMERAS"));
+  EXPECT_EQ(run("--version"), QStringLiteral("varnholt " VARNHOLT_EXPECTED_VERSION "\n"));
+}
+
 }  // namespace
 }  // namespace varnholt::test

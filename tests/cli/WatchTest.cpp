@@ -68,8 +68,8 @@ TEST_F(Watch, AMarkedFileIsLoadedAtStartAndWheneverItsCameraComesBack) {
 
   // Unplugged, changed meanwhile by nobody, plugged in again: the file's value.
   ASSERT_EQ(cameras.Run({"set", "Lab Camera A", "Brightness", "5"}).Code, 0);
-  const auto plug = platform::virtualcam::VirtualPlatform::FromJson(
-      cameras.Description(), cameras.StateFolder());
+  const auto plug =
+      platform::virtualcam::VirtualPlatform::FromJson(cameras.Description(), cameras.StateFolder());
   ASSERT_EQ(plug->SetConnected("lab-a", false), 0);
   ASSERT_TRUE(Told("Lab Camera A: gone")) << output.toStdString();
   ASSERT_EQ(plug->SetConnected("lab-a", true), 0);
