@@ -173,6 +173,8 @@ class TFCamera : public QObject {
   // Assigning a handler starts the watch, none stops it.
   using TFNotifyEvent = std::function<void(TFCamera* Sender)>;
   void SetOnDevicesChanged(TFNotifyEvent Value);
+  // A handler is assigned and the platform could start its watch.
+  bool WatchingDevices() const { return FDeviceWatch != nullptr; }
   // Drops the bound device and everything built on it, so that the next
   // use binds the device afresh: a camera plugged back in under the same
   // name is a new device, and the old binding stays dead. Refused while

@@ -44,6 +44,9 @@ class Watcher {
 
   void Start() {
     lister_.SetOnDevicesChanged([this](TFCamera*) { Scan(); });
+    // Without the watch, cameras that come later would be missed unnoticed.
+    if (!lister_.WatchingDevices())
+      throw CliError(kExitFailure, "Cannot watch for cameras coming and going");
     Scan();
   }
 
