@@ -277,6 +277,10 @@ void TFormMain::CreateLeftColumn() {
 
   RestoreOnPlugIn = Named(new QCheckBox("Restore on plug-in", ListePane), "RestoreOnPlugIn");
   RestoreOnPlugIn->resize(230, 19);
+  // Light on the dark column, as the captions above it.
+  RestoreOnPlugIn->setFont(varnholt::PlainFont(13));
+  RestoreOnPlugIn->setStyleSheet(
+      "QCheckBox { color: white; } QCheckBox:disabled { color: #8080A8; }");
   RestoreOnPlugIn->setEnabled(false);
   column->Add(RestoreOnPlugIn, Align::MostTop, {30, 5, 0, 0});
 
