@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "camera/platform/Interfaces.h"
 
@@ -23,18 +24,30 @@ namespace varnholt::platform {
 class DirectoryWatch final : public DeviceWatch {
  public:
   // Entries whose name passes `relevant` count; nullptr when the directory
-  // cannot be watched.
+  // cannot be watched. Every entry of `nested` (a relative folder path such
+  // as "v4l/by-id") counts too, and so does the coming of the folder or of
+  // its parents: the watch follows it as it is made and removed.
   static std::unique_ptr<DirectoryWatch> Start(const std::string& directory,
                                                std::function<bool(const std::string&)> relevant,
-                                               std::function<void()> changed);
+                                               std::function<void()> changed,
+                                               const std::string& nested = {});
   ~DirectoryWatch() override;
 
  private:
   DirectoryWatch(int inotifyFd, int stopFd, std::function<bool(const std::string&)> relevant,
                  std::function<void()> changed);
   void Run();
+  // Adds a watch on every folder of the nested chain that exists and has
+  // none yet, from the top down.
+  void FollowNested();
+  // Whether an event on watch descriptor wd about entry name counts.
+  bool Counts(int wd, const std::string& name) const;
 
   int inotifyFd_;
+  // The watched folder, then each folder of the nested path, with their
+  // watch descriptors (-1: not there now).
+  std::vector<std::string> chain_;
+  std::vector<int> watches_;
   int stopFd_;
   std::function<bool(const std::string&)> relevant_;
   std::function<void()> changed_;
