@@ -14,18 +14,18 @@ namespace {
 
 // How long a burst may keep arriving before it is reported as one change.
 constexpr int kSettleMs = 150;
-constexpr std::uint32_t kEvents =
-    IN_CREATE | IN_DELETE | IN_MOVED_TO | IN_MOVED_FROM | IN_ATTRIB | IN_CLOSE_WRITE;
+constexpr std::uint32_t kEvents = IN_CREATE | IN_DELETE | IN_MOVED_TO | IN_MOVED_FROM | IN_ATTRIB;
 
 }  // namespace
 
 std::unique_ptr<DirectoryWatch> DirectoryWatch::Start(
     const std::string& directory, std::function<bool(const std::string&)> relevant,
-    std::function<void()> changed, const std::string& nested) {
+    std::function<void()> changed, const std::string& nested, Writes writes) {
+  const std::uint32_t events = writes == Writes::Count ? kEvents | IN_CLOSE_WRITE : kEvents;
   const int inotifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (inotifyFd < 0)
     return nullptr;
-  const int wd = ::inotify_add_watch(inotifyFd, directory.c_str(), kEvents);
+  const int wd = ::inotify_add_watch(inotifyFd, directory.c_str(), events);
   if (wd < 0) {
     ::close(inotifyFd);
     return nullptr;
@@ -37,6 +37,7 @@ std::unique_ptr<DirectoryWatch> DirectoryWatch::Start(
   }
   std::unique_ptr<DirectoryWatch> watch(
       new DirectoryWatch(inotifyFd, stopFd, std::move(relevant), std::move(changed)));
+  watch->events_ = events;
   watch->chain_.push_back(directory);
   watch->watches_.push_back(wd);
   std::string path = directory;

@@ -11,6 +11,7 @@
 // node, its links and its permissions all arrive within milliseconds) is
 // reported as one call.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,6 +24,11 @@ namespace varnholt::platform {
 
 class DirectoryWatch final : public DeviceWatch {
  public:
+  // Whether a file closed after writing counts: it does for files whose
+  // contents are the state, not for device nodes, which every user of a
+  // device opens for writing (the watch's own listing among them).
+  enum class Writes { Count, Ignore };
+
   // Entries whose name passes `relevant` count; nullptr when the directory
   // cannot be watched. Every entry of `nested` (a relative folder path such
   // as "v4l/by-id") counts too, and so does the coming of the folder or of
@@ -30,7 +36,8 @@ class DirectoryWatch final : public DeviceWatch {
   static std::unique_ptr<DirectoryWatch> Start(const std::string& directory,
                                                std::function<bool(const std::string&)> relevant,
                                                std::function<void()> changed,
-                                               const std::string& nested = {});
+                                               const std::string& nested = {},
+                                               Writes writes = Writes::Count);
   ~DirectoryWatch() override;
 
  private:
@@ -44,6 +51,7 @@ class DirectoryWatch final : public DeviceWatch {
   bool Counts(int wd, const std::string& name) const;
 
   int inotifyFd_;
+  std::uint32_t events_ = 0;
   // The watched folder, then each folder of the nested path, with their
   // watch descriptors (-1: not there now).
   std::vector<std::string> chain_;

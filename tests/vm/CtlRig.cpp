@@ -1,8 +1,13 @@
 #include "tests/vm/CtlRig.h"
 
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <cstdlib>
+#include <string>
 
 #include "tests/vm/VividRig.h"
 
@@ -74,6 +79,32 @@ qint64 CtlRig::MsFromUntil(const std::function<bool()>& present, const QString& 
   if (!Told(line, count))
     return -1;
   return clock.elapsed();
+}
+
+bool CtlRig::NodesQuiet(int quietMs, int timeoutMs) {
+  const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (fd < 0 || ::inotify_add_watch(fd, "/dev", IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+    if (fd >= 0)
+      ::close(fd);
+    return false;
+  }
+  QElapsedTimer quiet;
+  quiet.start();
+  const bool result = WaitFor(
+      [&] {
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t length; (length = ::read(fd, buffer, sizeof buffer)) > 0;)
+          for (ssize_t at = 0; at < length;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (event->len > 0 && std::string(event->name).rfind("video", 0) == 0)
+              quiet.restart();
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+          }
+        return quiet.elapsed() >= quietMs;
+      },
+      timeoutMs);
+  ::close(fd);
+  return result;
 }
 
 }  // namespace varnholt::test

@@ -34,6 +34,10 @@ class CtlRig {
   // Once present() holds (the camera's node is back), how long the watch
   // took to print line for the count-th time; -1 when either never came.
   qint64 MsFromUntil(const std::function<bool()>& present, const QString& line, int count);
+  // Waits until no /dev/video* node has been opened or closed for quietMs,
+  // up to timeoutMs. A watch that opens the cameras again and again by
+  // itself, for nothing that came or went, never lets the nodes be quiet.
+  static bool NodesQuiet(int quietMs, int timeoutMs);
 
  private:
   QProcessEnvironment Environment() const;
