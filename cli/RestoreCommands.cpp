@@ -26,8 +26,11 @@ QString Appearance(const TFVideoCaptureDevice& device) {
   QString appearance = CameraIdentity(device);
   const QByteArray node = QFileInfo(device.Path).canonicalFilePath().toLocal8Bit();
   struct stat facts {};
+  // Not its change time: a mode or access list set while the node stays
+  // (udev, a session switch) would count as a new appearance and load the
+  // file over what the user set since.
   if (!node.isEmpty() && ::stat(node.constData(), &facts) == 0)
-    appearance += '|' + QString::number(facts.st_ino) + '|' + QString::number(facts.st_ctime);
+    appearance += '|' + QString::number(facts.st_ino);
   return appearance;
 }
 

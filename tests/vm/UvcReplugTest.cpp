@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -20,19 +19,8 @@
 #include "tests/vm/UvcRig.h"
 #include "tests/vm/WindowRig.h"
 
-extern char** environ;
-
 namespace varnholt::test {
 namespace {
-
-// Starts the emulated camera program again, logging to log; 0 on failure.
-pid_t StartCamera(const std::string& log) {
-  const char* argv[] = {"/test/helper", "--log", log.c_str(), nullptr};
-  pid_t pid = 0;
-  if (::posix_spawn(&pid, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
-    return 0;
-  return pid;
-}
 
 class UvcReplugged : public V4l2Window {
  protected:

@@ -2,6 +2,7 @@
 
 #include <linux/videodev2.h>
 #include <signal.h>
+#include <spawn.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -14,6 +15,8 @@
 #include <thread>
 #include <tuple>
 #include <utility>
+
+extern char** environ;
 
 namespace varnholt::test {
 
@@ -143,6 +146,14 @@ bool KillCamera(pid_t pid, const std::string& node) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return true;
+}
+
+pid_t StartCamera(const std::string& log) {
+  const char* argv[] = {"/test/helper", "--log", log.c_str(), nullptr};
+  pid_t pid = 0;
+  if (::posix_spawn(&pid, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
+    return 0;
+  return pid;
 }
 
 }  // namespace varnholt::test

@@ -57,5 +57,8 @@ class UvcOwnCameraTest : public V4l2CameraTest {
 // unregistered its capture node. Safe inside a CountingNodes action: it
 // runs no event loop. False when the kill fails or the node stays.
 bool KillCamera(pid_t pid, const std::string& node);
+// Starts the emulated camera program (/test/helper) again with its default
+// options, logging to log, as a camera plugged in; 0 on failure.
+pid_t StartCamera(const std::string& log);
 
 }  // namespace varnholt::test

@@ -47,7 +47,8 @@
 #                     and may call `vm-modules reload MOD [P=V...]` between
 #                     runs (parameters given replace the profile's).
 #   --env N=V         exported to PROGRAM (repeatable).
-#   --add PATH        copied into the VM as /data/<basename> (repeatable).
+#   --add PATH        copied into the VM as /data/<basename> (repeatable; an ELF
+#                     program loses its debug info on the way).
 #   --out-dir DIR     after the run, copy what was written to /out into DIR.
 #   --timeout SEC     kill the VM after SEC seconds (default 900) -> exit 124.
 #   --mem MB          guest RAM (default 1536).
@@ -553,7 +554,10 @@ for m in "${!MODPARAMS[@]}"; do printf '%s\n' "${MODPARAMS[$m]}" >"$o/modules/$m
 echo "$WAIT_FOR" >"$o/test/wait-for"
 if [[ -n $PROFILE_SETUP ]]; then printf '%s\n' "$PROFILE_SETUP" >"$o/test/setup"; fi
 if [[ -n $OUT_DIR ]]; then touch "$o/test/want-out"; fi
-for p in "${ADD_PATHS[@]+"${ADD_PATHS[@]}"}"; do cp -a "$p" "$o/data/"; done
+# An added program loses its debug info too, as PROGRAM does.
+for p in "${ADD_PATHS[@]+"${ADD_PATHS[@]}"}"; do
+  if [[ -f $p ]] && is_elf "$p"; then put_elf "$p" "$o/data/${p##*/}"; else cp -a "$p" "$o/data/"; fi
+done
 (cd "$o" && find . | LC_ALL=C sort | cpio -o -H newc --quiet -R 0:0) >"$WORK/overlay.cpio"
 cat "$BASE" ${LIBS:+"$LIBS"} "$WORK/overlay.cpio" >"$WORK/initrd"
 

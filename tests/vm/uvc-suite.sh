@@ -12,7 +12,8 @@
 # run of the program.
 rc=0
 life="UvcKilledWhileStreaming UvcKilledDuringARead UvcKilledDuringAWrite UvcAllExposureModes
-  UvcSmallCamera UvcReplugged UvcNoControls UvcFailingControl"
+  UvcSmallCamera UvcReplugged UvcRestoredOnReplug UvcRestoredByLateLink UvcNoControls
+  UvcFailingControl"
 exclude=${VM_GTEST_EXCLUDE:+:$VM_GTEST_EXCLUDE}
 
 # The emulated camera's options per suite (besides its log).

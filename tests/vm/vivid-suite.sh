@@ -1,17 +1,18 @@
 # The VM suite's run inside one boot (busybox sh, sourced by run-in-vm.sh):
-# varnholt_vm_tests first without the suites that unplug vivid, then each of
-# those in a process of its own on a freshly loaded vivid (an unplugged
-# vivid comes back only when its last user lets go), then the suite of two
+# varnholt_vm_tests first without the suites that unplug or remove vivid,
+# then each of those in a process of its own on a freshly loaded vivid (an
+# unplugged vivid comes back only when its last user lets go; rmmod wants
+# no user at all), then the suite of two
 # identical cameras on two vivid instances. VM_GTEST_EXCLUDE (gtest patterns, colon-separated) leaves suites
 # out of every run. Arguments go to every run of the program.
 rc=0
-unplugging="VividUnplug.*:VividStreamUnplug.*:VividTwins.*"
+unplugging="VividUnplug.*:VividStreamUnplug.*:VividRestoredOnReload.*:VividTwins.*"
 exclude=${VM_GTEST_EXCLUDE:+:$VM_GTEST_EXCLUDE}
 
 "$VM_PROG" "--gtest_filter=*-$unplugging$exclude" "$@"
 rc=$?
 
-for suite in VividUnplug VividStreamUnplug; do
+for suite in VividUnplug VividStreamUnplug VividRestoredOnReload; do
   filter="$suite.*"
   [ -n "$VM_GTEST_EXCLUDE" ] && filter="$filter-$VM_GTEST_EXCLUDE"
   # Nothing left of the suite: no need for a fresh vivid.

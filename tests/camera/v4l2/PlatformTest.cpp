@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 #include <linux/videodev2.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -22,6 +24,7 @@
 #include "camera/platform/v4l2/V4l2Platform.h"
 #include "camera/platform/v4l2/device/NodeDirectory.h"
 #include "tests/camera/v4l2/FakeUvcCamera.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {
 namespace {
@@ -254,6 +257,36 @@ TEST(V4l2NodeOrderTest, TheSystemDirectoryListsOnlyVideoNodes) {
   EXPECT_EQ(system.ByIdLink(dir + "/video1"), "");
   std::unique_ptr<v4l2::IoctlDevice> device;
   EXPECT_EQ(system.Open(dir + "/video9", device), -ENOENT);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(V4l2NodeWatchTest, TheWatchReportsNodesAndByIdLinksEvenInFoldersMadeLater) {
+  // udev makes /dev/v4l/by-id with a camera's first link, and a link after
+  // its node: a camera may become known by its link alone.
+  const std::string dir = testing::TempDir() + "v4l2-watch";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  std::atomic<int> calls{0};
+  v4l2::SystemNodeDirectory system(dir);
+  const auto watch = system.Watch([&] { ++calls; });
+  ASSERT_NE(watch, nullptr);
+  const auto reported = [&](const std::function<void()>& change) {
+    const int before = calls;
+    change();
+    return WaitUntil([&] { return calls > before; }, 10000);
+  };
+  const auto node = [&] { std::ofstream(dir + "/video0").put('x'); };
+  const auto folders = [&] { std::filesystem::create_directories(dir + "/v4l/by-id"); };
+  const auto link = [&] {
+    std::filesystem::create_symlink("../../video0", dir + "/v4l/by-id/usb-Cam-video-index0");
+  };
+  EXPECT_TRUE(reported(node));
+  EXPECT_TRUE(reported(folders));
+  EXPECT_TRUE(reported(link));
+  EXPECT_TRUE(reported([&] { std::filesystem::remove_all(dir + "/v4l"); }));
+  // Made again, the folders are followed again.
+  EXPECT_TRUE(reported(folders));
+  EXPECT_TRUE(reported(link));
   std::filesystem::remove_all(dir);
 }
 

@@ -90,9 +90,14 @@ bool SystemNodeDirectory::Facts(const std::string& node, NodeFacts& facts) {
 std::unique_ptr<DeviceWatch> SystemNodeDirectory::Watch(std::function<void()> changed) {
   // udev and devtmpfs create and remove the nodes here, then set their
   // group and mode: each of those steps may decide whether we can open one.
+  // Closing a node changes none of that; counted, the listing that follows
+  // each change would close the nodes it opened and report itself again.
+  // udev makes a node's by-id link after the node, at times much later (a
+  // busy udev): the link's arrival is a change of its own, since a camera
+  // may be known by it.
   return DirectoryWatch::Start(
       devDir_, [](const std::string& name) { return name.rfind("video", 0) == 0; },
-      std::move(changed));
+      std::move(changed), "v4l/by-id", DirectoryWatch::Writes::Ignore);
 }
 
 }  // namespace varnholt::platform::v4l2
