@@ -1,5 +1,6 @@
 #include "camera/platform/graph/CaptureGraphBuilder.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "camera/platform/graph/FilterGraph.h"
@@ -102,16 +103,26 @@ class CaptureGraphBuilder final : public kit::SingleInterface<ICaptureGraphBuild
     route.request.toVideoRenderer = route.sink->IsVideoRenderer();
 
     PinChoice choice = ChoosePins(route.source->SourcePins(), category);
-    if (givenPin)
-      choice.pins = {givenPin};
-    // The first free pin that offers the type, as the framework takes it.
+    if (givenPin) {
+      const auto pins = route.source->SourcePins();
+      const auto own = std::find_if(pins.begin(), pins.end(),
+                                    [&](const SourcePin& p) { return p.pin == givenPin; });
+      choice.pins = {own != pins.end() ? *own : SourcePin{givenPin, Guid{}}};
+    }
+    // The first free pin that offers the type, as the framework takes it;
+    // when each is taken, a capture pin's stream splits as its tee would.
     HResult result = hr::Fail;
-    for (const auto& pin : choice.pins) {
-      if (!OffersMajorType(*pin, type))
-        continue;
-      route.pin = pin;
-      result = graph->Connect(route);
-      if (result != vfw::AlreadyConnected || route.pin == givenPin)
+    for (const bool split : {false, true}) {
+      for (const auto& [pin, pinCategory] : choice.pins) {
+        if (!OffersMajorType(*pin, type) || (split && pinCategory != guids::PinCategoryCapture))
+          continue;
+        route.pin = pin;
+        route.split = split;
+        result = graph->Connect(route);
+        if (result != vfw::AlreadyConnected)
+          break;
+      }
+      if (result != vfw::AlreadyConnected)
         break;
     }
     if (Succeeded(result) && choice.throughTee)
@@ -141,7 +152,7 @@ class CaptureGraphBuilder final : public kit::SingleInterface<ICaptureGraphBuild
     }
     const auto source = std::dynamic_pointer_cast<IStreamSource>(filter);
     const auto pins = source ? source->SourcePins() : OutputPinsOf(*filter);
-    for (const auto& pin : ChoosePins(pins, category).pins) {
+    for (const auto& [pin, pinCategory] : ChoosePins(pins, category).pins) {
       if (auto onPin = AsUnknown(iid, pin->QueryInterface(iid))) {
         found = std::move(onPin);
         return hr::Ok;

@@ -11,7 +11,10 @@
 //   and answers hr::Fail when the source has no free pin of the category
 //   and media type; asked for preview on a source with only a capture pin,
 //   it uses that pin as the framework's tee would and answers
-//   VFW_S_NOPREVIEWPIN; a missing sink answers hr::NotImpl, as does
+//   VFW_S_NOPREVIEWPIN; once every pin of the category is connected, a
+//   capture pin feeds the new stream as one more branch, so preview and
+//   capture may come from one pin in either order (a preview or still pin
+//   takes one stream); a missing sink answers hr::NotImpl, as does
 //   SetOutputFileName: recording is not built.
 
 #include <memory>

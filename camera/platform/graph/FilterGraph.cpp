@@ -9,6 +9,7 @@
 
 #include "camera/platform/graph/GraphErrors.h"
 #include "camera/platform/graph/StreamEventQueue.h"
+#include "camera/platform/graph/StreamTee.h"
 #include "camera/platform/kit/SingleInterface.h"
 
 namespace varnholt::platform::graph {
@@ -23,6 +24,18 @@ struct FilterEntry {
   std::shared_ptr<IGraphMember> member;   // when it wants to know its graph
 };
 
+// A connected route: the branch it takes of its pin's tee.
+struct Link {
+  StreamRoute route;
+  std::shared_ptr<StreamTee> tee;
+  std::shared_ptr<IFrameReceiver> branch;  // the route's first filter
+
+  bool Involves(const std::shared_ptr<IBaseFilter>& filter) const {
+    return route.sourceFilter == filter || route.intermediateFilter == filter ||
+           route.sinkFilter == filter;
+  }
+};
+
 class FilterGraph final : public IGraphBuilder,
                           public IMediaControl,
                           public IMediaEvent,
@@ -32,9 +45,8 @@ class FilterGraph final : public IGraphBuilder,
   ~FilterGraph() override {
     std::lock_guard lock(mutex_);
     StopSources();
-    for (const auto& route : routes_)
-      Unlink(route);
-    routes_.clear();
+    while (!links_.empty())
+      Unlink(links_.size() - 1);
     for (const auto& entry : filters_)
       if (entry.member)
         entry.member->JoinFilterGraph({}, {});
@@ -71,15 +83,11 @@ class FilterGraph final : public IGraphBuilder,
     const auto it = Find(filter);
     if (it == filters_.end())
       return vfw::NotInGraph;
-    if (state_ != kStateStopped)
+    if (state_ != kStateStopped && !IsSpareBranch(*it))
       return vfw::NotStopped;
-    std::erase_if(routes_, [&](const StreamRoute& route) {
-      const bool involved = route.sourceFilter == filter || route.intermediateFilter == filter ||
-                            route.sinkFilter == filter;
-      if (involved)
-        Unlink(route);
-      return involved;
-    });
+    for (std::size_t i = links_.size(); i-- > 0;)
+      if (links_[i].Involves(filter))
+        Unlink(i);
     if (it->member)
       it->member->JoinFilterGraph({}, {});
     filters_.erase(it);
@@ -180,13 +188,18 @@ class FilterGraph final : public IGraphBuilder,
     for (const auto& filter : {route.sourceFilter, route.intermediateFilter, route.sinkFilter})
       if (filter && Find(filter) == filters_.end())
         return vfw::NotInGraph;
-    for (const auto& other : routes_) {
+    std::shared_ptr<StreamTee> tee;
+    for (const auto& other : links_) {
       const auto takes = [&](const std::shared_ptr<IBaseFilter>& f) {
-        return f && (f == other.intermediateFilter || f == other.sinkFilter);
+        return f && (f == other.route.intermediateFilter || f == other.route.sinkFilter);
       };
       if (takes(route.intermediateFilter) || takes(route.sinkFilter))
         return vfw::AlreadyConnected;
+      if (other.route.pin == route.pin)
+        tee = other.tee;
     }
+    if (tee && !route.split)
+      return vfw::AlreadyConnected;
     if (route.intermediate) {
       if (const HResult code = route.intermediate->ConnectOutput(route.sink); Failed(code))
         return code;
@@ -194,12 +207,22 @@ class FilterGraph final : public IGraphBuilder,
     const std::shared_ptr<IFrameReceiver> first =
         route.intermediate ? std::static_pointer_cast<IFrameReceiver>(route.intermediate)
                            : route.sink;
-    if (const HResult code = route.source->Connect(route.pin, first, route.request); Failed(code)) {
+    HResult code = hr::Ok;
+    if (tee) {
+      code = tee->AddBranch(first);
+    } else {
+      // The source connects once, to the tee; its first branch hears the format.
+      tee = std::make_shared<StreamTee>();
+      code = tee->AddBranch(first);
+      if (Succeeded(code))
+        code = route.source->Connect(route.pin, tee, route.request);
+    }
+    if (Failed(code)) {
       if (route.intermediate)
         route.intermediate->DisconnectOutput();
       return code;
     }
-    routes_.push_back(route);
+    links_.push_back({route, tee, first});
     return hr::Ok;
   }
 
@@ -238,15 +261,39 @@ class FilterGraph final : public IGraphBuilder,
         entry.source->Stop();
   }
 
-  static void Unlink(const StreamRoute& route) {
-    route.source->Disconnect(route.pin);
-    if (route.intermediate)
-      route.intermediate->DisconnectOutput();
+  // Takes the link's branch off its tee; the last branch disconnects the pin.
+  void Unlink(std::size_t index) {
+    const Link link = links_[index];
+    links_.erase(links_.begin() + static_cast<std::ptrdiff_t>(index));
+    link.tee->RemoveBranch(link.branch);
+    if (link.tee->BranchCount() == 0)
+      link.route.source->Disconnect(link.route.pin);
+    if (link.route.intermediate)
+      link.route.intermediate->DisconnectOutput();
+  }
+
+  // Whether the filter only takes branches of pins that keep another one,
+  // so it may leave while its source streams on.
+  bool IsSpareBranch(const FilterEntry& entry) const {
+    if (entry.source)
+      return false;
+    bool involved = false;
+    for (const auto& link : links_) {
+      if (!link.Involves(entry.filter))
+        continue;
+      involved = true;
+      const bool othersRemain = std::any_of(links_.begin(), links_.end(), [&](const Link& other) {
+        return other.tee == link.tee && !other.Involves(entry.filter);
+      });
+      if (!othersRemain)
+        return false;
+    }
+    return involved;
   }
 
   mutable std::mutex mutex_;
   Entries filters_;
-  std::vector<StreamRoute> routes_;
+  std::vector<Link> links_;
   // Read without the lock: a streaming callback may ask for the state.
   std::atomic<std::int32_t> state_{kStateStopped};
   double pausedAt_ = 0.0;

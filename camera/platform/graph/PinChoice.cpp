@@ -8,11 +8,11 @@ PinChoice ChoosePins(const std::vector<SourcePin>& pins, const Guid* category) {
   PinChoice choice;
   for (const auto& p : pins)
     if (!category || p.category == *category)
-      choice.pins.push_back(p.pin);
+      choice.pins.push_back(p);
   if (choice.pins.empty() && category && *category == guids::PinCategoryPreview) {
     for (const auto& p : pins)
       if (p.category == guids::PinCategoryCapture)
-        choice.pins.push_back(p.pin);
+        choice.pins.push_back(p);
     choice.throughTee = !choice.pins.empty();
   }
   return choice;

@@ -12,8 +12,8 @@
 namespace varnholt::platform::graph {
 
 struct PinChoice {
-  std::vector<std::shared_ptr<IPin>> pins;  // in the filter's order
-  bool throughTee = false;                  // preview served by capture pins
+  std::vector<SourcePin> pins;  // in the filter's order
+  bool throughTee = false;      // preview served by capture pins
 };
 
 // A null category takes every output pin.
