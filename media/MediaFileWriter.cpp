@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 extern "C" {
@@ -77,7 +78,11 @@ bool HasConvertibleFormat(const AVCodec* codec) {
 bool Usable(const AVCodec* codec, const AVOutputFormat* format) {
   // Experimental encoders need a compliance waiver, hardware ones a device
   // that may not be there: neither belongs in a plain list of choices.
-  if (codec->capabilities & (AV_CODEC_CAP_EXPERIMENTAL | AV_CODEC_CAP_HARDWARE)) {
+  // OpenMAX encoders carry no mark of their own but the name.
+  const std::string_view name = codec->name;
+  if ((codec->capabilities &
+       (AV_CODEC_CAP_EXPERIMENTAL | AV_CODEC_CAP_HARDWARE | AV_CODEC_CAP_HYBRID)) ||
+      avcodec_get_hw_config(codec, 0) != nullptr || name.ends_with("_omx")) {
     return false;
   }
   if (codec->type == AVMEDIA_TYPE_AUDIO && !HasConvertibleFormat(codec)) {
