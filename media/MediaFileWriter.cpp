@@ -15,7 +15,6 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/imgutils.h>
 #include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
@@ -486,8 +485,11 @@ struct MediaFileWriter::State {
 
   bool WriteVideo(std::span<const std::uint8_t> frame, double time) {
     CheckWritable();
+    if (!(time >= 0 && time < 1e9)) {
+      return false;  // before the start, or no time at all
+    }
     const std::int64_t slot = std::llround(time * slotBase.den / slotBase.num);
-    if (!(time >= 0) || slot <= lastSlot) {
+    if (slot <= lastSlot) {
       return false;
     }
     const std::size_t need = static_cast<std::size_t>(video.width) * video.height * 2;
@@ -562,6 +564,9 @@ struct MediaFileWriter::State {
     const int channels = audio->channels;
     if (samples.size() % channels != 0) {
       throw MediaError("the sound chunk is not a whole number of instants");
+    }
+    if (!(time >= 0 && time < 1e9)) {
+      throw MediaError("a sound chunk needs a time from the recording's start");
     }
     const std::int64_t at = std::llround(time * audio->sampleRate);
     const std::int64_t end = pendingStart + static_cast<std::int64_t>(pending.size()) / channels;

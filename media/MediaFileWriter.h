@@ -103,7 +103,8 @@ class MediaFileWriter {
   // time: seconds from the recording's start. A frame whose time lands in the
   // frame slot of the one before, or earlier, is dropped: a slot holds one
   // frame (AVI has no other timing) and encoders need increasing times.
-  // Answers whether the frame was taken.
+  // Answers whether the frame was taken. A short YUY2 frame or a JPEG that
+  // does not decode (when re-encoded) throws and the writer goes on.
   bool WriteVideo(std::span<const std::uint8_t> frame, double time);
   // Interleaved samples, channels per instant. Sound is one gapless run:
   // a chunk arriving later than the run's end by more than 20 ms is preceded
