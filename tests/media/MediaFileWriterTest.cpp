@@ -3,7 +3,10 @@
 // and the errors that leave a playable file or none at all.
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <cmath>
@@ -323,7 +326,8 @@ TEST_F(MediaTest, FramesKeepTheirTimesAndLateOnesAreDropped) {
     EXPECT_TRUE(writer.WriteVideo(Yuy2Frame(0), 0.0));
     EXPECT_FALSE(writer.WriteVideo(Yuy2Frame(1), 0.01));  // the slot of the frame before
     EXPECT_TRUE(writer.WriteVideo(Yuy2Frame(2), 1 * kInterval));
-    EXPECT_FALSE(writer.WriteVideo(Yuy2Frame(3), 0.0));  // earlier
+    EXPECT_FALSE(writer.WriteVideo(Yuy2Frame(3), 0.0));                      // earlier
+    EXPECT_THROW(writer.WriteVideo(Bytes(100), 5 * kInterval), MediaError);  // too short
     EXPECT_TRUE(writer.WriteVideo(Yuy2Frame(4), 10 * kInterval));
     writer.Finish();
     const std::vector<double> times = Probe(path).streams.at(0).times;
@@ -448,39 +452,72 @@ class FullDisk : public FileOutput {
   std::int64_t capacity_;
 };
 
+// Writes until the disk is full: the error names it, the writer stops, and
+// the file still plays the frames that landed, for as long as they last.
+void FillUp(MediaFileWriter& writer, const fs::path& path) {
+  int taken = 0;
+  std::string error;
+  for (int i = 0; i < 300 && error.empty(); ++i) {
+    try {
+      writer.WriteAudio(SoundChunk(i), i * kInterval);
+      writer.WriteVideo(Yuy2Frame(i), i * kInterval);
+      ++taken;
+    } catch (const MediaError& e) {
+      error = e.what();
+    }
+  }
+  EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+  EXPECT_FALSE(writer.IsOpen());
+  EXPECT_THROW(writer.WriteVideo(Yuy2Frame(0), 100.0), MediaError);
+  EXPECT_NO_THROW(writer.Finish());
+  const FileInfo info = Probe(path);
+  ASSERT_EQ(info.streams.size(), 2u);
+  const auto frames = static_cast<int>(info.streams[0].packets.size());
+  EXPECT_GE(frames, 2);
+  EXPECT_LE(frames, taken + 1);
+  // The trailer still went out: the header knows how long the file is.
+  EXPECT_NEAR(info.duration, taken * kInterval, 2 * kInterval);
+}
+
+VideoInput Uncompressed(Container container) {
+  // YUY2 frames of 38400 bytes in AVI, small JPEGs in ASF: either fills a
+  // few hundred kilobytes soon, the one in a few frames, the other in many.
+  return {kWidth, kHeight, VideoFormat::YUY2, kInterval,
+          container == Container::Asf ? "mjpeg" : ""};
+}
+
 TEST_F(MediaTest, FullDiskStopsTheWriterAndKeepsAPlayableFile) {
   for (Container container : {Container::Avi, Container::Asf}) {
     SCOPED_TRACE(container == Container::Asf ? "ASF" : "AVI");
     const fs::path path = dir_ / "full";
     MediaFileWriter writer;
-    // Uncompressed frames of 38400 bytes: the disk fills after a few of them.
-    writer.Open(
-        std::make_unique<FullDisk>(path.string(), 400 * 1024), container,
-        {kWidth, kHeight, VideoFormat::YUY2, kInterval, container == Container::Asf ? "mjpeg" : ""},
-        AudioInput{kRate, 1, ""});
-    int taken = 0;
-    std::string error;
-    for (int i = 0; i < 300 && error.empty(); ++i) {
-      try {
-        writer.WriteAudio(SoundChunk(i), i * kInterval);
-        writer.WriteVideo(Yuy2Frame(i), i * kInterval);
-        ++taken;
-      } catch (const MediaError& e) {
-        error = e.what();
-      }
-    }
-    EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
-    EXPECT_FALSE(writer.IsOpen());
-    EXPECT_THROW(writer.WriteVideo(Yuy2Frame(0), 100.0), MediaError);
-    EXPECT_NO_THROW(writer.Finish());
-    const FileInfo info = Probe(path);
-    ASSERT_EQ(info.streams.size(), 2u);
-    const auto frames = static_cast<int>(info.streams[0].packets.size());
-    EXPECT_GE(frames, 2);
-    EXPECT_LE(frames, taken + 1);
-    // The trailer still went out: the header knows how long the file is.
-    EXPECT_NEAR(info.duration, taken * kInterval, 2 * kInterval);
+    writer.Open(std::make_unique<FullDisk>(path.string(), 400 * 1024), container,
+                Uncompressed(container), AudioInput{kRate, 1, ""});
+    FillUp(writer, path);
     EXPECT_EQ(fs::file_size(path), 400u * 1024);
+  }
+}
+
+TEST_F(MediaTest, FullTmpfsStopsTheWriterAndKeepsAPlayableFile) {
+  const fs::path disk = dir_ / "disk";
+  fs::create_directories(disk);
+  if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") != 0) {
+    GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno)
+                 << "); FullDiskStopsTheWriterAndKeepsAPlayableFile covers it";
+  }
+  struct Unmount {
+    const fs::path& at;
+    ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+  } unmount{disk};
+  for (Container container : {Container::Avi, Container::Asf}) {
+    SCOPED_TRACE(container == Container::Asf ? "ASF" : "AVI");
+    const fs::path path = disk / "full";
+    {
+      MediaFileWriter writer;
+      writer.Open(path.string(), container, Uncompressed(container), AudioInput{kRate, 1, ""});
+      FillUp(writer, path);
+    }
+    fs::remove(path);
   }
 }
 
