@@ -433,8 +433,8 @@ TEST_F(MediaTest, FailedOpenLeavesNoFileAndSaysWhy) {
                MediaError);
 }
 
-// A file on a disk that holds capacity bytes: writes past it land in part,
-// then fail as a full disk does; bytes already there can be rewritten.
+// A file on a disk that holds capacity bytes: a write past it lands up to the end,
+// then fails as a full disk does; bytes already there can be rewritten.
 class FullDisk : public FileOutput {
  public:
   FullDisk(const std::string& path, std::int64_t capacity)
