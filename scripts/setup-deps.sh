@@ -16,6 +16,8 @@ packages=(
   # The install and package test (tests/install/): validators, the .deb and
   # its shared-library dependencies, the man page check.
   desktop-file-utils appstream dpkg-dev fakeroot groff-base
+  # The media file writer (media/): FFmpeg's libraries, found through pkg-config.
+  pkg-config libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
 )
 
 missing=()

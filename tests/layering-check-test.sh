@@ -16,12 +16,14 @@ put controls/Up.h '  #  include <app/FormMain.h>'
 put platform/Up.cpp '#include "camera/CameraTypes.h"'
 put pixels/Up.cpp '#include "app/Look.h"'
 put pixels/Ok.cpp '#include "platform/Exception.h"'
+put media/Up.cpp '#include "camera/platform/graph/FilterGraph.h"'
+put media/Ok.cpp '#include "pixels/ConvertYUY2.h"'
 
 out=$(sh "$check" "$tree") && fail "an upward include passed"
-for file in camera/platform/graph/Up.cpp: camera/platform/v4l2/device/Up.cpp: controls/Up.h: platform/Up.cpp: pixels/Up.cpp:; do
+for file in camera/platform/graph/Up.cpp: camera/platform/v4l2/device/Up.cpp: controls/Up.h: platform/Up.cpp: pixels/Up.cpp: media/Up.cpp:; do
   echo "$out" | grep -q "^$file" || fail "not named: $file in: $out"
 done
-[ "$(echo "$out" | wc -l)" -eq 5 ] || fail "more than the five upward includes: $out"
+[ "$(echo "$out" | wc -l)" -eq 6 ] || fail "more than the six upward includes: $out"
 
 rm "$tree"/*/Up.* "$tree"/camera/platform/graph/Up.cpp "$tree"/camera/platform/v4l2/device/Up.cpp
 out=$(sh "$check" "$tree") || fail "a clean tree failed: $out"

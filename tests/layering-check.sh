@@ -34,9 +34,10 @@ for dir in controls platform; do
   includes "$dir" 'app/|camera/' | rule "nothing in $dir/ includes app/ or camera/"
 done
 includes pixels 'app/|camera/' | rule 'nothing in pixels/ includes app/ or camera/'
+includes media 'app/|controls/|camera/' | rule 'nothing in media/ includes app/, controls/ or camera/'
 # The command line stands beside the window, on the layers below both.
 includes cli 'app/|controls/' | rule 'nothing in cli/ includes app/ or controls/'
-for dir in app camera controls pixels platform settings; do
+for dir in app camera controls media pixels platform settings; do
   includes "$dir" 'cli/' | rule "nothing in $dir/ includes cli/"
 done
 

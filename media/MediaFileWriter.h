@@ -1,0 +1,129 @@
+#pragma once
+
+// Writes camera video and sound into an ASF or AVI file through FFmpeg's
+// libraries, on its own, without the capture graph.
+//
+// Errors are MediaError exceptions whose text names the step and carries
+// FFmpeg's or the system's reason (av_strerror). A file that fails to open is
+// removed again. A write that fails (a full disk) stops the writer: it writes
+// what it still can of the trailer, so that the frames already on disk stay
+// playable, and every later Write... throws the same error again.
+//
+// Without an encoder name:
+//   AVI stores the frames as they come: MJPG as JPEG frames (codec MJPG, the
+//       exact bytes), YUY2 uncompressed (rawvideo, fourcc YUY2), sound as
+//       16-bit PCM.
+//   ASF re-encodes to Windows Media: wmv2 video and wmav2 sound, the pair
+//       every player of the format reads and which FFmpeg encodes natively
+//       (no external library), so it is there in every FFmpeg build.
+// Re-encoding converts YUY2 with libswscale; MJPG input is decoded only when
+// it is re-encoded ("mjpeg" as the encoder of MJPG input passes it through).
+// Sound is interleaved signed 16-bit PCM; it is converted to the encoder's
+// sample layout here, never resampled: the encoder must take the input rate.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace varnholt::media {
+
+class MediaError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The container is chosen here, never from the file's extension.
+enum class Container { Asf, Avi };
+
+// YUY2: packed YUYV 4:2:2, width * height * 2 bytes. MJPG: one JPEG per frame.
+enum class VideoFormat { YUY2, MJPG };
+
+struct VideoInput {
+  int width = 0;
+  int height = 0;
+  VideoFormat format = VideoFormat::YUY2;
+  double frameInterval = 1.0 / 30;  // seconds
+  std::string encoder;              // an FFmpeg encoder name; empty: the default above
+};
+
+struct AudioInput {
+  int sampleRate = 0;
+  int channels = 0;
+  std::string encoder;  // an FFmpeg encoder name; empty: the default above
+};
+
+// Where the container's bytes go: a file normally, something else in tests
+// (a disk that fills up). Answers are 0 or a positive errno value.
+class MediaOutput {
+ public:
+  virtual ~MediaOutput() = default;
+  // Writes all of size bytes at the current position, or fails.
+  virtual int Write(const std::uint8_t* data, std::size_t size) = 0;
+  // Moves to offset bytes from the start.
+  virtual int Seek(std::int64_t offset) = 0;
+  virtual std::int64_t Position() const = 0;
+  virtual std::int64_t Size() const = 0;
+  // Called once the output is no longer needed; failed tells to remove what was made.
+  virtual void Close(bool failed) = 0;
+};
+
+// A new or truncated file at path; throws MediaError when it cannot be made.
+class FileOutput : public MediaOutput {
+ public:
+  explicit FileOutput(const std::string& path);
+  ~FileOutput() override;
+  int Write(const std::uint8_t* data, std::size_t size) override;
+  int Seek(std::int64_t offset) override;
+  std::int64_t Position() const override;
+  std::int64_t Size() const override;
+  void Close(bool failed) override;
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+};
+
+class MediaFileWriter {
+ public:
+  MediaFileWriter();
+  ~MediaFileWriter();  // Finish(), its error swallowed
+  MediaFileWriter(const MediaFileWriter&) = delete;
+  MediaFileWriter& operator=(const MediaFileWriter&) = delete;
+
+  void Open(const std::string& path, Container container, const VideoInput& video,
+            const std::optional<AudioInput>& audio);
+  void Open(std::unique_ptr<MediaOutput> output, Container container, const VideoInput& video,
+            const std::optional<AudioInput>& audio);
+
+  // time: seconds from the recording's start. A frame whose time lands in the
+  // frame slot of the one before, or earlier, is dropped: a slot holds one
+  // frame (AVI has no other timing) and encoders need increasing times.
+  // Answers whether the frame was taken. A short YUY2 frame or a JPEG that
+  // does not decode (when re-encoded) throws and the writer goes on.
+  bool WriteVideo(std::span<const std::uint8_t> frame, double time);
+  // Interleaved samples, channels per instant. Sound is one gapless run:
+  // a chunk arriving later than the run's end by more than 20 ms is preceded
+  // by silence, an earlier one loses its overlapping start, so that sound
+  // keeps to the pictures in AVI, which stores no sound times.
+  void WriteAudio(std::span<const std::int16_t> samples, double time);
+
+  // Flushes the encoders and writes the trailer and index. Idempotent.
+  void Finish();
+
+  bool IsOpen() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// The encoders FFmpeg has here whose output the container can hold, by name.
+std::vector<std::string> VideoEncoders(Container container);
+std::vector<std::string> AudioEncoders(Container container);
+
+}  // namespace varnholt::media

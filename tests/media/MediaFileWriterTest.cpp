@@ -1,0 +1,544 @@
+// The ASF and AVI writer, read back through libavformat and libavcodec: what
+// the container holds, the times of pictures and sound, the end of a file
+// and the errors that leave a playable file or none at all.
+
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <numbers>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "media/MediaFileWriter.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace varnholt::media {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int kWidth = 160;
+constexpr int kHeight = 120;
+constexpr double kInterval = 1.0 / 30;
+constexpr int kFrames = 30;
+constexpr int kRate = 48000;
+constexpr double kBeepAt = 0.5;
+
+Bytes Yuy2Frame(int index) {
+  Bytes frame(static_cast<std::size_t>(kWidth) * kHeight * 2);
+  for (std::size_t i = 0; i < frame.size(); ++i) {
+    frame[i] = static_cast<std::uint8_t>(i % 2 == 0 ? (i / 2 + index * 7) % 220 + 16 : 128);
+  }
+  return frame;
+}
+
+// JPEG frames from FFmpeg's own encoder, as a camera's MJPG would come.
+std::vector<Bytes> JpegFrames(int count) {
+  const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
+  AVCodecContext* enc = avcodec_alloc_context3(codec);
+  enc->width = kWidth;
+  enc->height = kHeight;
+  enc->pix_fmt = AV_PIX_FMT_YUVJ422P;
+  enc->time_base = {1, 30};
+  if (avcodec_open2(enc, codec, nullptr) < 0) {
+    throw std::runtime_error("no mjpeg encoder for the test frames");
+  }
+  AVFrame* frame = av_frame_alloc();
+  frame->format = enc->pix_fmt;
+  frame->width = kWidth;
+  frame->height = kHeight;
+  av_frame_get_buffer(frame, 0);
+  AVPacket* packet = av_packet_alloc();
+  std::vector<Bytes> out;
+  for (int i = 0; i < count; ++i) {
+    av_frame_make_writable(frame);
+    for (int p = 0; p < 3; ++p) {
+      const int rows = kHeight, cols = p == 0 ? kWidth : kWidth / 2;
+      for (int y = 0; y < rows; ++y) {
+        std::memset(frame->data[p] + y * frame->linesize[p], p == 0 ? (y + i * 5) % 256 : 128,
+                    cols);
+      }
+    }
+    frame->pts = i;
+    avcodec_send_frame(enc, frame);
+    while (avcodec_receive_packet(enc, packet) == 0) {
+      out.emplace_back(packet->data, packet->data + packet->size);
+      av_packet_unref(packet);
+    }
+  }
+  av_packet_free(&packet);
+  av_frame_free(&frame);
+  avcodec_free_context(&enc);
+  return out;
+}
+
+// One chunk of mono sound per frame interval: silence, and a loud 1 kHz tone
+// from kBeepAt on.
+std::vector<std::int16_t> SoundChunk(int index) {
+  const int n = static_cast<int>(kRate * kInterval);
+  std::vector<std::int16_t> chunk(n);
+  for (int i = 0; i < n; ++i) {
+    const double t = (index * n + i) / double(kRate);
+    chunk[i] = t < kBeepAt ? 0 : std::lround(16000 * std::sin(2 * std::numbers::pi * 1000 * t));
+  }
+  return chunk;
+}
+
+struct StreamInfo {
+  AVMediaType type = AVMEDIA_TYPE_UNKNOWN;
+  std::string codec;
+  std::uint32_t tag = 0;
+  int width = 0, height = 0;
+  std::vector<Bytes> packets;  // the non-empty ones
+  std::vector<double> times;   // their times in seconds
+  double beep = -1;            // sound: when the decoded sound first gets loud
+};
+
+struct FileInfo {
+  std::string format;
+  double duration = 0;
+  std::vector<StreamInfo> streams;
+};
+
+double FirstLoud(AVFormatContext* ic, int index, const std::vector<AVPacket*>& packets) {
+  const AVStream* st = ic->streams[index];
+  const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+  AVCodecContext* dec = avcodec_alloc_context3(codec);
+  avcodec_parameters_to_context(dec, st->codecpar);
+  dec->pkt_timebase = st->time_base;
+  avcodec_open2(dec, codec, nullptr);
+  AVFrame* frame = av_frame_alloc();
+  double found = -1;
+  std::int64_t decodedSamples = 0;
+  auto drain = [&] {
+    while (found < 0 && avcodec_receive_frame(dec, frame) == 0) {
+      const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame->format));
+      const int step = planar ? 1 : frame->ch_layout.nb_channels;
+      for (int i = 0; i < frame->nb_samples && found < 0; ++i) {
+        double v = 0;
+        switch (av_get_packed_sample_fmt(static_cast<AVSampleFormat>(frame->format))) {
+          case AV_SAMPLE_FMT_S16:
+            v = reinterpret_cast<const std::int16_t*>(frame->data[0])[i * step] / 32768.0;
+            break;
+          case AV_SAMPLE_FMT_FLT:
+            v = reinterpret_cast<const float*>(frame->data[0])[i * step];
+            break;
+          default:
+            throw std::runtime_error("unexpected decoded sample layout");
+        }
+        if (std::abs(v) > 0.2) {
+          // The container's time where it has one, else the count of samples.
+          const double start = frame->best_effort_timestamp != AV_NOPTS_VALUE
+                                   ? frame->best_effort_timestamp * av_q2d(st->time_base)
+                                   : decodedSamples / double(frame->sample_rate);
+          found = start + i / double(frame->sample_rate);
+        }
+      }
+      decodedSamples += frame->nb_samples;
+    }
+  };
+  for (AVPacket* p : packets) {
+    if (p->stream_index == index) {
+      avcodec_send_packet(dec, p);
+      drain();
+    }
+  }
+  avcodec_send_packet(dec, nullptr);
+  drain();
+  av_frame_free(&frame);
+  avcodec_free_context(&dec);
+  return found;
+}
+
+FileInfo Probe(const fs::path& path) {
+  AVFormatContext* ic = nullptr;
+  if (avformat_open_input(&ic, path.c_str(), nullptr, nullptr) < 0 ||
+      avformat_find_stream_info(ic, nullptr) < 0) {
+    avformat_close_input(&ic);
+    throw std::runtime_error("cannot read " + path.string());
+  }
+  FileInfo info{ic->iformat->name, ic->duration / double(AV_TIME_BASE), {}};
+  for (unsigned i = 0; i < ic->nb_streams; ++i) {
+    const AVCodecParameters* par = ic->streams[i]->codecpar;
+    StreamInfo& s = info.streams.emplace_back();
+    s.type = par->codec_type;
+    s.codec = avcodec_get_name(par->codec_id);
+    s.tag = par->codec_tag;
+    s.width = par->width;
+    s.height = par->height;
+  }
+  std::vector<AVPacket*> packets;
+  for (;;) {
+    AVPacket* p = av_packet_alloc();
+    if (av_read_frame(ic, p) < 0) {
+      av_packet_free(&p);
+      break;
+    }
+    packets.push_back(p);
+    StreamInfo& s = info.streams[p->stream_index];
+    if (p->size > 0) {
+      s.packets.emplace_back(p->data, p->data + p->size);
+      s.times.push_back(p->pts * av_q2d(ic->streams[p->stream_index]->time_base));
+    }
+  }
+  for (unsigned i = 0; i < ic->nb_streams; ++i) {
+    if (info.streams[i].type == AVMEDIA_TYPE_AUDIO) {
+      info.streams[i].beep = FirstLoud(ic, static_cast<int>(i), packets);
+    }
+  }
+  for (AVPacket* p : packets) {
+    av_packet_free(&p);
+  }
+  avformat_close_input(&ic);
+  return info;
+}
+
+class MediaTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    av_log_set_level(AV_LOG_ERROR);
+    dir_ = fs::path(::testing::TempDir()) / ("varnholt-media-" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  fs::path dir_;
+};
+
+struct Case {
+  const char* name;
+  Container container;
+  VideoFormat format;
+  const char* videoEncoder;
+  bool sound;
+  const char* audioEncoder;
+  const char* videoCodec;  // what the file holds
+  const char* audioCodec;
+  std::uint32_t tag;  // 0: not checked
+};
+
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class MediaWriteTest : public MediaTest, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(MediaWriteTest, HoldsWhatWasWrittenAtItsTimes) {
+  const Case& c = GetParam();
+  // Encoders from external libraries are there only when FFmpeg was built with them.
+  const auto absent = [](const std::string& name, const std::vector<std::string>& list) {
+    return name.starts_with("lib") && std::find(list.begin(), list.end(), name) == list.end();
+  };
+  if (absent(c.videoEncoder, VideoEncoders(c.container)) ||
+      absent(c.audioEncoder, AudioEncoders(c.container))) {
+    GTEST_SKIP() << "FFmpeg here lacks " << c.videoEncoder << " or " << c.audioEncoder;
+  }
+  const fs::path path = dir_ / "out.bin";  // the extension chooses nothing
+  const std::vector<Bytes> jpegs =
+      c.format == VideoFormat::MJPG ? JpegFrames(kFrames) : std::vector<Bytes>{};
+  std::optional<AudioInput> audio;
+  if (c.sound) {
+    audio = AudioInput{kRate, 1, c.audioEncoder};
+  }
+  {
+    MediaFileWriter writer;
+    writer.Open(path.string(), c.container, {kWidth, kHeight, c.format, kInterval, c.videoEncoder},
+                audio);
+    for (int i = 0; i < kFrames; ++i) {
+      const Bytes frame = c.format == VideoFormat::MJPG ? jpegs[i] : Yuy2Frame(i);
+      EXPECT_TRUE(writer.WriteVideo(frame, i * kInterval));
+      if (c.sound) {
+        writer.WriteAudio(SoundChunk(i), i * kInterval);
+      }
+    }
+    writer.Finish();
+  }
+  const FileInfo info = Probe(path);
+  EXPECT_EQ(info.format, c.container == Container::Asf ? "asf" : "avi");
+  ASSERT_EQ(info.streams.size(), c.sound ? 2u : 1u);
+  const StreamInfo& v = info.streams[0];
+  EXPECT_EQ(v.type, AVMEDIA_TYPE_VIDEO);
+  EXPECT_EQ(v.codec, c.videoCodec);
+  if (c.tag != 0) {
+    EXPECT_EQ(v.tag, c.tag);
+  }
+  EXPECT_EQ(v.width, kWidth);
+  EXPECT_EQ(v.height, kHeight);
+  EXPECT_NEAR(static_cast<double>(v.packets.size()), kFrames, 1);
+  EXPECT_NEAR(info.duration, kFrames * kInterval, 2 * kInterval);
+  if (!jpegs.empty() && std::string(c.videoCodec) == "mjpeg" && !v.packets.empty()) {
+    EXPECT_EQ(v.packets[3], jpegs[3]);  // passed through, not made anew
+  }
+  if (c.sound) {
+    const StreamInfo& a = info.streams[1];
+    EXPECT_EQ(a.type, AVMEDIA_TYPE_AUDIO);
+    EXPECT_EQ(a.codec, c.audioCodec);
+    EXPECT_NEAR(a.beep, kBeepAt, kInterval);
+  }
+}
+
+constexpr std::uint32_t kYuy2 = MKTAG('Y', 'U', 'Y', '2');
+constexpr std::uint32_t kMjpg = MKTAG('M', 'J', 'P', 'G');
+
+INSTANTIATE_TEST_SUITE_P(
+    Containers, MediaWriteTest,
+    ::testing::Values(Case{"AviYuy2AsItComes", Container::Avi, VideoFormat::YUY2, "", false, "",
+                           "rawvideo", "", kYuy2},
+                      Case{"AviMjpgAsItComesWithPcm", Container::Avi, VideoFormat::MJPG, "", true,
+                           "", "mjpeg", "pcm_s16le", kMjpg},
+                      Case{"AviYuy2ToMpeg4WithPcm", Container::Avi, VideoFormat::YUY2, "mpeg4",
+                           true, "", "mpeg4", "pcm_s16le", 0},
+                      Case{"AviYuy2ToMjpegWithWma", Container::Avi, VideoFormat::YUY2, "mjpeg",
+                           true, "wmav2", "mjpeg", "wmav2", 0},
+                      Case{"AviYuy2ToX264WithMp3", Container::Avi, VideoFormat::YUY2, "libx264",
+                           true, "libmp3lame", "h264", "mp3", 0},
+                      Case{"AsfYuy2Default", Container::Asf, VideoFormat::YUY2, "", false, "",
+                           "wmv2", "", 0},
+                      Case{"AsfYuy2DefaultWithSound", Container::Asf, VideoFormat::YUY2, "", true,
+                           "", "wmv2", "wmav2", 0},
+                      Case{"AsfMjpgReencodedWithSound", Container::Asf, VideoFormat::MJPG,
+                           "msmpeg4", true, "", "msmpeg4v3", "wmav2", 0},
+                      Case{"AsfMjpgAsItComes", Container::Asf, VideoFormat::MJPG, "mjpeg", false,
+                           "", "mjpeg", "", 0}),
+    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+TEST_F(MediaTest, FramesKeepTheirTimesAndLateOnesAreDropped) {
+  for (Container container : {Container::Avi, Container::Asf}) {
+    SCOPED_TRACE(container == Container::Asf ? "ASF" : "AVI");
+    const fs::path path = dir_ / "times";
+    MediaFileWriter writer;
+    writer.Open(path.string(), container, {kWidth, kHeight, VideoFormat::YUY2, kInterval, "mpeg4"},
+                std::nullopt);
+    EXPECT_TRUE(writer.WriteVideo(Yuy2Frame(0), 0.0));
+    EXPECT_FALSE(writer.WriteVideo(Yuy2Frame(1), 0.01));  // the slot of the frame before
+    EXPECT_TRUE(writer.WriteVideo(Yuy2Frame(2), 1 * kInterval));
+    EXPECT_FALSE(writer.WriteVideo(Yuy2Frame(3), 0.0));                      // earlier
+    EXPECT_THROW(writer.WriteVideo(Bytes(100), 5 * kInterval), MediaError);  // too short
+    EXPECT_TRUE(writer.WriteVideo(Yuy2Frame(4), 10 * kInterval));
+    writer.Finish();
+    const std::vector<double> times = Probe(path).streams.at(0).times;
+    ASSERT_EQ(times.size(), 3u);
+    EXPECT_NEAR(times[0], 0.0, 0.002);
+    EXPECT_NEAR(times[1], kInterval, 0.002);
+    EXPECT_NEAR(times[2], 10 * kInterval, 0.002);
+  }
+}
+
+TEST_F(MediaTest, SoundAfterAGapStaysAtItsTime) {
+  // The sound starts late and skips a stretch: silence fills both, so the
+  // beep is heard when it was written, in AVI too, which keeps no sound times.
+  for (Container container : {Container::Avi, Container::Asf}) {
+    SCOPED_TRACE(container == Container::Asf ? "ASF" : "AVI");
+    const fs::path path = dir_ / "gap";
+    MediaFileWriter writer;
+    writer.Open(path.string(), container, {kWidth, kHeight, VideoFormat::YUY2, kInterval, ""},
+                AudioInput{kRate, 1, ""});
+    for (int i = 0; i < kFrames; ++i) {
+      writer.WriteVideo(Yuy2Frame(i), i * kInterval);
+      if (i >= 5 && (i < 10 || i >= 14)) {
+        writer.WriteAudio(SoundChunk(i), i * kInterval);
+      }
+    }
+    writer.Finish();
+    EXPECT_NEAR(Probe(path).streams.at(1).beep, kBeepAt, kInterval);
+  }
+}
+
+TEST_F(MediaTest, FinishEndsTheFileOnceAndTheDestructorFinishes) {
+  const fs::path path = dir_ / "finish.avi";
+  MediaFileWriter writer;
+  writer.Open(path.string(), Container::Avi, {kWidth, kHeight, VideoFormat::YUY2, kInterval, ""},
+              std::nullopt);
+  EXPECT_TRUE(writer.IsOpen());
+  writer.WriteVideo(Yuy2Frame(0), 0);
+  writer.WriteVideo(Yuy2Frame(1), kInterval);
+  writer.Finish();
+  const auto size = fs::file_size(path);
+  writer.Finish();
+  EXPECT_FALSE(writer.IsOpen());
+  EXPECT_EQ(fs::file_size(path), size);
+  EXPECT_THROW(writer.WriteVideo(Yuy2Frame(2), 2 * kInterval), MediaError);
+  EXPECT_EQ(Probe(path).streams.at(0).packets.size(), 2u);
+
+  const fs::path left = dir_ / "left.asf";
+  {
+    MediaFileWriter unfinished;
+    unfinished.Open(left.string(), Container::Asf,
+                    {kWidth, kHeight, VideoFormat::YUY2, kInterval, ""}, AudioInput{kRate, 1, ""});
+    for (int i = 0; i < 10; ++i) {
+      unfinished.WriteVideo(Yuy2Frame(i), i * kInterval);
+      unfinished.WriteAudio(SoundChunk(i), i * kInterval);
+    }
+  }
+  const FileInfo info = Probe(left);
+  EXPECT_NEAR(static_cast<double>(info.streams.at(0).packets.size()), 10, 1);
+  EXPECT_NEAR(info.duration, 10 * kInterval, 2 * kInterval);
+}
+
+TEST_F(MediaTest, FailedOpenLeavesNoFileAndSaysWhy) {
+  const fs::path path = dir_ / "failed.avi";
+  struct Attempt {
+    Container container;
+    VideoInput video;
+    std::optional<AudioInput> audio;
+    std::string says;
+  };
+  const Attempt attempts[] = {
+      {Container::Avi,
+       {kWidth, kHeight, VideoFormat::YUY2, kInterval, "no-such-codec"},
+       std::nullopt,
+       "no-such-codec"},
+      {Container::Avi,
+       {kWidth, kHeight, VideoFormat::YUY2, kInterval, "wmav2"},
+       std::nullopt,
+       "no video encoder named \"wmav2\""},
+      {Container::Asf,
+       {kWidth, kHeight, VideoFormat::YUY2, kInterval, ""},
+       AudioInput{kRate, 1, "mpeg4"},
+       "no audio encoder"},
+      {Container::Avi,
+       {kWidth, kHeight, VideoFormat::YUY2, kInterval, ""},
+       AudioInput{96000, 1, "wmav2"},
+       "opening the audio encoder wmav2"},
+      {Container::Avi, {0, kHeight, VideoFormat::YUY2, kInterval, ""}, std::nullopt, "size"}};
+  for (const Attempt& a : attempts) {
+    SCOPED_TRACE(a.says);
+    MediaFileWriter writer;
+    try {
+      writer.Open(path.string(), a.container, a.video, a.audio);
+      ADD_FAILURE() << "opened";
+    } catch (const MediaError& e) {
+      EXPECT_NE(std::string(e.what()).find(a.says), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_FALSE(writer.IsOpen());
+  }
+  MediaFileWriter writer;
+  EXPECT_THROW(writer.Open((dir_ / "missing" / "x.avi").string(), Container::Avi,
+                           {kWidth, kHeight, VideoFormat::YUY2, kInterval, ""}, std::nullopt),
+               MediaError);
+}
+
+// A file on a disk that holds capacity bytes: a write past it lands up to the end,
+// then fails as a full disk does; bytes already there can be rewritten.
+class FullDisk : public FileOutput {
+ public:
+  FullDisk(const std::string& path, std::int64_t capacity)
+      : FileOutput(path), capacity_(capacity) {}
+  int Write(const std::uint8_t* data, std::size_t size) override {
+    const std::int64_t room = std::max<std::int64_t>(0, capacity_ - Position());
+    if (static_cast<std::int64_t>(size) <= room) {
+      return FileOutput::Write(data, size);
+    }
+    FileOutput::Write(data, static_cast<std::size_t>(room));
+    return ENOSPC;
+  }
+
+ private:
+  std::int64_t capacity_;
+};
+
+// Writes until the disk is full: the error names it, the writer stops, and
+// the file still plays the frames that landed, for as long as they last.
+void FillUp(MediaFileWriter& writer, const fs::path& path) {
+  int taken = 0;
+  std::string error;
+  for (int i = 0; i < 300 && error.empty(); ++i) {
+    try {
+      writer.WriteAudio(SoundChunk(i), i * kInterval);
+      writer.WriteVideo(Yuy2Frame(i), i * kInterval);
+      ++taken;
+    } catch (const MediaError& e) {
+      error = e.what();
+    }
+  }
+  EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+  EXPECT_FALSE(writer.IsOpen());
+  EXPECT_THROW(writer.WriteVideo(Yuy2Frame(0), 100.0), MediaError);
+  EXPECT_NO_THROW(writer.Finish());
+  const FileInfo info = Probe(path);
+  ASSERT_EQ(info.streams.size(), 2u);
+  const auto frames = static_cast<int>(info.streams[0].packets.size());
+  EXPECT_GE(frames, 2);
+  EXPECT_LE(frames, taken + 1);
+  // The trailer still went out: the header knows how long the file is.
+  EXPECT_NEAR(info.duration, taken * kInterval, 2 * kInterval);
+}
+
+VideoInput Uncompressed(Container container) {
+  // YUY2 frames of 38400 bytes in AVI, small JPEGs in ASF: either fills a
+  // few hundred kilobytes soon, the one in a few frames, the other in many.
+  return {kWidth, kHeight, VideoFormat::YUY2, kInterval,
+          container == Container::Asf ? "mjpeg" : ""};
+}
+
+TEST_F(MediaTest, FullDiskStopsTheWriterAndKeepsAPlayableFile) {
+  for (Container container : {Container::Avi, Container::Asf}) {
+    SCOPED_TRACE(container == Container::Asf ? "ASF" : "AVI");
+    const fs::path path = dir_ / "full";
+    MediaFileWriter writer;
+    writer.Open(std::make_unique<FullDisk>(path.string(), 400 * 1024), container,
+                Uncompressed(container), AudioInput{kRate, 1, ""});
+    FillUp(writer, path);
+    EXPECT_EQ(fs::file_size(path), 400u * 1024);
+  }
+}
+
+TEST_F(MediaTest, FullTmpfsStopsTheWriterAndKeepsAPlayableFile) {
+  const fs::path disk = dir_ / "disk";
+  fs::create_directories(disk);
+  if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") != 0) {
+    GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno)
+                 << "); FullDiskStopsTheWriterAndKeepsAPlayableFile covers it";
+  }
+  struct Unmount {
+    const fs::path& at;
+    ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+  } unmount{disk};
+  for (Container container : {Container::Avi, Container::Asf}) {
+    SCOPED_TRACE(container == Container::Asf ? "ASF" : "AVI");
+    const fs::path path = disk / "full";
+    {
+      MediaFileWriter writer;
+      writer.Open(path.string(), container, Uncompressed(container), AudioInput{kRate, 1, ""});
+      FillUp(writer, path);
+    }
+    fs::remove(path);
+  }
+}
+
+TEST(MediaEncoders, ListWhatTheContainersHold) {
+  const auto has = [](const std::vector<std::string>& list, const std::string& name) {
+    return std::find(list.begin(), list.end(), name) != list.end();
+  };
+  const auto aviVideo = VideoEncoders(Container::Avi);
+  const auto asfVideo = VideoEncoders(Container::Asf);
+  const auto aviAudio = AudioEncoders(Container::Avi);
+  const auto asfAudio = AudioEncoders(Container::Asf);
+  EXPECT_TRUE(has(aviVideo, "mjpeg") && has(aviVideo, "mpeg4"));
+  EXPECT_TRUE(has(asfVideo, "wmv2") && has(asfVideo, "msmpeg4"));
+  EXPECT_TRUE(has(aviAudio, "pcm_s16le") && has(asfAudio, "wmav2"));
+  EXPECT_FALSE(has(aviVideo, "pcm_s16le") || has(aviAudio, "mjpeg"));
+  EXPECT_FALSE(has(aviAudio, "pcm_u8"));  // 16-bit input is not narrowed
+  // Encoders that need a device which may not be there are left out.
+  for (const char* hardware : {"h264_vaapi", "h264_qsv", "h264_omx", "h264_v4l2m2m"}) {
+    EXPECT_FALSE(has(aviVideo, hardware)) << hardware;
+  }
+}
+
+}  // namespace
+}  // namespace varnholt::media
