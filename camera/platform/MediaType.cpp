@@ -1,5 +1,7 @@
 #include "camera/platform/MediaType.h"
 
+#include "camera/platform/Guid.h"
+
 #include <cstring>
 
 namespace varnholt::platform {
@@ -87,6 +89,54 @@ std::optional<VideoInfoHeader> VideoInfoHeader::FromBytes(const std::vector<std:
                                                 (static_cast<std::uint64_t>(Get32(p + 44)) << 32));
   v.bmiHeader = BitmapInfoHeader::ReadFrom(p + kBitmapHeaderOffset);
   return v;
+}
+
+WaveFormatEx WaveFormatEx::Pcm16(std::uint32_t sampleRate, std::uint16_t channels) {
+  WaveFormatEx w;
+  w.nChannels = channels;
+  w.nSamplesPerSec = sampleRate;
+  w.nBlockAlign = static_cast<std::uint16_t>(channels * 2);
+  w.nAvgBytesPerSec = sampleRate * w.nBlockAlign;
+  return w;
+}
+
+std::vector<std::uint8_t> WaveFormatEx::ToBytes() const {
+  std::vector<std::uint8_t> out(kSize);
+  Put16(out.data(), wFormatTag);
+  Put16(out.data() + 2, nChannels);
+  Put32(out.data() + 4, nSamplesPerSec);
+  Put32(out.data() + 8, nAvgBytesPerSec);
+  Put16(out.data() + 12, nBlockAlign);
+  Put16(out.data() + 14, wBitsPerSample);
+  Put16(out.data() + 16, cbSize);
+  return out;
+}
+
+std::optional<WaveFormatEx> WaveFormatEx::FromBytes(const std::vector<std::uint8_t>& block) {
+  if (block.size() < kSize)
+    return std::nullopt;
+  const std::uint8_t* p = block.data();
+  WaveFormatEx w;
+  w.wFormatTag = Get16(p);
+  w.nChannels = Get16(p + 2);
+  w.nSamplesPerSec = Get32(p + 4);
+  w.nAvgBytesPerSec = Get32(p + 8);
+  w.nBlockAlign = Get16(p + 12);
+  w.wBitsPerSample = Get16(p + 14);
+  w.cbSize = Get16(p + 16);
+  return w;
+}
+
+AmMediaType MakePcmMediaType(std::uint32_t sampleRate, std::uint16_t channels) {
+  const WaveFormatEx wave = WaveFormatEx::Pcm16(sampleRate, channels);
+  AmMediaType type;
+  type.majortype = guids::MediaTypeAudio;
+  type.subtype = guids::MediaSubtypePcm;
+  type.bFixedSizeSamples = true;
+  type.lSampleSize = wave.nBlockAlign;
+  type.formattype = guids::FormatWaveFormatEx;
+  type.pbFormat = wave.ToBytes();
+  return type;
 }
 
 void FreeMediaType(AmMediaType& mediaType) {

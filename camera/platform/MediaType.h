@@ -69,6 +69,26 @@ struct VideoInfoHeader {
   static std::optional<VideoInfoHeader> FromBytes(const std::vector<std::uint8_t>& block);
 };
 
+// WAVEFORMATEX, 18 bytes: sound sources deliver 16-bit PCM (format tag 1).
+struct WaveFormatEx {
+  std::uint16_t wFormatTag = 1;
+  std::uint16_t nChannels = 0;
+  std::uint32_t nSamplesPerSec = 0;
+  std::uint32_t nAvgBytesPerSec = 0;
+  std::uint16_t nBlockAlign = 0;
+  std::uint16_t wBitsPerSample = 16;
+  std::uint16_t cbSize = 0;
+
+  static constexpr std::size_t kSize = 18;
+  static WaveFormatEx Pcm16(std::uint32_t sampleRate, std::uint16_t channels);
+  std::vector<std::uint8_t> ToBytes() const;
+  // Reads the first 18 bytes; nullopt when the block is shorter.
+  static std::optional<WaveFormatEx> FromBytes(const std::vector<std::uint8_t>& block);
+};
+
+// An audio media type of 16-bit PCM at the rate and channels given.
+AmMediaType MakePcmMediaType(std::uint32_t sampleRate, std::uint16_t channels);
+
 constexpr std::uint32_t MakeFourCC(char a, char b, char c, char d) {
   return static_cast<std::uint32_t>(static_cast<std::uint8_t>(a)) |
          (static_cast<std::uint32_t>(static_cast<std::uint8_t>(b)) << 8) |

@@ -108,7 +108,7 @@ class FilterGraph final : public IGraphBuilder,
       const auto& source = filters_[i].source;
       if (!source)
         continue;
-      if (const HResult code = source->Start(startTime, events_); Failed(code)) {
+      if (const HResult code = source->Start({startTime, startedAt}, events_); Failed(code)) {
         for (std::size_t j = 0; j < i; ++j)
           if (filters_[j].source)
             filters_[j].source->Stop();

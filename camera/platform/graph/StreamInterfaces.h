@@ -15,6 +15,7 @@
 // - a source's thread keeps what it delivers to alive on its own, so objects
 //   may be released in any order and on any thread.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -73,6 +74,20 @@ struct StreamRequest {
   bool toVideoRenderer = false;  // the stream ends in a renderer that shows video
 };
 
+// When a run begins, on the clock every source of the graph shares, so that
+// the streams of a graph (a camera's pictures and a microphone's sound) keep
+// together: a sample taken at steady-clock instant `t` has the stream time
+// time + (t - at). steady_clock is CLOCK_MONOTONIC, the clock V4L2 and ALSA
+// stamp their buffers with.
+struct StreamStart {
+  double time = 0.0;  // stream time of the run's first instant, in seconds
+  std::chrono::steady_clock::time_point at;
+
+  double TimeAt(std::chrono::steady_clock::time_point instant) const {
+    return time + std::chrono::duration<double>(instant - at).count();
+  }
+};
+
 // A capture filter that produces frames on its own thread.
 class IStreamSource {
  public:
@@ -86,9 +101,10 @@ class IStreamSource {
                           const StreamRequest& request) = 0;
   // Breaks the pin's connection (the receiver gets BreakConnection).
   virtual HResult Disconnect(const std::shared_ptr<IPin>& pin) = 0;
-  // Starts delivering to every connected pin; the first frame has
-  // sampleTime startTime. A source without connections answers hr::Ok.
-  virtual HResult Start(double startTime, const std::shared_ptr<IStreamEvents>& events) = 0;
+  // Starts delivering to every connected pin, each sample stamped with the
+  // stream time of the instant it was captured (never before start.time).
+  // A source without connections answers hr::Ok.
+  virtual HResult Start(const StreamStart& start, const std::shared_ptr<IStreamEvents>& events) = 0;
   // Stops delivering and waits for the streaming thread.
   virtual void Stop() = 0;
 };

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <utility>
 
@@ -94,20 +95,22 @@ bool DeviceGone(int negativeErrno) {
 
 }  // namespace
 
+using Clock = std::chrono::steady_clock;
+
 // Owned jointly by the stream and its thread, so the thread never uses
 // anything that another thread could free; it frees the buffers itself.
 class V4l2Stream::Worker {
  public:
   Worker(std::shared_ptr<V4l2Device> device, std::unique_ptr<BufferSet> buffers, UniqueFd wake,
          V4l2Mode mode, std::uint32_t bytesPerLine, std::shared_ptr<graph::IFrameReceiver> receiver,
-         double startTime, std::shared_ptr<graph::IStreamEvents> events)
+         graph::StreamStart start, std::shared_ptr<graph::IStreamEvents> events)
       : device_(std::move(device)),
         buffers_(std::move(buffers)),
         wake_(std::move(wake)),
         mode_(mode),
         bytesPerLine_(bytesPerLine),
         receiver_(std::move(receiver)),
-        startTime_(startTime),
+        start_(start),
         events_(std::move(events)) {}
 
   void RequestStop() {
@@ -132,6 +135,7 @@ class V4l2Stream::Worker {
     pollfd fds[2] = {{device_->Io().PollFd(), POLLIN, 0}, {wake_.Get(), POLLIN, 0}};
     bool first = true;
     std::uint32_t firstSequence = 0;
+    double firstTime = 0.0;
     for (;;) {
       fds[0].revents = fds[1].revents = 0;
       const int ready = ::poll(fds, 2, kPollTimeoutMs);
@@ -169,12 +173,22 @@ class V4l2Stream::Worker {
       }
       if (!sample)
         continue;
-      if (first) {
-        firstSequence = buffer.sequence;
-        first = false;
+      // The driver's capture time where it stamps on the shared clock, so
+      // pictures keep to the sound over hours; otherwise the first frame's
+      // arrival and the sequence numbers, which still count dropped frames.
+      double time = 0.0;
+      if (buffer.monotonicNs != 0) {
+        time = start_.TimeAt(Clock::time_point(std::chrono::nanoseconds(buffer.monotonicNs)));
+      } else {
+        if (first) {
+          firstTime = start_.TimeAt(Clock::now());
+          firstSequence = buffer.sequence;
+        }
+        time = firstTime + static_cast<double>(buffer.sequence - firstSequence) *
+                               static_cast<double>(mode_.frameTime) / 1e7;
       }
-      const double time = startTime_ + static_cast<double>(buffer.sequence - firstSequence) *
-                                           static_cast<double>(mode_.frameTime) / 1e7;
+      first = false;
+      time = std::max(time, start_.time);
       receiver_->Receive(sample, time);
     }
   }
@@ -211,7 +225,7 @@ class V4l2Stream::Worker {
   const V4l2Mode mode_;
   const std::uint32_t bytesPerLine_;  // 0 or less than a row: rows are packed
   const std::shared_ptr<graph::IFrameReceiver> receiver_;
-  const double startTime_;
+  const graph::StreamStart start_;
   const std::shared_ptr<graph::IStreamEvents> events_;
 };
 
@@ -270,7 +284,8 @@ HResult V4l2Stream::Disconnect(const std::shared_ptr<IPin>& pin) {
   return hr::Ok;
 }
 
-HResult V4l2Stream::Start(double startTime, const std::shared_ptr<graph::IStreamEvents>& events) {
+HResult V4l2Stream::Start(const graph::StreamStart& start,
+                          const std::shared_ptr<graph::IStreamEvents>& events) {
   std::lock_guard lock(mutex_);
   if (worker_ || !receiver_)
     return hr::Ok;
@@ -292,7 +307,7 @@ HResult V4l2Stream::Start(double startTime, const std::shared_ptr<graph::IStream
   if (int ret = buffers->Allocate(); ret < 0)
     return ResultFromErrno(ret);  // the set frees what it got
   worker_ = std::make_shared<Worker>(device_, std::move(buffers), std::move(wake), mode,
-                                     format_->BytesPerLine(), receiver_, startTime, events);
+                                     format_->BytesPerLine(), receiver_, start, events);
   format_->SetStreaming(true);
   thread_ = std::thread([worker = worker_] { worker->Run(); });
   return hr::Ok;

@@ -39,7 +39,8 @@ class V4l2Stream : public graph::IStreamSource, public graph::IGraphMember {
                   const std::shared_ptr<graph::IFrameReceiver>& receiver,
                   const graph::StreamRequest& request) override;
   HResult Disconnect(const std::shared_ptr<IPin>& pin) override;
-  HResult Start(double startTime, const std::shared_ptr<graph::IStreamEvents>& events) override;
+  HResult Start(const graph::StreamStart& start,
+                const std::shared_ptr<graph::IStreamEvents>& events) override;
   void Stop() override;
 
   HResult JoinFilterGraph(const std::weak_ptr<IGraphBuilder>& graph,

@@ -110,7 +110,11 @@ void TestPicture::Adjust(std::vector<std::uint8_t>& out, const PictureSettings& 
   }
 }
 
-void TestPicture::Render(std::uint64_t frame, const PictureSettings& settings,
+int TestPicture::MarkSide(int width, int height) {
+  return std::max(2, std::min(width, height) / 16) & ~1;
+}
+
+void TestPicture::Render(std::uint64_t frame, const PictureSettings& settings, bool secondMark,
                          std::vector<std::uint8_t>& out) {
   out = background_;
   // The box runs to and fro along the bottom band, a few pixels a frame.
@@ -124,6 +128,9 @@ void TestPicture::Render(std::uint64_t frame, const PictureSettings& settings,
   const int scale = std::max(1, (height_ - bandTop) / 7);
   DrawNumber(out, frame, scale, bandTop + scale, scale);
   Adjust(out, settings);
+  // After the settings, so that no setting hides the mark.
+  const int mark = MarkSide(width_, height_);
+  Fill(out, 0, 0, mark, mark, secondMark ? Yuv{235, 128, 128} : Yuv{16, 128, 128});
 }
 
 }  // namespace varnholt::platform::virtualcam

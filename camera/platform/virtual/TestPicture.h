@@ -4,7 +4,8 @@
 // pixel, Y U Y V for each pair of pixels in memory order): colour bars over a
 // grey ramp, a box that moves every frame and the frame number, all passed
 // through the camera's current brightness, contrast, saturation, hue and
-// colour switch.
+// colour switch; then a corner square, black but white on a second mark, which
+// recordings are timed by.
 
 #include <array>
 #include <cstdint>
@@ -20,7 +21,11 @@ class TestPicture {
   TestPicture(int width, int height);
 
   // Frame number `frame` into out (resized to width * height * 2 bytes).
-  void Render(std::uint64_t frame, const PictureSettings& settings, std::vector<std::uint8_t>& out);
+  void Render(std::uint64_t frame, const PictureSettings& settings, bool secondMark,
+              std::vector<std::uint8_t>& out);
+
+  // The corner square's side in pixels, from the top-left corner.
+  static int MarkSide(int width, int height);
 
  private:
   struct Yuv {

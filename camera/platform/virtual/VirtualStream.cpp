@@ -3,6 +3,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <map>
 
@@ -19,6 +20,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using FrameTime = std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>;
+
+// The frame nearest each whole second of stream time carries the picture's
+// second mark, where a virtual microphone of the same graph beeps.
+bool IsSecondMark(double time, FrameTime period) {
+  const double half = std::chrono::duration<double>(period).count() / 2;
+  return std::floor(time + half) != std::floor(time - half);
+}
 
 Guid CategoryGuid(PinCategory category) {
   switch (category) {
@@ -60,12 +68,12 @@ class StreamingCameras {
 class CameraStream::Worker {
  public:
   Worker(std::shared_ptr<VirtualCamera> camera, FormatDescription format,
-         std::vector<std::shared_ptr<graph::IFrameReceiver>> receivers, double startTime,
+         std::vector<std::shared_ptr<graph::IFrameReceiver>> receivers, graph::StreamStart start,
          std::shared_ptr<graph::IStreamEvents> events)
       : camera_(std::move(camera)),
         format_(format),
         receivers_(std::move(receivers)),
-        startTime_(startTime),
+        start_(start),
         events_(std::move(events)) {}
 
   void RequestStop() {
@@ -79,11 +87,17 @@ class CameraStream::Worker {
   void Run() {
     TestPicture picture(format_.width, format_.height);
     const FrameTime period(format_.frameTime);
-    const Clock::time_point start = Clock::now();
+    // Frames fall on whole periods of the graph's clock, as a microphone's
+    // sound does on its sample clock, so both keep the same time line.
+    const auto sinceStart = Clock::now() - start_.at;
+    std::uint64_t first =
+        sinceStart <= Clock::duration::zero()
+            ? 0
+            : static_cast<std::uint64_t>((sinceStart + period - FrameTime(1)) / period);
     std::vector<std::uint8_t> yuy2;
     bool lost = false;
-    for (std::uint64_t frame = 0;; ++frame) {
-      const Clock::time_point due = start + period * static_cast<std::int64_t>(frame);
+    for (std::uint64_t frame = first;; ++frame) {
+      const Clock::time_point due = start_.at + period * static_cast<std::int64_t>(frame);
       {
         std::unique_lock lock(mutex_);
         if (wake_.wait_until(lock, due, [this] { return stop_; }))
@@ -100,7 +114,10 @@ class CameraStream::Worker {
         continue;
       }
       lost = false;
-      picture.Render(frame, ReadPictureSettings(*camera_), yuy2);
+      const double time =
+          start_.time +
+          std::chrono::duration<double>(period * static_cast<std::int64_t>(frame)).count();
+      picture.Render(frame, ReadPictureSettings(*camera_), IsSecondMark(time, period), yuy2);
       std::vector<std::uint8_t> bytes;
       if (format_.fourcc == kFourCCMJPG) {
         if (!EncodeJpeg(yuy2, format_.width, format_.height, bytes)) {
@@ -112,8 +129,6 @@ class CameraStream::Worker {
         bytes = std::move(yuy2);
       }
       const auto sample = std::make_shared<graph::FrameSample>(std::move(bytes));
-      const double time =
-          startTime_ + static_cast<double>(frame) * static_cast<double>(format_.frameTime) / 1e7;
       for (const auto& receiver : receivers_)
         receiver->Receive(sample, time);
     }
@@ -123,7 +138,7 @@ class CameraStream::Worker {
   const std::shared_ptr<VirtualCamera> camera_;
   const FormatDescription format_;
   const std::vector<std::shared_ptr<graph::IFrameReceiver>> receivers_;
-  const double startTime_;
+  const graph::StreamStart start_;
   const std::shared_ptr<graph::IStreamEvents> events_;
 
   std::mutex mutex_;
@@ -234,7 +249,8 @@ HResult CameraStream::Disconnect(const std::shared_ptr<IPin>& pin) {
   return hr::Ok;
 }
 
-HResult CameraStream::Start(double startTime, const std::shared_ptr<graph::IStreamEvents>& events) {
+HResult CameraStream::Start(const graph::StreamStart& start,
+                            const std::shared_ptr<graph::IStreamEvents>& events) {
   std::lock_guard lock(mutex_);
   if (worker_)
     return hr::Ok;
@@ -258,7 +274,7 @@ HResult CameraStream::Start(double startTime, const std::shared_ptr<graph::IStre
         return code;
     connectedFormat_ = index;
   }
-  worker_ = std::make_shared<Worker>(camera_, format, std::move(receivers), startTime, events);
+  worker_ = std::make_shared<Worker>(camera_, format, std::move(receivers), start, events);
   StreamingCameras::Instance().Change(*camera_, +1);
   thread_ = std::thread([worker = worker_] { worker->Run(); });
   return hr::Ok;

@@ -122,6 +122,9 @@ struct V4l2Buffer {
   std::uint32_t bytesUsed = 0;
   std::uint32_t flags = 0;  // V4L2_BUF_FLAG_*
   std::uint32_t sequence = 0;
+  // When the frame was captured on CLOCK_MONOTONIC; 0 when the driver
+  // stamps with another clock or not at all.
+  std::int64_t monotonicNs = 0;
 };
 
 struct V4l2ControlValue {

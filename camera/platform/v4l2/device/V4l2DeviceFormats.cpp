@@ -28,6 +28,10 @@ void FromV4l2(const v4l2_buffer& b, V4l2Buffer& out) {
   out.bytesUsed = b.bytesused;
   out.flags = b.flags;
   out.sequence = b.sequence;
+  out.monotonicNs = (b.flags & V4L2_BUF_FLAG_TIMESTAMP_MASK) == V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC
+                        ? std::int64_t{b.timestamp.tv_sec} * 1'000'000'000 +
+                              std::int64_t{b.timestamp.tv_usec} * 1000
+                        : 0;
 }
 
 }  // namespace
