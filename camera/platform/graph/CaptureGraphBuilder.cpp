@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "camera/platform/graph/FileMux.h"
 #include "camera/platform/graph/FilterGraph.h"
 #include "camera/platform/graph/GraphErrors.h"
 #include "camera/platform/graph/PinChoice.h"
@@ -97,6 +98,8 @@ class CaptureGraphBuilder final : public kit::SingleInterface<ICaptureGraphBuild
     }
     route.sinkFilter = sink;
     route.sink = std::dynamic_pointer_cast<IFrameReceiver>(sink);
+    if (const auto inputs = std::dynamic_pointer_cast<IStreamInputs>(sink); inputs && !route.sink)
+      route.sink = inputs->InputFor(type ? *type : guids::MediaTypeVideo);
     if (!route.sink)
       return vfw::CannotConnect;
     route.request.category = category ? *category : guids::PinCategoryCapture;
@@ -130,13 +133,29 @@ class CaptureGraphBuilder final : public kit::SingleInterface<ICaptureGraphBuild
     return result;
   }
 
-  HResult SetOutputFileName(const Guid&, const std::string&,
+  // The writer is both multiplexer and sink; it joins the graph at once,
+  // as the framework's does.
+  HResult SetOutputFileName(const Guid& type, const std::string& fileName,
                             std::shared_ptr<IBaseFilter>& multiplexer,
                             std::shared_ptr<IFileSinkFilter>& sink) override {
-    // Recording is not built: nothing may look as if it records.
     multiplexer.reset();
     sink.reset();
-    return hr::NotImpl;
+    std::shared_ptr<IGraphBuilder> graph;
+    {
+      std::lock_guard lock(mutex_);
+      graph = graph_;
+    }
+    if (!graph)
+      return hr::Unexpected;
+    std::shared_ptr<IBaseFilter> mux;
+    if (const HResult code = MakeFileMux(type, fileName, mux); Failed(code))
+      return code;
+    const std::string name = type == guids::MediaSubtypeAvi ? "AVI Mux" : "ASF Writer";
+    if (const HResult code = graph->AddFilter(mux, name); Failed(code))
+      return code;
+    multiplexer = mux;
+    sink = Query<IFileSinkFilter>(mux);
+    return hr::Ok;
   }
 
   HResult FindInterface(const Guid* category, const Guid*,

@@ -14,8 +14,10 @@
 //   VFW_S_NOPREVIEWPIN; once every pin of the category is connected, a
 //   capture pin feeds the new stream as one more branch, so preview and
 //   capture may come from one pin in either order (a preview or still pin
-//   takes one stream); a missing sink answers hr::NotImpl, as does
-//   SetOutputFileName: recording is not built.
+//   takes one stream); a missing sink answers hr::NotImpl;
+// - SetOutputFileName adds the file writer of FileMux.h to the graph and
+//   answers it as both multiplexer and sink; a stream rendered into it goes
+//   to its input for the stream's major type.
 
 #include <memory>
 

@@ -20,8 +20,9 @@ using Clock = std::chrono::steady_clock;
 struct FilterEntry {
   std::shared_ptr<IBaseFilter> filter;
   std::string name;
-  std::shared_ptr<IStreamSource> source;  // when the filter produces frames
-  std::shared_ptr<IGraphMember> member;   // when it wants to know its graph
+  std::shared_ptr<IStreamSource> source;   // when the filter produces frames
+  std::shared_ptr<IGraphMember> member;    // when it wants to know its graph
+  std::shared_ptr<IRunListener> listener;  // when it wants to know of runs and stops
 };
 
 // A connected route: the branch it takes of its pin's tee.
@@ -34,6 +35,15 @@ struct Link {
     return route.sourceFilter == filter || route.intermediateFilter == filter ||
            route.sinkFilter == filter;
   }
+
+  // The inputs the route feeds: a sink with an input per type may take a
+  // route for each of them.
+  std::vector<const IFrameReceiver*> Inputs() const {
+    std::vector<const IFrameReceiver*> inputs{route.sink.get()};
+    if (route.intermediate)
+      inputs.push_back(static_cast<const IFrameReceiver*>(route.intermediate.get()));
+    return inputs;
+  }
 };
 
 class FilterGraph final : public IGraphBuilder,
@@ -45,6 +55,7 @@ class FilterGraph final : public IGraphBuilder,
   ~FilterGraph() override {
     std::lock_guard lock(mutex_);
     StopSources();
+    TellStopped();
     while (!links_.empty())
       Unlink(links_.size() - 1);
     for (const auto& entry : filters_)
@@ -66,7 +77,8 @@ class FilterGraph final : public IGraphBuilder,
       return hr::InvalidArg;  // already in this graph
     FilterEntry entry{filter, UniqueName(name.empty() ? "Filter" : name),
                       std::dynamic_pointer_cast<IStreamSource>(filter),
-                      std::dynamic_pointer_cast<IGraphMember>(filter)};
+                      std::dynamic_pointer_cast<IGraphMember>(filter),
+                      std::dynamic_pointer_cast<IRunListener>(filter)};
     if (entry.member) {
       const std::weak_ptr<IGraphBuilder> self =
           std::static_pointer_cast<IGraphBuilder>(shared_from_this());
@@ -104,6 +116,14 @@ class FilterGraph final : public IGraphBuilder,
     // The graph's clock starts before any source's, so the time at a later
     // pause is never earlier than a sample a source has stamped.
     const auto startedAt = Clock::now();
+    for (const auto& entry : filters_) {
+      if (!entry.listener)
+        continue;
+      if (const HResult code = entry.listener->Running(events_); Failed(code)) {
+        TellStopped();
+        return code;
+      }
+    }
     for (std::size_t i = 0; i < filters_.size(); ++i) {
       const auto& source = filters_[i].source;
       if (!source)
@@ -112,6 +132,7 @@ class FilterGraph final : public IGraphBuilder,
         for (std::size_t j = 0; j < i; ++j)
           if (filters_[j].source)
             filters_[j].source->Stop();
+        TellStopped();
         return code;
       }
     }
@@ -139,9 +160,10 @@ class FilterGraph final : public IGraphBuilder,
   HResult Stop() override {
     std::lock_guard lock(mutex_);
     StopSources();
+    const HResult result = TellStopped();
     state_ = kStateStopped;
     events_->Wake();
-    return hr::Ok;
+    return result;
   }
 
   HResult StopWhenReady() override {
@@ -189,12 +211,11 @@ class FilterGraph final : public IGraphBuilder,
       if (filter && Find(filter) == filters_.end())
         return vfw::NotInGraph;
     std::shared_ptr<StreamTee> tee;
+    const auto inputs = Link{route, nullptr, nullptr}.Inputs();
     for (const auto& other : links_) {
-      const auto takes = [&](const std::shared_ptr<IBaseFilter>& f) {
-        return f && (f == other.route.intermediateFilter || f == other.route.sinkFilter);
-      };
-      if (takes(route.intermediateFilter) || takes(route.sinkFilter))
-        return vfw::AlreadyConnected;
+      for (const auto* input : other.Inputs())
+        if (std::find(inputs.begin(), inputs.end(), input) != inputs.end())
+          return vfw::AlreadyConnected;
       if (other.route.pin == route.pin)
         tee = other.tee;
     }
@@ -259,6 +280,17 @@ class FilterGraph final : public IGraphBuilder,
     for (const auto& entry : filters_)
       if (entry.source)
         entry.source->Stop();
+  }
+
+  // Once no source delivers: a file writer finishes its file. The first
+  // failure is the answer.
+  HResult TellStopped() {
+    HResult result = hr::Ok;
+    for (const auto& entry : filters_)
+      if (entry.listener)
+        if (const HResult code = entry.listener->Stopped(); Failed(code) && Succeeded(result))
+          result = code;
+    return result;
   }
 
   // Takes the link's branch off its tee; the last branch disconnects the pin.

@@ -51,6 +51,38 @@ class IFrameForwarder : public virtual IFrameReceiver {
   virtual void DisconnectOutput() = 0;
 };
 
+// A sink with an input of its own for each major type (a file writer takes
+// pictures and sound): the graph connects a stream to the input for its type.
+class IStreamInputs {
+ public:
+  virtual ~IStreamInputs() = default;
+  // The input for streams of the major type, or none.
+  virtual std::shared_ptr<IFrameReceiver> InputFor(const Guid& majorType) = 0;
+};
+
+// An input that encodes what it receives (a file writer's): a compressor
+// in front of it names the encoder, an empty name takes the input as it is.
+class IEncodingInput {
+ public:
+  virtual ~IEncodingInput() = default;
+  // VFW_E_TYPE_NOT_ACCEPTED for an encoder the input cannot use.
+  virtual HResult UseEncoder(const std::string& encoder) = 0;
+};
+
+class IStreamEvents;
+
+// A filter the graph tells when it runs and stops, e.g. a file writer
+// that opens its file at the first run and finishes it at a stop.
+class IRunListener {
+ public:
+  virtual ~IRunListener() = default;
+  // Before any source starts; a failure fails Run. Events reach the graph's
+  // event queue.
+  virtual HResult Running(const std::shared_ptr<IStreamEvents>& events) = 0;
+  // After every source stopped; the graph's Stop answers a failure.
+  virtual HResult Stopped() = 0;
+};
+
 // Event codes a source posts while it streams (the platform's EC_ values).
 constexpr std::int32_t kEventErrorAbort = 0x03;
 constexpr std::int32_t kEventDeviceLost = 0x1F;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "camera/platform/DeviceNames.h"
+#include "camera/platform/graph/Compressors.h"
 #include "camera/platform/kit/DeviceEnumeration.h"
 #include "camera/platform/v4l2/V4l2CameraFilter.h"
 #include "camera/platform/v4l2/V4l2Errors.h"
@@ -82,6 +83,8 @@ std::shared_ptr<Unknown> MakeDeviceEnumerator(std::shared_ptr<NodeDirectory> nod
     if (category == DeviceCategory::VideoInput)
       for (auto& camera : FindCameras(*nodes))
         monikers.push_back(CameraMoniker(nodes, std::move(camera)));
+    if (category == DeviceCategory::VideoCompressor || category == DeviceCategory::AudioCompressor)
+      monikers = graph::CompressorMonikers(category);
     return monikers;
   });
 }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "camera/platform/DeviceNames.h"
+#include "camera/platform/graph/Compressors.h"
 #include "camera/platform/kit/DeviceEnumeration.h"
 #include "camera/platform/kit/ListEnumerator.h"
 #include "camera/platform/virtual/VirtualCameraFilter.h"
@@ -91,8 +92,12 @@ std::vector<std::shared_ptr<IMoniker>> MonikersOf(const VirtualCameraSet& set,
       break;
     case DeviceCategory::VideoCompressor:
     case DeviceCategory::AudioCompressor: {
+      // The encoders every platform lists, unless the description names
+      // compressors of its own: those bind to filters that connect to nothing.
       const auto& names =
           category == DeviceCategory::VideoCompressor ? d.videoCompressors : d.audioCompressors;
+      if (names.empty())
+        return graph::CompressorMonikers(category);
       for (const auto& name : names)
         monikers.push_back(NamedMoniker({{"FriendlyName", name}}, name));
       break;
