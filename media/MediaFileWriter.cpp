@@ -118,6 +118,41 @@ const AVCodec* FindEncoder(const std::string& name, AVMediaType type, Container 
   return codec;
 }
 
+// A new empty file beside path, under a hidden name of its own, with path's
+// permissions, so that it can replace path by a rename.
+std::string MakeFileBeside(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    throw MediaError("cannot read " + path + ": " + std::strerror(errno));
+  }
+  const std::size_t slash = path.rfind('/');
+  const std::size_t at = slash == std::string::npos ? 0 : slash + 1;
+  std::string name = path.substr(0, at) + "." + path.substr(at) + ".resume-XXXXXX";
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) {
+    throw MediaError("cannot create a file beside " + path + ": " + std::strerror(errno));
+  }
+  ::fchmod(fd, st.st_mode & 07777);
+  ::close(fd);
+  return name;
+}
+
+// Makes a rename in the folder of path last through a power cut.
+void SyncFolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+}
+
+struct InputCloser {
+  AVFormatContext*& ic;
+  ~InputCloser() { avformat_close_input(&ic); }
+};
+
 }  // namespace
 
 // ---- FileOutput ----
@@ -165,6 +200,9 @@ std::int64_t FileOutput::Size() const {
 
 void FileOutput::Close(bool failed) {
   if (fd_ >= 0) {
+    if (!failed) {
+      ::fsync(fd_);  // a resumed recording is renamed over the earlier one next
+    }
     ::close(fd_);
     fd_ = -1;
   }
@@ -186,6 +224,12 @@ struct MediaFileWriter::State {
   bool swallow = false;  // finishing after a failed write: keep what lands
   bool finished = false;
   int outputError = 0;  // the errno of the last failed output call
+
+  std::string path;              // the file asked for; empty for a MediaOutput
+  std::string temporary;         // resumed: the file beside path that replaces it when finished
+  bool shiftPending = false;     // resumed: the first time written sets slotShift
+  std::int64_t slotShift = 0;    // added to the caller's frame slots
+  std::int64_t audioOrigin = 0;  // the sample number this audio encoder starts at
 
   VideoInput video;
   AVRational slotBase{1, 30};  // one frame interval
@@ -217,7 +261,8 @@ struct MediaFileWriter::State {
       av_freep(&pb->buffer);
       avio_context_free(&pb);
     }
-    CloseOutput(false);
+    // A resumed file that was never finished must not outlive the writer.
+    CloseOutput(!temporary.empty());
   }
 
   void CloseOutput(bool failed) {
@@ -439,6 +484,12 @@ struct MediaFileWriter::State {
   [[noreturn]] void Stop(const std::string& what, int code) {
     error = what + ": " + AvError(outputError != 0 ? AVERROR(outputError) : code);
     finished = true;
+    if (!temporary.empty()) {
+      // The earlier recording is whole and plays; a cut-off copy of it is worse.
+      error += " (" + path + " stays as it was before it was resumed)";
+      CloseOutput(true);
+      throw MediaError(error);
+    }
     swallow = true;
     pb->error = 0;
     av_write_trailer(oc);
@@ -466,14 +517,15 @@ struct MediaFileWriter::State {
       // and AVI keep no such delay: AVI would play the sound late by it, and
       // FFmpeg's ASF muxer moves every stream later to make the time
       // positive. So priming alone is dropped and a packet that only starts
-      // early is set at 0.
+      // early is set at the start. A resumed encoder primes again, at the
+      // end of the earlier sound.
       if (encoder->codec_type == AVMEDIA_TYPE_AUDIO && packet->pts != AV_NOPTS_VALUE &&
-          packet->pts < 0) {
-        if (packet->pts + packet->duration <= 0) {
+          packet->pts < audioOrigin) {
+        if (packet->pts + packet->duration <= audioOrigin) {
           av_packet_unref(packet);
           continue;
         }
-        packet->pts = packet->dts = 0;
+        packet->pts = packet->dts = audioOrigin;
       }
       av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
       Mux(stream);
@@ -488,7 +540,7 @@ struct MediaFileWriter::State {
     if (!(time >= 0 && time < 1e9)) {
       return false;  // before the start, or no time at all
     }
-    const std::int64_t slot = std::llround(time * slotBase.den / slotBase.num);
+    const std::int64_t slot = Shifted(time);
     if (slot <= lastSlot) {
       return false;
     }
@@ -537,6 +589,17 @@ struct MediaFileWriter::State {
     return true;
   }
 
+  // The frame slot of a caller's time. After a resume the first time
+  // written goes to the slot after the earlier run's last one.
+  std::int64_t Shifted(double time) {
+    const std::int64_t slot = std::llround(time * slotBase.den / slotBase.num);
+    if (shiftPending) {
+      shiftPending = false;
+      slotShift = lastSlot + 1 - slot;
+    }
+    return slot + slotShift;
+  }
+
   void Decode(std::span<const std::uint8_t> frame) {
     if (av_new_packet(packet, static_cast<int>(frame.size())) < 0) {
       throw MediaError("out of memory");
@@ -568,7 +631,9 @@ struct MediaFileWriter::State {
     if (!(time >= 0 && time < 1e9)) {
       throw MediaError("a sound chunk needs a time from the recording's start");
     }
-    const std::int64_t at = std::llround(time * audio->sampleRate);
+    Shifted(time);
+    const std::int64_t at = std::llround(time * audio->sampleRate) +
+                            av_rescale_q(slotShift, slotBase, AVRational{1, audio->sampleRate});
     const std::int64_t end = pendingStart + static_cast<std::int64_t>(pending.size()) / channels;
     const std::int64_t tolerance = audio->sampleRate / 50;
     if (at > end + tolerance) {
@@ -670,8 +735,88 @@ struct MediaFileWriter::State {
     }
     finished = true;
     CloseOutput(false);
+    if (!temporary.empty()) {
+      if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = "replacing " + path + " by its resumed recording: " + std::strerror(errno);
+        ::unlink(temporary.c_str());
+        throw MediaError(error);
+      }
+      SyncFolderOf(path);
+    }
   }
-};  // namespace varnholt::media
+
+  // Opens a new file beside the finished recording of prev, copies its
+  // packets there unchanged, and sets up fresh encoders to go on after them.
+  void Continue(const State& prev) {
+    path = prev.path;
+    AVFormatContext* ic = nullptr;
+    const AVInputFormat* format = av_find_input_format(ShortName(prev.container));
+    int err = avformat_open_input(&ic, path.c_str(), format, nullptr);
+    if (err < 0) {
+      Throw("reading the recording " + path, err);
+    }
+    InputCloser closer{ic};
+    temporary = MakeFileBeside(path);
+    std::unique_ptr<FileOutput> out;
+    try {
+      out = std::make_unique<FileOutput>(temporary);
+    } catch (...) {
+      ::unlink(temporary.c_str());
+      throw;
+    }
+    Build(std::move(out), prev.container, prev.video, prev.audio);
+    CheckSameStreams(ic);
+    while ((err = av_read_frame(ic, packet)) >= 0) {
+      // AVI's empty frames hold a slot only: the muxer makes them again from the times.
+      if (packet->size == 0) {
+        av_packet_unref(packet);
+        continue;
+      }
+      AVStream* from = ic->streams[packet->stream_index];
+      AVStream* to = oc->streams[packet->stream_index];
+      // Nothing here is reordered (no B-frames), so one time serves both.
+      packet->dts = packet->pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+      av_packet_rescale_ts(packet, from->time_base, to->time_base);
+      packet->pos = -1;
+      Mux(to);
+    }
+    if (err != AVERROR_EOF) {
+      Throw("reading the recording " + path, err);
+    }
+    lastSlot = prev.lastSlot;
+    pendingStart = audioOrigin = prev.pendingStart;
+    shiftPending = true;
+  }
+
+  // Copied packets join the new streams only when those are the same: same
+  // codec, size and rate, and the same set-up bytes from the encoder, which
+  // the decoder reads once for the whole stream.
+  void CheckSameStreams(const AVFormatContext* ic) const {
+    if (ic->nb_streams != oc->nb_streams) {
+      throw MediaError(path + " no longer holds the streams this writer made");
+    }
+    for (unsigned i = 0; i < ic->nb_streams; ++i) {
+      const AVCodecParameters* was = ic->streams[i]->codecpar;
+      const AVCodecParameters* now = oc->streams[i]->codecpar;
+      if (was->codec_type != now->codec_type || was->codec_id != now->codec_id ||
+          was->width != now->width || was->height != now->height ||
+          was->sample_rate != now->sample_rate ||
+          was->ch_layout.nb_channels != now->ch_layout.nb_channels) {
+        throw MediaError(path + " no longer holds the streams this writer made");
+      }
+      // Extra bytes without any from the encoder are the container's own
+      // (RIFF's MP3 header): packets stand on their own then.
+      if (now->extradata_size > 0 &&
+          (was->extradata_size != now->extradata_size ||
+           std::memcmp(was->extradata, now->extradata, now->extradata_size) != 0)) {
+        const char* kind = now->codec_type == AVMEDIA_TYPE_VIDEO ? "video" : "sound";
+        throw MediaError(std::string("the ") + kind + " encoder " +
+                         avcodec_get_name(now->codec_id) + " sets up differently than it did for " +
+                         path + ": the recording cannot be continued");
+      }
+    }
+  }
+};
 
 MediaFileWriter::MediaFileWriter() = default;
 
@@ -689,6 +834,7 @@ void MediaFileWriter::Open(const std::string& path, Container container, const V
     throw MediaError("the media writer is already open");
   }
   Open(std::make_unique<FileOutput>(path), container, video, audio);
+  state_->path = path;
 }
 
 void MediaFileWriter::Open(std::unique_ptr<MediaOutput> output, Container container,
@@ -724,6 +870,30 @@ void MediaFileWriter::Finish() {
   if (state_) {
     state_->Finish();
   }
+}
+
+void MediaFileWriter::Resume() {
+  if (!state_) {
+    throw MediaError("the media writer was never opened");
+  }
+  const State& prev = *state_;
+  if (!prev.finished) {
+    throw MediaError("the recording is still being written: Finish() it before resuming");
+  }
+  if (!prev.error.empty()) {
+    throw MediaError("a recording that stopped on an error cannot be resumed: " + prev.error);
+  }
+  if (prev.path.empty()) {
+    throw MediaError("only a recording written to a named file can be resumed");
+  }
+  auto next = std::make_unique<State>();
+  try {
+    next->Continue(prev);
+  } catch (...) {
+    next->CloseOutput(true);
+    throw;
+  }
+  state_ = std::move(next);
 }
 
 bool MediaFileWriter::IsOpen() const {

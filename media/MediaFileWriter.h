@@ -115,6 +115,28 @@ class MediaFileWriter {
   // Flushes the encoders and writes the trailer and index. Idempotent.
   void Finish();
 
+  // Continues a recording after a successful Finish(), for a writer opened
+  // with a path: the next Finish() leaves one file at that path holding the
+  // earlier frames and sound, then the new ones, in the same streams.
+  //
+  // The finished file is read back (packets copied, nothing re-encoded) into
+  // a new file beside it, under a hidden temporary name, with fresh encoders
+  // of the same settings for what comes next; that file replaces the
+  // original only once it is finished. Until then the original stays as it
+  // was: a failed Resume, a failed write (a full disk, which stops the writer
+  // as in a first run) or a crash leave it untouched, and the temporary file
+  // is removed (a crash may leave it behind).
+  //
+  // The caller's clock goes on: the first time written after Resume() lands
+  // in the frame slot after the last one written, later times keep their
+  // distance to it, so a gap between Finish and Resume is closed and the two
+  // runs play back to back. Sound goes on as one gapless run.
+  //
+  // Throws MediaError, leaving the writer finished, when the writer is open,
+  // was opened on a MediaOutput, stopped on an error, or when the file can no
+  // longer be read or no longer matches what fresh encoders make.
+  void Resume();
+
   bool IsOpen() const;
 
  private:

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <numbers>
 #include <ostream>
 #include <stdexcept>
@@ -107,6 +109,7 @@ struct StreamInfo {
   std::vector<Bytes> packets;  // the non-empty ones
   std::vector<double> times;   // their times in seconds
   double beep = -1;            // sound: when the decoded sound first gets loud
+  double seconds = 0;          // sound: how long the decoded sound lasts
 };
 
 struct FileInfo {
@@ -115,7 +118,8 @@ struct FileInfo {
   std::vector<StreamInfo> streams;
 };
 
-double FirstLoud(AVFormatContext* ic, int index, const std::vector<AVPacket*>& packets) {
+// Decodes the sound of stream index into s.beep and s.seconds.
+void Listen(AVFormatContext* ic, int index, const std::vector<AVPacket*>& packets, StreamInfo& s) {
   const AVStream* st = ic->streams[index];
   const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
   AVCodecContext* dec = avcodec_alloc_context3(codec);
@@ -126,7 +130,7 @@ double FirstLoud(AVFormatContext* ic, int index, const std::vector<AVPacket*>& p
   double found = -1;
   std::int64_t decodedSamples = 0;
   auto drain = [&] {
-    while (found < 0 && avcodec_receive_frame(dec, frame) == 0) {
+    while (avcodec_receive_frame(dec, frame) == 0) {
       const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame->format));
       const int step = planar ? 1 : frame->ch_layout.nb_channels;
       for (int i = 0; i < frame->nb_samples && found < 0; ++i) {
@@ -162,7 +166,8 @@ double FirstLoud(AVFormatContext* ic, int index, const std::vector<AVPacket*>& p
   drain();
   av_frame_free(&frame);
   avcodec_free_context(&dec);
-  return found;
+  s.beep = found;
+  s.seconds = decodedSamples / double(st->codecpar->sample_rate);
 }
 
 FileInfo Probe(const fs::path& path) {
@@ -198,7 +203,7 @@ FileInfo Probe(const fs::path& path) {
   }
   for (unsigned i = 0; i < ic->nb_streams; ++i) {
     if (info.streams[i].type == AVMEDIA_TYPE_AUDIO) {
-      info.streams[i].beep = FirstLoud(ic, static_cast<int>(i), packets);
+      Listen(ic, static_cast<int>(i), packets, info.streams[i]);
     }
   }
   for (AVPacket* p : packets) {
@@ -389,6 +394,115 @@ TEST_F(MediaTest, FinishEndsTheFileOnceAndTheDestructorFinishes) {
   EXPECT_NEAR(info.duration, 10 * kInterval, 2 * kInterval);
 }
 
+std::string Contents(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::ptrdiff_t FilesIn(const fs::path& dir) {
+  return std::distance(fs::directory_iterator(dir), fs::directory_iterator());
+}
+
+// Run, Stop and Run again: the second run goes on in the same file, right
+// after the first, whether the caller's clock went straight on (AVI) or ran
+// on while stopped (ASF).
+TEST_F(MediaTest, ResumedRecordingHoldsBothRunsBackToBack) {
+  struct Run {
+    const char* name;
+    Container container;
+    VideoFormat format;
+    double pause;  // seconds the caller's clock runs between the two runs
+  };
+  const std::vector<Bytes> jpegs = JpegFrames(2 * kFrames);
+  for (const Run& r : {Run{"AVI MJPG and PCM", Container::Avi, VideoFormat::MJPG, 0},
+                       Run{"ASF wmv2 and wmav2", Container::Asf, VideoFormat::YUY2, 5}}) {
+    SCOPED_TRACE(r.name);
+    const fs::path path = dir_ / "resumed";
+    MediaFileWriter writer;
+    writer.Open(path.string(), r.container, {kWidth, kHeight, r.format, kInterval, ""},
+                AudioInput{kRate, 1, ""});
+    const auto record = [&](int from, double pause) {
+      for (int i = from; i < from + kFrames; ++i) {
+        const Bytes frame = r.format == VideoFormat::MJPG ? jpegs[i] : Yuy2Frame(i);
+        EXPECT_TRUE(writer.WriteVideo(frame, pause + i * kInterval));
+        writer.WriteAudio(SoundChunk(i), pause + i * kInterval);
+      }
+      writer.Finish();
+    };
+    record(0, 0);
+    const double once = Probe(path).streams.at(1).seconds;
+    writer.Resume();
+    EXPECT_TRUE(writer.IsOpen());
+    record(kFrames, r.pause);
+    EXPECT_FALSE(writer.IsOpen());
+    EXPECT_EQ(FilesIn(dir_), 1);  // the temporary file became the recording
+
+    const FileInfo info = Probe(path);
+    ASSERT_EQ(info.streams.size(), 2u);
+    const StreamInfo& v = info.streams[0];
+    ASSERT_EQ(v.packets.size(), 2u * kFrames);
+    EXPECT_NEAR(v.times[kFrames - 1], (kFrames - 1) * kInterval, 0.002);
+    EXPECT_NEAR(v.times[kFrames], kFrames * kInterval, 0.002);
+    EXPECT_NEAR(v.times.back(), (2 * kFrames - 1) * kInterval, 0.002);
+    EXPECT_NEAR(info.duration, 2 * kFrames * kInterval, 2 * kInterval);
+    if (r.format == VideoFormat::MJPG) {
+      EXPECT_EQ(v.packets[3], jpegs[3]);
+      EXPECT_EQ(v.packets[kFrames + 3], jpegs[kFrames + 3]);
+    }
+    const StreamInfo& a = info.streams[1];
+    EXPECT_NEAR(a.beep, kBeepAt, kInterval);
+    EXPECT_NEAR(a.seconds, 2 * once, kInterval);  // both runs' sound, no more
+    fs::remove(path);
+  }
+}
+
+TEST_F(MediaTest, FailedResumeLeavesTheRecordingAsItWas) {
+  const VideoInput yuy2{kWidth, kHeight, VideoFormat::YUY2, kInterval, ""};
+  const auto record = [&](MediaFileWriter& writer, const fs::path& path, const VideoInput& video) {
+    writer.Open(path.string(), Container::Avi, video, AudioInput{kRate, 1, ""});
+    for (int i = 0; i < 10; ++i) {
+      writer.WriteVideo(Yuy2Frame(i), i * kInterval);
+      writer.WriteAudio(SoundChunk(i), i * kInterval);
+    }
+  };
+  const auto refused = [](MediaFileWriter& writer, const std::string& says) {
+    try {
+      writer.Resume();
+      ADD_FAILURE() << "resumed";
+    } catch (const MediaError& e) {
+      EXPECT_NE(std::string(e.what()).find(says), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(writer.IsOpen());
+  };
+  const fs::path path = dir_ / "kept.avi";
+  MediaFileWriter writer;
+  refused(writer, "never opened");
+  record(writer, path, yuy2);
+  EXPECT_THROW(writer.Resume(), MediaError);  // still being written
+  writer.Finish();
+
+  MediaFileWriter elsewhere;
+  elsewhere.Open(std::make_unique<FileOutput>((dir_ / "custom").string()), Container::Avi, yuy2,
+                 std::nullopt);
+  elsewhere.Finish();
+  refused(elsewhere, "named file");
+
+  // Another recording in its place, in MPEG-4: its packets cannot go on in YUY2.
+  {
+    MediaFileWriter other;
+    record(other, dir_ / "other", {kWidth, kHeight, VideoFormat::YUY2, kInterval, "mpeg4"});
+  }
+  fs::copy_file(dir_ / "other", path, fs::copy_options::overwrite_existing);
+  const std::string kept = Contents(path);
+  refused(writer, "no longer holds the streams");
+  EXPECT_EQ(Contents(path), kept);
+  EXPECT_EQ(FilesIn(dir_), 3);  // kept.avi, custom, other: no temporary left
+
+  fs::remove(path);
+  refused(writer, "reading the recording");
+  EXPECT_EQ(FilesIn(dir_), 2);
+}
+
 TEST_F(MediaTest, FailedOpenLeavesNoFileAndSaysWhy) {
   const fs::path path = dir_ / "failed.avi";
   struct Attempt {
@@ -519,6 +633,31 @@ TEST_F(MediaTest, FullTmpfsStopsTheWriterAndKeepsAPlayableFile) {
     }
     fs::remove(path);
   }
+  // Full while resumed: the writer stops as above, and the first run stays as it was.
+  const fs::path path = disk / "resumed";
+  MediaFileWriter writer;
+  writer.Open(path.string(), Container::Avi, Uncompressed(Container::Avi),
+              AudioInput{kRate, 1, ""});
+  for (int i = 0; i < 2; ++i) {
+    writer.WriteAudio(SoundChunk(i), i * kInterval);
+    writer.WriteVideo(Yuy2Frame(i), i * kInterval);
+  }
+  writer.Finish();
+  const std::string kept = Contents(path);
+  writer.Resume();
+  std::string error;
+  for (int i = 2; i < 300 && error.empty(); ++i) {
+    try {
+      writer.WriteAudio(SoundChunk(i), i * kInterval);
+      writer.WriteVideo(Yuy2Frame(i), i * kInterval);
+    } catch (const MediaError& e) {
+      error = e.what();
+    }
+  }
+  EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+  EXPECT_NO_THROW(writer.Finish());
+  EXPECT_EQ(Contents(path), kept);
+  EXPECT_EQ(FilesIn(disk), 1);
 }
 
 TEST(MediaEncoders, ListWhatTheContainersHold) {
