@@ -230,6 +230,7 @@ struct MediaFileWriter::State {
   bool shiftPending = false;     // resumed: the first time written sets slotShift
   std::int64_t slotShift = 0;    // added to the caller's frame slots
   std::int64_t audioOrigin = 0;  // the sample number this audio encoder starts at
+  std::int64_t lastAudioTime = AV_NOPTS_VALUE;  // of the last sound packet, in its stream's units
 
   VideoInput video;
   AVRational slotBase{1, 30};  // one frame interval
@@ -528,6 +529,14 @@ struct MediaFileWriter::State {
         packet->pts = packet->dts = audioOrigin;
       }
       av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
+      if (stream == audioStream) {
+        // In AVI's unit of one packet the one set at the start and the next
+        // can round to the same time, which the muxer refuses after its first.
+        if (lastAudioTime != AV_NOPTS_VALUE && packet->dts <= lastAudioTime) {
+          packet->pts = packet->dts = lastAudioTime + 1;
+        }
+        lastAudioTime = packet->dts;
+      }
       Mux(stream);
     }
     if (err != AVERROR(EAGAIN) && err != AVERROR_EOF) {
@@ -766,6 +775,8 @@ struct MediaFileWriter::State {
     }
     Build(std::move(out), prev.container, prev.video, prev.audio);
     CheckSameStreams(ic);
+    lastSlot = prev.lastSlot;
+    pendingStart = prev.pendingStart;
     while ((err = av_read_frame(ic, packet)) >= 0) {
       // AVI's empty frames hold a slot only: the muxer makes them again from the times.
       if (packet->size == 0) {
@@ -778,13 +789,25 @@ struct MediaFileWriter::State {
       packet->dts = packet->pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
       av_packet_rescale_ts(packet, from->time_base, to->time_base);
       packet->pos = -1;
+      // An encoder's last packets may reach past the sound it was given (and
+      // AVI counts whole packets, not samples): the new sound starts after
+      // them, so that the muxer sees its times go on increasing.
+      if (packet->pts != AV_NOPTS_VALUE) {
+        if (to == videoStream) {
+          lastSlot = std::max(lastSlot, av_rescale_q(packet->pts, to->time_base, slotBase));
+        } else if (to == audioStream) {
+          const std::int64_t end = packet->pts + std::max<std::int64_t>(packet->duration, 1);
+          pendingStart = std::max(
+              pendingStart, av_rescale_q(end, to->time_base, AVRational{1, audio->sampleRate}));
+          lastAudioTime = packet->dts;
+        }
+      }
       Mux(to);
     }
     if (err != AVERROR_EOF) {
       Throw("reading the recording " + path, err);
     }
-    lastSlot = prev.lastSlot;
-    pendingStart = audioOrigin = prev.pendingStart;
+    audioOrigin = pendingStart;
     shiftPending = true;
   }
 
