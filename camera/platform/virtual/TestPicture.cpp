@@ -111,7 +111,7 @@ void TestPicture::Adjust(std::vector<std::uint8_t>& out, const PictureSettings& 
 }
 
 int TestPicture::MarkSide(int width, int height) {
-  return std::max(2, std::min(width, height) / 16) & ~1;
+  return std::min(std::max(2, std::min(width, height) / 16) & ~1, width & ~1);
 }
 
 void TestPicture::Render(std::uint64_t frame, const PictureSettings& settings, bool secondMark,
@@ -127,10 +127,10 @@ void TestPicture::Render(std::uint64_t frame, const PictureSettings& settings, b
   Fill(out, x, bandTop, x + side, height_, Yuv{170, 166, 16});
   const int scale = std::max(1, (height_ - bandTop) / 7);
   DrawNumber(out, frame, scale, bandTop + scale, scale);
-  Adjust(out, settings);
-  // After the settings, so that no setting hides the mark.
+  // Over the black bar, where it only shows on a second mark.
   const int mark = MarkSide(width_, height_);
-  Fill(out, 0, 0, mark, mark, secondMark ? Yuv{235, 128, 128} : Yuv{16, 128, 128});
+  Fill(out, width_ - mark, 0, width_, mark, secondMark ? Yuv{235, 128, 128} : Yuv{16, 128, 128});
+  Adjust(out, settings);
 }
 
 }  // namespace varnholt::platform::virtualcam

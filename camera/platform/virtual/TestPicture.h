@@ -4,8 +4,8 @@
 // pixel, Y U Y V for each pair of pixels in memory order): colour bars over a
 // grey ramp, a box that moves every frame and the frame number, all passed
 // through the camera's current brightness, contrast, saturation, hue and
-// colour switch; then a corner square, black but white on a second mark, which
-// recordings are timed by.
+// colour switch. A square in the top-right corner, black like the bar under
+// it, turns white on a second mark, which recordings are timed by.
 
 #include <array>
 #include <cstdint>
@@ -24,7 +24,7 @@ class TestPicture {
   void Render(std::uint64_t frame, const PictureSettings& settings, bool secondMark,
               std::vector<std::uint8_t>& out);
 
-  // The corner square's side in pixels, from the top-left corner.
+  // The corner square's side in pixels.
   static int MarkSide(int width, int height);
 
  private:

@@ -84,16 +84,48 @@ TEST_F(BuilderTest, FormatsTheCameraCannotDrawAreNotBuilt) {
   EXPECT_EQ(s.BuildGrabber(*platform_), hr::NotImpl);
 }
 
-TEST_F(BuilderTest, RecordingIsNotBuilt) {
+TEST_F(BuilderTest, TheFileWriterTouchesNoFileUntilTheGraphRuns) {
   CaptureSession s = Open(kDesk);
-  const QString file = StateDir() + "/capture.avi";
+  const std::string file = (StateDir() + "/capture.avi").toStdString();
   std::shared_ptr<IBaseFilter> mux;
   std::shared_ptr<IFileSinkFilter> sink;
-  EXPECT_EQ(s.builder->SetOutputFileName(guids::MediaSubtypeAvi, file.toStdString(), mux, sink),
-            hr::NotImpl);
+  EXPECT_EQ(
+      s.builder->SetOutputFileName(guids::MediaSubtypeAvi,
+                                   StateDir().toStdString() + "/missing/capture.avi", mux, sink),
+      hr::PathNotFound);
+  EXPECT_EQ(ErrorMessage(*platform_, hr::PathNotFound),
+            "The system cannot find the path specified");
+  EXPECT_EQ(s.builder->SetOutputFileName(guids::MediaTypeVideo, file, mux, sink), hr::InvalidArg);
   EXPECT_EQ(mux, nullptr);
-  EXPECT_EQ(sink, nullptr);
-  EXPECT_FALSE(QFile::exists(file));
+
+  QFile old(QString::fromStdString(file));
+  ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+  old.write("an older file");
+  old.close();
+  ASSERT_EQ(s.builder->SetOutputFileName(guids::MediaSubtypeAvi, file, mux, sink), hr::Ok);
+  ASSERT_NE(mux, nullptr);
+  std::string current;
+  ASSERT_EQ(sink->GetCurFile(current), hr::Ok);
+  EXPECT_EQ(current, file);
+  FilterInfo info;
+  ASSERT_EQ(mux->QueryFilterInfo(info), hr::Ok);
+  EXPECT_EQ(info.achName, "AVI Mux");
+  ASSERT_EQ(s.graph->AddFilter(s.capture, "Video capture"), hr::Ok);
+  const auto render = [&] {
+    return s.builder->RenderStream(&guids::PinCategoryCapture, &guids::MediaTypeVideo, s.capture,
+                                   nullptr, mux);
+  };
+  ASSERT_EQ(render(), hr::Ok);
+  EXPECT_EQ(render(), vfw::AlreadyConnected);  // one picture stream a file
+
+  const auto contents = [&] {
+    QFile f(QString::fromStdString(file));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  };
+  EXPECT_EQ(contents(), "an older file");
+  ASSERT_EQ(s.control->Run(), hr::Ok);
+  EXPECT_EQ(s.control->Stop(), hr::Ok);
+  EXPECT_TRUE(contents().startsWith("RIFF"));
 }
 
 TEST_F(BuilderTest, FindInterfaceAnswersTheCapturePinsStreamConfig) {

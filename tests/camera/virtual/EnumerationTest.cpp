@@ -40,8 +40,7 @@ TEST_F(EnumerationTest, EmptyCategoryAnswersFalseWithoutEnumerator) {
   std::shared_ptr<Unknown> fullEnum, emptyEnum;
   ASSERT_EQ(full->CreateInstance(ClassId::SystemDeviceEnum, fullEnum), hr::Ok);
   ASSERT_EQ(empty->CreateInstance(ClassId::SystemDeviceEnum, emptyEnum), hr::Ok);
-  for (const auto category : {DeviceCategory::VideoInput, DeviceCategory::AudioInput,
-                              DeviceCategory::VideoCompressor, DeviceCategory::AudioCompressor}) {
+  for (const auto category : {DeviceCategory::VideoInput, DeviceCategory::AudioInput}) {
     // A left-over enumerator must not survive the empty answer.
     std::shared_ptr<IEnumMoniker> enumerator;
     ASSERT_EQ(Query<ICreateDevEnum>(fullEnum)->CreateClassEnumerator(category, enumerator, 0),
@@ -50,6 +49,12 @@ TEST_F(EnumerationTest, EmptyCategoryAnswersFalseWithoutEnumerator) {
     EXPECT_EQ(Query<ICreateDevEnum>(emptyEnum)->CreateClassEnumerator(category, enumerator, 0),
               hr::False);
     EXPECT_EQ(enumerator, nullptr);
+  }
+  // Without compressors of its own a description lists FFmpeg's encoders.
+  for (const auto category : {DeviceCategory::VideoCompressor, DeviceCategory::AudioCompressor}) {
+    std::shared_ptr<IEnumMoniker> enumerator;
+    EXPECT_EQ(Query<ICreateDevEnum>(emptyEnum)->CreateClassEnumerator(category, enumerator, 0),
+              hr::Ok);
   }
 }
 
