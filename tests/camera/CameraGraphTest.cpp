@@ -201,6 +201,37 @@ TEST_F(CameraGraph, RecordingRoutesVideoAndAudioThroughTheirCompressors) {
                                      "render capture audio Mic ACodec Mux"));
 }
 
+TEST_F(CameraGraph, EachRecordingCheckFailsTheActivationAndHoldsNothing) {
+  for (auto* list : {&platform->audio, &platform->videoCompressors, &platform->audioCompressors}) {
+    list->push_back(std::make_shared<FakeDevice>());
+    list->back()->friendlyName = "Known";
+  }
+  platform->outputFileResult = hr::Ok;
+  camera->SetCaptureType(ctGrabber);
+  camera->SetOutputFileName("clip.avi");
+  const auto failsWith = [&](const std::string& name) {
+    EXPECT_EQ(CameraErrorOf([&] { camera->SetActive(true); }),
+              "Cannot retrieve '" + name + "' interface");
+    EXPECT_FALSE(camera->Active());
+    EXPECT_EQ(platform->LogOf("release GraphBuilder").size(), 1u) << name;
+    platform->log.clear();
+  };
+  platform->outputFileWithoutMux = true;
+  failsWith("Mux IBaseFilter");
+  platform->outputFileWithoutMux = false;
+  camera->SetCompressorName("Missing");
+  failsWith("Compressor IBaseFilter");
+  camera->SetCompressorName("Known");
+  camera->SetAudioDeviceName("Missing");
+  failsWith("IAudioCaptureFilter");
+  camera->SetAudioDeviceName("Known");
+  camera->SetAudioCompressorName("Missing");
+  failsWith("AudioCompressor IBaseFilter");
+  camera->SetAudioCompressorName("Known");
+  camera->SetActive(true);
+  EXPECT_TRUE(camera->Active());
+}
+
 TEST_F(CameraGraph, AudioIsRecordedOnlyTogetherWithAFile) {
   auto mic = std::make_shared<FakeDevice>();
   mic->friendlyName = "Mic";

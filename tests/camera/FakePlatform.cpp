@@ -695,7 +695,7 @@ class FakeCaptureGraphBuilder : public ICaptureGraphBuilder2,
                             std::shared_ptr<IBaseFilter>& multiplexer,
                             std::shared_ptr<IFileSinkFilter>&) override {
     Log("outputfile " + Short(&type) + " " + fileName);
-    if (Succeeded(platform_->outputFileResult))
+    if (Succeeded(platform_->outputFileResult) && !platform_->outputFileWithoutMux)
       multiplexer = std::make_shared<FakeFilter>(platform_, "Mux", nullptr);
     return platform_->outputFileResult;
   }

@@ -68,6 +68,7 @@ class FakePlatform : public Platform {
   std::int32_t graphStateValue = kStateStopped;
   std::map<std::string, HResult> renderResults;  // answer of RenderStream, by sink name
   HResult outputFileResult = hr::NotImpl;
+  bool outputFileWithoutMux = false;                       // success, but no multiplexer
   std::optional<AmMediaType> grabberType;                  // the grabber's connected type
   std::optional<std::vector<std::uint8_t>> grabberBuffer;  // none: no sample yet
   std::vector<std::uint8_t> rendererImage;                 // header + pixels

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "media/MediaFileWriter.h"
+#include "tests/support/MediaProbe.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -33,6 +34,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
+using test::FileInfo;
+using test::Probe;
+using test::StreamInfo;
 
 constexpr int kWidth = 160;
 constexpr int kHeight = 120;
@@ -99,118 +103,6 @@ std::vector<std::int16_t> SoundChunk(int index) {
     chunk[i] = t < kBeepAt ? 0 : std::lround(16000 * std::sin(2 * std::numbers::pi * 1000 * t));
   }
   return chunk;
-}
-
-struct StreamInfo {
-  AVMediaType type = AVMEDIA_TYPE_UNKNOWN;
-  std::string codec;
-  std::uint32_t tag = 0;
-  int width = 0, height = 0;
-  std::vector<Bytes> packets;  // the non-empty ones
-  std::vector<double> times;   // their times in seconds
-  double beep = -1;            // sound: when the decoded sound first gets loud
-  double seconds = 0;          // sound: how long the decoded sound lasts
-};
-
-struct FileInfo {
-  std::string format;
-  double duration = 0;
-  std::vector<StreamInfo> streams;
-};
-
-// Decodes the sound of stream index into s.beep and s.seconds.
-void Listen(AVFormatContext* ic, int index, const std::vector<AVPacket*>& packets, StreamInfo& s) {
-  const AVStream* st = ic->streams[index];
-  const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
-  AVCodecContext* dec = avcodec_alloc_context3(codec);
-  avcodec_parameters_to_context(dec, st->codecpar);
-  dec->pkt_timebase = st->time_base;
-  avcodec_open2(dec, codec, nullptr);
-  AVFrame* frame = av_frame_alloc();
-  double found = -1;
-  std::int64_t decodedSamples = 0;
-  auto drain = [&] {
-    while (avcodec_receive_frame(dec, frame) == 0) {
-      const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame->format));
-      const int step = planar ? 1 : frame->ch_layout.nb_channels;
-      for (int i = 0; i < frame->nb_samples && found < 0; ++i) {
-        double v = 0;
-        switch (av_get_packed_sample_fmt(static_cast<AVSampleFormat>(frame->format))) {
-          case AV_SAMPLE_FMT_S16:
-            v = reinterpret_cast<const std::int16_t*>(frame->data[0])[i * step] / 32768.0;
-            break;
-          case AV_SAMPLE_FMT_FLT:
-            v = reinterpret_cast<const float*>(frame->data[0])[i * step];
-            break;
-          default:
-            throw std::runtime_error("unexpected decoded sample layout");
-        }
-        if (std::abs(v) > 0.2) {
-          // The container's time where it has one, else the count of samples.
-          const double start = frame->best_effort_timestamp != AV_NOPTS_VALUE
-                                   ? frame->best_effort_timestamp * av_q2d(st->time_base)
-                                   : decodedSamples / double(frame->sample_rate);
-          found = start + i / double(frame->sample_rate);
-        }
-      }
-      decodedSamples += frame->nb_samples;
-    }
-  };
-  for (AVPacket* p : packets) {
-    if (p->stream_index == index) {
-      avcodec_send_packet(dec, p);
-      drain();
-    }
-  }
-  avcodec_send_packet(dec, nullptr);
-  drain();
-  av_frame_free(&frame);
-  avcodec_free_context(&dec);
-  s.beep = found;
-  s.seconds = decodedSamples / double(st->codecpar->sample_rate);
-}
-
-FileInfo Probe(const fs::path& path) {
-  AVFormatContext* ic = nullptr;
-  if (avformat_open_input(&ic, path.c_str(), nullptr, nullptr) < 0 ||
-      avformat_find_stream_info(ic, nullptr) < 0) {
-    avformat_close_input(&ic);
-    throw std::runtime_error("cannot read " + path.string());
-  }
-  FileInfo info{ic->iformat->name, ic->duration / double(AV_TIME_BASE), {}};
-  for (unsigned i = 0; i < ic->nb_streams; ++i) {
-    const AVCodecParameters* par = ic->streams[i]->codecpar;
-    StreamInfo& s = info.streams.emplace_back();
-    s.type = par->codec_type;
-    s.codec = avcodec_get_name(par->codec_id);
-    s.tag = par->codec_tag;
-    s.width = par->width;
-    s.height = par->height;
-  }
-  std::vector<AVPacket*> packets;
-  for (;;) {
-    AVPacket* p = av_packet_alloc();
-    if (av_read_frame(ic, p) < 0) {
-      av_packet_free(&p);
-      break;
-    }
-    packets.push_back(p);
-    StreamInfo& s = info.streams[p->stream_index];
-    if (p->size > 0) {
-      s.packets.emplace_back(p->data, p->data + p->size);
-      s.times.push_back(p->pts * av_q2d(ic->streams[p->stream_index]->time_base));
-    }
-  }
-  for (unsigned i = 0; i < ic->nb_streams; ++i) {
-    if (info.streams[i].type == AVMEDIA_TYPE_AUDIO) {
-      Listen(ic, static_cast<int>(i), packets, info.streams[i]);
-    }
-  }
-  for (AVPacket* p : packets) {
-    av_packet_free(&p);
-  }
-  avformat_close_input(&ic);
-  return info;
 }
 
 class MediaTest : public ::testing::Test {

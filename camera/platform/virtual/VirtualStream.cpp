@@ -21,11 +21,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using FrameTime = std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>;
 
-// The frame nearest each whole second of stream time carries the picture's
-// second mark, where a virtual microphone of the same graph beeps.
+// The frame nearest each whole second of stream time from the first on
+// carries the picture's second mark, where a virtual microphone of the same
+// graph beeps.
 bool IsSecondMark(double time, FrameTime period) {
   const double half = std::chrono::duration<double>(period).count() / 2;
-  return std::floor(time + half) != std::floor(time - half);
+  return time + half >= 1.0 && std::floor(time + half) != std::floor(time - half);
 }
 
 Guid CategoryGuid(PinCategory category) {
