@@ -18,6 +18,8 @@ packages=(
   desktop-file-utils appstream dpkg-dev fakeroot groff-base
   # The media file writer (media/): FFmpeg's libraries, found through pkg-config.
   pkg-config libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+  # Sound capture on Linux (camera/platform/v4l2/AlsaSound.*).
+  libasound2-dev
 )
 
 missing=()

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <thread>
 
@@ -109,6 +110,52 @@ TEST_F(CameraOnVirtual, AutomaticCaptureUsesTheRendererAndItsCurrentImage) {
   EXPECT_EQ(camera->State(), csStopped);
   camera->SetActive(false);
   EXPECT_EQ(camera->State(), csInactive);
+}
+
+TEST_F(CameraOnVirtual, TheMicrophonesAreListedAndBindToPcmCapturePins) {
+  const TFAudioCaptureDevices devices = camera->AudioCaptureDevices();
+  ASSERT_EQ(devices.size(), 2u);
+  EXPECT_EQ(devices[0], (TFAudioCaptureDevice{"Microphone (Varnholt Virtual HD Webcam)",
+                                              "Simulated webcam microphone", 0}));
+  EXPECT_EQ(devices[1].WaveInID, 1);
+
+  camera->SetAudioDeviceName(devices[1].Name);
+  const auto filter = camera->AudioCaptureFilter();
+  ASSERT_NE(filter, nullptr);
+  std::shared_ptr<platform::IEnumPins> pins;
+  ASSERT_EQ(filter->EnumPins(pins), platform::hr::Ok);
+  std::shared_ptr<platform::IPin> pin, more;
+  ASSERT_EQ(pins->Next(pin), platform::hr::Ok);
+  EXPECT_EQ(pins->Next(more), platform::hr::False);
+  std::string id;
+  platform::PinDirection direction{};
+  EXPECT_EQ(pin->QueryId(id), platform::hr::Ok);
+  EXPECT_EQ(id, "Capture");
+  EXPECT_EQ(pin->QueryDirection(direction), platform::hr::Ok);
+  EXPECT_EQ(direction, platform::PinDirection::Output);
+  const auto properties = platform::Query<platform::IKsPropertySet>(pin);
+  ASSERT_NE(properties, nullptr);
+  std::array<std::uint8_t, 16> category{};
+  std::uint32_t returned = 0;
+  ASSERT_EQ(properties->Get(platform::guids::AmPropSetIdPin, 0, {}, category, returned),
+            platform::hr::Ok);
+  EXPECT_EQ(platform::Guid::FromBytes(category.data()), platform::guids::PinCategoryCapture);
+
+  std::shared_ptr<platform::IEnumMediaTypes> types;
+  ASSERT_EQ(pin->EnumMediaTypes(types), platform::hr::Ok);
+  std::unique_ptr<platform::AmMediaType> type, another;
+  ASSERT_EQ(types->Next(type), platform::hr::Ok);
+  EXPECT_EQ(types->Next(another), platform::hr::False);
+  EXPECT_EQ(type->majortype, platform::guids::MediaTypeAudio);
+  EXPECT_EQ(type->subtype, platform::guids::MediaSubtypePcm);
+  EXPECT_EQ(type->formattype, platform::guids::FormatWaveFormatEx);
+  const auto wave = platform::WaveFormatEx::FromBytes(type->pbFormat);
+  ASSERT_TRUE(wave);
+  EXPECT_EQ(wave->wFormatTag, 1);
+  EXPECT_EQ(wave->nSamplesPerSec, 48000u);
+  EXPECT_GE(wave->nChannels, 1);
+  EXPECT_EQ(wave->wBitsPerSample, 16);
+  EXPECT_EQ(wave->nBlockAlign, wave->nChannels * 2);
 }
 
 TEST_F(CameraOnVirtual, TheGrabberRaisesTheImageEventAndKeepsStills) {

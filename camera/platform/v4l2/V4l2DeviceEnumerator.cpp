@@ -6,7 +6,9 @@
 
 #include "camera/platform/DeviceNames.h"
 #include "camera/platform/graph/Compressors.h"
+#include "camera/platform/graph/SoundSource.h"
 #include "camera/platform/kit/DeviceEnumeration.h"
+#include "camera/platform/v4l2/AlsaSound.h"
 #include "camera/platform/v4l2/V4l2CameraFilter.h"
 #include "camera/platform/v4l2/V4l2Errors.h"
 #include "camera/platform/v4l2/device/V4l2Device.h"
@@ -75,11 +77,35 @@ std::vector<FoundCamera> FindCameras(NodeDirectory& nodes) {
   return found;
 }
 
+// The sound cards' capture devices, WaveInID their place in the list.
+std::vector<std::shared_ptr<IMoniker>> SoundInputMonikers() {
+  std::vector<std::shared_ptr<IMoniker>> monikers;
+  std::int32_t waveInId = 0;
+  for (auto& device : FindAlsaCaptureDevices()) {
+    kit::PropertyBag::Values values = {{"FriendlyName", device.friendlyName},
+                                       {"Description", device.description},
+                                       {"WaveInID", waveInId++}};
+    monikers.push_back(std::make_shared<kit::DeviceMoniker>(
+        std::move(values), [device = std::move(device)](std::shared_ptr<IBaseFilter>& filter) {
+          // Asked again on binding: the card may have gone since it was listed.
+          std::uint16_t channels = 0;
+          if (const HResult code = ProbeAlsaChannels(device, channels); code != hr::Ok)
+            return code;
+          filter = graph::MakeSoundCaptureFilter(device.friendlyName, MakeAlsaSoundDevice(device),
+                                                 channels);
+          return hr::Ok;
+        }));
+  }
+  return monikers;
+}
+
 }  // namespace
 
 std::shared_ptr<Unknown> MakeDeviceEnumerator(std::shared_ptr<NodeDirectory> nodes) {
   return kit::MakeDeviceEnumerator([nodes = std::move(nodes)](DeviceCategory category) {
     std::vector<std::shared_ptr<IMoniker>> monikers;
+    if (category == DeviceCategory::AudioInput)
+      return SoundInputMonikers();
     if (category == DeviceCategory::VideoInput)
       for (auto& camera : FindCameras(*nodes))
         monikers.push_back(CameraMoniker(nodes, std::move(camera)));

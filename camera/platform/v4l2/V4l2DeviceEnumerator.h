@@ -1,7 +1,8 @@
 #pragma once
 
 // The system device enumerator of the V4L2 platform: one moniker per video
-// capture node, found afresh on every enumeration.
+// capture node and per sound capture device, found afresh on every
+// enumeration.
 //
 // What callers may rely on: monikers come in node-number order; a node that
 // is gone, busy or not a video capture node (metadata, output) is left out;
@@ -9,7 +10,9 @@
 // it answers hr_v4l2::NodeAccessDenied. The property bag has FriendlyName
 // (the card; cameras of one card numbered "#2", "#3"... by bus position),
 // DevicePath (the by-id link, else the node) and Description (driver and
-// bus); categories other than video input are empty.
+// bus). Audio inputs are the sound cards' capture devices (AlsaSound.h), with
+// FriendlyName, Description and WaveInID (their place in the list), binding
+// to graph sound capture filters; the compressor categories are empty.
 
 #include <memory>
 

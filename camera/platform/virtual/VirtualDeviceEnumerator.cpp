@@ -5,16 +5,18 @@
 
 #include "camera/platform/DeviceNames.h"
 #include "camera/platform/graph/Compressors.h"
+#include "camera/platform/graph/SoundSource.h"
 #include "camera/platform/kit/DeviceEnumeration.h"
 #include "camera/platform/kit/ListEnumerator.h"
 #include "camera/platform/virtual/VirtualCameraFilter.h"
+#include "camera/platform/virtual/VirtualMicrophone.h"
 
 namespace varnholt::platform::virtualcam {
 namespace {
 
 using BagValues = kit::PropertyBag::Values;
 
-// What audio inputs and compressors bind to: a name and no pins.
+// What compressors bind to: a name and no pins.
 class NamedFilter final : public kit::SingleInterface<IBaseFilter> {
  public:
   explicit NamedFilter(std::string name) : name_(std::move(name)) {}
@@ -39,6 +41,15 @@ std::shared_ptr<IMoniker> NamedMoniker(BagValues values, const std::string& name
                                                 filter = std::make_shared<NamedFilter>(name);
                                                 return hr::Ok;
                                               });
+}
+
+// Each audio input is a microphone of its own that beeps on whole seconds.
+std::shared_ptr<IMoniker> MicrophoneMoniker(BagValues values, const std::string& name) {
+  return std::make_shared<kit::DeviceMoniker>(
+      std::move(values), [name](std::shared_ptr<IBaseFilter>& filter) {
+        filter = graph::MakeSoundCaptureFilter(name, MakeVirtualMicrophone(), kMicrophoneChannels);
+        return hr::Ok;
+      });
 }
 
 std::shared_ptr<IMoniker> CameraMoniker(const std::shared_ptr<VirtualCamera>& camera,
@@ -87,7 +98,7 @@ std::vector<std::shared_ptr<IMoniker>> MonikersOf(const VirtualCameraSet& set,
         BagValues values = {{"FriendlyName", input.friendlyName}, {"WaveInID", input.waveInId}};
         if (input.description)
           values.emplace_back("Description", *input.description);
-        monikers.push_back(NamedMoniker(std::move(values), input.friendlyName));
+        monikers.push_back(MicrophoneMoniker(std::move(values), input.friendlyName));
       }
       break;
     case DeviceCategory::VideoCompressor:

@@ -1,7 +1,9 @@
 #pragma once
 
 // The system device enumerator of the virtual platform: one moniker per
-// connected camera, audio input and compressor of the description.
+// connected camera, audio input and compressor of the description. Audio
+// inputs bind to virtual microphones (VirtualMicrophone.h); compressors to
+// filters with a name and no pins.
 
 #include <memory>
 
