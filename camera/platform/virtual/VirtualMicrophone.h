@@ -2,7 +2,7 @@
 
 // The sound device behind each audio input of the virtual cameras'
 // description: silence with a short loud tone at every whole second of
-// stream time, where the virtual camera's picture shows its second mark, so
+// stream time from 1 s on, where the picture shows its second mark, so
 // that a recording's sound can be checked against its pictures.
 //
 // What callers may rely on: the microphone's sample clock runs on whole
