@@ -15,6 +15,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
 #include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
@@ -862,6 +863,13 @@ void MediaFileWriter::Open(const std::string& path, Container container, const V
 
 void MediaFileWriter::Open(std::unique_ptr<MediaOutput> output, Container container,
                            const VideoInput& video, const std::optional<AudioInput>& audio) {
+  // Encoders' remarks (clipped coefficients, ...) are no news for users; the
+  // errors that matter come back as MediaError.
+  static const bool quiet = [] {
+    av_log_set_level(AV_LOG_ERROR);
+    return true;
+  }();
+  (void)quiet;
   if (IsOpen()) {
     throw MediaError("the media writer is already open");
   }
