@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <utility>
 
 namespace varnholt::platform::v4l2 {
@@ -190,12 +191,49 @@ class AlsaSoundDevice final : public graph::SoundDevice {
 
 }  // namespace
 
+namespace {
+
+// The PCMs through which sound servers share the cards, as ALSA's
+// configuration describes them, in a fixed order so that their numbers stay.
+void AddNamedPcms(std::vector<AlsaCaptureDevice>& found) {
+  void** hints = nullptr;
+  if (snd_device_name_hint(-1, "pcm", &hints) < 0 || hints == nullptr)
+    return;
+  const auto take = [](char* text) {
+    std::string s = text ? text : "";
+    std::free(text);
+    return s;
+  };
+  std::vector<AlsaCaptureDevice> named;
+  for (const char* wanted : {"pipewire", "pulse", "default"}) {
+    for (void** hint = hints; *hint != nullptr; ++hint) {
+      const std::string name = take(snd_device_name_get_hint(*hint, "NAME"));
+      if (name != wanted)
+        continue;
+      // No IOID means both ways.
+      if (take(snd_device_name_get_hint(*hint, "IOID")) == "Output")
+        break;
+      std::string what = take(snd_device_name_get_hint(*hint, "DESC"));
+      what = what.substr(0, what.find('\n'));
+      AlsaCaptureDevice& d = found.emplace_back();
+      d.card = -1;
+      d.pcm = name;
+      d.description = what;
+      d.friendlyName = (what.empty() ? std::string("Sound input") : what) + " (" + name + ")";
+      break;
+    }
+  }
+  snd_device_name_free_hint(hints);
+}
+
+}  // namespace
+
 std::string AlsaCaptureDevice::HwName() const {
-  return "hw:" + std::to_string(card) + "," + std::to_string(device);
+  return pcm.empty() ? "hw:" + std::to_string(card) + "," + std::to_string(device) : pcm;
 }
 
 std::string AlsaCaptureDevice::PlugName() const {
-  return "plug" + HwName();
+  return pcm.empty() ? "plug" + HwName() : pcm;
 }
 
 std::vector<AlsaCaptureDevice> FindAlsaCaptureDevices() {
@@ -234,11 +272,14 @@ std::vector<AlsaCaptureDevice> FindAlsaCaptureDevices() {
           cardName + ": " + snd_pcm_info_get_name(pcmInfo.get()) + " (" + d.HwName() + ")";
     }
   }
+  AddNamedPcms(found);
   return found;
 }
 
 HResult ProbeAlsaChannels(const AlsaCaptureDevice& device, std::uint16_t& channels) {
   channels = 2;
+  if (!device.pcm.empty())
+    return hr::Ok;  // a server's PCM takes two channels and is never unplugged
   snd_pcm_t* raw = nullptr;
   // Non-blocking: a device another program holds answers at once.
   const int err =

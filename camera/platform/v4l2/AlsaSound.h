@@ -6,10 +6,12 @@
 // (a machine with snd-aloop, for one).
 //
 // What callers may rely on:
-// - every capture PCM of every card is listed, in card then device order;
-//   a machine without cards lists nothing and listing never fails;
-// - a capture opens "plughw:C,D", so ALSA converts rate, channels and
-//   format to what the graph asked for;
+// - every capture PCM of every card is listed, in card then device order,
+//   then the sound servers' PCMs ALSA's configuration names ("pipewire",
+//   "pulse"), through which a card another program holds is shared, and
+//   "default"; a machine without any lists nothing and listing never fails;
+// - a card's capture opens "plughw:C,D", so ALSA converts rate, channels
+//   and format to what the graph asked for (a server's PCM converts anyway);
 // - each chunk is stamped with its first frame's CLOCK_MONOTONIC instant,
 //   from the driver's timestamps where it gives them, else from the instant
 //   it was read less what was waiting; an overrun restarts the device and
@@ -28,11 +30,12 @@ namespace varnholt::platform::v4l2 {
 struct AlsaCaptureDevice {
   int card = 0;
   int device = 0;
-  std::string friendlyName;  // "<card name>: <pcm name> (hw:C,D)", unique
-  std::string description;   // the card's long name
+  std::string pcm;           // a named PCM instead of a card's device ("pipewire")
+  std::string friendlyName;  // "<card name>: <pcm name> (hw:C,D)" or "<what> (pcm)", unique
+  std::string description;   // the card's long name, or ALSA's description of the PCM
 
-  std::string HwName() const;    // hw:C,D
-  std::string PlugName() const;  // plughw:C,D
+  std::string HwName() const;    // hw:C,D, or the named PCM
+  std::string PlugName() const;  // plughw:C,D, or the named PCM
 };
 
 std::vector<AlsaCaptureDevice> FindAlsaCaptureDevices();

@@ -23,11 +23,11 @@ TEST(SoundCardTest, EveryCaptureDeviceIsListedInCardOrderAndAnAbsentCardIsNotCon
   std::set<std::string> names;
   for (std::size_t i = 0; i < found.size(); ++i) {
     const auto& d = found[i];
-    const std::string tail =
-        " (hw:" + std::to_string(d.card) + "," + std::to_string(d.device) + ")";
-    EXPECT_TRUE(d.friendlyName.ends_with(tail)) << d.friendlyName;
+    EXPECT_TRUE(d.friendlyName.ends_with(" (" + d.HwName() + ")")) << d.friendlyName;
     EXPECT_TRUE(names.insert(d.friendlyName).second) << d.friendlyName;
-    if (i > 0) {
+    if (i > 0 && d.pcm.empty()) {
+      // Cards in order, before any sound server's PCM.
+      EXPECT_TRUE(found[i - 1].pcm.empty()) << d.friendlyName;
       EXPECT_LT(std::pair(found[i - 1].card, found[i - 1].device), std::pair(d.card, d.device));
     }
   }
