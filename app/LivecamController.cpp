@@ -328,7 +328,8 @@ void TLivecamController::ShowRecordTime() {
   if (!LivecamForm)
     return;
   const int minutes = recordSeconds_ / 60;
-  LivecamForm->RecordTime->setText(QString(QChar(0x25CF)) + QString(" %1:%2")
+  LivecamForm->RecordTime->setText(QString(QChar(0x25CF)) +
+                                   QString(" %1:%2")
                                        .arg(minutes, 2, 10, QChar('0'))
                                        .arg(recordSeconds_ % 60, 2, 10, QChar('0')));
 }

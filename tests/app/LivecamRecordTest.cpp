@@ -3,6 +3,10 @@
 // going on meanwhile, and the file finished however the recording ends.
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <QDir>
 #include <QRegularExpression>
@@ -102,11 +106,45 @@ TEST_F(LivecamRecord, RecordWritesAnAviIntoTheVideosFolderWhileThePictureGoesOn)
   ASSERT_TRUE(record->isChecked());
   ASSERT_TRUE(WaitUntil([&] { return videos.entryList({"Varnholt *.avi"}).size() == 2; }));
   livecam->QWidget::close();  // as the title bar's close button does
-  clock.Advance(33);  // the next repaint tick finds the window gone
+  clock.Advance(33);          // the next repaint tick finds the window gone
   EXPECT_FALSE(CameraOf(form)->Active());
   EXPECT_FALSE(record->isChecked());
   for (const QString& file : videos.entryList({"Varnholt *.avi"}))
     ExpectFinishedAvi(videos.filePath(file));
+  EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
+TEST_F(LivecamRecord, AFullDiskEndsTheRecordingWithItsReasonWhileTheTestGoesOn) {
+  const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+  ASSERT_TRUE(QDir().mkpath(videos));
+  if (::mount("tmpfs", videos.toLocal8Bit().constData(), "tmpfs", 0, "size=256k") != 0)
+    GTEST_SKIP() << "cannot mount a small disk here (" << std::strerror(errno) << ")";
+  struct Unmount {
+    QByteArray at;
+    ~Unmount() { ::umount2(at.constData(), MNT_DETACH); }
+  } unmount{videos.toLocal8Bit()};
+  AnswerNotices();
+  TFormMain& form = StartWith("[" + TestCamera("Lab", Format(160, 120, "YUY2", 333333)) + "]");
+  ClickIcon();
+  auto* record = Part<QPushButton>(*livecam, "RecordButton");
+  QTest::mouseClick(record, Qt::LeftButton);
+  ASSERT_TRUE(record->isChecked());
+
+  // A few frames fill the disk; a repaint tick hears of it.
+  ASSERT_TRUE(WaitUntil([&] {
+    clock.Advance(33);
+    return !record->isChecked();
+  }));
+  EXPECT_EQ(notices, QStringList{"There is not enough space on the disk"});
+  EXPECT_TRUE(Part<QLabel>(*livecam, "RecordTime")->isHidden());
+  EXPECT_TRUE(livecam->isVisible());
+  EXPECT_TRUE(CameraOf(form)->Active());
+  PaintCount count;
+  PaintBoxOf(form)->installEventFilter(&count);
+  ASSERT_TRUE(WaitUntil([&] {
+    clock.Advance(33);
+    return count.paints > 0;
+  }));
   EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 

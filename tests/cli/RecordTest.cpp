@@ -1,12 +1,17 @@
 // varnholtctl record over the built-in virtual cameras: finished files for
 // a time and for an interruption, and the refusals that leave no file.
 
+#include <sys/mount.h>
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtEndian>
+#include <cerrno>
+#include <cstring>
 
 #include "tests/cli/CliRun.h"
 #include "tests/support/TestEnvironment.h"
@@ -72,7 +77,7 @@ TEST_F(Record, ATimedRecordingAndAnInterruptedOneLeaveFinishedFilesOfTheChosenTy
   EXPECT_TRUE(list["compressors"].toArray().contains("mjpeg"));
 }
 
-TEST_F(Record, AnUnknownCompressorIsRefusedWithTheComponentsMessageAndNoFile) {
+TEST_F(Record, RefusalsAndFailedWritesSayWhyWithTheirExitCodes) {
   const QString file = cameras.Path("never.avi");
   const CliResult result = Run({"record", kHd, file, "--seconds", "1", "--compressor", "nonesuch"});
   EXPECT_EQ(result.Code, 4);
@@ -80,6 +85,20 @@ TEST_F(Record, AnUnknownCompressorIsRefusedWithTheComponentsMessageAndNoFile) {
       << result.Err.toStdString();
   EXPECT_FALSE(QFile::exists(file));
   EXPECT_EQ(Run({"record", kHd, cameras.Path("no/such/folder.avi"), "--seconds", "1"}).Code, 5);
+
+  // A disk that fills up ends a recording with no time limit by itself.
+  const QByteArray disk = cameras.Path("disk").toLocal8Bit();
+  ASSERT_TRUE(QDir().mkpath(disk));
+  if (::mount("tmpfs", disk.constData(), "tmpfs", 0, "size=512k") != 0)
+    GTEST_SKIP() << "cannot mount a small disk here (" << std::strerror(errno) << ")";
+  struct Unmount {
+    const QByteArray& at;
+    ~Unmount() { ::umount2(at.constData(), MNT_DETACH); }
+  } unmount{disk};
+  const CliResult full = Run({"record", kHd, cameras.Path("disk/full.avi")});
+  EXPECT_EQ(full.Code, 5);
+  EXPECT_TRUE(full.Err.contains("There is not enough space on the disk")) << full.Err.toStdString();
+  EXPECT_FALSE(full.Out.contains("recorded")) << full.Out.toStdString();
 }
 
 TEST_F(Record, SecondsMustBeAPositiveNumber) {
