@@ -1,6 +1,10 @@
 #include "app/LivecamController.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QPainter>
+#include <QStandardPaths>
 #include <QThread>
 #include <climits>
 #include <utility>
@@ -34,6 +38,20 @@ QString EntryText(const varnholt::TListBox* list) {
   return index < 0 ? QString() : list->item(index)->text();
 }
 
+// A new file in the user's videos folder (made when missing, else the home
+// folder), named by the time it starts: two recordings in one second get
+// names of their own, as the first run of a graph replaces its file.
+QString NewRecordingPath() {
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+  if (folder.isEmpty() || !QDir().mkpath(folder))
+    folder = QDir::homePath();
+  const QString stem = "Varnholt " + QDateTime::currentDateTime().toString("yyyy-MM-dd HH-mm-ss");
+  QString path = QDir(folder).filePath(stem + ".avi");
+  for (int copy = 2; QFile::exists(path); ++copy)
+    path = QDir(folder).filePath(QString("%1 (%2).avi").arg(stem).arg(copy));
+  return path;
+}
+
 }  // namespace
 
 void TLivecamController::Bind() {
@@ -57,6 +75,10 @@ void TLivecamController::Bind() {
       [this](QObject* sender, QPainter* canvas) { form_.PaintBoxPaint(sender, canvas); });
   form_.FCamera->SetOnImageAvailable(
       TFImageAvailableEvent::Method(&form_, &TFormMain::FCameraImageAvailable));
+  recordTimer_ = new varnholt::TTimer(&form_);
+  recordTimer_->setObjectName("RecordTimer");
+  varnholt::ConnectGuarded(recordTimer_.data(), &varnholt::TTimer::Timer, &form_,
+                           [this] { RecordTimerTimer(); });
 }
 
 bool TLivecamController::LivecamVisible() const {
@@ -87,6 +109,16 @@ void TLivecamController::StartDevice() {
     return;
   if (!LivecamForm)
     throw varnholt::Exception("The camera test window does not exist");
+
+  // The test window comes after the main window: its button is bound here.
+  if (recordButtonOf_ != LivecamForm) {
+    recordButtonOf_ = LivecamForm;
+    varnholt::ConnectGuarded(LivecamForm->RecordButton, &QPushButton::clicked, &form_,
+                             [this](bool checked) { RecordButtonClick(checked); });
+  }
+  // A test started afresh records nothing until asked again.
+  if (const QString failure = FinishRecording(); !failure.isEmpty())
+    form_.ShowMessageSimple(failure);
 
   if (form_.PaintBox->parentWidget() != LivecamForm->CameraPanel) {
     form_.PaintBox->setParent(LivecamForm->CameraPanel);
@@ -146,16 +178,30 @@ void TLivecamController::StopDevice() {
   form_.CameraGlowTimer->SetInterval(0);
   form_.CameraIconGlow->setEnabled(false);
   form_.CameraIconInnerGlow->setEnabled(false);
+  // The test window closing while it records: the file is finished here.
+  const QString failure = FinishRecording();
   if (form_.FCamera->Active()) {
     form_.FCamera->Stop();
     form_.FCamera->SetActive(false);
   }
+  if (!failure.isEmpty())
+    form_.ShowMessageSimple(failure);
 }
 
 void TLivecamController::CameraTimerTimer() {
   if (form_.TraceMode_)
     form_.LogMe("CameraTimerTimer");
-  if (LivecamVisible() && LivecamStreamLost()) {
+  const std::int32_t end = LivecamVisible() ? LivecamStreamEnd() : 0;
+  if (end == varnholt::platform::graph::kEventErrorAbort && Recording()) {
+    // The file writer gave up (a full disk) or the camera did: Stop tells
+    // which. A failed write ends the recording, not the test.
+    if (const QString failure = FinishRecording(); !failure.isEmpty()) {
+      Reactivate(QString());
+      form_.ShowMessageSimple(failure);
+      return;
+    }
+  }
+  if (end != 0) {
     // Unplugged, or gone and back under the same name too quickly for the
     // device watch to tell: either way this stream will bring no picture.
     const QString name = form_.FCamera->DeviceName();
@@ -173,14 +219,119 @@ void TLivecamController::CameraTimerTimer() {
     form_.RefreshDevices();
 }
 
-bool TLivecamController::LivecamStreamLost() {
+std::int32_t TLivecamController::LivecamStreamEnd() {
   if (!form_.FCamera->Active())
-    return false;
+    return 0;
   const auto events = form_.FCamera->MediaEvent();
   std::int32_t code = 0;
-  return events && events->WaitForCompletion(0, code) == varnholt::platform::hr::Ok &&
-         (code == varnholt::platform::graph::kEventDeviceLost ||
-          code == varnholt::platform::graph::kEventErrorAbort);
+  if (!events || events->WaitForCompletion(0, code) != varnholt::platform::hr::Ok)
+    return 0;
+  return code == varnholt::platform::graph::kEventDeviceLost ||
+                 code == varnholt::platform::graph::kEventErrorAbort
+             ? code
+             : 0;
+}
+
+void TLivecamController::RecordButtonClick(bool checked) {
+  if (checked == Recording())
+    return;
+  if (checked) {
+    StartRecording();
+    return;
+  }
+  const QString failure = FinishRecording();
+  Reactivate(QString());
+  if (!failure.isEmpty())
+    form_.ShowMessageSimple(failure);
+}
+
+void TLivecamController::StartRecording() {
+  TFCamera& camera = *form_.FCamera;
+  if (!LivecamVisible() || !camera.Active()) {
+    LivecamForm->RecordButton->setChecked(false);
+    return;
+  }
+  recordFormat_ = camera.Format();
+  const QString file = NewRecordingPath();
+  try {
+    Reactivate(file);
+  } catch (const std::exception& e) {
+    // The file could not be begun (a folder that takes no files, a camera
+    // that refuses): the test goes on without it.
+    FinishRecording();
+    Reactivate(QString());
+    form_.ShowMessageSimple(QString::fromLocal8Bit(e.what()));
+    return;
+  }
+  recordFile_ = file;
+  recordSeconds_ = 0;
+  ShowRecordTime();
+  LivecamForm->RecordTime->show();
+  LivecamForm->RecordTime->raise();
+  recordTimer_->SetEnabled(true);
+  recordTimer_->SetInterval(1000);
+  if (form_.TraceMode_)
+    form_.LogMe("Recording into " + file);
+}
+
+QString TLivecamController::FinishRecording() {
+  // The file name too: a recording that failed to begin has one but no clock yet.
+  if (!Recording() && form_.FCamera->OutputFileName().isEmpty())
+    return QString();
+  TFCamera& camera = *form_.FCamera;
+  QString failure;
+  if (camera.Active()) {
+    try {
+      camera.Stop();
+    } catch (const std::exception& e) {
+      failure = QString::fromLocal8Bit(e.what());
+    }
+    camera.SetActive(false);
+  }
+  camera.SetOutputFileName(QString());
+  recordFile_.clear();
+  if (recordTimer_)
+    recordTimer_->SetInterval(0);
+  if (LivecamForm) {
+    LivecamForm->RecordButton->setChecked(false);
+    LivecamForm->RecordTime->hide();
+  }
+  return failure;
+}
+
+void TLivecamController::Reactivate(const QString& file) {
+  TFCamera& camera = *form_.FCamera;
+  try {
+    camera.SetActive(false);
+    camera.SetOutputFileName(file);
+    camera.SetOutputFileType(mtAvi);
+    // A new binding starts at the camera's first format: the test's again.
+    camera.SetFormat(recordFormat_);
+    camera.SetActive(true);
+    camera.Run();
+  } catch (...) {
+    if (!file.isEmpty())
+      throw;
+    // Without a file this is the test's own camera failing: it ends as
+    // when the camera goes.
+    EndLivecamOfLostCamera();
+    throw;
+  }
+}
+
+void TLivecamController::RecordTimerTimer() {
+  ++recordSeconds_;
+  ShowRecordTime();
+}
+
+void TLivecamController::ShowRecordTime() {
+  if (!LivecamForm)
+    return;
+  const int minutes = recordSeconds_ / 60;
+  LivecamForm->RecordTime->setText(QString(QChar(0x25CF)) +
+                                   QString(" %1:%2")
+                                       .arg(minutes, 2, 10, QChar('0'))
+                                       .arg(recordSeconds_ % 60, 2, 10, QChar('0')));
 }
 
 void TLivecamController::EndLivecamOfLostCamera() {

@@ -5,11 +5,25 @@
 // click on the format list. The paint box fetches the current picture and
 // draws it; a timer at the frame interval asks for the repaints. The window
 // forwards its handlers of the same names here.
+//
+// The test window's Record button records what the test shows into an AVI
+// file in the user's videos folder. The component takes a file name only
+// while inactive, so starting and ending a recording restart the camera;
+// the preview goes on meanwhile.
 
+#include <QPointer>
+#include <QString>
 #include <atomic>
+#include <cstdint>
+
+#include "camera/CameraTypes.h"
 
 class QPainter;
 class TFormMain;
+class TLivecamForm;
+namespace varnholt {
+class TTimer;
+}
 
 class TLivecamController {
  public:
@@ -39,9 +53,31 @@ class TLivecamController {
   // the test ends.
   void SetDevicesChangedDuringLivecam(bool changed) { DevicesChangedDuringLivecam_ = changed; }
 
+  // The Record button, checked or not.
+  void RecordButtonClick(bool checked);
+  // Once a second while recording: the elapsed time.
+  void RecordTimerTimer();
+  bool Recording() const { return !recordFile_.isEmpty(); }
+
  private:
-  // The test's stream reports its device lost.
-  bool LivecamStreamLost();
+  // The event that ended the test's stream (device lost, an abort), or 0.
+  std::int32_t LivecamStreamEnd();
+  void StartRecording();
+  // Ends a recording: Stop finishes the file, and the camera is left
+  // inactive without a file name. Answers why the file could not be
+  // written to its end, or nothing.
+  QString FinishRecording();
+  // The camera active and running again at the test's format, recording
+  // into file when one is given.
+  void Reactivate(const QString& file);
+  void ShowRecordTime();
+
+  // What a recording, its button and its clock need.
+  QString recordFile_;
+  int recordSeconds_ = 0;
+  TFCameraFormat recordFormat_;
+  QPointer<varnholt::TTimer> recordTimer_;
+  QPointer<TLivecamForm> recordButtonOf_;
 
   TFormMain& form_;
   bool DevicesChangedDuringLivecam_ = false;

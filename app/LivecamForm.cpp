@@ -49,6 +49,20 @@ TLivecamForm::TLivecamForm(QWidget* parent) : QWidget(parent, Qt::Window) {
   ButtonClose->hide();
   varnholt::ConnectGuarded(ButtonClose, &QPushButton::clicked, this,
                            [this] { ButtonCloseClick(ButtonClose); });
+
+  // Over the picture's top left corner, beside where ButtonClose would be.
+  RecordButton = new QPushButton("Record", CameraPanel);
+  RecordButton->setObjectName("RecordButton");
+  RecordButton->setCheckable(true);
+  RecordButton->setGeometry(129, 16, 80, 33);
+  RecordButton->setFont(varnholt::PlainFont(12, true));
+  RecordTime = new QLabel(CameraPanel);
+  RecordTime->setObjectName("RecordTime");
+  RecordTime->setGeometry(217, 16, 90, 33);
+  RecordTime->setFont(varnholt::PlainFont(12, true));
+  // Readable over any picture.
+  RecordTime->setStyleSheet("color: #ff3030; background: rgba(0, 0, 0, 128); padding: 0 6px;");
+  RecordTime->hide();
 }
 
 TLivecamForm::~TLivecamForm() {
@@ -59,6 +73,9 @@ TLivecamForm::~TLivecamForm() {
 
 void TLivecamForm::FormShow(QObject*) {
   ButtonClose->raise();
+  // Above the paint box, which the main window moves in at the first test.
+  RecordButton->raise();
+  RecordTime->raise();
   Tag = 1;
 }
 

@@ -5,7 +5,10 @@
 // The main window moves its paint box into CameraPanel at the first start
 // and drives everything else; this window only keeps Tag, which says
 // whether it is showing (the keep-synced refresh pauses while it is).
+// RecordButton and RecordTime are the main window's too: it records what
+// the test shows.
 
+#include <QLabel>
 #include <QPushButton>
 #include <QWidget>
 
@@ -37,6 +40,10 @@ class TLivecamForm : public QWidget {
   varnholt::TImage* close = nullptr;
   varnholt::TImage* closedown = nullptr;
   QPushButton* ButtonClose = nullptr;
+  // Checked while the camera test records into a file.
+  QPushButton* RecordButton = nullptr;
+  // The recording's length so far; hidden while nothing records.
+  QLabel* RecordTime = nullptr;
 
   // The client size of the design, before any test sets its own.
   static constexpr int kDesignWidth = 897;

@@ -1,5 +1,8 @@
 #include "cli/Cli.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "camera/CameraErrors.h"
 #include "camera/platform/PlatformFactory.h"
 #include "cli/Commands.h"
@@ -8,6 +11,8 @@
 namespace varnholt::cli {
 
 namespace {
+
+const char* const kRecordOptions[] = {"seconds", "type", "compressor", "audio", "audio-compressor"};
 
 // One line per command: name, arguments, summary, argument counts, --json.
 const TCommand kCommands[] = {
@@ -26,6 +31,11 @@ const TCommand kCommands[] = {
      2, false, RestoreCommand},
     {"watch", "", "runs until stopped, loading marked files onto cameras as they appear", 0, 0,
      false, WatchCommand},
+    {"record",
+     "CAMERA FILE [--seconds N] [--type asf|avi] [--compressor NAME] [--audio DEVICE] "
+     "[--audio-compressor NAME]",
+     "a video file, for N seconds or until interrupted (Ctrl+C)", 2, 2, false, RecordCommand,
+     kRecordOptions},
 };
 
 QString Usage() {
@@ -43,7 +53,11 @@ QString Usage() {
       "(/dev/video0). PROPERTY is a settings-file key (Brightness, WhiteBalance,\n"
       "PowerFrequency, ...), in any case. set VALUE keeps the automatic mode, as\n"
       "the window's sliders do: set PROPERTY manual first. --json prints list and\n"
-      "get as JSON.\n"
+      "get as JSON; list also names the sound inputs and the compressors.\n"
+      "record writes AVI for a FILE ending in .avi and ASF otherwise, unless --type\n"
+      "says: the type makes the file, not its name. Without --compressor\n"
+      "AVI keeps the camera's frames as they come. --audio records a sound input as\n"
+      "listed. Ctrl+C or SIGTERM ends a recording with a finished, playable file.\n"
       "VARNHOLT_PLATFORM picks the capture platform (v4l2, virtual).\n"
       "\nExit codes:\n"
       "  0  done\n"
@@ -64,22 +78,43 @@ const TCommand* FindCommand(const QString& name) {
 
 int RunCommand(const QStringList& arguments, QTextStream& out, QTextStream& err) {
   TInvocation in{{}, false, out, err};
+  // The command comes first among the words, so that its options are known
+  // before they are read.
   QString name;
-  for (const QString& argument : arguments) {
-    if (argument == "--json")
-      in.Json = true;
-    else if (argument.startsWith("--"))
-      throw CliError(kExitUsage, "Unknown option " + argument);
-    else if (name.isEmpty())
+  for (const QString& argument : arguments)
+    if (!argument.startsWith("--")) {
       name = argument;
-    else
-      in.Arguments << argument;
-  }
+      break;
+    }
   if (name.isEmpty())
     throw CliError(kExitUsage, "No command given (varnholtctl --help lists them)");
   const TCommand* command = FindCommand(name);
   if (!command)
     throw CliError(kExitUsage, "Unknown command " + name + " (varnholtctl --help lists them)");
+  bool named = false;
+  for (qsizetype i = 0; i < arguments.size(); ++i) {
+    const QString& argument = arguments[i];
+    if (argument == "--json") {
+      in.Json = true;
+      continue;
+    }
+    if (!argument.startsWith("--")) {
+      if (std::exchange(named, true))
+        in.Arguments << argument;
+      continue;
+    }
+    const qsizetype equals = argument.indexOf('=');
+    const QString option = argument.mid(2, equals < 0 ? -1 : equals - 2);
+    if (std::find(command->Options.begin(), command->Options.end(), option) ==
+        command->Options.end())
+      throw CliError(kExitUsage, "Unknown option " + argument);
+    if (equals >= 0)
+      in.Options[option] = argument.mid(equals + 1);
+    else if (i + 1 < arguments.size())
+      in.Options[option] = arguments[++i];
+    else
+      throw CliError(kExitUsage, "--" + option + " needs a value");
+  }
   const QString usage = QString("Usage: varnholtctl %1 %2").arg(name, command->Arguments).trimmed();
   if (in.Arguments.size() < command->MinArguments || in.Arguments.size() > command->MaxArguments)
     throw CliError(kExitUsage, usage);

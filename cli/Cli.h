@@ -4,6 +4,7 @@
 // the same camera component and settings code. Commands live in one table
 // (Commands()); a new command is a function and one line there.
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -44,6 +45,8 @@ struct TInvocation {
   QTextStream& Out;
   // For what a long-running command meets and goes on after.
   QTextStream& Err;
+  // The command's own options with their values, by name without the dashes.
+  QHash<QString, QString> Options = {};
 };
 
 struct TCommand {
@@ -55,6 +58,8 @@ struct TCommand {
   bool TakesJson;
   // Returns the exit code; failures may also throw.
   int (*Run)(TInvocation&);
+  // Options that take a value (--name VALUE or --name=VALUE), without the dashes.
+  std::span<const char* const> Options = {};
 };
 
 std::span<const TCommand> Commands();

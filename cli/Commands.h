@@ -16,5 +16,6 @@ int SaveCommand(TInvocation& in);
 int SnapshotCommand(TInvocation& in);
 int RestoreCommand(TInvocation& in);
 int WatchCommand(TInvocation& in);
+int RecordCommand(TInvocation& in);
 
 }  // namespace varnholt::cli

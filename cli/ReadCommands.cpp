@@ -150,8 +150,25 @@ int ListCommand(TInvocation& in) {
     }
     cameras.append(entry);
   }
+  // What record takes for --audio, --compressor and --audio-compressor.
+  QJsonArray microphones;
+  if (!in.Json)
+    in.Out << "Sound inputs:\n";
+  for (const TFAudioCaptureDevice& device : camera.AudioCaptureDevices()) {
+    microphones.append(QJsonObject{{"name", device.Name}, {"waveInId", device.WaveInID}});
+    if (!in.Json)
+      in.Out << "  " << device.Name << "  (WaveInID " << device.WaveInID << ")\n";
+  }
+  const QStringList compressors = camera.Compressors();
+  const QStringList audioCompressors = camera.AudioCompressors();
+  if (!in.Json)
+    in.Out << "Video compressors: " << compressors.join(", ") << "\n"
+           << "Sound compressors: " << audioCompressors.join(", ") << "\n";
   if (in.Json)
-    Print(in, QJsonObject{{"cameras", cameras}});
+    Print(in, QJsonObject{{"cameras", cameras},
+                          {"audioCaptureDevices", microphones},
+                          {"compressors", QJsonArray::fromStringList(compressors)},
+                          {"audioCompressors", QJsonArray::fromStringList(audioCompressors)}});
   return kExitOk;
 }
 

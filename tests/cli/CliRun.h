@@ -21,10 +21,12 @@ struct CliResult {
 class CliCameras {
  public:
   // cameras is the JSON array of the description; @DIR@ in it stands for
-  // the test's folder.
+  // the test's folder. Without one, the virtual platform's built-in set.
   explicit CliCameras(QByteArray cameras) {
-    cameras.replace("@DIR@", dir_.path().toUtf8());
     QDir().mkpath(StateFolder());
+    if (cameras.isEmpty())
+      return;
+    cameras.replace("@DIR@", dir_.path().toUtf8());
     QFile file(dir_.filePath("cameras.json"));
     if (!file.open(QIODevice::WriteOnly) || file.write(R"({"cameras": )" + cameras + "}") < 0)
       ADD_FAILURE() << "cannot write the camera description";
@@ -43,7 +45,10 @@ class CliCameras {
     env.insert("XDG_CONFIG_HOME", dir_.filePath(".config"));
     env.insert("XDG_RUNTIME_DIR", dir_.path());
     env.insert("VARNHOLT_PLATFORM", platform);
-    env.insert("VARNHOLT_VIRTUAL_CAMERAS", Path("cameras.json"));
+    if (QFile::exists(Path("cameras.json")))
+      env.insert("VARNHOLT_VIRTUAL_CAMERAS", Path("cameras.json"));
+    else
+      env.remove("VARNHOLT_VIRTUAL_CAMERAS");
     env.insert("VARNHOLT_VIRTUAL_STATE", StateFolder());
     return env;
   }

@@ -58,7 +58,7 @@ TEST_F(Cli, HelpVersionAndBadUsageHaveTheirOwnExitCodes) {
   const CliResult help = Run({"--help"});
   EXPECT_EQ(help.Code, 0);
   for (const char* text : {"list", "get CAMERA [PROPERTY]", "set CAMERA PROPERTY", "power",
-                           "defaults", "load", "save", "snapshot", "5  file"})
+                           "defaults", "load", "save", "snapshot", "record CAMERA FILE", "5  file"})
     EXPECT_TRUE(help.Out.contains(text)) << text;
   EXPECT_EQ(Run({"--version"}).Out.trimmed(), "varnholtctl " VARNHOLT_VERSION);
 
