@@ -163,6 +163,8 @@ FileOutput::FileOutput(const std::string& path) : path_(path) {
   if (fd_ < 0) {
     throw MediaError("cannot create " + path + ": " + std::strerror(errno));
   }
+  struct stat st {};
+  regular_ = ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
 }
 
 FileOutput::~FileOutput() {
@@ -207,7 +209,8 @@ void FileOutput::Close(bool failed) {
     ::close(fd_);
     fd_ = -1;
   }
-  if (failed) {
+  // Only a file of our own making goes: never a device or pipe written to.
+  if (failed && regular_) {
     ::unlink(path_.c_str());
   }
 }

@@ -86,6 +86,7 @@ class FileOutput : public MediaOutput {
  private:
   std::string path_;
   int fd_ = -1;
+  bool regular_ = false;  // a plain file, which a failure may remove
 };
 
 class MediaFileWriter {

@@ -2,8 +2,10 @@
 // the container holds, the times of pictures and sound, the end of a file
 // and the errors that leave a playable file or none at all.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -435,6 +437,17 @@ TEST_F(MediaTest, FailedOpenLeavesNoFileAndSaysWhy) {
   EXPECT_THROW(writer.Open((dir_ / "missing" / "x.avi").string(), Container::Avi,
                            {kWidth, kHeight, VideoFormat::YUY2, kInterval, ""}, std::nullopt),
                MediaError);
+  // What is not a plain file (a pipe here, a device elsewhere) is written
+  // to, never removed.
+  const fs::path pipe = dir_ / "pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  EXPECT_THROW(writer.Open(pipe.string(), Container::Avi,
+                           {0, kHeight, VideoFormat::YUY2, kInterval, ""}, std::nullopt),
+               MediaError);
+  ::close(reader);
+  EXPECT_TRUE(fs::exists(pipe));
 }
 
 // A file on a disk that holds capacity bytes: a write past it lands up to the end,
