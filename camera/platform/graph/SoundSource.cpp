@@ -31,7 +31,7 @@ std::vector<std::uint8_t> PcmBytes(const std::vector<std::int16_t>& samples) {
 }
 
 class SoundPin final : public IPin,
-                       public IKsPropertySet,
+                       public kit::CapturePinCategory,
                        public std::enable_shared_from_this<SoundPin> {
  public:
   explicit SoundPin(AmMediaType type) : type_(std::move(type)) {}
@@ -51,19 +51,6 @@ class SoundPin final : public IPin,
   HResult EnumMediaTypes(std::shared_ptr<IEnumMediaTypes>& enumerator) override {
     enumerator = std::make_shared<kit::MediaTypeList>(std::vector<AmMediaType>{type_});
     return hr::Ok;
-  }
-
-  HResult Set(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
-              std::span<const std::uint8_t>) override {
-    return kit::SetPinCategory(propSet, id);
-  }
-  HResult Get(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
-              std::span<std::uint8_t> data, std::uint32_t& bytesReturned) override {
-    return kit::GetPinCategory(guids::PinCategoryCapture, propSet, id, data, bytesReturned);
-  }
-  HResult QuerySupported(const Guid& propSet, std::uint32_t id,
-                         std::uint32_t& typeSupport) override {
-    return kit::QueryPinCategorySupport(propSet, id, typeSupport);
   }
 
   const AmMediaType& Type() const { return type_; }

@@ -19,4 +19,21 @@ HResult GetPinCategory(const Guid& category, const Guid& propSet, std::uint32_t 
                        std::span<std::uint8_t> data, std::uint32_t& bytesReturned);
 HResult QueryPinCategorySupport(const Guid& propSet, std::uint32_t id, std::uint32_t& typeSupport);
 
+// The property set of a capture pin that has no checks of its own.
+class CapturePinCategory : public IKsPropertySet {
+ public:
+  HResult Set(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
+              std::span<const std::uint8_t>) override {
+    return SetPinCategory(propSet, id);
+  }
+  HResult Get(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
+              std::span<std::uint8_t> data, std::uint32_t& bytesReturned) override {
+    return GetPinCategory(guids::PinCategoryCapture, propSet, id, data, bytesReturned);
+  }
+  HResult QuerySupported(const Guid& propSet, std::uint32_t id,
+                         std::uint32_t& typeSupport) override {
+    return QueryPinCategorySupport(propSet, id, typeSupport);
+  }
+};
+
 }  // namespace varnholt::platform::kit

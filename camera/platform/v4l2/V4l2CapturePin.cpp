@@ -7,7 +7,7 @@ namespace varnholt::platform::v4l2 {
 namespace {
 
 class CapturePin final : public IPin,
-                         public IKsPropertySet,
+                         public kit::CapturePinCategory,
                          public IAMStreamConfig,
                          public ISpecifyPropertyPages,
                          public std::enable_shared_from_this<CapturePin> {
@@ -38,21 +38,6 @@ class CapturePin final : public IPin,
       types.push_back(*MediaTypeOf(mode));
     enumerator = std::make_shared<kit::MediaTypeList>(std::move(types));
     return hr::Ok;
-  }
-
-  HResult Set(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
-              std::span<const std::uint8_t>) override {
-    return kit::SetPinCategory(propSet, id);
-  }
-
-  HResult Get(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
-              std::span<std::uint8_t> data, std::uint32_t& bytesReturned) override {
-    return kit::GetPinCategory(guids::PinCategoryCapture, propSet, id, data, bytesReturned);
-  }
-
-  HResult QuerySupported(const Guid& propSet, std::uint32_t id,
-                         std::uint32_t& typeSupport) override {
-    return kit::QueryPinCategorySupport(propSet, id, typeSupport);
   }
 
   HResult GetFormat(std::unique_ptr<AmMediaType>& mediaType) override {
