@@ -8,16 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <iterator>
 #include <mutex>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -190,27 +187,17 @@ TEST_P(VividRecord, HoldsVividsPicturesAndTheToneItHeard) {
   EXPECT_EQ(video.width, 320);
   EXPECT_EQ(video.height, 180);
   ASSERT_FALSE(video.times.empty());
-  // vivid streams in real time: the frames came at its rate, and the file
-  // spans the time they took.
+  // vivid streams in real time: the frames came at its rate, the file
+  // spans the time they took, and every frame the grabber saw is in it, a
+  // frame slot each. (Under emulation vivid's first frame comes late, which
+  // can leave a slot or two empty after it.)
   const int sent = static_cast<int>(times.size());
+  const int held = static_cast<int>(video.packets.size());
   const double span = video.times.back() - video.times.front();
   EXPECT_NEAR(wall / frame + 1, sent, 3.0);
   EXPECT_NEAR(span, wall, 4 * frame);
-  // Every frame slot the camera filled holds a picture, and no other does.
-  // An emulated machine stamps vivid's frames unevenly: two of them may
-  // fall into one slot, where only one can go.
-  const auto filledSlots = [frame](const std::vector<double>& at) {
-    std::set<long> filled;
-    for (const double t : at)
-      filled.insert(std::lround(t / frame));
-    return filled;
-  };
-  const std::set<long> seen = filledSlots(times), held = filledSlots(video.times);
-  std::vector<long> apart;
-  std::set_symmetric_difference(seen.begin(), seen.end(), held.begin(), held.end(),
-                                std::back_inserter(apart));
-  EXPECT_LE(apart.size(), 2u) << held.size() << " slots filled of " << seen.size();
-  EXPECT_NEAR(static_cast<double>(video.packets.size()), static_cast<double>(seen.size()), 1.0);
+  EXPECT_NEAR(held, sent, 3.0) << "frames lost on the way into the file";
+  EXPECT_NEAR(span / frame + 1, held, 4.0);
   const double length = video.times.back() + frame;
 
   ASSERT_TRUE(info.Has(AVMEDIA_TYPE_AUDIO));
@@ -225,10 +212,10 @@ TEST_P(VividRecord, HoldsVividsPicturesAndTheToneItHeard) {
   EXPECT_GE(sound.beep, 0) << "no tone in the recorded sound";
   EXPECT_NEAR(sound.beep, toneTime, 0.25);
   std::printf(
-      "[ %s ] %d of %d frames of %.1f ms in %zu slots from %.3f to %.3f s (wall %.3f s), "
+      "[ %s ] %d of %d frames of %.1f ms from %.3f to %.3f s (wall %.3f s), "
       "sound %.3f s, tone at %.3f s (asked at %.3f s)\n",
-      c.name, static_cast<int>(video.packets.size()), sent, frame * 1000, held.size(),
-      video.times.front(), video.times.back(), wall, sound.seconds, sound.beep, toneTime);
+      c.name, held, sent, frame * 1000, video.times.front(), video.times.back(), wall,
+      sound.seconds, sound.beep, toneTime);
 }
 
 INSTANTIATE_TEST_SUITE_P(Containers, VividRecord,
