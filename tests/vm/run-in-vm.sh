@@ -23,7 +23,11 @@
 #                                     a video output, metadata, VBI output and
 #                                     touch nodes, error injection on (its
 #                                     "Disconnect" button unplugs the camera
-#                                     until its last user lets go);
+#                                     until its last user lets go), and
+#                                     ALSA's loopback card (snd-aloop, one
+#                                     subdevice per device: what device 0
+#                                     plays, device 1 captures) as the
+#                                     sound input to record from;
 #                       vivid-webcam  only a single-planar capture node with
 #                                     one webcam input, no error injection;
 #                       uvc           a USB webcam for uvcvideo: dummy_hcd (a
@@ -158,8 +162,9 @@ case $PROFILE in
     # input), 8 video output, 10 raw VBI output, 17/18 metadata capture and
     # output, 19 touch; not bit 16, whose framebuffer would pin the module.
     # One webcam input, single-planar.
-    PROFILE_MODULES="vivid"
+    PROFILE_MODULES="vivid snd_aloop"
     : "${MODPARAMS[vivid]="n_devs=1 node_types=0xe0505 num_inputs=1 input_types=0x0 multiplanar=1 no_error_inj=0"}"
+    : "${MODPARAMS[snd_aloop]="pcm_substreams=1"}"
     ;;
   vivid-webcam)
     PROFILE_MODULES="vivid"
@@ -403,7 +408,7 @@ want=$(cat /test/wait-for)
 i=0; while [ ! -e "$want" ] && [ $i -lt 150 ]; do usleep 100000; i=$((i+1)); done
 [ -e "$want" ] || { dmesg | tail -20; cat /out/helper.log 2>/dev/null; fatal "no $want after loading the modules"; }
 echo "VM: devices ready at uptime $(cut -d' ' -f1 /proc/uptime) s:" \
-     $(ls /dev/video* /dev/media* /dev/vbi* /dev/v4l-* 2>/dev/null)
+     $(ls /dev/video* /dev/media* /dev/vbi* /dev/v4l-* /dev/snd/* 2>/dev/null)
 echo "VM: program start at uptime $(cut -d' ' -f1 /proc/uptime) s"
 sh /test/cmd </dev/null >/dev/ttyS1 2>&1
 rc=$?
