@@ -553,9 +553,18 @@ struct MediaFileWriter::State {
     if (!(time >= 0 && time < 1e9)) {
       return false;  // before the start, or no time at all
     }
-    const std::int64_t slot = Shifted(time);
+    // A frame whose time rounds onto the slot before, yet falls after that
+    // slot's own time, takes the next slot: a camera's frames jitter around
+    // the slot edges, and dropping them would lose every other one there.
+    // Its slot is then less than one frame late, so sound keeps to it; a
+    // frame no later than the last slot's time is one too many and goes.
+    const double position = Shifted(time);
+    std::int64_t slot = std::llround(position);
     if (slot <= lastSlot) {
-      return false;
+      if (position <= static_cast<double>(lastSlot)) {
+        return false;
+      }
+      slot = lastSlot + 1;
     }
     const std::size_t need = static_cast<std::size_t>(video.width) * video.height * 2;
     if (video.format == VideoFormat::YUY2 && frame.size() < need) {
@@ -602,15 +611,15 @@ struct MediaFileWriter::State {
     return true;
   }
 
-  // The frame slot of a caller's time. After a resume the first time
-  // written goes to the slot after the earlier run's last one.
-  std::int64_t Shifted(double time) {
-    const std::int64_t slot = std::llround(time * slotBase.den / slotBase.num);
+  // A caller's time in frame slots. After a resume the first time written
+  // goes to the slot after the earlier run's last one.
+  double Shifted(double time) {
+    const double position = time * slotBase.den / slotBase.num;
     if (shiftPending) {
       shiftPending = false;
-      slotShift = lastSlot + 1 - slot;
+      slotShift = lastSlot + 1 - std::llround(position);
     }
-    return slot + slotShift;
+    return position + static_cast<double>(slotShift);
   }
 
   void Decode(std::span<const std::uint8_t> frame) {

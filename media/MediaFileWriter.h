@@ -101,9 +101,11 @@ class MediaFileWriter {
   void Open(std::unique_ptr<MediaOutput> output, Container container, const VideoInput& video,
             const std::optional<AudioInput>& audio);
 
-  // time: seconds from the recording's start. A frame whose time lands in the
-  // frame slot of the one before, or earlier, is dropped: a slot holds one
-  // frame (AVI has no other timing) and encoders need increasing times.
+  // time: seconds from the recording's start, rounded to a frame slot: a
+  // slot holds one frame (AVI has no other timing) and encoders need
+  // increasing times. A frame rounding onto the slot of the one before but
+  // later than that slot's time takes the next slot (camera jitter); one no
+  // later than it is dropped.
   // Answers whether the frame was taken. A short YUY2 frame or a JPEG that
   // does not decode (when re-encoded) throws and the writer goes on.
   bool WriteVideo(std::span<const std::uint8_t> frame, double time);

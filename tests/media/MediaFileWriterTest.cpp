@@ -223,17 +223,23 @@ TEST_F(MediaTest, FramesKeepTheirTimesAndLateOnesAreDropped) {
     writer.Open(path.string(), container, {kWidth, kHeight, VideoFormat::YUY2, kInterval, "mpeg4"},
                 std::nullopt);
     EXPECT_TRUE(writer.WriteVideo(Yuy2Frame(0), 0.0));
-    EXPECT_FALSE(writer.WriteVideo(Yuy2Frame(1), 0.01));  // the slot of the frame before
-    EXPECT_TRUE(writer.WriteVideo(Yuy2Frame(2), 1 * kInterval));
-    EXPECT_FALSE(writer.WriteVideo(Yuy2Frame(3), 0.0));                      // earlier
+    EXPECT_FALSE(writer.WriteVideo(Yuy2Frame(1), 0.0));  // the same time again
+    // Jitter around the slot edges: 1.45 rounds to slot 1 and 1.6 does too;
+    // the later one takes slot 2, being past slot 1's time.
+    EXPECT_TRUE(writer.WriteVideo(Yuy2Frame(2), 1.45 * kInterval));
+    EXPECT_TRUE(writer.WriteVideo(Yuy2Frame(3), 1.6 * kInterval));
+    // One frame too many: no later than the last slot's time.
+    EXPECT_FALSE(writer.WriteVideo(Yuy2Frame(4), 2.0 * kInterval));
+    EXPECT_FALSE(writer.WriteVideo(Yuy2Frame(5), 0.0));                      // earlier
     EXPECT_THROW(writer.WriteVideo(Bytes(100), 5 * kInterval), MediaError);  // too short
-    EXPECT_TRUE(writer.WriteVideo(Yuy2Frame(4), 10 * kInterval));
+    EXPECT_TRUE(writer.WriteVideo(Yuy2Frame(6), 10 * kInterval));
     writer.Finish();
     const std::vector<double> times = Probe(path).streams.at(0).times;
-    ASSERT_EQ(times.size(), 3u);
+    ASSERT_EQ(times.size(), 4u);
     EXPECT_NEAR(times[0], 0.0, 0.002);
     EXPECT_NEAR(times[1], kInterval, 0.002);
-    EXPECT_NEAR(times[2], 10 * kInterval, 0.002);
+    EXPECT_NEAR(times[2], 2 * kInterval, 0.002);
+    EXPECT_NEAR(times[3], 10 * kInterval, 0.002);
   }
 }
 
