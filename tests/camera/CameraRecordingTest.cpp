@@ -151,6 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Case{"AviAsItComes", mtAvi, 0, "", nullptr, "rawvideo", ""},
                       Case{"AviMjpgWithSound", mtAvi, 1, "", "", "mjpeg", "pcm_s16le"},
                       Case{"AviCompressed", mtAvi, 0, "mpeg4", "mp2", "mpeg4", "mp2"},
+                      Case{"AsfPictureOnly", mtAsf, 1, "", nullptr, "wmv2", ""},
                       Case{"AsfDefaults", mtAsf, 0, "", "", "wmv2", "wmav2"},
                       Case{"AsfCompressed", mtAsf, 1, "wmv1", "wmav1", "wmv1", "wmav1"}),
     [](const auto& info) { return std::string(info.param.name); });
