@@ -58,3 +58,8 @@ test: format-check build-fuzz test-plain test-asan
 
 clean:
 	rm -rf build
+
+# The whole fault matrix (every reached cell); CI runs its sample in the suite.
+.PHONY: matrix
+matrix: build-strict
+	cd build/release && VARNHOLT_MATRIX=full QT_QPA_PLATFORM=offscreen ./tests/matrix/test_matrix

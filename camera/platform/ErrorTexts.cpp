@@ -37,6 +37,7 @@ std::string SystemMessage(HResult code) {
       {hr::Busy, "The requested resource is in use"},
       {hr::MoreData, "More data is available"},
       {hr::DeviceNotConnected, "The device is not connected"},
+      {hr::Timeout, "This operation returned because the timeout period expired"},
       {hr::PropIdUnsupported, "Element not found"},
       {hr::PropSetUnsupported, "The property set specified does not exist on the object"},
   };

@@ -38,6 +38,7 @@ constexpr HResult InsufficientBuffer = MakeHResult(0x8007007A);
 constexpr HResult Busy = MakeHResult(0x800700AA);
 constexpr HResult MoreData = MakeHResult(0x800700EA);
 constexpr HResult DeviceNotConnected = MakeHResult(0x8007048F);
+constexpr HResult Timeout = MakeHResult(0x800705B4);  // ERROR_TIMEOUT
 // The two codes that mean "this device does not have that property".
 constexpr HResult PropIdUnsupported = MakeHResult(0x80070490);   // ERROR_NOT_FOUND
 constexpr HResult PropSetUnsupported = MakeHResult(0x80070492);  // ERROR_SET_NOT_FOUND

@@ -1,4 +1,5 @@
 #include "camera/platform/graph/CaptureGraphBuilder.h"
+#include "camera/platform/FaultProbe.h"
 
 #include <algorithm>
 #include <mutex>
@@ -49,6 +50,8 @@ std::shared_ptr<Unknown> AsUnknown(Iid iid, const std::shared_ptr<void>& answer)
 class CaptureGraphBuilder final : public kit::SingleInterface<ICaptureGraphBuilder2> {
  public:
   HResult SetFiltergraph(const std::shared_ptr<IGraphBuilder>& graph) override {
+    if (const auto fault = ProbeFault("ICaptureGraphBuilder2.SetFiltergraph"))
+      return *fault;
     if (!graph)
       return hr::Pointer;
     const auto streams = std::dynamic_pointer_cast<IStreamGraph>(graph);
@@ -66,6 +69,8 @@ class CaptureGraphBuilder final : public kit::SingleInterface<ICaptureGraphBuild
                        const std::shared_ptr<Unknown>& source,
                        const std::shared_ptr<IBaseFilter>& intermediate,
                        const std::shared_ptr<IBaseFilter>& sink) override {
+    if (const auto fault = ProbeFault("ICaptureGraphBuilder2.RenderStream"))
+      return *fault;
     const auto graph = Graph();
     if (!graph)
       return hr::Unexpected;
@@ -138,6 +143,8 @@ class CaptureGraphBuilder final : public kit::SingleInterface<ICaptureGraphBuild
   HResult SetOutputFileName(const Guid& type, const std::string& fileName,
                             std::shared_ptr<IBaseFilter>& multiplexer,
                             std::shared_ptr<IFileSinkFilter>& sink) override {
+    if (const auto fault = ProbeFault("ICaptureGraphBuilder2.SetOutputFileName"))
+      return *fault;
     multiplexer.reset();
     sink.reset();
     std::shared_ptr<IGraphBuilder> graph;
@@ -161,6 +168,8 @@ class CaptureGraphBuilder final : public kit::SingleInterface<ICaptureGraphBuild
   HResult FindInterface(const Guid* category, const Guid*,
                         const std::shared_ptr<IBaseFilter>& filter, Iid iid,
                         std::shared_ptr<Unknown>& found) override {
+    if (const auto fault = ProbeFault("ICaptureGraphBuilder2.FindInterface"))
+      return *fault;
     if (!filter)
       return hr::Pointer;
     if (!category) {

@@ -1,4 +1,5 @@
 #include "camera/platform/graph/FileMux.h"
+#include "camera/platform/FaultProbe.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -227,6 +228,8 @@ class MuxInput final : public IFrameReceiver, public IEncodingInput {
       : core_(std::move(core)), audio_(audio), format_(std::move(format)) {}
 
   HResult ReceiveConnection(const AmMediaType& mediaType) override {
+    if (const auto fault = ProbeFault("IFrameReceiver.ReceiveConnection"))
+      return *fault;
     if (const HResult code = core_->Connect(audio_, mediaType); Failed(code))
       return code;
     format_->Set(mediaType);
@@ -237,9 +240,13 @@ class MuxInput final : public IFrameReceiver, public IEncodingInput {
     format_->Clear();
   }
   HResult Receive(const std::shared_ptr<IMediaSample>& sample, double sampleTime) override {
+    if (const auto fault = ProbeFault("IFrameReceiver.Receive"))
+      return *fault;
     return sample ? core_->Write(audio_, *sample, sampleTime) : hr::Pointer;
   }
   HResult UseEncoder(const std::string& encoder) override {
+    if (const auto fault = ProbeFault("IEncodingInput.UseEncoder"))
+      return *fault;
     return core_->UseEncoder(audio_, encoder);
   }
 
@@ -271,19 +278,27 @@ class FileMux final : public IBaseFilter,
   }
 
   HResult EnumPins(std::shared_ptr<IEnumPins>& enumerator) override {
+    if (const auto fault = ProbeFault("IBaseFilter.EnumPins"))
+      return *fault;
     enumerator = std::make_shared<kit::PinList>(pins_);
     return hr::Ok;
   }
   HResult QueryFilterInfo(FilterInfo& info) override {
+    if (const auto fault = ProbeFault("IBaseFilter.QueryFilterInfo"))
+      return *fault;
     membership_.Describe(info);
     return hr::Ok;
   }
   HResult JoinFilterGraph(const std::weak_ptr<IGraphBuilder>& graph,
                           const std::string& name) override {
+    if (const auto fault = ProbeFault("IGraphMember.JoinFilterGraph"))
+      return *fault;
     return membership_.Join(graph, name);
   }
 
   HResult GetCurFile(std::string& fileName) override {
+    if (const auto fault = ProbeFault("IFileSinkFilter.GetCurFile"))
+      return *fault;
     fileName = core_->Path();
     return hr::Ok;
   }
@@ -297,9 +312,15 @@ class FileMux final : public IBaseFilter,
   }
 
   HResult Running(const std::shared_ptr<IStreamEvents>& events) override {
+    if (const auto fault = ProbeFault("IRunListener.Running"))
+      return *fault;
     return core_->Running(events);
   }
-  HResult Stopped() override { return core_->Stopped(); }
+  HResult Stopped() override {
+    if (const auto fault = ProbeFault("IRunListener.Stopped"))
+      return *fault;
+    return core_->Stopped();
+  }
 
  private:
   const std::shared_ptr<MuxCore> core_;

@@ -1,4 +1,5 @@
 #include "camera/platform/graph/FilterGraph.h"
+#include "camera/platform/FaultProbe.h"
 
 #include <algorithm>
 #include <atomic>
@@ -70,6 +71,8 @@ class FilterGraph final : public IGraphBuilder,
   // ---- IGraphBuilder
 
   HResult AddFilter(const std::shared_ptr<IBaseFilter>& filter, const std::string& name) override {
+    if (const auto fault = ProbeFault("IGraphBuilder.AddFilter"))
+      return *fault;
     if (!filter)
       return hr::Pointer;
     std::lock_guard lock(mutex_);
@@ -91,6 +94,8 @@ class FilterGraph final : public IGraphBuilder,
   }
 
   HResult RemoveFilter(const std::shared_ptr<IBaseFilter>& filter) override {
+    if (const auto fault = ProbeFault("IGraphBuilder.RemoveFilter"))
+      return *fault;
     std::lock_guard lock(mutex_);
     const auto it = Find(filter);
     if (it == filters_.end())
@@ -109,6 +114,8 @@ class FilterGraph final : public IGraphBuilder,
   // ---- IMediaControl
 
   HResult Run() override {
+    if (const auto fault = ProbeFault("IMediaControl.Run"))
+      return *fault;
     std::lock_guard lock(mutex_);
     if (state_ == kStateRunning)
       return hr::Ok;
@@ -143,6 +150,8 @@ class FilterGraph final : public IGraphBuilder,
   }
 
   HResult Pause() override {
+    if (const auto fault = ProbeFault("IMediaControl.Pause"))
+      return *fault;
     std::lock_guard lock(mutex_);
     if (state_ == kStateRunning) {
       // A live source cannot hold a frame, so pausing stops delivery; stream
@@ -158,6 +167,8 @@ class FilterGraph final : public IGraphBuilder,
   }
 
   HResult Stop() override {
+    if (const auto fault = ProbeFault("IMediaControl.Stop"))
+      return *fault;
     std::lock_guard lock(mutex_);
     StopSources();
     const HResult result = TellStopped();
@@ -167,11 +178,15 @@ class FilterGraph final : public IGraphBuilder,
   }
 
   HResult StopWhenReady() override {
+    if (const auto fault = ProbeFault("IMediaControl.StopWhenReady"))
+      return *fault;
     // Live sources have no frames to finish.
     return Stop();
   }
 
   HResult GetState(std::int32_t, std::int32_t& state) override {
+    if (const auto fault = ProbeFault("IMediaControl.GetState"))
+      return *fault;
     state = state_;  // every transition completes before its call returns
     return hr::Ok;
   }
@@ -179,6 +194,8 @@ class FilterGraph final : public IGraphBuilder,
   // ---- IMediaEvent
 
   HResult WaitForCompletion(std::int32_t timeoutMs, std::int32_t& eventCode) override {
+    if (const auto fault = ProbeFault("IMediaEvent.WaitForCompletion"))
+      return *fault;
     if (state_ != kStateRunning)
       return vfw::WrongState;
     return events_->WaitForCompletion(timeoutMs, eventCode);

@@ -1,4 +1,5 @@
 #include "camera/platform/graph/SampleGrabber.h"
+#include "camera/platform/FaultProbe.h"
 
 #include <algorithm>
 #include <cstring>
@@ -32,6 +33,8 @@ class SampleGrabber final : public GraphFilter,
   // ---- ISampleGrabber
 
   HResult SetBufferSamples(bool buffer) override {
+    if (const auto fault = ProbeFault("ISampleGrabber.SetBufferSamples"))
+      return *fault;
     std::lock_guard lock(bufferMutex_);
     buffering_ = buffer;
     if (!buffer)
@@ -41,6 +44,8 @@ class SampleGrabber final : public GraphFilter,
 
   HResult SetCallback(const std::shared_ptr<ISampleGrabberCB>& callback,
                       std::int32_t method) override {
+    if (const auto fault = ProbeFault("ISampleGrabber.SetCallback"))
+      return *fault;
     if (callback && method != kSampleCallback && method != kBufferCallback)
       return hr::InvalidArg;
     std::shared_ptr<ISampleGrabberCB> old;
@@ -56,6 +61,8 @@ class SampleGrabber final : public GraphFilter,
   }
 
   HResult GetConnectedMediaType(AmMediaType& mediaType) override {
+    if (const auto fault = ProbeFault("ISampleGrabber.GetConnectedMediaType"))
+      return *fault;
     auto type = connection_->Get();
     if (!type)
       return vfw::NotConnected;
@@ -64,6 +71,8 @@ class SampleGrabber final : public GraphFilter,
   }
 
   HResult GetCurrentBuffer(std::int32_t& size, std::uint8_t* buffer) override {
+    if (const auto fault = ProbeFault("ISampleGrabber.GetCurrentBuffer"))
+      return *fault;
     if (!connection_->IsConnected())
       return vfw::NotConnected;
     std::lock_guard lock(bufferMutex_);
@@ -89,6 +98,8 @@ class SampleGrabber final : public GraphFilter,
   // ---- the stream
 
   HResult ConnectOutput(const std::shared_ptr<IFrameReceiver>& downstream) override {
+    if (const auto fault = ProbeFault("IFrameForwarder.ConnectOutput"))
+      return *fault;
     if (!downstream)
       return hr::Pointer;
     std::lock_guard lock(downstreamMutex_);

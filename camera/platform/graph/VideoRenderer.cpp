@@ -1,4 +1,5 @@
 #include "camera/platform/graph/VideoRenderer.h"
+#include "camera/platform/FaultProbe.h"
 
 #include <algorithm>
 #include <mutex>
@@ -41,6 +42,8 @@ class VideoRenderer final : public GraphFilter,
   // ---- IVMRFilterConfig9
 
   HResult SetRenderingMode(std::uint32_t mode) override {
+    if (const auto fault = ProbeFault("IVMRFilterConfig9.SetRenderingMode"))
+      return *fault;
     if (mode == kModeWindowed || mode == kModeRenderless)
       return hr::NotImpl;
     if (mode != kModeWindowless)
@@ -55,6 +58,8 @@ class VideoRenderer final : public GraphFilter,
   // ---- IVMRWindowlessControl9
 
   HResult SetVideoClippingWindow(WindowHandle window) override {
+    if (const auto fault = ProbeFault("IVMRWindowlessControl9.SetVideoClippingWindow"))
+      return *fault;
     std::lock_guard lock(mutex_);
     if (!windowless_)
       return vfw::WrongState;
@@ -65,6 +70,8 @@ class VideoRenderer final : public GraphFilter,
   }
 
   HResult SetVideoPosition(const Rect32* source, const Rect32* target) override {
+    if (const auto fault = ProbeFault("IVMRWindowlessControl9.SetVideoPosition"))
+      return *fault;
     if (!source && !target)
       return hr::Pointer;
     std::lock_guard lock(mutex_);
@@ -82,6 +89,8 @@ class VideoRenderer final : public GraphFilter,
   }
 
   HResult GetVideoPosition(Rect32& source, Rect32& target) override {
+    if (const auto fault = ProbeFault("IVMRWindowlessControl9.GetVideoPosition"))
+      return *fault;
     std::lock_guard lock(mutex_);
     if (!windowless_)
       return vfw::WrongState;
@@ -92,6 +101,8 @@ class VideoRenderer final : public GraphFilter,
   }
 
   HResult SetAspectRatioMode(std::uint32_t mode) override {
+    if (const auto fault = ProbeFault("IVMRWindowlessControl9.SetAspectRatioMode"))
+      return *fault;
     if (mode != kAspectNone && mode != kAspectLetterBox)
       return hr::InvalidArg;
     std::lock_guard lock(mutex_);
@@ -102,6 +113,8 @@ class VideoRenderer final : public GraphFilter,
   }
 
   HResult GetAspectRatioMode(std::uint32_t& mode) override {
+    if (const auto fault = ProbeFault("IVMRWindowlessControl9.GetAspectRatioMode"))
+      return *fault;
     std::lock_guard lock(mutex_);
     if (!windowless_)
       return vfw::WrongState;
@@ -110,6 +123,8 @@ class VideoRenderer final : public GraphFilter,
   }
 
   HResult SetBorderColor(std::uint32_t color) override {
+    if (const auto fault = ProbeFault("IVMRWindowlessControl9.SetBorderColor"))
+      return *fault;
     std::lock_guard lock(mutex_);
     if (!windowless_)
       return vfw::WrongState;
@@ -118,6 +133,8 @@ class VideoRenderer final : public GraphFilter,
   }
 
   HResult GetBorderColor(std::uint32_t& color) override {
+    if (const auto fault = ProbeFault("IVMRWindowlessControl9.GetBorderColor"))
+      return *fault;
     std::lock_guard lock(mutex_);
     if (!windowless_)
       return vfw::WrongState;
@@ -127,6 +144,8 @@ class VideoRenderer final : public GraphFilter,
 
   HResult GetNativeVideoSize(std::int32_t& width, std::int32_t& height, std::int32_t& aspectX,
                              std::int32_t& aspectY) override {
+    if (const auto fault = ProbeFault("IVMRWindowlessControl9.GetNativeVideoSize"))
+      return *fault;
     std::lock_guard lock(mutex_);
     if (const HResult code = CheckConnected(); code != hr::Ok)
       return code;
@@ -138,6 +157,8 @@ class VideoRenderer final : public GraphFilter,
   }
 
   HResult GetMinIdealVideoSize(std::int32_t& width, std::int32_t& height) override {
+    if (const auto fault = ProbeFault("IVMRWindowlessControl9.GetMinIdealVideoSize"))
+      return *fault;
     std::lock_guard lock(mutex_);
     if (const HResult code = CheckConnected(); code != hr::Ok)
       return code;
@@ -147,6 +168,8 @@ class VideoRenderer final : public GraphFilter,
   }
 
   HResult GetMaxIdealVideoSize(std::int32_t& width, std::int32_t& height) override {
+    if (const auto fault = ProbeFault("IVMRWindowlessControl9.GetMaxIdealVideoSize"))
+      return *fault;
     std::lock_guard lock(mutex_);
     if (const HResult code = CheckConnected(); code != hr::Ok)
       return code;
@@ -156,6 +179,8 @@ class VideoRenderer final : public GraphFilter,
   }
 
   HResult GetCurrentImage(std::vector<std::uint8_t>& image) override {
+    if (const auto fault = ProbeFault("IVMRWindowlessControl9.GetCurrentImage"))
+      return *fault;
     std::shared_ptr<IMediaSample> frame;
     VideoFormat format;
     if (const HResult code = LatestFrame(frame, format); code != hr::Ok)
@@ -167,6 +192,8 @@ class VideoRenderer final : public GraphFilter,
   // ---- ICurrentPicture
 
   HResult GetCurrentPicture(const TargetFor& targetFor) override {
+    if (const auto fault = ProbeFault("ICurrentPicture.GetCurrentPicture"))
+      return *fault;
     std::shared_ptr<IMediaSample> frame;
     VideoFormat format;
     if (const HResult code = LatestFrame(frame, format); code != hr::Ok)

@@ -1,4 +1,5 @@
 #include "camera/platform/kit/DeviceEnumeration.h"
+#include "camera/platform/FaultProbe.h"
 
 #include "camera/platform/kit/ListEnumerator.h"
 
@@ -11,6 +12,8 @@ class DeviceEnumerator final : public SingleInterface<ICreateDevEnum> {
 
   HResult CreateClassEnumerator(DeviceCategory category, std::shared_ptr<IEnumMoniker>& enumerator,
                                 std::uint32_t) override {
+    if (const auto fault = ProbeFault("ICreateDevEnum.CreateClassEnumerator"))
+      return *fault;
     auto monikers = search_(category);
     if (monikers.empty()) {
       enumerator.reset();
@@ -27,6 +30,8 @@ class DeviceEnumerator final : public SingleInterface<ICreateDevEnum> {
 }  // namespace
 
 HResult DeviceMoniker::BindToStorage(std::shared_ptr<IPropertyBag>& storage) {
+  if (const auto fault = ProbeFault("IMoniker.BindToStorage"))
+    return *fault;
   if (storageFault_)
     return *storageFault_;
   storage = std::make_shared<PropertyBag>(values_);

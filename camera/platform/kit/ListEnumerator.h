@@ -13,9 +13,11 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "camera/platform/FaultProbe.h"
 #include "camera/platform/Interfaces.h"
 #include "camera/platform/kit/SingleInterface.h"
 
@@ -29,6 +31,17 @@ void Deliver(const std::shared_ptr<T>& item, std::shared_ptr<T>& out) {
 // Media types go out as copies the caller owns.
 inline void Deliver(const AmMediaType& item, std::unique_ptr<AmMediaType>& out) {
   out = std::make_unique<AmMediaType>(item);
+}
+
+// The fault point of an enumerator's Next (camera/platform/FaultProbe.h).
+template <class Interface>
+constexpr const char* NextPoint() {
+  if constexpr (std::is_same_v<Interface, IEnumMoniker>)
+    return "IEnumMoniker.Next";
+  else if constexpr (std::is_same_v<Interface, IEnumPins>)
+    return "IEnumPins.Next";
+  else
+    return "IEnumMediaTypes.Next";
 }
 
 }  // namespace detail
@@ -48,6 +61,8 @@ class ListEnumerator final : public SingleInterface<Interface> {
       : items_(std::move(items)), gate_(std::move(gate)), next_(position) {}
 
   HResult Next(Out& out) override {
+    if (const auto fault = ProbeFault(detail::NextPoint<Interface>()))
+      return *fault;
     if (const HResult code = Check(); code != hr::Ok)
       return code;
     if (next_ >= items_->size()) {

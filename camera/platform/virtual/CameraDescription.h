@@ -110,12 +110,21 @@ struct AudioInputDescription {
   std::int32_t waveInId = 0;
 };
 
+// An "Interface.Method" fault of the seam (FaultTable), as described.
+struct FaultEntry {
+  std::string point;
+  std::string device;  // the camera's device path; empty for every object
+  HResult code = 0;
+  int count = -1;  // calls that fail; -1 until cleared
+};
+
 struct CameraSetDescription {
   std::vector<CameraDescription> cameras;
   std::vector<AudioInputDescription> audioInputs;
   std::vector<std::string> videoCompressors;
   std::vector<std::string> audioCompressors;
   std::map<HResult, std::string> faultTexts;  // texts given with injected faults
+  std::vector<FaultEntry> faults;
 };
 
 }  // namespace varnholt::platform::virtualcam

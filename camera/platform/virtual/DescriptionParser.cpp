@@ -108,7 +108,10 @@ class Parser {
           ParseAudioInput(audio[i], "audioInputs[" + std::to_string(i) + "]", i));
     set.videoCompressors = Names(top, "videoCompressors");
     set.audioCompressors = Names(top, "audioCompressors");
+    if (top.contains("fail"))
+      SeamFaults(Object(top["fail"], Key("fail")), Key("fail"), std::string());
     set.faultTexts = std::move(faultTexts_);
+    set.faults = std::move(faults_);
     return set;
   }
 
@@ -320,8 +323,27 @@ class Parser {
       camera.failBusy = SwitchOrCode(fail, where, "busy", hr::Busy);
       camera.failRenderPreview =
           SwitchOrCode(fail, where, "renderPreview", graph::vfw::CannotConnect);
+      SeamFaults(fail, Within(where, Key("fail")), camera.devicePath);
     }
     return camera;
+  }
+
+  // The "Interface.Method" keys of a fail object: a code, or {"code",
+  // "text"?, "count"?}; the other keys are the named faults above.
+  void SeamFaults(const QJsonObject& fail, const std::string& where, const std::string& device) {
+    for (auto it = fail.begin(); it != fail.end(); ++it) {
+      const std::string point = it.key().toStdString();
+      if (point.find('.') == std::string::npos) {
+        if (device.empty())
+          Fail(where, Quote(point) + " is not an \"Interface.Method\" name");
+        continue;
+      }
+      FaultEntry entry{point, device, Code(it.value(), where, point.c_str()), -1};
+      if (it.value().isObject() && it.value().toObject().contains("count"))
+        entry.count = static_cast<int>(Integer(
+            it.value().toObject()["count"], Within(where, Quote(point)), "count", 1, 1000000000));
+      faults_.push_back(std::move(entry));
+    }
   }
 
   // true: the code such a device answers; false: none; else a code.
@@ -481,6 +503,7 @@ class Parser {
 
   std::string source_;
   std::map<HResult, std::string> faultTexts_;
+  std::vector<FaultEntry> faults_;
 };
 
 }  // namespace

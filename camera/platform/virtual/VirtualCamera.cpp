@@ -1,10 +1,24 @@
 #include "camera/platform/virtual/VirtualCamera.h"
 
+#include <array>
 #include <string>
 
+#include "camera/platform/FaultProbe.h"
 #include "camera/platform/virtual/PropertyNames.h"
 
 namespace varnholt::platform::virtualcam {
+namespace {
+
+// The fault points of the two families' methods (camera/platform/FaultProbe.h).
+using FamilyPoints = std::array<const char*, kPropertyFamilyCount>;
+constexpr FamilyPoints kGetRangePoints = {"IAMVideoProcAmp.GetRange", "IAMCameraControl.GetRange"};
+constexpr FamilyPoints kGetPoints = {"IAMVideoProcAmp.Get", "IAMCameraControl.Get"};
+constexpr FamilyPoints kSetPoints = {"IAMVideoProcAmp.Set", "IAMCameraControl.Set"};
+const char* FamilyPoint(PropertyFamilyKind family, const FamilyPoints& points) {
+  return points[static_cast<std::size_t>(family)];
+}
+
+}  // namespace
 namespace {
 
 // State keys: "videoProcAmp.7", "flash", "format", "connected".
@@ -91,6 +105,8 @@ HResult VirtualCamera::Lookup(PropertyFamilyKind family, std::int32_t id, const 
 
 HResult VirtualCamera::GetRange(PropertyFamilyKind family, std::int32_t id,
                                 PropertyRange& range) const {
+  if (const auto fault = ProbeFault(FamilyPoint(family, kGetRangePoints), description_.devicePath))
+    return *fault;
   const PropertyDescription* p = nullptr;
   if (const HResult code = Lookup(family, id, state_.Read(), p); code != hr::Ok)
     return code;
@@ -102,6 +118,8 @@ HResult VirtualCamera::GetRange(PropertyFamilyKind family, std::int32_t id,
 
 HResult VirtualCamera::Get(PropertyFamilyKind family, std::int32_t id, std::int32_t& value,
                            std::int32_t& flags) const {
+  if (const auto fault = ProbeFault(FamilyPoint(family, kGetPoints), description_.devicePath))
+    return *fault;
   const StateEntries state = state_.Read();
   const PropertyDescription* p = nullptr;
   if (const HResult code = Lookup(family, id, state, p); code != hr::Ok)
@@ -121,6 +139,8 @@ HResult VirtualCamera::Get(PropertyFamilyKind family, std::int32_t id, std::int3
 
 HResult VirtualCamera::Set(PropertyFamilyKind family, std::int32_t id, std::int32_t value,
                            std::int32_t flags) {
+  if (const auto fault = ProbeFault(FamilyPoint(family, kSetPoints), description_.devicePath))
+    return *fault;
   const PropertyDescription* p = nullptr;
   if (const HResult code = Lookup(family, id, state_.Read(), p); code != hr::Ok)
     return code;

@@ -1,4 +1,5 @@
 #include "camera/platform/virtual/VirtualCameraFilter.h"
+#include "camera/platform/FaultProbe.h"
 
 #include <algorithm>
 
@@ -70,6 +71,8 @@ class CameraFilter final : public IBaseFilter,
   }
 
   HResult EnumPins(std::shared_ptr<IEnumPins>& enumerator) override {
+    if (const auto fault = ProbeFault("IBaseFilter.EnumPins", camera_->Description().devicePath))
+      return *fault;
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
     enumerator = MakePinEnumerator(pins_, camera_);
@@ -77,6 +80,9 @@ class CameraFilter final : public IBaseFilter,
   }
 
   HResult QueryFilterInfo(FilterInfo& info) override {
+    if (const auto fault =
+            ProbeFault("IBaseFilter.QueryFilterInfo", camera_->Description().devicePath))
+      return *fault;
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
     DescribeMembership(info);  // the friendly name outside a graph
@@ -87,6 +93,8 @@ class CameraFilter final : public IBaseFilter,
 
   HResult Set(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
               std::span<const std::uint8_t> data) override {
+    if (const auto fault = ProbeFault("IKsPropertySet.Set", camera_->Description().devicePath))
+      return *fault;
     const auto block = BlockBySet(propSet);
     if (const HResult code = CheckBlock(block, id); code != hr::Ok)
       return code;
@@ -97,6 +105,8 @@ class CameraFilter final : public IBaseFilter,
 
   HResult Get(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
               std::span<std::uint8_t> data, std::uint32_t& bytesReturned) override {
+    if (const auto fault = ProbeFault("IKsPropertySet.Get", camera_->Description().devicePath))
+      return *fault;
     const auto block = BlockBySet(propSet);
     if (const HResult code = CheckBlock(block, id); code != hr::Ok)
       return code;
@@ -115,6 +125,9 @@ class CameraFilter final : public IBaseFilter,
 
   HResult QuerySupported(const Guid& propSet, std::uint32_t id,
                          std::uint32_t& typeSupport) override {
+    if (const auto fault =
+            ProbeFault("IKsPropertySet.QuerySupported", camera_->Description().devicePath))
+      return *fault;
     if (const HResult code = CheckBlock(BlockBySet(propSet), id); code != hr::Ok)
       return code;
     typeSupport = kSupportGetSet;
@@ -124,6 +137,8 @@ class CameraFilter final : public IBaseFilter,
   // ---- video control: no flip and no trigger modes
 
   HResult GetCaps(const std::shared_ptr<IPin>& pin, std::int32_t& capsFlags) override {
+    if (const auto fault = ProbeFault("IAMVideoControl.GetCaps", camera_->Description().devicePath))
+      return *fault;
     if (const HResult code = CheckPin(pin); code != hr::Ok)
       return code;
     capsFlags = 0;
@@ -131,12 +146,16 @@ class CameraFilter final : public IBaseFilter,
   }
 
   HResult SetMode(const std::shared_ptr<IPin>& pin, std::int32_t mode) override {
+    if (const auto fault = ProbeFault("IAMVideoControl.SetMode", camera_->Description().devicePath))
+      return *fault;
     if (const HResult code = CheckPin(pin); code != hr::Ok)
       return code;
     return mode == 0 ? hr::Ok : hr::InvalidArg;
   }
 
   HResult GetMode(const std::shared_ptr<IPin>& pin, std::int32_t& mode) override {
+    if (const auto fault = ProbeFault("IAMVideoControl.GetMode", camera_->Description().devicePath))
+      return *fault;
     if (const HResult code = CheckPin(pin); code != hr::Ok)
       return code;
     mode = 0;
@@ -144,6 +163,9 @@ class CameraFilter final : public IBaseFilter,
   }
 
   HResult GetPages(std::vector<Guid>& pages) override {
+    if (const auto fault =
+            ProbeFault("ISpecifyPropertyPages.GetPages", camera_->Description().devicePath))
+      return *fault;
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
     // The format page only where a pin has a stream configuration to show.

@@ -1,4 +1,5 @@
 #include "camera/platform/virtual/VirtualCameraPins.h"
+#include "camera/platform/FaultProbe.h"
 
 #include <algorithm>
 #include <map>
@@ -66,6 +67,8 @@ class CameraPin final : public IPin,
   }
 
   HResult QueryDirection(PinDirection& direction) override {
+    if (const auto fault = ProbeFault("IPin.QueryDirection", camera_->Description().devicePath))
+      return *fault;
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
     direction = PinDirection::Output;
@@ -73,6 +76,8 @@ class CameraPin final : public IPin,
   }
 
   HResult QueryId(std::string& id) override {
+    if (const auto fault = ProbeFault("IPin.QueryId", camera_->Description().devicePath))
+      return *fault;
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
     id = id_;
@@ -80,6 +85,8 @@ class CameraPin final : public IPin,
   }
 
   HResult EnumMediaTypes(std::shared_ptr<IEnumMediaTypes>& enumerator) override {
+    if (const auto fault = ProbeFault("IPin.EnumMediaTypes", camera_->Description().devicePath))
+      return *fault;
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
     std::vector<AmMediaType> types;
@@ -92,6 +99,8 @@ class CameraPin final : public IPin,
   // The pin property set is read-only: its one property is the category.
   HResult Set(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
               std::span<const std::uint8_t>) override {
+    if (const auto fault = ProbeFault("IKsPropertySet.Set", camera_->Description().devicePath))
+      return *fault;
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
     return kit::SetPinCategory(propSet, id);
@@ -99,6 +108,8 @@ class CameraPin final : public IPin,
 
   HResult Get(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t>,
               std::span<std::uint8_t> data, std::uint32_t& bytesReturned) override {
+    if (const auto fault = ProbeFault("IKsPropertySet.Get", camera_->Description().devicePath))
+      return *fault;
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
     return kit::GetPinCategory(CategoryOf(description_.category).guid, propSet, id, data,
@@ -107,12 +118,18 @@ class CameraPin final : public IPin,
 
   HResult QuerySupported(const Guid& propSet, std::uint32_t id,
                          std::uint32_t& typeSupport) override {
+    if (const auto fault =
+            ProbeFault("IKsPropertySet.QuerySupported", camera_->Description().devicePath))
+      return *fault;
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
     return kit::QueryPinCategorySupport(propSet, id, typeSupport);
   }
 
   HResult GetFormat(std::unique_ptr<AmMediaType>& mediaType) override {
+    if (const auto fault =
+            ProbeFault("IAMStreamConfig.GetFormat", camera_->Description().devicePath))
+      return *fault;
     std::size_t index = 0;
     if (const HResult code = camera_->GetFormatIndex(index); code != hr::Ok)
       return code;
@@ -121,6 +138,9 @@ class CameraPin final : public IPin,
   }
 
   HResult SetFormat(const AmMediaType& mediaType) override {
+    if (const auto fault =
+            ProbeFault("IAMStreamConfig.SetFormat", camera_->Description().devicePath))
+      return *fault;
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
     if (IsStreaming(*camera_))
@@ -130,6 +150,9 @@ class CameraPin final : public IPin,
   }
 
   HResult GetNumberOfCapabilities(std::int32_t& count) override {
+    if (const auto fault = ProbeFault("IAMStreamConfig.GetNumberOfCapabilities",
+                                      camera_->Description().devicePath))
+      return *fault;
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
     count = static_cast<std::int32_t>(camera_->Description().formats.size());
@@ -137,6 +160,9 @@ class CameraPin final : public IPin,
   }
 
   HResult GetStreamCaps(std::int32_t index, std::unique_ptr<AmMediaType>& mediaType) override {
+    if (const auto fault =
+            ProbeFault("IAMStreamConfig.GetStreamCaps", camera_->Description().devicePath))
+      return *fault;
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
     const auto& formats = camera_->Description().formats;
@@ -147,6 +173,9 @@ class CameraPin final : public IPin,
   }
 
   HResult GetPages(std::vector<Guid>& pages) override {
+    if (const auto fault =
+            ProbeFault("ISpecifyPropertyPages.GetPages", camera_->Description().devicePath))
+      return *fault;
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
     pages = {guids::PageStreamFormat};

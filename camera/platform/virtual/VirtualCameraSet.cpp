@@ -15,6 +15,8 @@ VirtualCameraSet::VirtualCameraSet(CameraSetDescription description, const QStri
   settings_->dir = stateDir;
   for (const auto& camera : description_.cameras)
     cameras_.push_back(std::make_shared<VirtualCamera>(camera, settings_));
+  for (const FaultEntry& fault : description_.faults)
+    faults_->Arm(fault.point, fault.code, fault.count, fault.device);
 }
 
 std::shared_ptr<VirtualCamera> VirtualCameraSet::FindByPath(const std::string& devicePath) const {

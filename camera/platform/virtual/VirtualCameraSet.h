@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "camera/platform/virtual/CameraDescription.h"
+#include "camera/platform/virtual/FaultTable.h"
 #include "camera/platform/virtual/VirtualCamera.h"
 
 namespace varnholt::platform::virtualcam {
@@ -38,6 +39,11 @@ class VirtualCameraSet {
   // The text a description gave with a fault code, empty when none.
   std::string ErrorText(HResult code) const;
 
+  // The faults injected into this set's calls of the seam, armed first
+  // from the description.
+  FaultTable& Faults() const { return *faults_; }
+  const std::shared_ptr<FaultTable>& SharedFaults() const { return faults_; }
+
   // How long a write waits for another writer's lock before hr::Busy.
   void SetLockTimeout(int milliseconds);
 
@@ -45,6 +51,7 @@ class VirtualCameraSet {
   CameraSetDescription description_;
   std::shared_ptr<StateSettings> settings_;
   std::vector<std::shared_ptr<VirtualCamera>> cameras_;
+  std::shared_ptr<FaultTable> faults_ = std::make_shared<FaultTable>();
 };
 
 }  // namespace varnholt::platform::virtualcam

@@ -1,4 +1,5 @@
 #include "camera/platform/virtual/VirtualControlList.h"
+#include "camera/platform/FaultProbe.h"
 
 #include <algorithm>
 #include <cctype>
@@ -76,6 +77,9 @@ class ControlList final : public kit::SplitInterface<IControlList> {
   }
 
   HResult GetControls(std::vector<ControlInfo>& controls) override {
+    if (const auto fault =
+            ProbeFault("IControlList.GetControls", camera_->Description().devicePath))
+      return *fault;
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
     controls.clear();
@@ -85,6 +89,8 @@ class ControlList final : public kit::SplitInterface<IControlList> {
   }
 
   HResult GetValue(std::uint32_t id, std::int64_t& value) override {
+    if (const auto fault = ProbeFault("IControlList.GetValue", camera_->Description().devicePath))
+      return *fault;
     const Entry* entry = nullptr;
     if (const HResult code = Find(id, entry); code != hr::Ok)
       return code;
@@ -103,6 +109,8 @@ class ControlList final : public kit::SplitInterface<IControlList> {
   }
 
   HResult SetValue(std::uint32_t id, std::int64_t value) override {
+    if (const auto fault = ProbeFault("IControlList.SetValue", camera_->Description().devicePath))
+      return *fault;
     const Entry* entry = nullptr;
     if (const HResult code = Find(id, entry); code != hr::Ok)
       return code;

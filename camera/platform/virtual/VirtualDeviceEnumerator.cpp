@@ -1,4 +1,5 @@
 #include "camera/platform/virtual/VirtualDeviceEnumerator.h"
+#include "camera/platform/FaultProbe.h"
 
 #include <functional>
 #include <utility>
@@ -61,6 +62,9 @@ std::shared_ptr<IMoniker> CameraMoniker(const std::shared_ptr<VirtualCamera>& ca
   return std::make_shared<kit::DeviceMoniker>(
       std::move(values),
       [camera](std::shared_ptr<IBaseFilter>& filter) {
+        if (const auto fault =
+                ProbeFault("IMoniker.BindToObject", camera->Description().devicePath))
+          return *fault;
         if (const Fault& fault = camera->Description().failBindFilter)
           return *fault;
         if (const HResult code = camera->CheckConnected(); code != hr::Ok)

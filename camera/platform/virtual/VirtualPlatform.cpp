@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 
 #include "camera/platform/DirectoryWatch.h"
+#include "camera/platform/FaultProbe.h"
 #include "camera/platform/PropertyFrame.h"
 #include "camera/platform/graph/GraphErrors.h"
 #include "camera/platform/graph/GraphObjects.h"
@@ -73,11 +74,23 @@ QString VirtualPlatform::DefaultStateDir() {
 }
 
 VirtualPlatform::VirtualPlatform(std::shared_ptr<VirtualCameraSet> cameras)
-    : cameras_(std::move(cameras)) {}
+    : cameras_(std::move(cameras)) {
+  // The shared graph objects and kit pieces probe the process's table; the
+  // latest platform made is the one a program or test uses.
+  InstallFaultProbe(this, [faults = std::weak_ptr<FaultTable>(cameras_->SharedFaults())](
+                              std::string_view point, std::string_view device) {
+    const auto table = faults.lock();
+    return table ? table->Take(point, device) : std::nullopt;
+  });
+}
 
-VirtualPlatform::~VirtualPlatform() = default;
+VirtualPlatform::~VirtualPlatform() {
+  RemoveFaultProbe(this);
+}
 
 HResult VirtualPlatform::CreateInstance(ClassId classId, std::shared_ptr<Unknown>& object) {
+  if (const auto fault = ProbeFault("Platform.CreateInstance"))
+    return *fault;
   // Graphs, renderers and the sample grabber are the shared ones; only the
   // camera filters that feed them are virtual.
   if (classId != ClassId::SystemDeviceEnum)
@@ -95,6 +108,8 @@ HResult VirtualPlatform::ShowPropertyFrame(WindowHandle owner, int x, int y,
                                            const std::string& caption,
                                            const std::vector<std::shared_ptr<Unknown>>& objects,
                                            const std::vector<Guid>& pages, std::uint32_t) {
+  if (const auto fault = ProbeFault("Platform.ShowPropertyFrame"))
+    return *fault;
   // No driver supplies dialogs here: the generic frame shows the device's
   // own controls and formats, in the program's language whatever the locale.
   return ShowGenericPropertyFrame(*this, owner, x, y, caption, objects, pages);

@@ -1,4 +1,5 @@
 #include "camera/platform/virtual/VirtualStream.h"
+#include "camera/platform/FaultProbe.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -196,6 +197,8 @@ bool CameraStream::AnyConnected() const {
 HResult CameraStream::Connect(const std::shared_ptr<IPin>& pin,
                               const std::shared_ptr<graph::IFrameReceiver>& receiver,
                               const graph::StreamRequest& request) {
+  if (const auto fault = ProbeFault("IStreamSource.Connect", camera_->Description().devicePath))
+    return *fault;
   if (!pin || !receiver)
     return hr::Pointer;
   std::lock_guard lock(mutex_);
@@ -235,6 +238,8 @@ HResult CameraStream::Connect(const std::shared_ptr<IPin>& pin,
 }
 
 HResult CameraStream::Disconnect(const std::shared_ptr<IPin>& pin) {
+  if (const auto fault = ProbeFault("IStreamSource.Disconnect", camera_->Description().devicePath))
+    return *fault;
   std::lock_guard lock(mutex_);
   const auto it = std::find_if(connections_.begin(), connections_.end(),
                                [&](const Connection& c) { return c.pin == pin; });
@@ -252,6 +257,8 @@ HResult CameraStream::Disconnect(const std::shared_ptr<IPin>& pin) {
 
 HResult CameraStream::Start(const graph::StreamStart& start,
                             const std::shared_ptr<graph::IStreamEvents>& events) {
+  if (const auto fault = ProbeFault("IStreamSource.Start", camera_->Description().devicePath))
+    return *fault;
   std::lock_guard lock(mutex_);
   if (worker_)
     return hr::Ok;
