@@ -15,6 +15,11 @@ namespace {
 const QString kFileKey = QStringLiteral("File");
 const QString kNameKey = QStringLiteral("Name");
 
+// The section of a camera's mark: its identity may hold the device's name.
+QString MarkSection(const TFVideoCaptureDevice& device) {
+  return ProfileSafeName(CameraIdentity(device));
+}
+
 }  // namespace
 
 bool KnownOnlyByNode(const TFVideoCaptureDevice& device) {
@@ -38,7 +43,7 @@ TRestoreMarks::TRestoreMarks(QString fileName) : fileName_(std::move(fileName)) 
 
 std::optional<TRestoreMark> TRestoreMarks::Find(const TFVideoCaptureDevice& device) const {
   const varnholt::TIniSection section =
-      varnholt::TIniFile(fileName_).ReadSectionValues(CameraIdentity(device));
+      varnholt::TIniFile(fileName_).ReadSectionValues(MarkSection(device));
   const QString file = section.ReadString(kFileKey, {});
   if (file.isEmpty())
     return std::nullopt;
@@ -48,13 +53,13 @@ std::optional<TRestoreMark> TRestoreMarks::Find(const TFVideoCaptureDevice& devi
 void TRestoreMarks::Mark(const TFVideoCaptureDevice& device, const QString& file) {
   QDir().mkpath(QFileInfo(fileName_).absolutePath());
   varnholt::TIniFile(fileName_).WriteStrings(
-      CameraIdentity(device),
-      {{kNameKey, device.Name}, {kFileKey, QFileInfo(file).absoluteFilePath()}});
+      MarkSection(device),
+      {{kNameKey, ProfileSafeName(device.Name)}, {kFileKey, QFileInfo(file).absoluteFilePath()}});
 }
 
 void TRestoreMarks::Unmark(const TFVideoCaptureDevice& device) {
   if (QFileInfo::exists(fileName_))
-    varnholt::TIniFile(fileName_).EraseSection(CameraIdentity(device));
+    varnholt::TIniFile(fileName_).EraseSection(MarkSection(device));
 }
 
 QString LoadSettingsFileOnto(TFCamera& camera, const QString& file) {
