@@ -16,6 +16,7 @@
 #include "camera/platform/graph/GraphObjects.h"
 #include "camera/platform/virtual/VirtualCameraSet.h"
 #include "camera/platform/virtual/VirtualDeviceEnumerator.h"
+#include "platform/UserLock.h"
 
 // Resources of a static library are only linked when something names them.
 static void LoadBuiltinCameraResource() {
@@ -86,7 +87,8 @@ QByteArray VirtualPlatform::BuiltinCamerasJson() {
 QString VirtualPlatform::DefaultStateDir() {
   // The runtime folder is per user and cleared at log-out, as a device's
   // settings are lost when it is unplugged.
-  QString base = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  // The state holds the cameras' locks: only in a folder others cannot enter.
+  QString base = UserPrivateFolder();
   if (base.isEmpty())
     base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
   return QDir(base).filePath("varnholt-virtual-cameras");

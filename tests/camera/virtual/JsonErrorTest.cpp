@@ -226,6 +226,20 @@ TEST(JsonErrorTest, EnvironmentLoadsTheNamedFileAndStateFolder) {
   EXPECT_EQ(ListedNames(*platform, DeviceCategory::VideoInput),
             std::vector<std::string>{"From file"});
   EXPECT_EQ(platform->Cameras()->StateDir(), state.path());
+
+  // Without it the state and its locks go to a folder closed to others: not
+  // a runtime folder that others may enter.
+  ScopedEnv noState("VARNHOLT_VIRTUAL_STATE", "");
+  QTemporaryDir open;
+  ASSERT_TRUE(QFile::setPermissions(open.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                     QFile::ExeOwner | QFile::ReadOther |
+                                                     QFile::ExeOther));
+  ScopedEnv runtime("XDG_RUNTIME_DIR", open.path().toUtf8());
+  ScopedEnv tmp("TMPDIR", state.path().toUtf8());
+  EXPECT_EQ(
+      VirtualPlatform::FromEnvironment()->Cameras()->StateDir().toStdString(),
+      (state.path() + "/varnholt-" + QString::number(::geteuid()) + "/varnholt-virtual-cameras")
+          .toStdString());
 }
 
 TEST(JsonErrorTest, TheDocumentedExampleLoads) {
