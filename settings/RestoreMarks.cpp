@@ -15,11 +15,6 @@ namespace {
 const QString kFileKey = QStringLiteral("File");
 const QString kNameKey = QStringLiteral("Name");
 
-// The section of a camera's mark: its identity may hold the device's name.
-QString MarkSection(const TFVideoCaptureDevice& device) {
-  return ProfileSafeName(CameraIdentity(device));
-}
-
 }  // namespace
 
 bool KnownOnlyByNode(const TFVideoCaptureDevice& device) {
@@ -43,7 +38,7 @@ TRestoreMarks::TRestoreMarks(QString fileName) : fileName_(std::move(fileName)) 
 
 std::optional<TRestoreMark> TRestoreMarks::Find(const TFVideoCaptureDevice& device) const {
   const varnholt::TIniSection section =
-      varnholt::TIniFile(fileName_).ReadSectionValues(MarkSection(device));
+      varnholt::TIniFile(fileName_).ReadSectionValues(CameraIdentity(device));
   const QString file = section.ReadString(kFileKey, {});
   if (file.isEmpty())
     return std::nullopt;
@@ -53,13 +48,13 @@ std::optional<TRestoreMark> TRestoreMarks::Find(const TFVideoCaptureDevice& devi
 void TRestoreMarks::Mark(const TFVideoCaptureDevice& device, const QString& file) {
   QDir().mkpath(QFileInfo(fileName_).absolutePath());
   varnholt::TIniFile(fileName_).WriteStrings(
-      MarkSection(device),
-      {{kNameKey, ProfileSafeName(device.Name)}, {kFileKey, QFileInfo(file).absoluteFilePath()}});
+      CameraIdentity(device),
+      {{kNameKey, device.Name}, {kFileKey, QFileInfo(file).absoluteFilePath()}});
 }
 
 void TRestoreMarks::Unmark(const TFVideoCaptureDevice& device) {
   if (QFileInfo::exists(fileName_))
-    varnholt::TIniFile(fileName_).EraseSection(MarkSection(device));
+    varnholt::TIniFile(fileName_).EraseSection(CameraIdentity(device));
 }
 
 QString LoadSettingsFileOnto(TFCamera& camera, const QString& file) {

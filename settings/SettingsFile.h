@@ -14,13 +14,6 @@ struct TSettingsFileReading {
   TStoredCameraSettings Settings;
 };
 
-// A camera's name as a section name or value of a settings file: the name
-// comes from the device, and a line break or another control character in
-// it would split the line (the profile writer refuses those). Each such
-// unit becomes an escape ("\u000a"); ordinary names stay as they are, so
-// files written before keep loading.
-QString ProfileSafeName(const QString& cameraName);
-
 // A file that cannot be read, or holds nothing for the camera, would load
 // as all zeros and turn a real camera flat grey: such a file is refused.
 TSettingsFileReading ReadSettingsFile(const QString& path, const QString& cameraName);
