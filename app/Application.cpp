@@ -114,7 +114,10 @@ int RunVarnholt(int argc, char** argv) {
   } catch (const std::exception& e) {
     // Nothing can work without cameras to talk to: say why and stop.
     std::fprintf(stderr, "Varnholt: %s\n", e.what());
-    QMessageBox::critical(nullptr, "Varnholt", ErrorBoxText(QString::fromLocal8Bit(e.what())));
+    QMessageBox box(QMessageBox::Critical, "Varnholt",
+                    ErrorBoxText(QString::fromLocal8Bit(e.what())), QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);  // it may quote a description file's names
+    box.exec();
     return 2;
   }
   Application application;

@@ -73,6 +73,8 @@ T* Named(T* component, const QString& name) {
 QLabel* Label(QWidget* parent, const QString& name, const QString& text, const QFont& font,
               QColor color, Qt::Alignment alignment) {
   auto* label = Named(new QLabel(text, parent), name);
+  // Many show a camera's name, which is the device's text: never markup.
+  label->setTextFormat(Qt::PlainText);
   label->setFont(font);
   label->setAlignment(alignment);
   varnholt::SetTextColor(label, color);

@@ -51,6 +51,8 @@ TMessageForm::TMessageForm(QWidget* parent)
 
   Label1 = new QLabel(this);
   Label1->setObjectName("Label1");
+  // Messages name cameras, and a name is the device's text: never markup.
+  Label1->setTextFormat(Qt::PlainText);
   Label1->resize(350, 150);
   Label1->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
   Label1->setWordWrap(true);

@@ -10,6 +10,7 @@
 
 #include "app/FormMain.h"
 #include "app/Look.h"
+#include "camera/CameraErrors.h"
 #include "camera/PropertyKeys.h"
 #include "controls/ButtonImage.h"
 #include "controls/Effects.h"
@@ -259,6 +260,14 @@ void TPropertyRowsPanel::TrackBarChange(QObject* Sender) {
         (Camera().*KeyOf(row).SetValue)(Truncated(row.TrackBar->Value()));
     }
     SetSupportStatus();
+  } catch (const EOleSysError& e) {
+    // A camera another program keeps busy did not refuse the value: the
+    // user should know it was not set.
+    if (e.ErrorCode() == varnholt::platform::hr::Busy)
+      for (const TPropertyRow& row : Rows_)
+        if (row.TrackBar == Sender)
+          form_.ShowStatusMessage(QString::fromLatin1(KeyOf(row).Name) +
+                                  " not changed: " + QString::fromStdString(e.Message()));
   } catch (...) {
     // A refused value shows again at the next reload of the rows.
   }

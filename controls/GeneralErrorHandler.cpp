@@ -30,6 +30,8 @@ void ShowErrorBox(const QString& message) {
     return;
   QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text,
                   QMessageBox::Ok, OwnerWindow());
+  // Errors quote device names and paths: shown as written, never as markup.
+  box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 

@@ -2,7 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -10,7 +13,6 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QThread>
 
 namespace varnholt {
@@ -19,18 +21,43 @@ namespace {
 constexpr char kCall[] = "raise\n";
 constexpr char kAnswer[] = "ok\n";
 
+// A folder no other user can enter: ours, and no group or other access.
+bool OwnedPrivately(const struct stat& facts) {
+  return S_ISDIR(facts.st_mode) && facts.st_uid == ::geteuid() && (facts.st_mode & 077) == 0;
+}
+
 }  // namespace
 
+QString UserPrivateFolder() {
+  // The runtime folder the session gave us, when it is as private as it
+  // should be (Qt takes one that others may enter, with a warning).
+  const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+  struct stat facts {};
+  if (!runtime.isEmpty() && ::stat(runtime.constData(), &facts) == 0 && OwnedPrivately(facts))
+    return QFile::decodeName(runtime);
+  // Else one of our own in the shared temporary folder, where anyone may
+  // have made that name first: a link or another's folder is refused.
+  const QString own = QDir::tempPath() + "/varnholt-" + QString::number(::geteuid());
+  const QByteArray path = QFile::encodeName(own);
+  if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+    return {};
+  if (::lstat(path.constData(), &facts) != 0 || !OwnedPrivately(facts))
+    return {};
+  return own;
+}
+
 UserLock::UserLock(const QString& name) {
-  const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  if (folder.isEmpty() || !QDir(folder).exists()) {
+  const QString folder = UserPrivateFolder();
+  if (folder.isEmpty()) {
     held_ = true;
     return;
   }
   const QString base = QDir(folder).filePath(name);
   socketPath_ = base + ".socket";
   // Close-on-exec: a child we start must not keep the lock after we end.
-  fd_ = ::open(QFile::encodeName(base + ".lock").constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  // A link in the lock's place is refused, not followed.
+  fd_ = ::open(QFile::encodeName(base + ".lock").constData(),
+               O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd_ < 0) {
     held_ = true;
     return;

@@ -3,13 +3,13 @@
 // A lock that at most one process of this user holds under a given name,
 // and a line to its holder.
 //
-// Both live in the user's runtime folder, which only that user can open:
+// Both live in a folder only that user can open (UserPrivateFolder):
 // an flock'ed file decides who holds the lock, and the holder listens on a
 // local socket beside it so that later starts can call it forward. The
 // kernel drops the flock when the holder's process ends however it ends,
 // so a killed holder leaves nothing that keeps the next start out; the
 // socket file it leaves is replaced by the next holder. When there is no
-// runtime folder to use, the lock counts as held: better two copies than
+// private folder to use, the lock counts as held: better two copies than
 // none.
 
 #include <QString>
@@ -45,6 +45,11 @@ class UserLock {
   std::unique_ptr<QLocalServer> server_;
   std::function<void()> onCalled_;
 };
+
+// A folder only this user can open: $XDG_RUNTIME_DIR when it is this
+// user's and closed to others, else $TMPDIR/varnholt-UID, made with mode 0700
+// and checked the same way; empty when neither can be trusted.
+QString UserPrivateFolder();
 
 // The file name of this process's executable, as the kernel recorded it.
 QString OwnExecutableName();

@@ -130,6 +130,7 @@ PropertyFrame::PropertyFrame(Platform& platform, std::shared_ptr<IControlList> c
   pages_->setObjectName(QStringLiteral("Pages"));
   status_ = new QLabel;
   status_->setObjectName(QStringLiteral("StatusLabel"));
+  status_->setTextFormat(Qt::PlainText);  // errors quote the driver's names
   status_->setWordWrap(true);
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   status_->hide();
@@ -215,6 +216,7 @@ HResult PropertyFrame::BuildControlPages() {
       group->second->addRow(QString(), editor);
     } else {
       row->label = new QLabel(QString::fromStdString(info.name));
+      row->label->setTextFormat(Qt::PlainText);  // the driver's name, never markup
       row->label->setBuddy(editor->focusProxy() ? editor->focusProxy() : editor);
       group->second->addRow(row->label, editor);
     }

@@ -113,21 +113,26 @@ TEST(GeneralErrorHandlerTest, AGuardedConnectionHandsItsErrorsToTheHandlerAndEnd
   SetGeneralErrorHandler(previous);
 }
 
-TEST(GeneralErrorHandlerTest, TheBoxOpensOverTheProgramsWindowEvenWhenNoneIsActive) {
+// A camera's name in a message is the device's text: markup in it shows as
+// it is, never as formatting or a loaded picture.
+TEST(GeneralErrorHandlerTest, TheBoxOpensOverTheProgramsWindowEvenWhenNoneIsActiveAsPlainText) {
   QWidget window;
   window.setGeometry(300, 200, 400, 300);
   window.show();
   QApplication::setActiveWindow(nullptr);  // an error met before activation
   QPointer<QWidget> owner;
   QString text;
+  Qt::TextFormat format = Qt::AutoText;
   const ModalAnswer<QMessageBox> answer([&](QMessageBox& box) {
     owner = box.parentWidget();
     text = box.text();
+    format = box.textFormat();
     box.accept();
   });
-  Guarded([] { throw std::runtime_error("Camera gone"); });
+  Guarded([] { throw std::runtime_error("<img src=x.png><b>Camera</b> gone"); });
   EXPECT_EQ(owner, &window);
-  EXPECT_EQ(text, "Camera gone.");
+  EXPECT_EQ(text, "<img src=x.png><b>Camera</b> gone.");
+  EXPECT_EQ(format, Qt::PlainText);
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <thread>
@@ -10,6 +13,7 @@
 
 #include "platform/DebugChannel.h"
 #include "platform/DocumentsFolder.h"
+#include "platform/UserLock.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {
@@ -89,6 +93,43 @@ TEST(DocumentsFolderTest, FollowsHomeAndUserDirectories) {
   ASSERT_TRUE(
       WriteFile(home.path() + "/config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Papers/\"\n"));
   EXPECT_EQ(DocumentsFolder(), home.path() + "/Papers");
+}
+
+// The lock and its socket live only in a folder no other user can open,
+// and a planted link never makes the lock create or open another file.
+TEST(UserLockTest, LivesInAPrivateFolderAndFollowsNoLink) {
+  QTemporaryDir base;
+  const QString open = base.filePath("open"), own = base.filePath("own"), tmp = base.filePath("t");
+  ASSERT_TRUE(QDir().mkpath(open) && QDir().mkpath(own) && QDir().mkpath(tmp));
+  ::chmod(QFile::encodeName(open).constData(), 0755);
+  ::chmod(QFile::encodeName(own).constData(), 0700);
+  ::chmod(QFile::encodeName(tmp).constData(), 0777);
+  ScopedEnv tmpVar("TMPDIR", tmp.toUtf8());
+  {
+    // A runtime folder others may enter is not used: ours under TMPDIR is.
+    ScopedEnv runtime("XDG_RUNTIME_DIR", open.toUtf8());
+    UserLock first("varnholt-probe");
+    UserLock second("varnholt-probe");
+    EXPECT_TRUE(first.Held());
+    EXPECT_FALSE(second.Held());
+    EXPECT_TRUE(QDir(open).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+    const QString mine = tmp + "/varnholt-" + QString::number(::geteuid());
+    EXPECT_TRUE(QFileInfo::exists(mine + "/varnholt-probe.lock"));
+    EXPECT_EQ(QFileInfo(mine).permissions() & 0x0077, 0);
+  }
+  ScopedEnv runtime("XDG_RUNTIME_DIR", own.toUtf8());
+  const QString target = base.filePath("planted");
+  ASSERT_TRUE(QFile::link(target, own + "/varnholt-link.lock"));
+  {
+    UserLock lock("varnholt-link");
+    EXPECT_FALSE(QFileInfo::exists(target));
+  }
+  if (::geteuid() == 0) {
+    // A folder of another user's, even with the right mode, is not ours.
+    ASSERT_EQ(::chown(QFile::encodeName(own).constData(), 65534, 65534), 0);
+    { UserLock lock("varnholt-foreign"); }
+    EXPECT_FALSE(QFileInfo::exists(own + "/varnholt-foreign.lock"));
+  }
 }
 
 }  // namespace

@@ -15,7 +15,10 @@ HResult DeviceLock::Acquire(const VirtualCamera& camera, std::unique_ptr<DeviceL
     return hr::AccessDenied;
   // Every Acquire opens the file anew: flock then refuses a second holder in
   // this process too, and close-on-exec keeps child programs from holding it.
-  const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  // A link planted in its place is refused, not followed to create or lock
+  // a file elsewhere.
+  const int fd =
+      ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0)
     return hr::AccessDenied;
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {

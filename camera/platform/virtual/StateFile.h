@@ -24,7 +24,9 @@ using StateEntries = std::map<std::string, std::vector<std::int64_t>>;
 // Settings shared by every camera of a set.
 struct StateSettings {
   QString dir;
-  std::atomic<int> lockTimeoutMs{2000};
+  // Writers hold the lock for a moment; one that holds it longer is hung,
+  // and a window must not freeze on every slider move waiting for it.
+  std::atomic<int> lockTimeoutMs{200};
 };
 
 class StateFile {

@@ -1,8 +1,14 @@
 #include "camera/platform/virtual/VirtualPlatform.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <cerrno>
+#include <cstring>
 
 #include "camera/platform/DirectoryWatch.h"
 #include "camera/platform/FaultProbe.h"
@@ -11,6 +17,7 @@
 #include "camera/platform/graph/GraphObjects.h"
 #include "camera/platform/virtual/VirtualCameraSet.h"
 #include "camera/platform/virtual/VirtualDeviceEnumerator.h"
+#include "platform/UserLock.h"
 
 // Resources of a static library are only linked when something names them.
 static void LoadBuiltinCameraResource() {
@@ -37,10 +44,24 @@ std::shared_ptr<VirtualPlatform> VirtualPlatform::FromEnvironment() {
   if (path.isEmpty())
     return FromJson(BuiltinCamerasJson(), stateDir, kBuiltinSource);
 
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    throw VirtualCameraError(path.toStdString() + ": cannot read the camera descriptions: " +
-                             file.errorString().toStdString());
+  // Only a regular file: a FIFO would block start-up until someone writes
+  // to it, and a device may never end. Without blocking in open, then.
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  const auto cannotRead = [&path](const std::string& why) {
+    return VirtualCameraError(path.toStdString() + ": cannot read the camera descriptions: " + why);
+  };
+  if (fd < 0)
+    throw cannotRead(std::strerror(errno));
+  struct stat facts {};
+  if (::fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode)) {
+    ::close(fd);
+    throw cannotRead("not a regular file");
+  }
+  QFile file;
+  if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    throw cannotRead(file.errorString().toStdString());
+  }
   // A description is a few kilobytes; this stops /dev/zero and the like.
   constexpr qint64 kMaxDescriptionBytes = 16 * 1024 * 1024;
   const QByteArray json = file.read(kMaxDescriptionBytes + 1);
@@ -67,7 +88,8 @@ QByteArray VirtualPlatform::BuiltinCamerasJson() {
 QString VirtualPlatform::DefaultStateDir() {
   // The runtime folder is per user and cleared at log-out, as a device's
   // settings are lost when it is unplugged.
-  QString base = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  // The state holds the cameras' locks: only in a folder others cannot enter.
+  QString base = UserPrivateFolder();
   if (base.isEmpty())
     base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
   return QDir(base).filePath("varnholt-virtual-cameras");

@@ -1,7 +1,12 @@
 // Descriptions that cannot be used: every message names the source, the
 // place and the fault; junk never crashes.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
+#include <future>
 #include <random>
 
 #include "camera/platform/virtual/VirtualCameraSet.h"
@@ -146,15 +151,30 @@ TEST(JsonErrorTest, EnvironmentNamesTheFileThatCannotBeRead) {
         << e.what();
   }
 
-  ScopedEnv endless("VARNHOLT_VIRTUAL_CAMERAS", "/dev/zero");
+  ScopedEnv endless("VARNHOLT_VIRTUAL_CAMERAS", "/dev/zero");  // a device: no end
   try {
     VirtualPlatform::FromEnvironment();
     ADD_FAILURE() << "no error";
   } catch (const VirtualCameraError& e) {
-    EXPECT_NE(std::string(e.what()).find("/dev/zero: the camera descriptions are larger"),
+    EXPECT_NE(std::string(e.what()).find("/dev/zero: cannot read the camera descriptions: not a "
+                                         "regular file"),
               std::string::npos)
         << e.what();
   }
+
+  const QString huge = TestHome() + "/huge-cameras.json";  // sparse: costs no disk
+  QFile hugeFile(huge);
+  ASSERT_TRUE(hugeFile.open(QIODevice::WriteOnly) && hugeFile.resize(16 * 1024 * 1024 + 1));
+  hugeFile.close();
+  ScopedEnv hugeEnv("VARNHOLT_VIRTUAL_CAMERAS", huge.toUtf8());
+  try {
+    VirtualPlatform::FromEnvironment();
+    ADD_FAILURE() << "no error";
+  } catch (const VirtualCameraError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              huge.toStdString() + ": the camera descriptions are larger than 16 MiB");
+  }
+  QFile::remove(huge);
 
   const QString broken = TestHome() + "/broken-cameras.json";
   ASSERT_TRUE(WriteFile(broken, R"({"cameras": [{"friendlyName": "X"}]})"));
@@ -168,6 +188,33 @@ TEST(JsonErrorTest, EnvironmentNamesTheFileThatCannotBeRead) {
   }
 }
 
+// A FIFO or a device would block start-up or never end: only a regular file
+// is read, and anything else is refused as an unreadable file is.
+TEST(JsonErrorTest, EnvironmentReadsOnlyARegularFile) {
+  const QString fifo = TestHome() + "/cameras.fifo";
+  QFile::remove(fifo);
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  ScopedEnv env("VARNHOLT_VIRTUAL_CAMERAS", fifo.toUtf8());
+  auto loading = std::async(std::launch::async, [] {
+    try {
+      VirtualPlatform::FromEnvironment();
+    } catch (const VirtualCameraError& e) {
+      return std::string(e.what());
+    }
+    return std::string("<no error>");
+  });
+  const bool finished = loading.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  EXPECT_TRUE(finished) << "start-up hangs on a FIFO";
+  if (!finished) {
+    // Lets the stuck reader go: a writer that comes and goes means end of file.
+    const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0)
+      ::close(writer);
+  }
+  EXPECT_EQ(loading.get(),
+            fifo.toStdString() + ": cannot read the camera descriptions: not a regular file");
+}
+
 TEST(JsonErrorTest, EnvironmentLoadsTheNamedFileAndStateFolder) {
   const QString file = TestHome() + "/env-cameras.json";
   ASSERT_TRUE(
@@ -179,6 +226,20 @@ TEST(JsonErrorTest, EnvironmentLoadsTheNamedFileAndStateFolder) {
   EXPECT_EQ(ListedNames(*platform, DeviceCategory::VideoInput),
             std::vector<std::string>{"From file"});
   EXPECT_EQ(platform->Cameras()->StateDir(), state.path());
+
+  // Without it the state and its locks go to a folder closed to others: not
+  // a runtime folder that others may enter.
+  ScopedEnv noState("VARNHOLT_VIRTUAL_STATE", "");
+  QTemporaryDir open;
+  ASSERT_TRUE(QFile::setPermissions(open.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                     QFile::ExeOwner | QFile::ReadOther |
+                                                     QFile::ExeOther));
+  ScopedEnv runtime("XDG_RUNTIME_DIR", open.path().toUtf8());
+  ScopedEnv tmp("TMPDIR", state.path().toUtf8());
+  EXPECT_EQ(
+      VirtualPlatform::FromEnvironment()->Cameras()->StateDir().toStdString(),
+      (state.path() + "/varnholt-" + QString::number(::geteuid()) + "/varnholt-virtual-cameras")
+          .toStdString());
 }
 
 TEST(JsonErrorTest, TheDocumentedExampleLoads) {

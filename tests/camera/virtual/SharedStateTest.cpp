@@ -3,8 +3,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 
+#include "camera/platform/virtual/DeviceLock.h"
 #include "camera/platform/virtual/StateFile.h"
 #include "camera/platform/virtual/VirtualCameraSet.h"
 #include "tests/camera/virtual/VirtualTestSupport.h"
@@ -14,6 +16,7 @@ namespace varnholt::test {
 namespace {
 
 using namespace varnholt::platform;
+using platform::virtualcam::DeviceLock;
 using platform::virtualcam::StateFile;
 
 const std::string kCamera = R"(
@@ -127,6 +130,15 @@ TEST_F(SharedStateTest, ALockHeldTooLongAnswersBusy) {
   EXPECT_EQ(procAmp->Set(0, 10, kPropertyFlagsManual), hr::Busy);
   held.unlock();
   EXPECT_EQ(procAmp->Set(0, 10, kPropertyFlagsManual), hr::Ok);
+}
+
+TEST_F(SharedStateTest, TheStreamLockFollowsNoPlantedLink) {
+  QDir().mkpath(StateDir());
+  const QString target = StateDir() + "/planted";
+  ASSERT_TRUE(QFile::link(target, StatePath() + ".stream"));
+  std::unique_ptr<DeviceLock> lock;
+  EXPECT_EQ(DeviceLock::Acquire(*platform_->Cameras()->Cameras().front(), lock), hr::AccessDenied);
+  EXPECT_FALSE(QFileInfo::exists(target));
 }
 
 TEST_F(SharedStateTest, AnUnwritableFolderAnswersAccessDenied) {

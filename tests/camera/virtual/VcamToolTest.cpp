@@ -83,6 +83,16 @@ TEST_F(VcamToolTest, UnplugAndPlugShowInTheDeviceList) {
   EXPECT_EQ(ListedNames(*platform_, DeviceCategory::VideoInput).size(), 3u);
 }
 
+// A name from a device may hold terminal escapes and line breaks: the list
+// shows them as escapes, one line per camera.
+TEST_F(VcamToolTest, ListEscapesControlCharacters) {
+  ASSERT_TRUE(WriteFile(camerasFile_, R"({"cameras": [{"friendlyName":
+      "Evil\u001b[2J\tTab\nNew\\Back\u0085", "devicePath": "evil\rpath"}]})"));
+  const VcamRun list = Vcam({"list"});
+  EXPECT_EQ(list.exitCode, 0) << list.err.toStdString();
+  EXPECT_EQ(list.out, "Evil\\x1b[2J\\tTab\\nNew\\\\Back\\x85\tevil\\rpath\tplugged\n");
+}
+
 TEST_F(VcamToolTest, BadUseAndFailuresExitWithTwoAndAMessage) {
   const std::pair<QStringList, QString> cases[] = {
       {{}, "usage:"},
