@@ -42,6 +42,14 @@ class ProfileText {
   QByteArray Raw(qsizetype from, qsizetype to) const;
   // The whole file with the units [from, to) replaced by already encoded bytes.
   QByteArray Splice(qsizetype from, qsizetype to, const QByteArray& encoded) const;
+  // The whole file with each of the sorted, disjoint unit ranges replaced by
+  // its encoded bytes (an empty range inserts them).
+  struct Edit {
+    qsizetype from = 0;
+    qsizetype to = 0;
+    QByteArray encoded;
+  };
+  QByteArray Splice(const QList<Edit>& edits) const;
   // The whole file without the given sorted, disjoint unit ranges.
   QByteArray Remove(const QList<std::pair<qsizetype, qsizetype>>& ranges) const;
 
