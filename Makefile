@@ -58,3 +58,9 @@ test: format-check build-fuzz test-plain test-asan
 
 clean:
 	rm -rf build
+
+# Every file we save, its writer killed with SIGKILL 1000 times per kind of
+# file (CI runs 50 per kind as part of the suite).
+.PHONY: kill-saves
+kill-saves: build-strict
+	cd build/release && VARNHOLT_KILLS=1000 ctest --output-on-failure -V -R 'test_interrupted_saves\.'

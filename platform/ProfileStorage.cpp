@@ -251,10 +251,6 @@ LoadedProfile LoadProfile(const QString& path) {
   return loaded;
 }
 
-bool ReplaceProfile(const QString& path, const QByteArray& bytes, QString* reason) {
-  return ReplaceProfileIfUnchanged(path, bytes, {}, reason) == Replacement::Done;
-}
-
 namespace {
 
 Replacement Replace(const QString& path, const QByteArray& bytes, const ProfileStamp* expected,
@@ -328,6 +324,10 @@ Replacement Replace(const QString& path, const QByteArray& bytes, const ProfileS
 }
 
 }  // namespace
+
+bool ReplaceProfile(const QString& path, const QByteArray& bytes, QString* reason) {
+  return Replace(path, bytes, nullptr, reason) == Replacement::Done;
+}
 
 Replacement ReplaceProfileIfUnchanged(const QString& path, const QByteArray& bytes,
                                       const ProfileStamp& expected, QString* reason) {

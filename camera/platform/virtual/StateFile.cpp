@@ -4,8 +4,9 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
-#include <QSaveFile>
 #include <charconv>
+
+#include "platform/ProfileStorage.h"
 
 namespace varnholt::platform::virtualcam {
 namespace {
@@ -119,13 +120,9 @@ HResult StateFile::Update(const std::function<void(StateEntries&)>& change) cons
   }
   StateEntries entries = Load();
   change(entries);
-  QSaveFile file(path_);
-  if (!file.open(QIODevice::WriteOnly))
-    return hr::AccessDenied;
-  const QByteArray text = Format(entries);
-  if (file.write(text) != text.size() || !file.commit())
-    return hr::AccessDenied;
-  return hr::Ok;
+  // The profiles' replacement: permissions, attributes and leftovers of
+  // killed writers handled as for every other file we save.
+  return varnholt::profile::ReplaceProfile(path_, Format(entries)) ? hr::Ok : hr::AccessDenied;
 }
 
 }  // namespace varnholt::platform::virtualcam
