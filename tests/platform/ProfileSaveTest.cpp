@@ -111,5 +111,19 @@ TEST_F(ProfileTest, AnotherWritersLockIsWaitedForAndTheirFileKept) {
   EXPECT_EQ(Bytes(), theirs + "\n[A]\nx=2\n");
 }
 
+TEST_F(ProfileTest, OneWriteOfManyKeysEqualsWritingThemOneByOne) {
+  const QList<QByteArray> files = {"", "[A]\nx=1\n;c\n\n[B]\ny=2",
+                                   "[a]\r\n X = 1 \r\ny=2\r\n[A]\r\nz=3\r\n", "[B]\nq=1\n\n"};
+  const TIniEntries entries = {{"y", "20"}, {"new", "n"}, {"X", "10"}, {"NEW", "m"}, {" z ", "3"}};
+  for (const QByteArray& file : files) {
+    auto together = FileWith(file, "together.ini");
+    auto apart = FileWith(file, "apart.ini");
+    together.WriteStrings("A", entries);
+    for (const auto& [key, value] : entries)
+      apart.WriteString("A", key, value);
+    EXPECT_EQ(Bytes("together.ini"), Bytes("apart.ini")) << file.toStdString();
+  }
+}
+
 }  // namespace
 }  // namespace varnholt::test
