@@ -89,6 +89,25 @@ void ForEachLine(const ProfileText& text, Visit&& visit) {
   }
 }
 
+// The file's last line as ForEachLine would end on it, found from the end.
+std::optional<Line> LastLine(const ProfileText& text) {
+  const qsizetype size = text.Size();
+  if (size == 0)
+    return std::nullopt;
+  Line line;
+  line.end = size;
+  line.contentEnd = size;
+  if (text.Unit(size - 1) == '\n')
+    line.contentEnd = (size >= 2 && text.Unit(size - 2) == '\r') ? size - 2 : size - 1;
+  else if (text.Unit(size - 1) == '\r')
+    line.contentEnd = size - 1;
+  line.start = line.contentEnd;
+  while (line.start > 0 && text.Unit(line.start - 1) != '\n' && text.Unit(line.start - 1) != '\r')
+    --line.start;
+  line.content = Trim(text, {line.start, line.contentEnd});
+  return line;
+}
+
 // A header's name: from after "[" to the line's last "]", so that
 // "[USB Camera [HD]]" names "USB Camera [HD]".
 std::optional<Range> SectionName(const ProfileText& text, const Line& line) {
@@ -289,11 +308,7 @@ QByteArray ProfileDocument::WithValues(const QString& section,
       const Line& after = lastFilled ? *lastFilled : *header;
       edits.append({after.end, after.end, (after.HasEnding() ? QByteArray() : eol) + keyLines});
     } else {
-      std::optional<Line> last;
-      ForEachLine(text_, [&](const Line& line) {
-        last = line;
-        return true;
-      });
+      const std::optional<Line> last = LastLine(text_);
       QByteArray insert;
       if (last && !last->HasEnding())
         insert += eol;

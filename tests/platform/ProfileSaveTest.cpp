@@ -112,8 +112,12 @@ TEST_F(ProfileTest, AnotherWritersLockIsWaitedForAndTheirFileKept) {
 }
 
 TEST_F(ProfileTest, OneWriteOfManyKeysEqualsWritingThemOneByOne) {
-  const QList<QByteArray> files = {"", "[A]\nx=1\n;c\n\n[B]\ny=2",
-                                   "[a]\r\n X = 1 \r\ny=2\r\n[A]\r\nz=3\r\n", "[B]\nq=1\n\n"};
+  const QList<QByteArray> files = {"",
+                                   "[A]\nx=1\n;c\n\n[B]\ny=2",
+                                   "[a]\r\n X = 1 \r\ny=2\r\n[A]\r\nz=3\r\n",
+                                   "[B]\nq=1\n\n",
+                                   "[B]\nq=1",
+                                   "[B]\r\n\r\r\n"};
   const TIniEntries entries = {{"y", "20"}, {"new", "n"}, {"X", "10"}, {"NEW", "m"}, {" z ", "3"}};
   for (const QByteArray& file : files) {
     auto together = FileWith(file, "together.ini");

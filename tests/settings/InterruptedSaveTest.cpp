@@ -9,6 +9,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSet>
@@ -106,8 +107,12 @@ TEST_P(InterruptedSave, FileIsAlwaysAWholeVersionThatLoads) {
     const QStringList leftovers = Leftovers(dir.path());
     mostLeftovers = std::max(mostLeftovers, int(leftovers.size()));
     leftoversSeen += int(leftovers.size());
-    for (const QString& name : leftovers)
+    for (const QString& name : leftovers) {
+      // Never more open than the file it was to replace, not even halfway.
+      EXPECT_EQ(QFileInfo(dir.filePath(name)).permissions(),
+                QFileInfo(TargetOf(kind, given)).permissions());
       Age(dir.filePath(name));
+    }
   }
   EXPECT_LE(mostLeftovers, 1);
   std::printf("%s: %d kills, %d leftovers seen, at most %d at once\n", qPrintable(kind), kills,
