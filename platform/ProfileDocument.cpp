@@ -73,12 +73,18 @@ struct Line {
 template <typename Visit>
 void ForEachLine(const ProfileText& text, Visit&& visit) {
   const qsizetype size = text.Size();
+  const unsigned char* bytes = text.Utf8Units();
   qsizetype i = 0;
   while (i < size) {
     Line line;
     line.start = i;
-    while (i < size && text.Unit(i) != '\n' && text.Unit(i) != '\r')
-      ++i;
+    if (bytes) {
+      while (i < size && bytes[i] != '\n' && bytes[i] != '\r')
+        ++i;
+    } else {
+      while (i < size && text.Unit(i) != '\n' && text.Unit(i) != '\r')
+        ++i;
+    }
     line.contentEnd = i;
     if (i < size)
       i += (text.Unit(i) == '\r' && i + 1 < size && text.Unit(i + 1) == '\n') ? 2 : 1;

@@ -32,6 +32,13 @@ class ProfileText {
     }
     return 0;
   }
+  // The units themselves when they are bytes (UTF-8), else nullptr: the
+  // scan for line ends runs over them directly.
+  const unsigned char* Utf8Units() const {
+    return encoding_ == Encoding::Utf8
+               ? reinterpret_cast<const unsigned char*>(bytes_.constData()) + body_
+               : nullptr;
+  }
   // False when bytes lie outside the units (a UTF-16 file of odd length):
   // appending there would misalign everything after.
   bool Editable() const;
