@@ -63,3 +63,9 @@ clean:
 .PHONY: matrix
 matrix: build-strict
 	cd build/release && VARNHOLT_MATRIX=full QT_QPA_PLATFORM=offscreen ./tests/matrix/test_matrix
+
+# Every file we save, its writer killed with SIGKILL 1000 times per kind of
+# file (CI runs 50 per kind as part of the suite).
+.PHONY: kill-saves
+kill-saves: build-strict
+	cd build/release && VARNHOLT_KILLS=1000 ctest --output-on-failure -V -R 'test_interrupted_saves\.'

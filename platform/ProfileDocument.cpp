@@ -1,6 +1,9 @@
 #include "platform/ProfileDocument.h"
 
+#include <QHash>
+#include <QMap>
 #include <QSet>
+#include <algorithm>
 
 namespace varnholt::profile {
 namespace {
@@ -37,8 +40,24 @@ Range Trim(const ProfileText& text, Range r) {
   return r;
 }
 
+// Called for every header and key of a file: plain ASCII names, by far the
+// most, compare in place without decoding.
 bool Matches(const ProfileText& text, Range name, const QString& folded) {
-  return text.Decode(name.from, name.to).toCaseFolded() == folded;
+  bool ascii = true;
+  for (qsizetype i = name.from; i < name.to && ascii; ++i)
+    ascii = text.Unit(i) < 0x80;
+  if (!ascii)
+    return text.Decode(name.from, name.to).toCaseFolded() == folded;
+  if (name.to - name.from != folded.size())
+    return false;
+  for (qsizetype i = name.from; i < name.to; ++i) {
+    char16_t unit = text.Unit(i);
+    if (unit >= 'A' && unit <= 'Z')
+      unit += 'a' - 'A';
+    if (unit != folded[i - name.from].unicode())
+      return false;
+  }
+  return true;
 }
 
 struct Line {
@@ -54,12 +73,18 @@ struct Line {
 template <typename Visit>
 void ForEachLine(const ProfileText& text, Visit&& visit) {
   const qsizetype size = text.Size();
+  const unsigned char* bytes = text.Utf8Units();
   qsizetype i = 0;
   while (i < size) {
     Line line;
     line.start = i;
-    while (i < size && text.Unit(i) != '\n' && text.Unit(i) != '\r')
-      ++i;
+    if (bytes) {
+      while (i < size && bytes[i] != '\n' && bytes[i] != '\r')
+        ++i;
+    } else {
+      while (i < size && text.Unit(i) != '\n' && text.Unit(i) != '\r')
+        ++i;
+    }
     line.contentEnd = i;
     if (i < size)
       i += (text.Unit(i) == '\r' && i + 1 < size && text.Unit(i + 1) == '\n') ? 2 : 1;
@@ -68,6 +93,25 @@ void ForEachLine(const ProfileText& text, Visit&& visit) {
     if (!visit(line))
       return;
   }
+}
+
+// The file's last line as ForEachLine would end on it, found from the end.
+std::optional<Line> LastLine(const ProfileText& text) {
+  const qsizetype size = text.Size();
+  if (size == 0)
+    return std::nullopt;
+  Line line;
+  line.end = size;
+  line.contentEnd = size;
+  if (text.Unit(size - 1) == '\n')
+    line.contentEnd = (size >= 2 && text.Unit(size - 2) == '\r') ? size - 2 : size - 1;
+  else if (text.Unit(size - 1) == '\r')
+    line.contentEnd = size - 1;
+  line.start = line.contentEnd;
+  while (line.start > 0 && text.Unit(line.start - 1) != '\n' && text.Unit(line.start - 1) != '\r')
+    --line.start;
+  line.content = Trim(text, {line.start, line.contentEnd});
+  return line;
 }
 
 // A header's name: from after "[" to the line's last "]", so that
@@ -214,6 +258,77 @@ QByteArray ProfileDocument::WithValue(const QString& section, const QString& key
     insert += eol;
   insert += text_.Encode(QStringLiteral("[") + sectionName + QStringLiteral("]")) + eol + keyLine;
   return text_.Splice(text_.Size(), text_.Size(), insert);
+}
+
+QByteArray ProfileDocument::WithValues(const QString& section,
+                                       const QList<std::pair<QString, QString>>& entries) const {
+  const QString sectionName = TrimBlanks(section);
+  // Each existing key line of the section by folded name, the first winning.
+  QHash<QString, FoundKey> existing;
+  std::optional<Line> lastFilled;
+  const auto header = VisitSection(text_, sectionName.toCaseFolded(), [&](const Line& line) {
+    if (!line.content.Empty())
+      lastFilled = line;
+    if (const auto found = KeyOf(text_, line)) {
+      const QString folded = text_.Decode(found->name.from, found->name.to).toCaseFolded();
+      if (!existing.contains(folded))
+        existing.insert(folded, FoundKey{line, *found});
+    }
+    return true;
+  });
+
+  // The new value of each existing line, and the new keys in order.
+  QMap<qsizetype, QString> replaced;  // line start -> value
+  QList<std::pair<QString, QString>> added;
+  QHash<QString, qsizetype> addedIndex;
+  for (const auto& [key, value] : entries) {
+    const QString keyName = TrimBlanks(key);
+    const QString folded = keyName.toCaseFolded();
+    if (const auto found = existing.constFind(folded); found != existing.cend()) {
+      replaced[found->line.start] = value;
+    } else if (const auto index = addedIndex.constFind(folded); index != addedIndex.cend()) {
+      added[*index].second = value;
+    } else {
+      addedIndex.insert(folded, added.size());
+      added.append({keyName, value});
+    }
+  }
+
+  QHash<qsizetype, const FoundKey*> byStart;
+  for (const FoundKey& found : existing)
+    byStart.insert(found.line.start, &found);
+  QList<ProfileText::Edit> edits;
+  for (auto it = replaced.cbegin(); it != replaced.cend(); ++it) {
+    const FoundKey& found = *byStart.value(it.key());
+    // The key keeps its own spelling, byte for byte.
+    const QByteArray name = text_.Raw(found.key.name.from, found.key.name.to);
+    edits.append({found.line.start, found.line.contentEnd,
+                  name + text_.Encode(QStringLiteral("=") + it.value())});
+  }
+  if (!added.isEmpty()) {
+    const QByteArray eol = text_.Encode(LineEnding());
+    QByteArray keyLines;
+    for (const auto& [name, value] : added)
+      keyLines += text_.Encode(name + QStringLiteral("=") + value) + eol;
+    if (header) {
+      const Line& after = lastFilled ? *lastFilled : *header;
+      edits.append({after.end, after.end, (after.HasEnding() ? QByteArray() : eol) + keyLines});
+    } else {
+      const std::optional<Line> last = LastLine(text_);
+      QByteArray insert;
+      if (last && !last->HasEnding())
+        insert += eol;
+      if (last && !last->content.Empty())
+        insert += eol;
+      insert += text_.Encode(QStringLiteral("[") + sectionName + QStringLiteral("]")) + eol;
+      edits.append({text_.Size(), text_.Size(), insert + keyLines});
+    }
+  }
+  // Lines sorted by start; an insertion after a replaced line comes after it.
+  std::stable_sort(
+      edits.begin(), edits.end(),
+      [](const ProfileText::Edit& a, const ProfileText::Edit& b) { return a.from < b.from; });
+  return edits.isEmpty() ? text_.Bytes() : text_.Splice(edits);
 }
 
 QByteArray ProfileDocument::WithoutKey(const QString& section, const QString& key) const {

@@ -32,6 +32,10 @@ class ProfileDocument {
   // The whole file after setting the key; names are written trimmed, the
   // value verbatim. The caller rejects line breaks and "=" in the key.
   QByteArray WithValue(const QString& section, const QString& key, const QString& value) const;
+  // The same for each key in turn, in one pass over the file: a later key of
+  // the same name replaces an earlier one's value.
+  QByteArray WithValues(const QString& section,
+                        const QList<std::pair<QString, QString>>& entries) const;
   QByteArray WithoutKey(const QString& section, const QString& key) const;
   // Removes every section of that name, header through its last line.
   QByteArray WithoutSection(const QString& section) const;

@@ -227,12 +227,7 @@ void TIniFile::WriteStrings(const QString& section, const TIniEntries& entries) 
     CheckWritable(section, key, value);
   if (entries.isEmpty())
     return;
-  Edit([&](const ProfileDocument& document) {
-    QByteArray bytes = document.WithValue(section, entries.front().first, entries.front().second);
-    for (qsizetype i = 1; i < entries.size(); ++i)
-      bytes = ProfileDocument(bytes).WithValue(section, entries[i].first, entries[i].second);
-    return bytes;
-  });
+  Edit([&](const ProfileDocument& document) { return document.WithValues(section, entries); });
 }
 
 void TIniFile::WriteInteger(const QString& section, const QString& key, int value) {
@@ -264,18 +259,34 @@ void TIniFile::EraseSection(const QString& section) {
 
 void TIniFile::Edit(const std::function<QByteArray(const ProfileDocument&)>& edit) {
   std::lock_guard lock(WriteMutex());
-  LoadedProfile loaded = profile::LoadProfile(fileName_);
-  if (loaded.state == LoadedProfile::State::Unusable)
-    ThrowWriteError(loaded.error ? qt_error_string(loaded.error) : IniFaultText(FaultOf(loaded)));
-  const ProfileDocument document(loaded.bytes);
-  if (!document.Editable())
-    ThrowWriteError("its UTF-16 text is cut short");
-  const QByteArray updated = edit(document);
-  // Like Windows, an edit that changes nothing writes nothing.
-  if (updated == loaded.bytes)
-    return;
-  if (QString reason; !profile::ReplaceProfile(fileName_, updated, &reason))
-    ThrowWriteError(reason);
+  // A writer that takes no lock may change the file between our reading and
+  // our replacing it: then the edit is made again on top of theirs.
+  for (int attempt = 0;; ++attempt) {
+    const profile::ProfileLock shared(fileName_);
+    if (!shared.Held())
+      ThrowWriteError("another program keeps it locked");
+    LoadedProfile loaded = profile::LoadProfile(fileName_);
+    if (loaded.state == LoadedProfile::State::Unusable)
+      ThrowWriteError(loaded.error ? qt_error_string(loaded.error) : IniFaultText(FaultOf(loaded)));
+    const ProfileDocument document(loaded.bytes);
+    if (!document.Editable())
+      ThrowWriteError("its UTF-16 text is cut short");
+    const QByteArray updated = edit(document);
+    // Like Windows, an edit that changes nothing writes nothing.
+    if (updated == loaded.bytes)
+      return;
+    QString reason;
+    switch (profile::ReplaceProfileIfUnchanged(fileName_, updated, loaded.stamp, &reason)) {
+      case profile::Replacement::Done:
+        return;
+      case profile::Replacement::Failed:
+        ThrowWriteError(reason);
+      case profile::Replacement::Changed:
+        if (attempt == 4)
+          ThrowWriteError("another program keeps changing it");
+        break;
+    }
+  }
 }
 
 void TIniFile::ThrowWriteError(const QString& reason) const {

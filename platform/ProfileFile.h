@@ -22,7 +22,15 @@
 //   LF); a new file is UTF-8 without mark.
 // - Size cap: a file larger than 16 MiB, a folder, a FIFO or anything else
 //   that is not a readable regular file reads as empty, and writing to it
-//   throws rather than losing its content.
+//   throws rather than losing its content; so does a write that would make
+//   the file larger than 16 MiB.
+// - Read-only files (no write permission for their owner) are never
+//   rewritten, not even by root. Extended attributes and ACLs, the owner and
+//   the permission bits carry over to the replacement (ProfileStorage.h).
+// - Other writers: a write reads and replaces the file holding flock on it,
+//   as programs that rewrite it in place do, waiting for them at most a
+//   second; a change by a writer that takes no lock is kept, and the edit
+//   made again on top of it.
 // - Untrusted names: a section name may come from a device (a camera's
 //   name). "]" and "=" in it are harmless (the header runs to the line's
 //   last "]", and headers are recognised before keys), but a line break of

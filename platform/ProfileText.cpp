@@ -74,6 +74,22 @@ QByteArray ProfileText::Splice(qsizetype from, qsizetype to, const QByteArray& e
   return out;
 }
 
+QByteArray ProfileText::Splice(const QList<Edit>& edits) const {
+  qsizetype size = bytes_.size();
+  for (const Edit& edit : edits)
+    size += edit.encoded.size() - (ByteOffset(edit.to) - ByteOffset(edit.from));
+  QByteArray out;
+  out.reserve(size);
+  qsizetype kept = 0;
+  for (const Edit& edit : edits) {
+    out.append(bytes_.constData() + kept, ByteOffset(edit.from) - kept);
+    out.append(edit.encoded);
+    kept = ByteOffset(edit.to);
+  }
+  out.append(bytes_.constData() + kept, bytes_.size() - kept);
+  return out;
+}
+
 QByteArray ProfileText::Remove(const QList<std::pair<qsizetype, qsizetype>>& ranges) const {
   QByteArray out;
   out.reserve(bytes_.size());

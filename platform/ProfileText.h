@@ -32,6 +32,13 @@ class ProfileText {
     }
     return 0;
   }
+  // The units themselves when they are bytes (UTF-8), else nullptr: the
+  // scan for line ends runs over them directly.
+  const unsigned char* Utf8Units() const {
+    return encoding_ == Encoding::Utf8
+               ? reinterpret_cast<const unsigned char*>(bytes_.constData()) + body_
+               : nullptr;
+  }
   // False when bytes lie outside the units (a UTF-16 file of odd length):
   // appending there would misalign everything after.
   bool Editable() const;
@@ -42,6 +49,14 @@ class ProfileText {
   QByteArray Raw(qsizetype from, qsizetype to) const;
   // The whole file with the units [from, to) replaced by already encoded bytes.
   QByteArray Splice(qsizetype from, qsizetype to, const QByteArray& encoded) const;
+  // The whole file with each of the sorted, disjoint unit ranges replaced by
+  // its encoded bytes (an empty range inserts them).
+  struct Edit {
+    qsizetype from = 0;
+    qsizetype to = 0;
+    QByteArray encoded;
+  };
+  QByteArray Splice(const QList<Edit>& edits) const;
   // The whole file without the given sorted, disjoint unit ranges.
   QByteArray Remove(const QList<std::pair<qsizetype, qsizetype>>& ranges) const;
 

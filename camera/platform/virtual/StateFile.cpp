@@ -1,11 +1,16 @@
 #include "camera/platform/virtual/StateFile.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QLockFile>
-#include <QSaveFile>
 #include <charconv>
+#include <chrono>
+#include <thread>
+
+#include "platform/ProfileStorage.h"
 
 namespace varnholt::platform::virtualcam {
 namespace {
@@ -113,19 +118,31 @@ HResult StateFile::Update(const std::function<void(StateEntries&)>& change) cons
   g_deviceCalls.fetch_add(1, std::memory_order_relaxed);
   if (!QDir().mkpath(settings_->dir))
     return hr::AccessDenied;
-  QLockFile lock(path_ + ".lock");
-  if (!lock.tryLock(settings_->lockTimeoutMs.load())) {
-    return lock.error() == QLockFile::LockFailedError ? hr::Busy : hr::AccessDenied;
+  // flock on a lock file beside the state, never removed: the kernel drops
+  // the lock when its holder dies however it dies, so a writer killed while
+  // taking or holding it never locks the others out.
+  const int lock = ::open(QFile::encodeName(path_ + ".lock").constData(),
+                          O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (lock < 0)
+    return hr::AccessDenied;
+  const struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{lock};
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(settings_->lockTimeoutMs.load());
+  while (::flock(lock, LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EWOULDBLOCK && errno != EINTR)
+      return hr::AccessDenied;
+    if (std::chrono::steady_clock::now() >= deadline)
+      return hr::Busy;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   StateEntries entries = Load();
   change(entries);
-  QSaveFile file(path_);
-  if (!file.open(QIODevice::WriteOnly))
-    return hr::AccessDenied;
-  const QByteArray text = Format(entries);
-  if (file.write(text) != text.size() || !file.commit())
-    return hr::AccessDenied;
-  return hr::Ok;
+  // The profiles' replacement: permissions, attributes and leftovers of
+  // killed writers handled as for every other file we save.
+  return varnholt::profile::ReplaceProfile(path_, Format(entries)) ? hr::Ok : hr::AccessDenied;
 }
 
 }  // namespace varnholt::platform::virtualcam

@@ -2,7 +2,7 @@
 
 // One camera's shared state: a small text file in the state folder, one
 // "key number..." line per entry that differs from the description. Readers
-// take the file as it is now; writers hold a lock file beside it and replace
+// take the file as it is now; writers hold flock on a lock file beside it and replace
 // it atomically, so another process never sees half a file.
 
 #include <QString>

@@ -1,0 +1,92 @@
+// Saves one kind of file the program writes over and over, switching between
+// two versions, until it is killed: the writer the interrupted-save test
+// kills at random moments.
+//
+//   save_loop loop <kind> <file>     save version 0, print "ready", then
+//                                    versions 1, 0, 1, ... forever
+//   save_loop states <kind> <file>   versions 0, 1, 0 once, printing the
+//                                    file after each single write as hex
+//
+// Kinds: settings, window, marks, vcam (the file is then the folder).
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <cstdio>
+#include <functional>
+
+#include "camera/platform/virtual/StateFile.h"
+#include "platform/ProfileFile.h"
+#include "settings/RestoreMarks.h"
+#include "settings/SettingsFile.h"
+
+namespace {
+
+using Written = std::function<void()>;
+
+// Calls written after each write that replaces the file.
+void Save(const QString& kind, const QString& file, int version, const Written& written) {
+  if (kind == "settings") {
+    TCameraSettings settings;
+    for (std::size_t key = 0; key < kSettingsKeyCount; ++key)
+      settings.Values[key] = float(version * 100 + key);
+    settings.Ticks[3] = version;
+    WriteSettingsFile(file, "USB Camera", settings);
+    written();
+  } else if (kind == "window") {
+    // As the main window saves its place: one write per key.
+    varnholt::TIniFile ini(file);
+    for (const char* key : {"Height", "Top", "Left", "width"}) {
+      ini.WriteInteger("Window", key, 400 + version * 7);
+      written();
+    }
+  } else if (kind == "marks") {
+    TRestoreMarks(file).Mark({"USB Camera", "uvc", "/dev/v4l/by-id/usb-cam"},
+                             version ? "/home/u/b.vhx" : "/home/u/a.vhx");
+    written();
+  } else if (kind == "vcam") {
+    auto settings = std::make_shared<varnholt::platform::virtualcam::StateSettings>();
+    settings->dir = file;
+    varnholt::platform::virtualcam::StateFile state(settings, "virtual:/lab");
+    const auto result = state.Update([&](auto& entries) {
+      entries["Brightness"] = {10 + version, 1};
+      entries["Contrast"] = {20 + version * 3};
+    });
+    if (result != varnholt::platform::hr::Ok) {
+      std::fprintf(stderr, "state not saved: 0x%08x\n", unsigned(result));
+      std::exit(1);
+    }
+    written();
+  } else {
+    std::fprintf(stderr, "unknown kind\n");
+    std::exit(2);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  if (argc != 4)
+    return 2;
+  const QString mode = argv[1], kind = argv[2], file = argv[3];
+  const QString target =
+      kind == "vcam" ? QDir(file).filePath(
+                           varnholt::platform::virtualcam::StateFile::FileNameFor("virtual:/lab"))
+                     : file;
+  if (mode == "states") {
+    const auto print = [&] {
+      QFile read(target);
+      read.open(QIODevice::ReadOnly);
+      std::printf("%s\n", read.readAll().toHex().constData());
+    };
+    for (int version : {0, 1, 0})
+      Save(kind, file, version, print);
+    return 0;
+  }
+  Save(kind, file, 0, [] {});
+  std::printf("ready\n");
+  std::fflush(stdout);
+  for (int version = 1;; version ^= 1)
+    Save(kind, file, version, [] {});
+}
