@@ -64,7 +64,7 @@ clean:
 # libraries built without TSan (tests/tsan.supp says why, line by line).
 TSAN_SUITES := test_camera test_recording test_graph test_app test_app_live
 TSAN_ENV := QT_QPA_PLATFORM=offscreen \
-  TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp second_deadlock_stack=1 history_size=4"
+  TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp second_deadlock_stack=1 history_size=4 die_after_fork=0"
 .PHONY: build-tsan tsan soak stream-long
 
 build-tsan: deps
