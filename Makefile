@@ -69,3 +69,30 @@ matrix: build-strict
 .PHONY: kill-saves
 kill-saves: build-strict
 	cd build/release && VARNHOLT_KILLS=1000 ctest --output-on-failure -V -R 'test_interrupted_saves\.'
+
+# ThreadSanitizer: the camera, graph and window suites, then the full soak
+# (1000 camera tests, 100 unplugs, 100 recordings). Suppressions only for
+# libraries built without TSan (tests/tsan.supp says why, line by line).
+TSAN_SUITES := test_camera test_recording test_graph test_app test_app_live
+TSAN_ENV := QT_QPA_PLATFORM=offscreen \
+  TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp second_deadlock_stack=1 history_size=4 die_after_fork=0"
+.PHONY: build-tsan tsan soak stream-long
+
+build-tsan: deps
+	cmake -S . -B build/tsan $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNHOLT_SANITIZE=thread \
+	  -DVARNHOLT_BUILD_BENCH=OFF -DVARNHOLT_WERROR=ON
+	cmake --build build/tsan -j $(JOBS) --target $(TSAN_SUITES) test_soak varnholt varnholt-vcam
+
+tsan: build-tsan
+	cd build/tsan && $(TSAN_ENV) ctest --output-on-failure -j $(JOBS) \
+	  -R '^($(subst $() ,|,$(TSAN_SUITES)))\.'
+	$(MAKE) --no-print-directory soak
+
+# The full soak under ThreadSanitizer; CI runs a short one in every suite.
+soak: build-tsan
+	$(TSAN_ENV) VARNHOLT_SOAK_SCALE=1 build/tsan/tests/soak/test_soak
+
+# Ten minutes of the camera test at 1080p with another program changing
+# values: memory, files and threads flat. CI runs 20 seconds of it.
+stream-long: build-strict
+	QT_QPA_PLATFORM=offscreen VARNHOLT_STREAM_SECONDS=600 build/release/tests/soak/test_stream_long
