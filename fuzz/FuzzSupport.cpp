@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 
 #include "camera/FCamera.h"
@@ -17,6 +18,8 @@ void StartApplication() {
   if (QCoreApplication::instance())
     return;
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Decoders warn of every broken frame: millions of lines that say nothing.
+  QLoggingCategory::setFilterRules(QStringLiteral("qt.*=false"));
   new QApplication(argc, argv);  // lives as long as the process
 }
 
