@@ -21,12 +21,8 @@ for target in "${targets[@]}"; do
   corpus=fuzz/corpus/$target
   [ "$target" = profile_save ] && corpus=fuzz/corpus/profile_load
   mkdir -p "$work/$target"
-  # The V4L2 target streams frames through threads: a tenth of the runs keeps
-  # it to the others' time.
-  n=$runs
-  [ "$target" = v4l2_device ] && n=$(((runs + 9) / 10))
-  echo "fuzz_$target: $n runs"
-  if ! build/fuzz/fuzz/fuzz_$target -runs="$n" -max_len=8192 -timeout=20 -print_final_stats=1 \
+  echo "fuzz_$target: $runs runs"
+  if ! build/fuzz/fuzz/fuzz_$target -runs="$runs" -max_len=8192 -timeout=20 -print_final_stats=1 \
     -artifact_prefix="$work/$target-" "$work/$target" "$corpus" >"$work/$target.log" 2>&1; then
     tail -n 60 "$work/$target.log"
     trap - EXIT
