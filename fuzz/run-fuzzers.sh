@@ -21,6 +21,10 @@ for target in "${targets[@]}"; do
   corpus=fuzz/corpus/$target
   [ "$target" = profile_save ] && corpus=fuzz/corpus/profile_load
   mkdir -p "$work/$target"
+  if [ ! -x "build/fuzz/fuzz/fuzz_$target" ]; then
+    echo "build/fuzz/fuzz/fuzz_$target is not built (make build-fuzz)" >&2
+    exit 1
+  fi
   echo "fuzz_$target: $runs runs"
   if ! build/fuzz/fuzz/fuzz_$target -runs="$runs" -max_len=8192 -timeout=20 -print_final_stats=1 \
     -artifact_prefix="$work/$target-" "$work/$target" "$corpus" >"$work/$target.log" 2>&1; then
