@@ -20,8 +20,18 @@ std::int32_t ToInt32(std::int64_t v) {
 std::vector<std::int64_t> OfferedValues(const V4l2ControlInfo& control) {
   std::vector<std::int64_t> offered;
   if (control.menu.empty()) {
-    for (std::int64_t v = control.minimum; v <= control.maximum; ++v)
-      offered.push_back(v);
+    // The modes of every encoding lie near zero: a range is walked there
+    // besides its ends, so that a driver answering a range of billions costs
+    // no billions of steps.
+    constexpr std::int64_t kWindow = 256;
+    if (control.minimum <= control.maximum)
+      offered.push_back(control.minimum);
+    if (control.minimum < control.maximum) {
+      const std::int64_t last = std::min(control.maximum - 1, kWindow);
+      for (std::int64_t v = std::max(control.minimum + 1, -kWindow); v <= last; ++v)
+        offered.push_back(v);
+      offered.push_back(control.maximum);
+    }
   } else {
     for (const auto& item : control.menu)
       offered.push_back(item.value);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <limits>
 
 #include "camera/platform/graph/VideoMediaType.h"
 
@@ -15,6 +16,7 @@ namespace {
 constexpr V4l2FrameSize kCommonSizes[] = {{160, 120}, {320, 240},  {640, 480},
                                           {800, 600}, {1280, 720}, {1920, 1080}};
 constexpr std::uint32_t kCommonRates[] = {60, 30, 25, 15, 10, 5};
+constexpr std::uint32_t kMaxSide = std::numeric_limits<std::int32_t>::max();
 
 bool InSteps(std::uint32_t value, std::uint32_t min, std::uint32_t max, std::uint32_t step) {
   return value >= min && value <= max && (step <= 1 || (value - min) % step == 0);
@@ -94,6 +96,10 @@ int ListModes(V4l2Device& device, std::vector<V4l2Mode>& modes) {
       return ret;
     }
     for (const auto& size : ChooseSizes(sizes)) {
+      // A size a format block's signed fields cannot hold is no mode at all:
+      // it would be offered as a negative width.
+      if (size.width > kMaxSide || size.height > kMaxSide)
+        continue;
       V4l2FrameIntervals intervals;
       int ret = device.EnumFrameIntervals(format.pixelFormat, size, intervals);
       if (ret == -ENOTTY || ret == -EINVAL) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <sstream>
 
 #include "camera/CameraErrors.h"
@@ -64,6 +65,36 @@ TEST_F(V4l2DriverFaultTest, AControlTheDriverCannotDescribeIsUnsupportedAndTheOt
   });
   ASSERT_NE(powerLine, list.end());
   EXPECT_EQ(powerLine->menu.size(), 3u);  // the item it could not name left out
+}
+
+// Answers no real driver gives, which a broken or hostile one may: the
+// camera binds in a bounded number of requests and offers nothing absurd.
+TEST_F(V4l2DriverFaultTest, AbsurdRangesIdsAndSizesBindInBoundedRequests) {
+  auto controls = FakeUvcCamera::FullWebcam();
+  for (auto& c : controls) {
+    if (c.id == V4L2_CID_POWER_LINE_FREQUENCY)
+      c.maximum = std::numeric_limits<std::int64_t>::max();  // a menu of "every" index
+    if (c.id == V4L2_CID_AUTOGAIN) {
+      c.minimum = std::numeric_limits<std::int64_t>::min();
+      c.maximum = std::numeric_limits<std::int64_t>::max();
+    }
+  }
+  FakeControl flagged;  // its id carries the walk's own flag bits
+  flagged.id = V4L2_CTRL_FLAG_NEXT_CTRL | V4L2_CID_BRIGHTNESS;
+  flagged.name = "Flagged";
+  controls.push_back(flagged);
+  auto formats = FakeUvcCamera::StandardFormats();
+  formats[0].sizes.push_back({0x80000000u, 480, {{1, 30}}});
+  fake_ = std::make_shared<FakeUvcCamera>(std::move(controls), std::move(formats));
+  nodes_->cameras["/dev/video0"] = fake_;
+
+  EXPECT_TRUE(camera_->PowerLineFrequencySupported());
+  EXPECT_TRUE(camera_->GainRange().Auto);
+  const TFCameraFormats offered = camera_->SupportedFormats();
+  EXPECT_NE(FindFormat(offered, "YUY2", 640, 480, k30Fps), nullptr);
+  EXPECT_TRUE(std::all_of(offered.begin(), offered.end(),
+                          [](const TFCameraFormat& f) { return f.Width > 0; }));
+  EXPECT_LT(fake_->IoctlCount(), 2000u);
 }
 
 TEST_F(V4l2DriverFaultTest, AFailingFirstControlOfAClassCostsOnlyItself) {

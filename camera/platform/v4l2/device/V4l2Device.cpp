@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 #include "camera/platform/v4l2/device/V4l2RequestLog.h"
 
@@ -139,7 +140,15 @@ int V4l2Device::QueryCapabilities(V4l2Capabilities& caps) {
 }
 
 int V4l2Device::QueryMenu(V4l2ControlInfo& control) {
-  for (std::int64_t index = control.minimum; index <= control.maximum; ++index) {
+  // Item indices are a 32-bit field, and no device has menus of hundreds of
+  // items: a driver answering a wider range has only its first items asked
+  // for, so that binding never spins through billions of queries.
+  constexpr std::int64_t kMaxMenuItems = 256;
+  const std::int64_t first =
+      std::clamp<std::int64_t>(control.minimum, 0, std::numeric_limits<std::uint32_t>::max());
+  const std::int64_t last = std::min({control.maximum, first + kMaxMenuItems - 1,
+                                      std::int64_t{std::numeric_limits<std::uint32_t>::max()}});
+  for (std::int64_t index = first; index <= last; ++index) {
     v4l2_querymenu item{};
     item.id = control.id;
     item.index = static_cast<std::uint32_t>(index);
@@ -206,8 +215,10 @@ int V4l2Device::QueryControls(std::vector<V4l2ControlInfo>& controls) {
         break;
       continue;
     }
-    if (query.id <= known + probes)
-      break;  // a driver answering backwards would walk forever
+    // A driver answering backwards would walk forever, and so would one
+    // answering an id with the flag bits set: the id without them is next.
+    if ((query.id & ~kNextControl) <= known + probes)
+      break;
     known = query.id & ~kNextControl;
     probes = 0;
     if (query.type == V4L2_CTRL_TYPE_CTRL_CLASS) {

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Runs libFuzzer targets of build/fuzz from their seed corpus (fuzz/corpus/<name>)
+# for a number of executions each; new inputs go to a scratch folder, so the
+# corpus in the repository only changes by hand. Fails on the first finding,
+# whose input libFuzzer leaves in the scratch folder it names.
+#   fuzz/run-fuzzers.sh RUNS [target...]   (all targets when none is named)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=$1
+shift
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  targets=(profile_load profile_save camera_description state_file window_state v4l2_device
+    still_image)
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# Allocation stacks off: recording them costs a third of the time.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-malloc_context_size=0}
+for target in "${targets[@]}"; do
+  corpus=fuzz/corpus/$target
+  [ "$target" = profile_save ] && corpus=fuzz/corpus/profile_load
+  mkdir -p "$work/$target"
+  if [ ! -x "build/fuzz/fuzz/fuzz_$target" ]; then
+    echo "build/fuzz/fuzz/fuzz_$target is not built (make build-fuzz)" >&2
+    exit 1
+  fi
+  echo "fuzz_$target: $runs runs"
+  if ! build/fuzz/fuzz/fuzz_$target -runs="$runs" -max_len=8192 -timeout=20 -print_final_stats=1 \
+    -artifact_prefix="$work/$target-" "$work/$target" "$corpus" >"$work/$target.log" 2>&1; then
+    tail -n 60 "$work/$target.log"
+    trap - EXIT
+    echo "fuzz_$target found a fault; its input and log are in $work" >&2
+    exit 1
+  fi
+  grep -E '^stat::number_of_executed_units|^Done' "$work/$target.log" || true
+done
