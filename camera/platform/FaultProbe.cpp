@@ -12,13 +12,15 @@ struct Installed {
   std::shared_ptr<const FaultProbe> probe;
 };
 
+// Never destroyed: a platform held by another static may remove its probe
+// while the program exits, after this file's statics would be gone.
 std::mutex& ProbeMutex() {
-  static std::mutex mutex;
-  return mutex;
+  static auto* mutex = new std::mutex;
+  return *mutex;
 }
 Installed& Current() {
-  static Installed installed;
-  return installed;
+  static auto* installed = new Installed;
+  return *installed;
 }
 // Lets every call skip the lock while no probe is installed.
 std::atomic<bool> anyProbe{false};
