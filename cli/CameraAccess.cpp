@@ -5,6 +5,7 @@
 #include "camera/PropertyKeys.h"
 #include "camera/platform/PlatformFactory.h"
 #include "cli/Cli.h"
+#include "platform/TerminalText.h"
 #include "settings/CameraSettings.h"
 
 namespace varnholt::cli {
@@ -32,7 +33,7 @@ TFVideoCaptureDevice FindCamera(const TFVideoCaptureDevices& devices, const QStr
     if (device.Name.compare(argument, Qt::CaseInsensitive) == 0)
       return device;
     if (device.Name.startsWith(argument, Qt::CaseInsensitive)) {
-      candidates << device.Name;
+      candidates << TerminalField(device.Name);
       found = device;
     }
   }

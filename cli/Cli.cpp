@@ -7,6 +7,7 @@
 #include "camera/platform/PlatformFactory.h"
 #include "cli/Commands.h"
 #include "platform/ProfileFile.h"
+#include "platform/TerminalText.h"
 
 namespace varnholt::cli {
 
@@ -163,7 +164,7 @@ int Run(const QStringList& arguments, QTextStream& out, QTextStream& err) {
   }
   out.flush();
   if (!message.isEmpty())
-    err << "varnholtctl: " << message << "\n";
+    err << "varnholtctl: " << TerminalLines(message) << "\n";
   err.flush();
   return code;
 }

@@ -9,6 +9,7 @@
 #include "camera/PropertyKeys.h"
 #include "cli/CameraAccess.h"
 #include "cli/Commands.h"
+#include "platform/TerminalText.h"
 #include "settings/CameraSettings.h"
 
 namespace varnholt::cli {
@@ -124,7 +125,7 @@ int ListCommand(TInvocation& in) {
   for (const TFVideoCaptureDevice& device : camera.Devices()) {
     QJsonObject entry{{"name", device.Name}, {"path", device.Path}};
     if (!in.Json)
-      in.Out << device.Name << "  (" << device.Path << ")\n";
+      in.Out << TerminalField(device.Name) << "  (" << TerminalField(device.Path) << ")\n";
     QJsonArray formats;
     try {
       camera.SetDeviceName(device.Name);
@@ -146,7 +147,7 @@ int ListCommand(TInvocation& in) {
       const QString reason = QString::fromStdString(e.what());
       entry["error"] = reason;
       if (!in.Json)
-        in.Out << "  formats unavailable: " << reason << "\n";
+        in.Out << "  formats unavailable: " << TerminalLines(reason) << "\n";
     }
     cameras.append(entry);
   }
@@ -157,7 +158,7 @@ int ListCommand(TInvocation& in) {
   for (const TFAudioCaptureDevice& device : camera.AudioCaptureDevices()) {
     microphones.append(QJsonObject{{"name", device.Name}, {"waveInId", device.WaveInID}});
     if (!in.Json)
-      in.Out << "  " << device.Name << "  (WaveInID " << device.WaveInID << ")\n";
+      in.Out << "  " << TerminalField(device.Name) << "  (WaveInID " << device.WaveInID << ")\n";
   }
   const QStringList compressors = camera.Compressors();
   const QStringList audioCompressors = camera.AudioCompressors();

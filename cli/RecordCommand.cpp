@@ -21,6 +21,7 @@
 #include "camera/platform/graph/StreamInterfaces.h"
 #include "cli/CameraAccess.h"
 #include "cli/Commands.h"
+#include "platform/TerminalText.h"
 
 namespace varnholt::cli {
 namespace {
@@ -184,8 +185,8 @@ int RecordCommand(TInvocation& in) {
   }
   if (ending.Code != kExitOk)
     throw CliError(ending.Code, ending.Failure);
-  in.Out << session.Name << ": recorded " << (type == mtAvi ? "AVI" : "ASF") << " into "
-         << QFileInfo(path).absoluteFilePath() << "\n";
+  in.Out << TerminalField(session.Name) << ": recorded " << (type == mtAvi ? "AVI" : "ASF")
+         << " into " << QFileInfo(path).absoluteFilePath() << "\n";
   return kExitOk;
 }
 

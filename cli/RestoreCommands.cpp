@@ -13,6 +13,7 @@
 
 #include "cli/CameraAccess.h"
 #include "cli/Commands.h"
+#include "platform/TerminalText.h"
 #include "settings/RestoreMarks.h"
 #include "settings/SettingsFile.h"
 
@@ -112,14 +113,14 @@ int RestoreCommand(TInvocation& in) {
   TRestoreMarks marks;
   if (argument == "off") {
     marks.Unmark(session.Device);
-    in.Out << session.Name << ": nothing restored on plug-in\n";
+    in.Out << TerminalField(session.Name) << ": nothing restored on plug-in\n";
     return kExitOk;
   }
   // A file that would not load is refused now, not at the next plug-in.
   if (const QString refusal = ReadSettingsFile(argument, session.Name).Refusal; !refusal.isEmpty())
     throw CliError(kExitFile, refusal);
   marks.Mark(session.Device, argument);
-  in.Out << session.Name << ": " << QFileInfo(argument).absoluteFilePath()
+  in.Out << TerminalField(session.Name) << ": " << QFileInfo(argument).absoluteFilePath()
          << " loads whenever it appears (while varnholtctl watch runs)\n";
   return kExitOk;
 }

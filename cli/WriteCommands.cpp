@@ -9,6 +9,7 @@
 #include "camera/PropertyKeys.h"
 #include "cli/CameraAccess.h"
 #include "cli/Commands.h"
+#include "platform/TerminalText.h"
 #include "settings/FactoryDefaults.h"
 #include "settings/RestoreMarks.h"
 #include "settings/SettingsFile.h"
@@ -31,7 +32,7 @@ int SetPowerFrequency(TInvocation& in, TCameraSession& session, const QString& h
   if (!camera.PowerLineFrequencySupported())
     throw Refused(session.Name + " has no power-line frequency setting");
   camera.SetPowerLineFrequency(hertz == "50" ? pf50Hz : pf60Hz);
-  in.Out << session.Name << ": power-line frequency " << hertz << " Hz\n";
+  in.Out << TerminalField(session.Name) << ": power-line frequency " << hertz << " Hz\n";
   return kExitOk;
 }
 
@@ -70,7 +71,7 @@ int SetCommand(TInvocation& in) {
     if (automatic ? !range.Auto : !range.Manual)
       throw Refused(name + " of " + session.Name + " has no " + text.toLower() + " mode");
     (camera.*property.SetAuto)(automatic);
-    in.Out << session.Name << ": " << name << " " << text.toLower() << "\n";
+    in.Out << TerminalField(session.Name) << ": " << name << " " << text.toLower() << "\n";
     return kExitOk;
   }
   bool isNumber = false;
@@ -82,7 +83,7 @@ int SetCommand(TInvocation& in) {
     throw Refused(
         QString("%1 %2 is out of range %3..%4").arg(name).arg(value).arg(range.Min).arg(range.Max));
   (camera.*property.SetValue)(static_cast<std::int32_t>(value));
-  in.Out << session.Name << ": " << name << " " << value << "\n";
+  in.Out << TerminalField(session.Name) << ": " << name << " " << value << "\n";
   return kExitOk;
 }
 
@@ -99,7 +100,7 @@ int DefaultsCommand(TInvocation& in) {
     refused << QLatin1String(kPropertyKeys[r.Key].Name) + ": " + r.Message;
   if (!refused.isEmpty())
     throw Refused(session.Name + " kept these values:\n  " + refused.join("\n  "));
-  in.Out << session.Name << ": factory defaults loaded\n";
+  in.Out << TerminalField(session.Name) << ": factory defaults loaded\n";
   return kExitOk;
 }
 
@@ -108,7 +109,7 @@ int LoadCommand(TInvocation& in) {
   const QString path = in.Arguments[1];
   if (const QString refusal = LoadSettingsFileOnto(*session.Camera, path); !refusal.isEmpty())
     throw CliError(kExitFile, refusal);
-  in.Out << session.Name << ": loaded " << QFileInfo(path).fileName() << "\n";
+  in.Out << TerminalField(session.Name) << ": loaded " << QFileInfo(path).fileName() << "\n";
   return kExitOk;
 }
 
@@ -116,7 +117,7 @@ int SaveCommand(TInvocation& in) {
   TCameraSession session(in.Arguments[0]);
   const QString path = in.Arguments[1];
   WriteSettingsFile(path, session.Name, CurrentCameraSettings(*session.Camera));
-  in.Out << session.Name << ": saved to " << QFileInfo(path).fileName() << "\n";
+  in.Out << TerminalField(session.Name) << ": saved to " << QFileInfo(path).fileName() << "\n";
   return kExitOk;
 }
 
@@ -149,7 +150,7 @@ int SnapshotCommand(TInvocation& in) {
   } catch (const std::exception& e) {
     throw CliError(kExitFile, "Cannot write " + path + ": " + QString::fromStdString(e.what()));
   }
-  in.Out << session.Name << ": " << format.Width << "x" << format.Height << " "
+  in.Out << TerminalField(session.Name) << ": " << format.Width << "x" << format.Height << " "
          << (kind == ifJpeg ? "JPEG" : "BMP") << " still in " << QFileInfo(path).fileName() << "\n";
   return kExitOk;
 }

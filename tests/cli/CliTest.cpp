@@ -94,6 +94,24 @@ TEST_F(Cli, ListShowsCamerasWithTheirFormatsAsTextAndJson) {
   EXPECT_DOUBLE_EQ(format["fps"].toDouble(), 30);
 }
 
+// A device chooses its name: a terminal escape or line break in it reaches
+// the terminal as an escape, in listings and in messages alike.
+TEST(CliNames, ControlCharactersInCameraNamesAreEscaped) {
+  const CliCameras cameras(R"([
+    {"friendlyName": "Evil\u001b[2J\nCam", "devicePath": "evil\tpath",
+     "videoProcAmp": {"Brightness": {"min": 0, "max": 255, "value": 1}}},
+    {"friendlyName": "Evil\u001b[2J\nTwin", "devicePath": "twin"}])");
+  const CliResult list = cameras.Run({"list"});
+  EXPECT_TRUE(list.Out.contains("Evil\\x1b[2J\\nCam  (evil\\tpath)\n")) << list.Out.toStdString();
+  const CliResult set = cameras.Run({"set", "Evil", "Brightness", "2"});
+  EXPECT_EQ(set.Code, 3);
+  EXPECT_TRUE(set.Err.contains("Evil\\x1b[2J\\nCam, Evil\\x1b[2J\\nTwin")) << set.Err.toStdString();
+  const CliResult one = cameras.Run({"set", "Evil\x1b[2J\nC", "Brightness", "2"});
+  EXPECT_TRUE(one.Out.startsWith("Evil\\x1b[2J\\nCam: Brightness 2")) << one.Out.toStdString();
+  for (const CliResult* r : {&list, &set, &one})
+    EXPECT_FALSE((r->Out + r->Err).contains(QChar(0x1b)));
+}
+
 TEST_F(Cli, GetReadsEveryPropertyAndShowsUnsupportedOnes) {
   const QJsonArray all = Json(Run({"get", "--json", "Lab Camera A"}))["properties"].toArray();
   ASSERT_EQ(all.size(), 18);  // the seventeen rows and the power frequency

@@ -10,6 +10,7 @@
 #include "camera/platform/virtual/PropertyNames.h"
 #include "camera/platform/virtual/VirtualCameraSet.h"
 #include "camera/platform/virtual/VirtualPlatform.h"
+#include "platform/TerminalText.h"
 
 namespace varnholt::platform::virtualcam {
 namespace {
@@ -42,31 +43,6 @@ QString FlagsText(std::int64_t flags) {
   if (flags == kPropertyFlagsManual)
     return "manual";
   return QString::number(flags);
-}
-
-// A name or path as one field of a line: the device chose it, and a tab,
-// line break or terminal escape in it would forge other lines or reach the
-// terminal. Backslashes double, so that every escape reads back one way.
-QString Escaped(const std::string& text) {
-  QString out;
-  for (const QChar c : QString::fromStdString(text)) {
-    const char16_t u = c.unicode();
-    if (u == u'\\')
-      out += QStringLiteral("\\\\");
-    else if (u == u'\t')
-      out += QStringLiteral("\\t");
-    else if (u == u'\n')
-      out += QStringLiteral("\\n");
-    else if (u == u'\r')
-      out += QStringLiteral("\\r");
-    else if (u < 0x20 || (u >= 0x7F && u < 0xA0))
-      out += QStringLiteral("\\x%1").arg(int(u), 2, 16, QChar(u'0'));
-    else if (u == 0x2028 || u == 0x2029 || c.isSurrogate())
-      out += QStringLiteral("\\u%1").arg(int(u), 4, 16, QChar(u'0'));
-    else
-      out += c;
-  }
-  return out;
 }
 
 class Tool {
@@ -138,7 +114,8 @@ class Tool {
   void List() {
     for (const auto& camera : Cameras().Cameras()) {
       const CameraDescription& d = camera->Description();
-      out_ << Escaped(d.friendlyName) << '\t' << Escaped(d.devicePath) << '\t'
+      out_ << TerminalField(QString::fromStdString(d.friendlyName)) << '\t'
+           << TerminalField(QString::fromStdString(d.devicePath)) << '\t'
            << (camera->IsConnected() ? "plugged" : "unplugged") << '\n';
     }
   }
