@@ -258,10 +258,12 @@ void TFormMain::writeini() {
   IniFileName_ = StateFilePath();
   varnholt::TIniFile IniFile(IniFileName_);
   const QRect outer = frameGeometry();
-  IniFile.WriteInteger(kStateSection, "Height", outer.height());
-  IniFile.WriteInteger(kStateSection, "Top", outer.y());
-  IniFile.WriteInteger(kStateSection, "Left", outer.x());
-  IniFile.WriteInteger(kStateSection, "width", outer.width());
+  // One replacement of the file: one wait at most for another program's
+  // lock while closing, and never a place without its size.
+  IniFile.WriteStrings(kStateSection, {{"Height", QString::number(outer.height())},
+                                       {"Top", QString::number(outer.y())},
+                                       {"Left", QString::number(outer.x())},
+                                       {"width", QString::number(outer.width())}});
 }
 
 void TFormMain::LogMe(const QString& MyMessage) {

@@ -1,7 +1,10 @@
 // The main window's start-up: the trace switch, the trace log and the
 // window-state file.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -146,6 +149,20 @@ TEST_F(MainWindow, AStateFileThatCannotBeWrittenIsReportedAndTheWindowStillClose
   EXPECT_TRUE(event.isAccepted());
   EXPECT_TRUE(closed);
   EXPECT_EQ(errors, QStringList{"Unable to write to " + StateFile() + ": it is a folder"});
+
+  // Another program holding its lock on the file: one message, their file kept.
+  ASSERT_TRUE(QDir().rmdir(StateFile()));
+  WriteState("[Theirs]\nkey=1\n");
+  const int fd = ::open(QFile::encodeName(StateFile()).constData(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  errors.clear();
+  auto locked = Start();
+  Close(*locked);
+  ::close(fd);
+  EXPECT_EQ(errors,
+            QStringList{"Unable to write to " + StateFile() + ": another program keeps it locked"});
+  EXPECT_EQ(ReadFile(StateFile()), "[Theirs]\nkey=1\n");
 }
 
 }  // namespace
