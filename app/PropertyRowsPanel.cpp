@@ -256,8 +256,9 @@ void TPropertyRowsPanel::TrackBarChange(QObject* Sender) {
       if (row.TrackBar != Sender)
         continue;
       row.ValueLabel->setText(ValueText(row.TrackBar->Value()));
+      // Handed to the camera's writer: a slow motor never stalls the drag.
       if (!LoadingTrackBars_)
-        (Camera().*KeyOf(row).SetValue)(Truncated(row.TrackBar->Value()));
+        Camera().PostValue(KeyOf(row).Address, Truncated(row.TrackBar->Value()));
     }
     SetSupportStatus();
   } catch (const EOleSysError& e) {
@@ -301,6 +302,17 @@ void TPropertyRowsPanel::CheckBoxChange(QObject* Sender) {
 }
 
 void TPropertyRowsPanel::Bind() {
+  // A camera another program keeps busy did not refuse the value: the user
+  // should know it was not set. A refused value shows again at the next
+  // reload of the rows.
+  form_.FCamera->SetOnPostFailed([this](TFCamera*, TFPropertyAddress property,
+                                        varnholt::platform::HResult code, const QString& message) {
+    if (code != varnholt::platform::hr::Busy)
+      return;
+    for (const TFPropertyKey& key : kPropertyKeys)
+      if (key.Address == property)
+        form_.ShowStatusMessage(QString::fromLatin1(key.Name) + " not changed: " + message);
+  });
   for (TPropertyRow& row : Rows_) {
     varnholt::TTrackBar* slider = row.TrackBar;
     varnholt::ConnectGuarded(slider, &varnholt::TTrackBar::Change, &form_,

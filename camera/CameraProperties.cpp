@@ -58,6 +58,57 @@ void TFCamera::SetFamilyValue(bool videoProcAmp, std::int32_t id, std::int32_t v
   Check(family->Set(id, value, flags));
 }
 
+void TFCamera::PostValue(TFPropertyAddress Property, std::int32_t Value) {
+  // The device and its interface are taken here, on the component's thread,
+  // so that the write touches nothing else of the component.
+  CheckCondition(!FDeviceName.isEmpty(), "Camera device not selected");
+  if (!CaptureFilter())
+    CheckDevice();  // raises why the device cannot be used
+  auto family = Family(Property.VideoProcAmp);
+  CheckInterface(family, Property.VideoProcAmp ? kVideoProcAmpName : kCameraControlName);
+  if (!FValueWriter)
+    FValueWriter = std::make_unique<varnholt::camera::ValueWriter>([this](std::uint64_t key) {
+      // On the writer's thread, while its exception is being handled.
+      HResult code = hr::Fail;
+      QString message;
+      try {
+        throw;
+      } catch (const EOleSysError& e) {
+        code = e.ErrorCode();
+        message = QString::fromStdString(e.Message());
+      } catch (const std::exception& e) {
+        message = QString::fromLocal8Bit(e.what());
+      } catch (...) {
+      }
+      const TFPropertyAddress property{(key & 0x100000000ull) != 0,
+                                       static_cast<std::int32_t>(key & 0xFFFFFFFFu)};
+      QMetaObject::invokeMethod(
+          this,
+          [this, property, code, message] {
+            if (FOnPostFailed)
+              FOnPostFailed(this, property, code, message);
+          },
+          Qt::QueuedConnection);
+    });
+  const std::uint64_t key =
+      (Property.VideoProcAmp ? 0x100000000ull : 0) | static_cast<std::uint32_t>(Property.Id);
+  FValueWriter->Post(key, [family, platform = FPlatform, id = Property.Id, Value] {
+    std::int32_t current = 0, flags = 0;
+    CheckHResult(family->Get(id, current, flags), *platform);
+    // Keep the automatic or manual mode in force.
+    CheckHResult(family->Set(id, Value, flags), *platform);
+  });
+}
+
+void TFCamera::WaitForPostedValues() {
+  if (FValueWriter)
+    FValueWriter->Wait();
+}
+
+std::size_t TFCamera::PostedValuesWritten() const {
+  return FValueWriter ? FValueWriter->Written() : 0;
+}
+
 bool TFCamera::GetFamilyAuto(bool videoProcAmp, std::int32_t id) {
   auto family = CheckFamily(videoProcAmp);
   std::int32_t value = 0, flags = 0;

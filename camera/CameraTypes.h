@@ -33,6 +33,14 @@ struct TFRange {
   friend bool operator==(const TFRange&, const TFRange&) = default;
 };
 
+// Where a camera-control or video-processing property lives: its family and
+// the platform's id within it.
+struct TFPropertyAddress {
+  bool VideoProcAmp = false;
+  std::int32_t Id = 0;
+  friend bool operator==(const TFPropertyAddress&, const TFPropertyAddress&) = default;
+};
+
 struct TFVideoCaptureDevice {
   QString Name;  // friendly name
   QString Description;

@@ -109,6 +109,9 @@ TFCamera::TFCamera(QObject* AOwner, std::shared_ptr<varnholt::platform::Platform
     : QObject(AOwner), FPlatform(platform ? std::move(platform) : ActivePlatform()) {}
 
 TFCamera::~TFCamera() {
+  // The last posted values still reach the device; no failure is raised
+  // for a component that is going.
+  FValueWriter.reset();
   // No device event may arrive for a component that is going.
   FDeviceWatch.reset();
   FDesigning = false;
@@ -129,6 +132,7 @@ QString TFCamera::About() const {
 // ---- Guards --------------------------------------------------------------------
 
 void TFCamera::CheckDevice() {
+  WaitForPostedValues();
   CheckCondition(!FDeviceName.isEmpty(), "Camera device not selected");
   if (CaptureFilter())
     return;

@@ -30,6 +30,7 @@
 
 #include "camera/CameraErrors.h"
 #include "camera/CameraTypes.h"
+#include "camera/ValueWriter.h"
 #include "camera/platform/Interfaces.h"
 
 class TFCamera;
@@ -256,8 +257,16 @@ class TFCamera : public QObject {
   TFRange Name##Range() {                         \
     return Get##Family##Range(Id);                \
   }
-#define VARNHOLT_DECLARE_VPA(Name, Id) VARNHOLT_DECLARE_MEMBER(Name, Id, VideoProcAmp)
-#define VARNHOLT_DECLARE_CC(Name, Id) VARNHOLT_DECLARE_MEMBER(Name, Id, CameraControl)
+#define VARNHOLT_DECLARE_VPA(Name, Id)                 \
+  VARNHOLT_DECLARE_MEMBER(Name, Id, VideoProcAmp)      \
+  static constexpr TFPropertyAddress Name##Address() { \
+    return {true, Id};                                 \
+  }
+#define VARNHOLT_DECLARE_CC(Name, Id)                  \
+  VARNHOLT_DECLARE_MEMBER(Name, Id, CameraControl)     \
+  static constexpr TFPropertyAddress Name##Address() { \
+    return {false, Id};                                \
+  }
   VARNHOLT_VIDEO_PROC_AMP_MEMBERS(VARNHOLT_DECLARE_VPA)
   VARNHOLT_CAMERA_CONTROL_MEMBERS(VARNHOLT_DECLARE_CC)
 #undef VARNHOLT_DECLARE_VPA
@@ -288,6 +297,26 @@ class TFCamera : public QObject {
   void SetScanModeAuto(bool Value);
 
   std::int32_t FocalLength();
+
+  // ---- Writes that do not wait ----
+  // Sets a camera-control or video-processing value from the component's
+  // writer thread and returns at once: a motor that takes tens of
+  // milliseconds per write must not hold up the window at every slider
+  // step. The newest value of a property replaces one not yet sent. Any
+  // other use of the device (reads, other writes, formats, dialogs, the
+  // graph) first waits until the posted values are written.
+  void PostValue(TFPropertyAddress Property, std::int32_t Value);
+  // Raised on the component's thread for a posted value that was not set,
+  // with the error the write raised.
+  using TFPostFailedEvent =
+      std::function<void(TFCamera* Sender, TFPropertyAddress Property,
+                         varnholt::platform::HResult Code, const QString& Message)>;
+  void SetOnPostFailed(TFPostFailedEvent Value) {
+    FOnPostFailed = std::move(Value);
+  }
+  void WaitForPostedValues();
+  // Posted values written so far, failed ones included.
+  std::size_t PostedValuesWritten() const;
 
   TFFlashMode FlashMode();
   void SetFlashMode(TFFlashMode Value);
@@ -475,4 +504,7 @@ class TFCamera : public QObject {
   HResult FDeviceBindResult = 0;
   TFNotifyEvent FOnDevicesChanged;
   std::unique_ptr<varnholt::platform::DeviceWatch> FDeviceWatch;
+  TFPostFailedEvent FOnPostFailed;
+  // Made at the first posted value: most components never post one.
+  std::unique_ptr<varnholt::camera::ValueWriter> FValueWriter;
 };

@@ -1,9 +1,10 @@
 #include "camera/PropertyKeys.h"
 
-#define VARNHOLT_KEY(Name)                                                        \
-  TFPropertyKey {                                                                 \
-#Name, &TFCamera::Name, &TFCamera::Set##Name, &TFCamera::Name##Supported,     \
-        &TFCamera::Name##Auto, &TFCamera::Set##Name##Auto, &TFCamera::Name##Range \
+#define VARNHOLT_KEY(Name)                                                         \
+  TFPropertyKey {                                                                  \
+#Name, &TFCamera::Name, &TFCamera::Set##Name, &TFCamera::Name##Supported,      \
+        &TFCamera::Name##Auto, &TFCamera::Set##Name##Auto, &TFCamera::Name##Range, \
+        TFCamera::Name##Address()                                                  \
   }
 
 const std::array<TFPropertyKey, 17> kPropertyKeys = {

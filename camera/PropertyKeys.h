@@ -16,6 +16,7 @@ struct TFPropertyKey {
   bool (TFCamera::*IsAuto)();
   void (TFCamera::*SetAuto)(bool);
   TFRange (TFCamera::*Range)();
+  TFPropertyAddress Address;
 };
 
 // BacklightCompensation, Brightness, ColorEnable, Contrast, Exposure, Focus,

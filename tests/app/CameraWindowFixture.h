@@ -69,6 +69,13 @@ class CameraWindow : public MainWindow {
       return true;
     });
   }
+  // Slider values go to the camera from its writer thread: waits until they
+  // are written and their failures have reached the window.
+  void AwaitWrites() {
+    CameraOf(*form)->WaitForPostedValues();
+    QCoreApplication::processEvents();
+  }
+
   std::shared_ptr<platform::virtualcam::VirtualPlatform> platform;
   std::unique_ptr<TFormMain> form;
   QStringList notices;

@@ -43,6 +43,7 @@ TEST_F(HostileCamera, AStateLockHeldByAHungProgramIsToldAndWaitedForBriefly) {
   QElapsedTimer waited;
   waited.start();
   QTest::keyClick(Row("Brightness").TrackBar, Qt::Key_Right);
+  AwaitWrites();
   // A deadline, not a speed test: a move once stalled the window for 2 s.
   EXPECT_LT(waited.elapsed(), 1500);
   EXPECT_EQ(InCamera("Brightness").first, 100);
@@ -50,6 +51,7 @@ TEST_F(HostileCamera, AStateLockHeldByAHungProgramIsToldAndWaitedForBriefly) {
       << Part<QLabel>(*form, "MessageLabel")->text().toStdString();
   hung.unlock();
   QTest::keyClick(Row("Brightness").TrackBar, Qt::Key_Right);
+  AwaitWrites();
   EXPECT_NE(InCamera("Brightness").first, 100) << "usable again once the lock is gone";
 }
 

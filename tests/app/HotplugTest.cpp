@@ -61,6 +61,7 @@ TEST_F(Hotplug, ACameraBackUnderItsNameIsLiveAgainAfterOneTick) {
   EXPECT_TRUE(Row("Brightness").TrackBar->isEnabled());
   EXPECT_EQ(Row("Brightness").ValueLabel->text(), "140");
   Row("Brightness").TrackBar->SetValue(99);
+  AwaitWrites();
   EXPECT_TRUE(Written().contains("videoProcAmp.0 99")) << Written().toStdString();
 
   // Cameras listed and none chosen: the tick counts as failed and chooses.

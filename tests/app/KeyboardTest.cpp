@@ -103,6 +103,7 @@ TEST_F(Keyboard, SpaceOnAutoKeepsTheFocusAndTheFocusedSliderIsNamed) {
   EXPECT_TRUE(brightness->Track()->hasFocus()) << "the slider draws the focus mark";
   const int before = InCamera("Brightness").first;
   QTest::keyClick(form.focusWidget(), Qt::Key_Right);
+  AwaitWrites();
   EXPECT_GT(InCamera("Brightness").first, before);
 
   Part<QPlainTextEdit>(form, "Memo1")->clear();

@@ -34,6 +34,7 @@ struct PropertyDescription {
   std::int32_t value = 0;
   std::int32_t flags = kPropertyFlagsManual;
   std::int32_t caps = kPropertyFlagsManual;
+  std::int32_t setMs = 0;  // how long an accepted write takes, like a motor's
   Fault failGet;
   Fault failSet;
   Fault failRange;

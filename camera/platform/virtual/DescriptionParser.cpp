@@ -402,6 +402,7 @@ class Parser {
     p.value = Int32(obj, where, "value", p.defaultValue);
     p.flags = Flags(obj, where, "flags", kPropertyFlagsManual);
     p.caps = Caps(obj, where);
+    p.setMs = static_cast<std::int32_t>(Integer(obj, where, "setMs", 0, 10000, 0));
     Faults<PropertyDescription>(obj, where,
                                 {{"get", &PropertyDescription::failGet},
                                  {"set", &PropertyDescription::failSet},

@@ -1,7 +1,9 @@
 #include "camera/platform/virtual/VirtualCamera.h"
 
 #include <array>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "camera/platform/FaultProbe.h"
 #include "camera/platform/virtual/PropertyNames.h"
@@ -150,6 +152,8 @@ HResult VirtualCamera::Set(PropertyFamilyKind family, std::int32_t id, std::int3
     return hr::InvalidArg;
   if (value < p->min || value > p->max)
     return hr::InvalidArg;
+  if (p->setMs > 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(p->setMs));
   return state_.Update([&](StateEntries& state) {
     state[PropertyKey(family, id)] = {value, flags};
   });
