@@ -23,8 +23,12 @@ void TFormMain::ButtonDefaultValuesClick(QObject*) {
   }
   if (TraceMode_)
     LogMe("ButtonDefaultValuesClick Step 02");
-  // Refusals keep their values and are not reported, as ever.
-  ResetToFactoryDefaults(*FCamera);
+  // Refusals keep their values and are not reported, as ever; a camera
+  // another program keeps busy refused nothing, and the user must know.
+  QString busy;
+  for (const TDefaultRefusal& refusal : ResetToFactoryDefaults(*FCamera))
+    if (refusal.Code == varnholt::platform::hr::Busy && busy.isEmpty())
+      busy = refusal.Message;
   if (TraceMode_)
     LogMe("ButtonDefaultValuesClick - calling SetTrackBars");
   try {
@@ -40,6 +44,10 @@ void TFormMain::ButtonDefaultValuesClick(QObject*) {
   SetSupportStatus();
   setWindowTitle(varnholt::Application::Title());
   StatusLabel->setText(" ");
+  if (!busy.isEmpty()) {
+    ShowMessageSimple(CameraNameForMessages() + " kept its settings: " + busy);
+    return;
+  }
   ShowStatusMessage("Factory defaults loaded");
   if (TraceMode_)
     LogMe(" ButtonDefaultValuesClick Step 04");

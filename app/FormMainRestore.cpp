@@ -36,7 +36,9 @@ void TFormMain::MarkForRestore(const TFVideoCaptureDevice& device, const QString
 void TFormMain::RestoreOnPlugInClick(QObject*) {
   const std::optional<TFVideoCaptureDevice> device = SelectedDevice();
   if (!device) {
+    // The list of cameras could not be read: the click changed nothing.
     ShowRestoreMark();
+    ShowStatusMessage(CameraNameForMessages() + " not found: its mark is unchanged");
     return;
   }
   if (!RestoreOnPlugIn->isChecked()) {

@@ -400,5 +400,7 @@ void TLivecamController::PaintBoxPaint(QPainter* Canvas) {
   } catch (...) {
     if (form_.TraceMode_)
       form_.LogMe("PaintBoxPaint Error");
+    // An empty test window must say why; a box at every frame would not do.
+    form_.ShowStatusMessage(varnholt::CurrentExceptionMessage());
   }
 }

@@ -52,6 +52,19 @@ std::int32_t Truncated(float value) {
 
 namespace {
 
+// The text of the exception being handled when it is a busy camera's; empty
+// otherwise. Only from inside a catch block.
+QString BusyText() {
+  try {
+    throw;
+  } catch (const EOleSysError& e) {
+    if (e.ErrorCode() == varnholt::platform::hr::Busy)
+      return QString::fromStdString(e.Message());
+  } catch (...) {
+  }
+  return QString();
+}
+
 // The property key of a row, by name.
 const TFPropertyKey& KeyOf(const TPropertyRow& row) {
   for (const TFPropertyKey& key : kPropertyKeys)
@@ -291,10 +304,19 @@ void TPropertyRowsPanel::CheckBoxChange(QObject* Sender) {
     if (focused && focused->isEnabled() && !focused->hasFocus())
       focused->setFocus(Qt::OtherFocusReason);
   } catch (...) {
+    // Busy is another program holding the camera, not a driver at fault:
+    // the user is told what happened, as for a slider.
+    QString name;
+    for (const TPropertyRow& row : Rows_)
+      if (row.CheckBox == Sender)
+        name = QString::fromLatin1(KeyOf(row).Name);
+    const QString busy = BusyText();
     form_.ShowMessageSimple(
-        "Varnholt detected an inconsistent cam driver implementation. " +
-        form_.SelectedCameraName() +
-        " states this function is supported but returns an error when accessing it");
+        !busy.isEmpty()
+            ? name + " not changed: " + busy
+            : "Varnholt detected an inconsistent cam driver implementation. " +
+                  form_.SelectedCameraName() +
+                  " states this function is supported but returns an error when accessing it");
     // Unticking runs this handler once more, nested, to go back to manual.
     if (box)
       box->setChecked(false);

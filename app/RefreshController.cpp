@@ -45,10 +45,13 @@ void TRefreshController::RefreshTimerTimer() {
     if (form_.TraceMode_)
       form_.LogMe(" Determining LastResolutionIndex");
     try {
-      form_.LastResolutionIndex_ = form_.ComboBoxFormat->ItemIndex();
+      // A list without a choice is one a failed re-read left half built, not
+      // the user's: remembering that would lose the format for good.
+      const int index = form_.ComboBoxFormat->ItemIndex();
+      if (index >= 0)
+        form_.LastResolutionIndex_ = index;
       if (form_.TraceMode_) {
-        form_.LogMe("Timer event, ComboBoxFormat.ItemIndex=" +
-                    QString::number(form_.LastResolutionIndex_));
+        form_.LogMe("Timer event, ComboBoxFormat.ItemIndex=" + QString::number(index));
         form_.LogMe(" Determine successful");
       }
     } catch (...) {

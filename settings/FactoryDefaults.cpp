@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "camera/CameraErrors.h"
 #include "camera/FCamera.h"
 #include "camera/PropertyKeys.h"
 
@@ -12,6 +13,8 @@ std::vector<TDefaultRefusal> ResetToFactoryDefaults(TFCamera& camera) {
     try {
       if ((camera.*property.Supported)())
         (camera.*property.SetValue)((camera.*property.Range)().Default);
+    } catch (const EOleSysError& e) {
+      refusals.push_back({key, QString::fromStdString(e.Message()), e.ErrorCode()});
     } catch (const std::exception& e) {
       refusals.push_back({key, QString::fromStdString(e.what())});
     } catch (...) {

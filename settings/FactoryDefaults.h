@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 class TFCamera;
@@ -12,6 +13,7 @@ class TFCamera;
 struct TDefaultRefusal {
   std::size_t Key;  // place in the camera's property key order
   QString Message;
+  std::int32_t Code = 0;  // the platform's result code; 0 for the component's own refusal
 };
 
 // Each supported property to its driver default, on its own: one that

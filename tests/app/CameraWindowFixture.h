@@ -5,8 +5,12 @@
 // which records every value the window writes to a camera.
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <memory>
 
@@ -76,9 +80,34 @@ class CameraWindow : public MainWindow {
     QCoreApplication::processEvents();
   }
 
+  // Answers every dialog as a user who goes along: Yes to a question, Ok to
+  // a notice (keeping its text), fileName typed into a file dialog, Close
+  // to the driver's property frame.
+  void AnswerEveryDialog(const QString& fileName) {
+    notices_.Always([this, fileName](QWidget& w) {
+      if (auto* dialog = qobject_cast<TMessageForm*>(&w)) {
+        if (dialog->windowTitle() != "Confirm")
+          notices.append(dialog->Label1->text());
+        dialog->Button1->click();
+      } else if (auto* files = qobject_cast<QFileDialog*>(&w)) {
+        files->findChild<QLineEdit*>("fileNameEdit")->setText(fileName);
+        files->findChild<QDialogButtonBox*>("buttonBox")
+            ->button(files->acceptMode() == QFileDialog::AcceptSave ? QDialogButtonBox::Save
+                                                                    : QDialogButtonBox::Open)
+            ->click();
+      } else if (w.objectName() == "PropertyFrame") {
+        ++frames;
+        w.findChild<QPushButton*>("CloseButton")->click();
+      } else {
+        return false;
+      }
+      return true;
+    });
+  }
   std::shared_ptr<platform::virtualcam::VirtualPlatform> platform;
   std::unique_ptr<TFormMain> form;
   QStringList notices;
+  int frames = 0;  // driver dialogs answered
 
  private:
   QTemporaryDir state_;

@@ -7,7 +7,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
+#include <QTest>
 #include <QTextStream>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -22,7 +25,7 @@
 #include "camera/platform/virtual/VirtualCameraSet.h"
 #include "cli/Cli.h"
 #include "controls/ButtonImage.h"
-#include "tests/app/CameraWindowFixture.h"
+#include "tests/app/LiveWindowFixture.h"
 #include "tests/matrix/SeamPoints.h"
 
 namespace varnholt::test {
@@ -92,6 +95,7 @@ struct Tally {
   int specified = 0;  // failed with the component's own message for what it then lacked
   int tolerated = 0;  // went on without a message, as for an optional call
   int failed = 0;
+  double seconds = 0;  // the operation's cells and the runs after them
 };
 
 // The component's own messages for what a failed call leaves it without
@@ -103,11 +107,15 @@ bool IsSpecifiedMessage(const QString& message) {
                                      "Camera device",
                                      "No camera",
                                      "Format not found",
+                                     "List index out of bounds",
                                      "Cannot perform this operation",
                                      "Incorrect format",
                                      "VMR-9 capture type required",
                                      "not found",
-                                     "inconsistent cam driver implementation"};
+                                     "inconsistent cam driver implementation",
+                                     "was disconnected",
+                                     "used in another app",
+                                     "does not support this dialog function"};
   for (const char* own : kOwn)
     if (message.contains(own))
       return true;
@@ -124,20 +132,22 @@ struct Operation {
   const char* name;
   std::function<QStringList()> run;
   std::function<bool(const QStringList&)> succeeded;  // after the fault is cleared
+  bool streams = false;  // runs a camera stream: seconds a cell, so CI takes one class a point
 };
 
 // The cells an operation's reach gives: in CI each point with every class
-// under its first operation and every other point with one class.
+// under its first operation (unless that streams) and every other point
+// with one class.
 std::vector<std::pair<std::string, ErrorClass>> Cells(const std::string& op,
                                                       const std::set<std::string>& reach,
                                                       std::map<std::string, std::string>& owner,
-                                                      bool full) {
+                                                      bool full, bool streams) {
   std::vector<std::pair<std::string, ErrorClass>> cells;
   std::size_t i = 0;
   for (const std::string& point : reach) {
     const bool first = owner.emplace(point, op).first->second == op;
     for (std::size_t c = 0; c < std::size(kClasses); ++c)
-      if (full || first || c == (i + op.size()) % std::size(kClasses))
+      if (full || (first && !streams) || c == (i + op.size()) % std::size(kClasses))
         cells.emplace_back(point, kClasses[c]);
     ++i;
   }
@@ -147,7 +157,9 @@ std::vector<std::pair<std::string, ErrorClass>> Cells(const std::string& op,
 // Runs the cells of each operation and prints the table.
 class Matrix {
  public:
-  explicit Matrix(platform::virtualcam::FaultTable& faults) : faults_(faults) {}
+  // settle runs once a fault is cleared, before the operation is tried again.
+  explicit Matrix(platform::virtualcam::FaultTable& faults, std::function<void()> settle = {})
+      : faults_(faults), settle_(std::move(settle)) {}
 
   void Run(const char* surface, const std::vector<Operation>& operations) {
     const auto points = Points();
@@ -165,7 +177,8 @@ class Matrix {
           reach.insert(point);
       reached_.insert(reach.begin(), reach.end());
       Tally& tally = tallies_[std::string(surface) + " " + op.name];
-      for (const auto& [point, error] : Cells(op.name, reach, owner, FullMatrix())) {
+      const auto start = std::chrono::steady_clock::now();
+      for (const auto& [point, error] : Cells(op.name, reach, owner, FullMatrix(), op.streams)) {
         const std::string cell =
             std::string(surface) + " " + op.name + " × " + point + " × " + error.name;
         Deadline deadline(cell, std::chrono::seconds(20));
@@ -173,6 +186,8 @@ class Matrix {
         faults_.Arm(point, error.code);
         const QStringList shown = op.run();
         faults_.ClearAll();
+        if (settle_)
+          settle_();
         const bool hit = faults_.Failures(point) > 0;
         const QString text = QString::fromStdString(platform::SystemMessage(error.code));
         const QString hex = QString::fromStdString(platform::HexCode(error.code));
@@ -205,6 +220,8 @@ class Matrix {
         else
           ++tally.tolerated;
       }
+      tally.seconds +=
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
     Print(surface, points.size(), operations.size());
   }
@@ -217,15 +234,16 @@ class Matrix {
         "%zu methods reached; %d cells run (%s)\n",
         surface, operations, methods, std::size(kClasses), full, reached_.size(), cells_,
         FullMatrix() ? "full" : "CI sample; make matrix runs all reached cells");
-    std::printf("%-28s %8s %10s %10s %7s\n", "operation", "named", "specified", "tolerated",
-                "failed");
+    std::printf("%-28s %8s %10s %10s %7s %8s\n", "operation", "named", "specified", "tolerated",
+                "failed", "seconds");
     for (const auto& [op, t] : tallies_)
-      std::printf("%-28s %8d %10d %10d %7d\n", op.c_str(), t.named, t.specified, t.tolerated,
-                  t.failed);
+      std::printf("%-28s %8d %10d %10d %7d %8.1f\n", op.c_str(), t.named, t.specified, t.tolerated,
+                  t.failed, t.seconds);
     std::fflush(stdout);
   }
 
   platform::virtualcam::FaultTable& faults_;
+  std::function<void()> settle_;
   std::map<std::string, Tally> tallies_;
   std::set<std::string> reached_;
   int cells_ = 0;
@@ -280,7 +298,7 @@ TEST(FaultPoints, DescriptionEntriesArmTheTable) {
       R"({"fail": {"run": 1}, "cameras": []})", state.path()));
 }
 
-class FaultMatrix : public CameraWindow {};
+class FaultMatrix : public LiveWindow {};
 
 TEST_F(FaultMatrix, VarnholtctlCommands) {
   UseCameras("[" + kCamera + "]");
@@ -322,21 +340,130 @@ TEST_F(FaultMatrix, VarnholtctlCommands) {
   Matrix(platform->Cameras()->Faults()).Run("varnholtctl", operations);
 }
 
+// A camera another program keeps busy is no driver at fault: the Auto box
+// and Factory default both say it is busy, in the failure's own words.
+TEST_F(FaultMatrix, ABusyCameraIsToldAsBusy) {
+  AnswerEveryDialog({});
+  StartWith("[" + kCamera + "]");
+  const QString busy = QString::fromStdString(platform::SystemMessage(hr::Busy));
+  platform->Cameras()->Faults().Arm("IAMVideoProcAmp.Set", hr::Busy);
+  Row("WhiteBalance").CheckBox->click();
+  ASSERT_EQ(notices.size(), 1);
+  EXPECT_TRUE(notices[0].contains(busy, Qt::CaseInsensitive)) << notices[0].toStdString();
+  notices.clear();
+  emit Part<TButtonImage>(*form, "ButtonDefaultValues")->Click();
+  ASSERT_EQ(notices.size(), 1);
+  EXPECT_TRUE(notices[0].contains(busy, Qt::CaseInsensitive)) << notices[0].toStdString();
+  EXPECT_NE(Part<QLabel>(*form, "MessageLabel")->text(), "Factory defaults loaded");
+  EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+}
+
 TEST_F(FaultMatrix, WindowOperations) {
-  AnswerNotices();
+  QTemporaryDir files;
+  const QString settings = files.filePath("matrix.vhx");
+  AnswerEveryDialog(settings);
   StartWith("[" + kCamera + "," + Camera("Second Cam") + "]");
-  auto shown = [this](std::function<void()> act) {
-    return [this, act] {
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  auto* status = Part<QLabel>(*form, "MessageLabel");
+  QStringList problems;  // what the user would find wrong without being told
+  // What the user is shown: the boxes, and the status bar unless it says
+  // the operation is done.
+  auto shown = [&](std::function<void()> act, QStringList done = {}) {
+    return [&, act, done] {
       errors.clear();
       notices.clear();
+      problems.clear();
+      status->clear();
       act();
       QCoreApplication::processEvents();
-      QStringList all = errors + notices;
+      QStringList all = errors + notices + problems;
+      const QString said = status->text().trimmed();
+      const bool reported =
+          std::any_of(done.begin(), done.end(), [&](const QString& d) { return said.contains(d); });
+      if (!said.isEmpty() && !reported)
+        all << said;
+      else if (!done.isEmpty() && !reported)
+        all << "not done";
       return all;
     };
   };
-  auto ok = [](const QStringList& all) { return all.isEmpty(); };
+  auto click = [](QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); };
+  auto pick = [](TListBox* list, int row) {
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(row)).center());
+  };
+  // The test window's picture: the camera's colour bars, not an empty box.
+  // Drawn over a colour of its own: the box paints no background.
+  auto picture = [this] {
+    TPaintBox* box = PaintBoxOf(*form);
+    QImage shot(box->size(), QImage::Format_RGB32);
+    shot.fill(Qt::magenta);
+    box->render(&shot, {}, {}, {});
+    return shot.width() > 330 && shot.pixel(10, 10) != QColor(Qt::magenta).rgb() &&
+           shot.pixel(10, 10) != shot.pixel(330, 10);
+  };
+  auto* icon = Part<TImage>(*form, "ButtonTestCam");
+  // Opens the camera test, runs during while its picture moves, closes it.
+  auto cameraTest = [&](std::function<void()> during) {
+    click(icon);
+    bool shows = false;
+    // Until the picture shows, the window goes, or the status bar says why not.
+    if (livecam->isHidden())
+      problems << "no camera test";
+    else if (!WaitUntil(
+                 [&] {
+                   clock.Advance(33);
+                   shows = picture();
+                   return shows || livecam->isHidden() || !status->text().isEmpty();
+                 },
+                 5000) ||
+             (!shows && livecam->isVisible()))
+      problems << "no picture";
+    else if (shows && during)
+      during();
+    if (livecam->isVisible()) {
+      // The keep-synced tick passes while the test shows, which pauses it.
+      if (5000 - clock.Now() % 5000 < 200)
+        clock.Advance(200);
+      click(icon);
+    }
+    if (!WaitUntil(
+            [&] {
+              clock.Advance(10);
+              return !CameraOf(*form)->Active();
+            },
+            5000))
+      problems << "the camera runs on";
+  };
+  const QDir videos(QStandardPaths::writableLocation(QStandardPaths::MoviesLocation));
+  auto record = [&] {
+    for (const QString& old : videos.entryList({"*.avi"}, QDir::Files))
+      QFile::remove(videos.filePath(old));
+    auto* button = Part<QPushButton>(*livecam, "RecordButton");
+    click(button);
+    if (!button->isChecked())
+      return;
+    auto file = [&] {
+      const QStringList avi = videos.entryList({"*.avi"}, QDir::Files);
+      return avi.isEmpty() ? QString() : videos.filePath(avi.first());
+    };
+    if (!WaitUntil(
+            [&] {
+              clock.Advance(33);
+              return QFileInfo(file()).size() > 65536;
+            },
+            5000))
+      problems << "nothing recorded";
+    if (button->isChecked())
+      click(button);
+    QFile avi(file());
+    const QByteArray data = avi.open(QIODevice::ReadOnly) ? avi.readAll() : QByteArray();
+    if (!data.startsWith("RIFF") || !data.contains("idx1"))
+      problems << "recording unfinished";
+  };
   int toggle = 0;
+  auto ok = [](const QStringList& all) { return all.isEmpty(); };
   std::vector<Operation> operations = {
       {"select", shown([this] {
          SelectCamera(1);
@@ -347,12 +474,45 @@ TEST_F(FaultMatrix, WindowOperations) {
        shown([this, &toggle] { Row("Brightness").TrackBar->SetValue(++toggle % 2 ? 40 : 41); }),
        ok},
       {"Auto", shown([this] { Row("WhiteBalance").CheckBox->click(); }), ok},
-      {"power frequency", shown([this, &toggle] {
-         Part<TListBox>(*form, "ComboBoxFrequency")->SetItemIndex(++toggle % 2);
+      {"power frequency",
+       shown([&] { pick(Part<TListBox>(*form, "ComboBoxFrequency"), ++toggle % 2); }), ok},
+      {"reload tick", shown([this] { clock.Advance(5000 - clock.Now() % 5000); }), ok},
+      {"reload F5", shown([this] {
+         QApplication::setActiveWindow(form.get());
+         QTest::keyClick(form.get(), Qt::Key_F5);
        }),
        ok},
+      {"save", shown([&] { click(Part<TButtonImage>(*form, "ButtonWrite")); }, {"Settings saved"}),
+       ok},
+      {"load", shown([&] { click(Part<TButtonImage>(*form, "ButtonRead")); }, {"Loaded"}), ok},
+      {"restore mark",
+       shown(
+           [this] {
+             auto* box = Part<QCheckBox>(*form, "RestoreOnPlugIn");
+             box->click();
+             box->click();
+           },
+           {"on plug-in"}),
+       ok},
+      {"defaults",
+       shown([&] { click(Part<TButtonImage>(*form, "ButtonDefaultValues")); },
+             {"Factory defaults loaded"}),
+       ok},
+      {"system dialog", shown([&] {
+         const int before = frames;
+         click(Part<TButtonImage>(*form, "ButtonWindows"));
+         if (frames == before)
+           problems << "no driver dialog";
+       }),
+       ok},
+      {"camera test", shown([&] { cameraTest({}); }), ok, true},
+      {"record", shown([&] { cameraTest(record); }), ok, true},
   };
-  Matrix(platform->Cameras()->Faults()).Run("window", operations);
+  // The keep-synced tick re-reads the camera: what a fault left behind in
+  // the window lasts until then.
+  Matrix(platform->Cameras()->Faults(), [this] {
+    clock.Advance(5000 - clock.Now() % 5000);
+  }).Run("window", operations);
 }
 
 }  // namespace

@@ -177,6 +177,25 @@ class MuxCore {
     return failure_;
   }
 
+  // A frame the input could not take ends the file as a failed write does:
+  // what it holds is finished, the graph hears of it now, the component at
+  // its next stop. A recording that goes on without its frames would end
+  // as an empty file that nobody was told of.
+  HResult Fail(HResult code) {
+    std::lock_guard lock(mutex_);
+    if (!writer_ || finished_ || Failed(failure_))
+      return code;
+    try {
+      writer_->Finish();
+    } catch (const media::MediaError&) {
+      // The failure to report is the input's.
+    }
+    failure_ = code;
+    if (events_)
+      events_->Notify(kEventErrorAbort);
+    return code;
+  }
+
   HResult Write(bool audio, const IMediaSample& sample, double time) {
     std::lock_guard lock(mutex_);
     if (!writer_ || finished_ || Failed(failure_))
@@ -241,7 +260,7 @@ class MuxInput final : public IFrameReceiver, public IEncodingInput {
   }
   HResult Receive(const std::shared_ptr<IMediaSample>& sample, double sampleTime) override {
     if (const auto fault = ProbeFault("IFrameReceiver.Receive"))
-      return *fault;
+      return core_->Fail(*fault);
     return sample ? core_->Write(audio_, *sample, sampleTime) : hr::Pointer;
   }
   HResult UseEncoder(const std::string& encoder) override {
