@@ -323,7 +323,8 @@ class VideoRenderer final : public GraphFilter,
           picture.width = width;
           picture.height = height;
           picture.stride = static_cast<std::ptrdiff_t>(width) * 4;
-          const auto size = static_cast<std::size_t>(picture.stride) * static_cast<std::size_t>(height);
+          const auto size =
+              static_cast<std::size_t>(picture.stride) * static_cast<std::size_t>(height);
           if (!buffer)
             buffer = pool_->Get(size);
           else
