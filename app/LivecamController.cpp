@@ -75,6 +75,7 @@ void TLivecamController::Bind() {
       [this](QObject* sender, QPainter* canvas) { form_.PaintBoxPaint(sender, canvas); });
   form_.FCamera->SetOnImageAvailable(
       TFImageAvailableEvent::Method(&form_, &TFormMain::FCameraImageAvailable));
+  form_.FCamera->SetOnPictureReady([this](TFCamera*) { FCameraPictureReady(); });
   recordTimer_ = new varnholt::TTimer(&form_);
   recordTimer_->setObjectName("RecordTimer");
   varnholt::ConnectGuarded(recordTimer_.data(), &varnholt::TTimer::Timer, &form_,
@@ -129,6 +130,7 @@ void TLivecamController::StartDevice() {
   form_.CameraTimer->SetEnabled(false);
   form_.CameraOff->show();
   form_.FCamera->SetActive(false);
+  shown_ = QImage();
 
   const TFCameraFormats formats = form_.FCamera->SupportedFormats();
   if (formatIndex >= static_cast<int>(formats.size()))
@@ -184,6 +186,7 @@ void TLivecamController::StopDevice() {
     form_.FCamera->Stop();
     form_.FCamera->SetActive(false);
   }
+  shown_ = QImage();
   if (!failure.isEmpty())
     form_.ShowMessageSimple(failure);
 }
@@ -211,7 +214,11 @@ void TLivecamController::CameraTimerTimer() {
     return;
   }
   if (LivecamVisible()) {
-    InvalidatePaintBox();
+    // Prepared pictures ask for their own repaints as they come.
+    if (form_.FCamera->PreparesPictures())
+      KeepPictureSize();
+    else
+      InvalidatePaintBox();
     return;
   }
   StopDevice();
@@ -353,6 +360,16 @@ void TLivecamController::FCameraImageAvailable() {
     InvalidatePaintBox();
     return;
   }
+  QueueRepaint(true);
+}
+
+void TLivecamController::FCameraPictureReady() {
+  // The picture waits in the camera's slot: the paint takes the newest
+  // there is by then, however many frames came meanwhile.
+  QueueRepaint(false);
+}
+
+void TLivecamController::QueueRepaint(bool resize) {
   // Deactivating the camera on our thread waits for this handler to return,
   // so it must never wait for our thread: the repaint is only queued. One
   // queued repaint serves every frame that comes before it runs.
@@ -360,10 +377,13 @@ void TLivecamController::FCameraImageAvailable() {
     return;
   QMetaObject::invokeMethod(
       &form_,
-      [this] {
+      [this, resize] {
         repaintQueued_ = false;
         try {
-          InvalidatePaintBox();
+          if (resize)
+            InvalidatePaintBox();
+          else
+            form_.PaintBox->update();
         } catch (...) {
           // As on the streaming thread, a failed repaint request is dropped.
         }
@@ -372,6 +392,13 @@ void TLivecamController::FCameraImageAvailable() {
 }
 
 void TLivecamController::InvalidatePaintBox() {
+  KeepPictureSize();
+  // The box itself: asked of the window, the repaint never reached the box
+  // and the picture stood still on its first frame.
+  form_.PaintBox->update();
+}
+
+void TLivecamController::KeepPictureSize() {
   if (!LivecamForm)
     return;
   try {
@@ -382,17 +409,18 @@ void TLivecamController::InvalidatePaintBox() {
     // list lost it): the window keeps its size and shows nothing until it
     // is hidden. Raising here would put an error box up every frame.
   }
-  // The box itself: asked of the window, the repaint never reached the box
-  // and the picture stood still on its first frame.
-  form_.PaintBox->update();
 }
 
 void TLivecamController::PaintBoxPaint(QPainter* Canvas) {
   if (!form_.FCamera->Active())
     return;
   try {
-    // The bitmap is ours and goes with this scope, drawn or not.
-    const QImage bitmap = form_.FCamera->CurrentImageToBitmap();
+    // A prepared picture only needs drawing. Until the first one is ready,
+    // and on a camera that prepares none, the current frame is converted
+    // here; that bitmap is ours and goes with this scope, drawn or not.
+    if (QImage next = form_.FCamera->TakePicture(); !next.isNull())
+      shown_ = std::move(next);
+    const QImage bitmap = !shown_.isNull() ? shown_ : form_.FCamera->CurrentImageToBitmap();
     const QRect whole(0, 0, bitmap.width(), bitmap.height());
     Canvas->setOpacity(1.0);
     Canvas->setRenderHint(QPainter::SmoothPixmapTransform, false);

@@ -2,15 +2,20 @@
 
 // The main window's camera test: the selected camera live in the test
 // window at the selected format, started from the camera icon or a double
-// click on the format list. The paint box fetches the current picture and
-// draws it; a timer at the frame interval asks for the repaints. The window
-// forwards its handlers of the same names here.
+// click on the format list. The camera converts each frame on its
+// streaming thread and keeps the latest in one slot; the first picture in
+// an empty slot asks for one repaint, and the paint box takes whatever is
+// newest by then and only draws it. Frames our thread had no time for are
+// dropped there, never queued. A timer at the frame interval watches for
+// the stream's end (and repaints a camera that prepares no pictures). The
+// window forwards its handlers of the same names here.
 //
 // The test window's Record button records what the test shows into an AVI
 // file in the user's videos folder. The component takes a file name only
 // while inactive, so starting and ending a recording restart the camera;
 // the preview goes on meanwhile.
 
+#include <QImage>
 #include <QPointer>
 #include <QString>
 #include <atomic>
@@ -44,6 +49,9 @@ class TLivecamController {
   void CameraGlowTimerTimer();
   // Raised on the camera's streaming thread; hands its work to ours.
   void FCameraImageAvailable();
+  // Raised on the streaming thread when the camera has a new picture ready
+  // for the paint box, converted there: our thread only draws it.
+  void FCameraPictureReady();
   void InvalidatePaintBox();
   void PaintBoxPaint(QPainter* Canvas);
 
@@ -71,6 +79,10 @@ class TLivecamController {
   // into file when one is given.
   void Reactivate(const QString& file);
   void ShowRecordTime();
+  // The test window at the picture's size.
+  void KeepPictureSize();
+  // Hands a repaint (with the window sized, or not) to our thread.
+  void QueueRepaint(bool resize);
 
   // What a recording, its button and its clock need.
   QString recordFile_;
@@ -84,4 +96,7 @@ class TLivecamController {
   // A repaint handed over from the streaming thread and not yet served;
   // frames that come meanwhile need no repaint of their own.
   std::atomic<bool> repaintQueued_{false};
+  // The prepared picture drawn last, drawn again when the box repaints
+  // before the next one is ready.
+  QImage shown_;
 };

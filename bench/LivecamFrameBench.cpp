@@ -1,10 +1,14 @@
 // The camera test's work for one frame on the user-interface thread, at
-// 1920x1080 in YUY2 and in MJPG: the repaint request, getting the current
-// picture as a bitmap (conversion included) and drawing it unscaled into
-// the paint box, offscreen. Each part is measured alone too, to show where
-// the time goes. The camera delivers one frame a second, so that its own
-// thread hardly competes with the measurement. Prints the user-interface
-// thread's milliseconds per frame and their ratio to the goal of 3 ms.
+// 1920x1080 in YUY2 and in MJPG, offscreen. BM_ShownFrame runs the real
+// path: the camera at 30 frames a second converts each frame on its
+// streaming thread, and the window's thread serves the repaint it asks for,
+// takes the newest picture and draws it unscaled; every shown frame is one
+// iteration, with all the window's thread does meanwhile (its timers too).
+// The parts are measured alone as well: the conversion the streaming thread
+// now does (BM_GetImage, which is what each repaint cost this thread when
+// it converted the frame itself), the drawing and the JPEG decoding. Prints
+// this thread's milliseconds per frame (ui_ms) and their ratio to the goal
+// of 1 ms (ratio_to_goal).
 
 #include <benchmark/benchmark.h>
 
@@ -37,7 +41,11 @@ constexpr char kCameras[] = R"({"cameras": [{
   "videoProcAmp": {"Brightness": {"min": 0, "max": 255, "default": 128}},
   "formats": [
     {"width": 1920, "height": 1080, "compression": "YUY2", "frameTime": 10000000},
-    {"width": 1920, "height": 1080, "compression": "MJPG", "frameTime": 10000000}]}]})";
+    {"width": 1920, "height": 1080, "compression": "MJPG", "frameTime": 10000000},
+    {"width": 1920, "height": 1080, "compression": "YUY2", "frameTime": 333333},
+    {"width": 1920, "height": 1080, "compression": "MJPG", "frameTime": 333333}]}]})";
+
+constexpr double kGoalMs = 1.0;
 
 struct Rig {
   QTemporaryDir home;
@@ -85,24 +93,48 @@ double ThreadMs() {
 }
 
 // Runs body once per iteration; prints this thread's milliseconds per frame
-// and their ratio to the goal of 3 ms.
+// and their ratio to the goal.
 template <class F>
 void PerFrame(benchmark::State& state, F&& body) {
   const double start = ThreadMs();
   for (auto _ : state)
     body();
   const double ms = (ThreadMs() - start) / static_cast<double>(state.iterations());
-  state.counters["ui_ms_per_frame"] = ms;
-  state.counters["of_goal"] = ms / 3.0;
+  state.counters["ui_ms"] = ms;
+  state.counters["ratio_to_goal"] = ms / kGoalMs;
 }
 
-// The repaint request and the repaint it asks for, as a frame tick runs them.
-void BM_Frame(benchmark::State& state) {
-  Rig rig(static_cast<int>(state.range(0)));
+class PaintCount : public QObject {
+ public:
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    paints += event->type() == QEvent::Paint;
+    return false;
+  }
+};
+
+// One frame shown as the user sees it: the window's thread waits for the
+// camera's next picture (asleep, so the wait costs it nothing) and runs
+// whatever comes until the paint box has painted once more.
+void BM_ShownFrame(benchmark::State& state) {
+  Rig rig(static_cast<int>(state.range(0)) + 2);
+  PaintCount count;
+  Part<varnholt::TPaintBox>(*rig.livecam, "PaintBox")->installEventFilter(&count);
+  int shown = 0;
   PerFrame(state, [&] {
-    rig.form->InvalidatePaintBox();
-    Part<varnholt::TPaintBox>(*rig.livecam, "PaintBox")->repaint();
+    const int before = count.paints;
+    QElapsedTimer waited;
+    waited.start();
+    while (count.paints == before) {
+      if (waited.elapsed() > 10000)
+        throw std::runtime_error("no new picture in 10 s");
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    ++shown;
   });
+  state.counters["shown"] = shown;
 }
 
 void BM_GetImage(benchmark::State& state) {
@@ -144,6 +176,13 @@ void BM_DecodeJpeg(benchmark::State& state) {
   });
 }
 
+// The repaint clock's tick: the stream's end watched, the window kept at
+// the picture's size; the repaint it asked for before is the frame's own now.
+void BM_FrameTick(benchmark::State& state) {
+  Rig rig(static_cast<int>(state.range(0)));
+  PerFrame(state, [&] { rig.form->CameraTimerTimer(nullptr); });
+}
+
 void BM_RepaintRequest(benchmark::State& state) {
   Rig rig(static_cast<int>(state.range(0)));
   PerFrame(state, [&] { rig.form->InvalidatePaintBox(); });
@@ -153,9 +192,10 @@ void Formats(benchmark::internal::Benchmark* b) {
   b->ArgName("yuy2_0_mjpg_1")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 }
 
-BENCHMARK(BM_Frame)->Apply(Formats);
+BENCHMARK(BM_ShownFrame)->Apply(Formats);
 BENCHMARK(BM_GetImage)->Apply(Formats);
 BENCHMARK(BM_DrawImage)->Apply(Formats);
+BENCHMARK(BM_FrameTick)->Apply(Formats);
 BENCHMARK(BM_RepaintRequest)->Apply(Formats);
 BENCHMARK(BM_DecodeJpeg)->ArgName("mjpg")->Arg(1)->Unit(benchmark::kMillisecond);
 

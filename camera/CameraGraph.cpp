@@ -60,8 +60,31 @@ HResult TFCamera::BuildVmr9Preview() {
   FVMRWindowlessControl9->SetBorderColor(FBorderColor);
   Check(FGraphBuilder->AddFilter(FCaptureFilter, "Video capture"));
   Check(FGraphBuilder->AddFilter(FVideoMixingRenderer9Filter, "VMR-9"));
-  return FCaptureGraphBuilder2->RenderStream(&guids::PinCategoryPreview, &guids::MediaTypeVideo,
-                                             FCaptureFilter, nullptr, FVideoMixingRenderer9Filter);
+  const HResult rendered =
+      FCaptureGraphBuilder2->RenderStream(&guids::PinCategoryPreview, &guids::MediaTypeVideo,
+                                          FCaptureFilter, nullptr, FVideoMixingRenderer9Filter);
+  if (Succeeded(rendered) && FOnPictureReady)
+    PreparePictures();
+  return rendered;
+}
+
+void TFCamera::PreparePictures() {
+  // Without the renderer's help the window converts each picture itself,
+  // as CurrentImageToBitmap does.
+  const auto prepared = Query<IPreparedPicture>(FVideoMixingRenderer9Filter);
+  if (!prepared)
+    return;
+  // The handler as the graph starts: rebinding it on our thread meanwhile
+  // never races with the streaming thread.
+  const auto listener = [handler = FOnPictureReady, this] {
+    try {
+      handler(this);
+    } catch (...) {
+      // A handler's failure must not reach the platform's streaming thread.
+    }
+  };
+  if (Succeeded(prepared->SetPictureListener(listener)))
+    FPreparedPicture = prepared;
 }
 
 void TFCamera::BuildSampleGrabber() {

@@ -216,6 +216,20 @@ bool TFCamera::RendererImageToBitmap(std::uint32_t headerSize) {
   return true;
 }
 
+QImage TFCamera::TakePicture() {
+  if (!FPreparedPicture)
+    return QImage();
+  IPreparedPicture::Picture picture;
+  if (FPreparedPicture->TakePicture(picture) != hr::Ok || !picture.pixels)
+    return QImage();
+  // The image holds the renderer's buffer until its last copy goes; then
+  // the buffer goes back to the renderer for a later frame.
+  using Hold = std::shared_ptr<const std::vector<std::uint8_t>>;
+  auto* hold = new Hold(std::move(picture.pixels));
+  return QImage((*hold)->data(), picture.width, picture.height, picture.stride,
+                QImage::Format_RGB32, [](void* held) { delete static_cast<Hold*>(held); }, hold);
+}
+
 void TFCamera::ReleaseImageBuffers() {
   FImageBuffer = {};
   FBitmap = QImage();

@@ -255,6 +255,10 @@ void TFCamera::SetOnImageAvailable(TFImageAvailableEvent Value) {
   GuardedChange(FOnImageAvailable, Value);
 }
 
+void TFCamera::SetOnPictureReady(TFNotifyEvent Value) {
+  FOnPictureReady = std::move(Value);
+}
+
 // ---- Devices ---------------------------------------------------------------------
 
 TFVideoCaptureDevices TFCamera::Devices() const {
@@ -357,6 +361,10 @@ std::shared_ptr<IBaseFilter> TFCamera::GetAudioCompressor(const QString& Name) c
 void TFCamera::ReleaseGraph() {
   if (FSampleGrabber)
     FSampleGrabber->SetCallback(nullptr, 0);
+  // Waits for a picture being prepared and its handler, as below for the grabber's.
+  if (FPreparedPicture)
+    FPreparedPicture->SetPictureListener(nullptr);
+  FPreparedPicture.reset();
   if (FMediaControl)
     FMediaControl->StopWhenReady();
   FAudioCaptureFilter.reset();

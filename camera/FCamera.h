@@ -14,7 +14,8 @@
 // - platform objects are bound on first use and cached until ReleaseGraph,
 //   which also runs whenever DeviceName changes;
 // - everything runs on the thread that owns the component, except
-//   OnImageAvailable, which the platform's streaming thread raises.
+//   OnImageAvailable and OnPictureReady, which the platform's streaming
+//   thread raises.
 
 #include <QIODevice>
 #include <QImage>
@@ -202,6 +203,18 @@ class TFCamera : public QObject {
   TFImageFormat CurrentImageToFile(const QString& FileName);
   // The current frame decoded; a null image before the first frame.
   QImage CurrentImageToBitmap();
+
+  // ---- Pictures prepared for showing (renderer graphs only) ----
+  // Raised on the streaming thread when a picture, converted there, waits
+  // where none did; a window repaints and takes it with TakePicture. Bound
+  // while inactive: a running graph keeps the handler it started with.
+  void SetOnPictureReady(TFNotifyEvent Value);
+  // Whether the running graph prepares pictures for OnPictureReady.
+  bool PreparesPictures() const { return FPreparedPicture != nullptr; }
+  // The latest prepared picture, which only a newer frame replaced, taken
+  // from its slot; a null image when none waits. The pixels are shared, not
+  // copied: taking one costs the caller's thread no frame-sized work.
+  QImage TakePicture();
   void ShowPropertyDialog();
   void ShowStreamPropertyDialog();
 
@@ -368,6 +381,8 @@ class TFCamera : public QObject {
   void ReleaseGraph();
   void BuildGraph();
   varnholt::platform::HResult BuildVmr9Preview();
+  // Has the renderer prepare pictures for OnPictureReady, when it can.
+  void PreparePictures();
   void BuildSampleGrabber();
   void BuildRecording();
   QWidget* PreviewForm() const;
@@ -485,6 +500,8 @@ class TFCamera : public QObject {
   std::shared_ptr<varnholt::platform::IMediaEvent> FMediaEvent;
   std::shared_ptr<varnholt::platform::IBaseFilter> FNullRenderer;
   TFImageAvailableEvent FOnImageAvailable;
+  TFNotifyEvent FOnPictureReady;
+  std::shared_ptr<varnholt::platform::IPreparedPicture> FPreparedPicture;
   QString FOutputFileName;
   TFMediaType FOutputFileType = mtAsf;
   QPointer<QWidget> FPreviewControl;

@@ -68,6 +68,7 @@ enum class Iid {
   MediaSample,
   ControlList,
   CurrentPicture,
+  PreparedPicture,
 };
 
 // Base of every platform object. Implementations answer the interfaces they
@@ -399,6 +400,32 @@ class ICurrentPicture : public virtual Unknown {
   // to be of another size than its header said: the last memory given holds
   // the picture. The codes are GetCurrentImage's, for the same frame.
   virtual HResult GetCurrentPicture(const TargetFor& targetFor) = 0;
+};
+
+// Not one of the capture framework's interfaces either: a renderer that
+// prepares each frame for showing on the streaming thread, so that the
+// window's thread only draws it. One slot holds the latest picture: a newer
+// one replaces a picture nobody took, and the listener hears when the empty
+// slot fills, not of every frame, so that a busy window never finds a queue
+// of frames it cannot show any more.
+class IPreparedPicture : public virtual Unknown {
+ public:
+  static constexpr Iid kIid = Iid::PreparedPicture;
+  // GetCurrentPicture's pixels, top row first, rows `stride` bytes apart.
+  // The memory stays valid while `pixels` is held.
+  struct Picture {
+    std::shared_ptr<const std::vector<std::uint8_t>> pixels;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::ptrdiff_t stride = 0;
+  };
+  // Frames are prepared only while a listener is set. The listener runs on
+  // the streaming thread and must not wait for any other thread; setting
+  // another (or none) waits for a running call to return.
+  virtual HResult SetPictureListener(std::function<void()> listener) = 0;
+  // The picture in the slot, leaving the slot empty; S_FALSE when none
+  // waits.
+  virtual HResult TakePicture(Picture& picture) = 0;
 };
 
 // ---- The platform itself -----------------------------------------------------

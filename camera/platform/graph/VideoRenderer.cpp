@@ -2,8 +2,11 @@
 #include "camera/platform/FaultProbe.h"
 
 #include <algorithm>
+#include <functional>
 #include <mutex>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "camera/platform/graph/DibImage.h"
 #include "camera/platform/graph/FilterParts.h"
@@ -25,18 +28,58 @@ bool IsOrdered(const Rect32& r) {
   return r.left <= r.right && r.top <= r.bottom;
 }
 
+// Frame-sized pixel buffers for prepared pictures, handed back when the
+// last holder lets a picture go (the window's thread, as a rule): a running
+// preview then allocates nothing per frame. The hand-back goes through the
+// mutex, so the next writer sees every read of the last holder done.
+class PicturePool : public std::enable_shared_from_this<PicturePool> {
+ public:
+  using Buffer = std::vector<std::uint8_t>;
+
+  // A buffer of `size` bytes that nobody else holds.
+  std::shared_ptr<Buffer> Get(std::size_t size) {
+    std::unique_ptr<Buffer> buffer;
+    {
+      std::lock_guard lock(mutex_);
+      if (!spare_.empty()) {
+        buffer = std::move(spare_.back());
+        spare_.pop_back();
+      }
+    }
+    if (!buffer)
+      buffer = std::make_unique<Buffer>();
+    buffer->resize(size);
+    return {buffer.release(), [pool = shared_from_this()](Buffer* b) { pool->Return(b); }};
+  }
+
+ private:
+  void Return(Buffer* buffer) {
+    std::unique_ptr<Buffer> owned(buffer);
+    std::lock_guard lock(mutex_);
+    // One being written, one in the slot, one on the screen: more spares
+    // only hold memory.
+    if (spare_.size() < kSpares)
+      spare_.push_back(std::move(owned));
+  }
+
+  static constexpr std::size_t kSpares = 3;
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<Buffer>> spare_;
+};
+
 class VideoRenderer final : public GraphFilter,
                             public IVMRFilterConfig9,
                             public IVMRWindowlessControl9,
                             public ICurrentPicture,
+                            public IPreparedPicture,
                             public IFrameReceiver,
                             public std::enable_shared_from_this<VideoRenderer> {
  public:
   VideoRenderer() : GraphFilter("Video Mixing Renderer 9", {{PinDirection::Input, "VMR Input0"}}) {}
 
   std::shared_ptr<void> QueryInterface(Iid iid) override {
-    return kit::AnswerFor<IBaseFilter, IVMRFilterConfig9, IVMRWindowlessControl9, ICurrentPicture>(
-        iid, shared_from_this());
+    return kit::AnswerFor<IBaseFilter, IVMRFilterConfig9, IVMRWindowlessControl9, ICurrentPicture,
+                          IPreparedPicture>(iid, shared_from_this());
   }
 
   // ---- IVMRFilterConfig9
@@ -201,6 +244,31 @@ class VideoRenderer final : public GraphFilter,
     return FrameToPicture(format, frame->Data(), targetFor);
   }
 
+  // ---- IPreparedPicture
+
+  HResult SetPictureListener(std::function<void()> listener) override {
+    if (const auto fault = ProbeFault("IPreparedPicture.SetPictureListener"))
+      return *fault;
+    // Waits for a frame being prepared, and for its listener call.
+    std::lock_guard preparing(preparingMutex_);
+    listener_ = std::move(listener);
+    if (!listener_) {
+      std::lock_guard lock(mutex_);
+      slot_ = {};
+    }
+    return hr::Ok;
+  }
+
+  HResult TakePicture(Picture& picture) override {
+    if (const auto fault = ProbeFault("IPreparedPicture.TakePicture"))
+      return *fault;
+    std::lock_guard lock(mutex_);
+    if (!slot_.pixels)
+      return hr::False;
+    picture = std::exchange(slot_, {});
+    return hr::Ok;
+  }
+
   // ---- the stream
 
   HResult ReceiveConnection(const AmMediaType& mediaType) override {
@@ -212,6 +280,7 @@ class VideoRenderer final : public GraphFilter,
       return vfw::TypeNotAccepted;
     format_ = format;
     latest_.reset();
+    slot_ = {};
     connection_->Set(mediaType);
     return hr::Ok;
   }
@@ -220,20 +289,61 @@ class VideoRenderer final : public GraphFilter,
     std::lock_guard lock(mutex_);
     format_.reset();
     latest_.reset();
+    slot_ = {};
     connection_->Clear();
   }
 
   HResult Receive(const std::shared_ptr<IMediaSample>& sample, double) override {
-    std::lock_guard lock(mutex_);
-    if (!format_)
-      return vfw::NotConnected;
-    latest_ = sample;
+    VideoFormat format;
+    {
+      std::lock_guard lock(mutex_);
+      if (!format_)
+        return vfw::NotConnected;
+      latest_ = sample;
+      format = *format_;
+    }
+    Prepare(format, *sample);
     return hr::Ok;
   }
 
   bool IsVideoRenderer() const override { return true; }
 
  private:
+  // The frame converted here, on the streaming thread, into the slot; the
+  // listener hears when the slot was empty. A frame that cannot be
+  // converted leaves the slot as it was: the last good picture stays.
+  void Prepare(const VideoFormat& format, IMediaSample& sample) {
+    std::lock_guard preparing(preparingMutex_);
+    if (!listener_)
+      return;
+    Picture picture;
+    std::shared_ptr<PicturePool::Buffer> buffer;
+    const HResult code =
+        FrameToPicture(format, sample.Data(), [&](std::int32_t width, std::int32_t height) {
+          picture.width = width;
+          picture.height = height;
+          picture.stride = static_cast<std::ptrdiff_t>(width) * 4;
+          const auto size =
+              static_cast<std::size_t>(picture.stride) * static_cast<std::size_t>(height);
+          if (!buffer)
+            buffer = pool_->Get(size);
+          else
+            buffer->resize(size);
+          return Target{buffer->data(), picture.stride};
+        });
+    if (code != hr::Ok || !buffer)
+      return;
+    picture.pixels = std::move(buffer);
+    bool filled = false;
+    {
+      std::lock_guard lock(mutex_);
+      filled = !slot_.pixels;
+      slot_ = std::move(picture);
+    }
+    if (filled)
+      listener_();
+  }
+
   // The latest frame and its format, with GetCurrentImage's codes.
   HResult LatestFrame(std::shared_ptr<IMediaSample>& frame, VideoFormat& format) const {
     std::lock_guard lock(mutex_);
@@ -271,6 +381,12 @@ class VideoRenderer final : public GraphFilter,
   std::uint32_t borderColor_ = 0;
   std::optional<VideoFormat> format_;
   std::shared_ptr<IMediaSample> latest_;
+  Picture slot_;  // under mutex_
+  // Held while a frame is prepared and its listener called, never while
+  // mutex_ waits, so that the window's thread takes pictures meanwhile.
+  std::mutex preparingMutex_;
+  std::function<void()> listener_;
+  std::shared_ptr<PicturePool> pool_ = std::make_shared<PicturePool>();
 };
 
 }  // namespace

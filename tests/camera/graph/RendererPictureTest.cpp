@@ -211,5 +211,53 @@ TEST_F(RendererPicture, FailsWithTheImagesCodes) {
   }
 }
 
+// Pictures prepared on the streaming thread wait in one slot: the listener
+// hears when the empty slot fills, a newer frame replaces an untaken one,
+// and a taken picture keeps its pixels while frames go on.
+TEST_F(RendererPicture, PreparedPicturesWaitInOneSlotThatTheListenerHearsFill) {
+  Windowless();
+  const auto prepared = Query<IPreparedPicture>(vmr_);
+  ASSERT_NE(prepared, nullptr);
+  ASSERT_EQ(Connect(kFourCCYUY2, 16, 8), hr::Ok);
+  const auto Take = [&](IPreparedPicture::Picture& picture) {
+    return prepared->TakePicture(picture);
+  };
+  const auto AsImage = [](const IPreparedPicture::Picture& p) {
+    return QImage(p.pixels->data(), p.width, p.height, p.stride, QImage::Format_RGB32).copy();
+  };
+  IPreparedPicture::Picture taken;
+  Deliver(NoiseYuy2(16, 8, 1));
+  EXPECT_EQ(Take(taken), hr::False);  // nobody listens: nothing prepared
+
+  int heard = 0;
+  ASSERT_EQ(prepared->SetPictureListener([&] { ++heard; }), hr::Ok);
+  Deliver(NoiseYuy2(16, 8, 2));
+  Deliver(NoiseYuy2(16, 8, 3));
+  EXPECT_EQ(heard, 1);
+  ASSERT_EQ(Take(taken), hr::Ok);
+  const QImage newest = Picture();
+  ExpectSamePixels(AsImage(taken), newest);
+  IPreparedPicture::Picture none;
+  EXPECT_EQ(Take(none), hr::False);
+
+  // Frames while the taken picture is held, one of them too short to show.
+  for (std::uint32_t seed = 4; seed < 10; ++seed) {
+    Deliver(NoiseYuy2(16, 8, seed));
+    ASSERT_EQ(Take(none), hr::Ok);
+  }
+  EXPECT_EQ(heard, 7);
+  Deliver(std::vector<std::uint8_t>(16 * 8 * 2 - 1, 0x80));
+  EXPECT_EQ(heard, 7);
+  EXPECT_EQ(Take(none), hr::False);
+  ExpectSamePixels(AsImage(taken), newest);
+
+  // Without a listener the slot empties and stays empty.
+  Deliver(NoiseYuy2(16, 8, 10));
+  ASSERT_EQ(prepared->SetPictureListener(nullptr), hr::Ok);
+  Deliver(NoiseYuy2(16, 8, 11));
+  EXPECT_EQ(Take(none), hr::False);
+  EXPECT_EQ(heard, 8);
+}
+
 }  // namespace
 }  // namespace varnholt::test
