@@ -606,11 +606,14 @@ int FakeUvcCamera::QueryMenu(void* arg) {
 // ---- control events
 
 FakeUvcCamera::Heard FakeUvcCamera::HeardOf(const FakeControl& control) {
-  v4l2_query_ext_ctrl q{};
-  q.id = control.id;
-  QueryExt(&q);  // the flags with INACTIVE as a query reports them
+  // The flags with INACTIVE as a query reports them.
+  std::uint32_t flags = control.flags;
+  if (control.master)
+    if (const FakeControl* master = Find(control.master);
+        master && master->value != control.masterManual)
+      flags |= V4L2_CTRL_FLAG_INACTIVE;
   return {control.value, control.minimum,      control.maximum,
-          control.step,  control.defaultValue, q.flags};
+          control.step,  control.defaultValue, std::int64_t{flags}};
 }
 
 int FakeUvcCamera::Subscribe(void* arg) {

@@ -21,6 +21,7 @@
 // that needs the queue while "another program" holds it, ENODEV for every
 // call once unplugged. Calls may come from any thread.
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -143,7 +144,7 @@ class FakeUvcCamera : public platform::v4l2::IoctlDevice {
   };
 
   // A control as a subscriber hears of it: value, range, flags.
-  using Heard = std::vector<std::int64_t>;
+  using Heard = std::array<std::int64_t, 6>;
   Heard HeardOf(const FakeControl& control);
   int Subscribe(void* arg);
   int DequeueEvent(void* arg);
