@@ -54,6 +54,8 @@ class CountingDevice : public IoctlDevice {
   }
   void Unmap(void* address, std::size_t length) override { inner_->Unmap(address, length); }
   int PollFd() const override { return inner_->PollFd(); }
+  varnholt::platform::v4l2::EventPoll EventSignal() const override { return inner_->EventSignal(); }
+  bool EventPending() override { return inner_->EventPending(); }
 
  protected:
   int DoIoctl(unsigned long request, void* arg) override {

@@ -85,6 +85,11 @@ int ControlProperties::Create(std::shared_ptr<V4l2Device> device,
   return 0;
 }
 
+ControlProperties::~ControlProperties() {
+  if (released_)
+    released_();
+}
+
 void ControlProperties::PrepareSnapshot() {
   std::set<std::uint32_t> ids;
   for (const ControlMapping& mapping : ControlMappings()) {

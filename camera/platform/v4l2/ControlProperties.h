@@ -68,6 +68,10 @@ class ControlProperties {
   bool TakeEvents();
   // Where the events show; fd -1 when the driver sends none.
   EventPoll EventSignal() const;
+  // Called as the camera is released, so that whoever waits on its
+  // descriptor lets it go: a poll holds the node open.
+  void SetOnRelease(std::function<void()> released) { released_ = std::move(released); }
+  ~ControlProperties();
 
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
   static constexpr std::chrono::milliseconds kSnapshotLifetime{250};
@@ -116,6 +120,7 @@ class ControlProperties {
   std::vector<V4l2ControlInfo> controls_;
   std::map<std::uint32_t, ClassSnapshot> classes_;  // by V4L2_CTRL_ID2CLASS
   std::atomic<bool> events_{false};                 // cleared when the device is gone
+  std::function<void()> released_;
 };
 
 }  // namespace varnholt::platform::v4l2

@@ -70,8 +70,18 @@ class ControlWatch::Running final : public DeviceWatch {
 };
 
 void ControlWatch::Add(std::weak_ptr<ControlProperties> properties) {
+  if (auto camera = properties.lock())
+    camera->SetOnRelease([watch = weak_from_this()] {
+      if (auto alive = watch.lock())
+        alive->WakeAll();
+    });
+  WakeAll([&] { cameras_.push_back(std::move(properties)); });
+}
+
+void ControlWatch::WakeAll(const std::function<void()>& change) {
   std::lock_guard lock(mutex_);
-  cameras_.push_back(std::move(properties));
+  if (change)
+    change();
   for (Running* running : running_)
     running->Wake();
 }

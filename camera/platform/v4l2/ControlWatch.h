@@ -6,10 +6,10 @@
 // whoever watches the platform's devices hears of it, so that the window's
 // rows need not wait for its next re-read.
 //
-// What callers may rely on: cameras are held weakly (a released camera
-// closes its node as before); `changed` runs on the watch's thread, once
-// for each burst of events, never two at once; destroying the watch stops
-// the thread and waits for a running call.
+// What callers may rely on: cameras are held weakly, and a released camera
+// wakes the watch, whose poll would otherwise hold its node open; `changed` runs on the watch's
+// thread, once for each burst of events, never two at once; destroying the watch stops the thread
+// and waits for a running call.
 
 #include <functional>
 #include <memory>
@@ -33,6 +33,8 @@ class ControlWatch : public std::enable_shared_from_this<ControlWatch> {
   // The cameras with their event descriptors, dropping released ones.
   std::vector<std::pair<std::shared_ptr<ControlProperties>, EventPoll>> Live();
   void Forget(Running* running);
+  // Makes every running watch take the list anew, after change.
+  void WakeAll(const std::function<void()>& change = nullptr);
 
   std::mutex mutex_;
   std::vector<std::weak_ptr<ControlProperties>> cameras_;
