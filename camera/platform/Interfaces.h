@@ -466,8 +466,9 @@ class Platform {
                                     const std::vector<std::shared_ptr<Unknown>>& objects,
                                     const std::vector<Guid>& pages, std::uint32_t locale) = 0;
 
-  // Calls `changed` whenever video input devices may have come or gone,
-  // on a thread of the watch's own, until the watch is destroyed; a burst
+  // Calls `changed` whenever video input devices may have come or gone
+  // (or, where the platform can tell, another program changed a bound
+  // camera's controls), on a thread of the watch's own, until the watch is destroyed; a burst
   // of changes may come as one call. nullptr when the platform cannot
   // watch: callers then find new devices only when they enumerate.
   virtual std::unique_ptr<DeviceWatch> WatchDevices(std::function<void()> changed) {

@@ -20,12 +20,15 @@ using VividUnplug = VividTest;
 
 TEST_F(VividUnplug, ACameraUnpluggedDuringAReloadRaisesAClearErrorAndLeavesTheList) {
   ReloadRows(*camera);  // bound and read once
+  ExpireValueSnapshots();
   long start = nodes->Ioctls();
   ReloadRows(*camera);
   const long reload = nodes->Ioctls() - start;
-  ASSERT_GE(reload, 4);
+  ASSERT_GE(reload, 1);
 
-  // Unplugged halfway through the next reload.
+  // Unplugged halfway through the next reload (before its one read of
+  // vivid's single control class, when that is all it asks).
+  ExpireValueSnapshots();
   bool pressed = false;
   start = nodes->Ioctls();
   nodes->BeforeIoctl(start + reload / 2, [&] { pressed = PressDisconnect(node); });

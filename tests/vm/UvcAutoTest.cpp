@@ -94,7 +94,10 @@ TEST_F(UvcAutomatic, AValueRefusedBecauseAnotherProgramTurnedAutoOnIsAClearError
     const std::size_t accepted = CameraLogSets(p.logName).size();
 
     // Between the component's read of the mode and its write, another
-    // program turns the mode on; uvcvideo refuses the value.
+    // program turns the mode on; uvcvideo refuses the value. The row is
+    // read first, as before the measured write, so the write's ioctls are
+    // the same.
+    (camera.get()->*key.IsAuto)();
     bool switched = false;
     nodes->BeforeIoctl(nodes->Ioctls() + perWrite - 1,
                        [&] { switched = RawSetControl(node, p.autoCid, p.autoOnV4l2); });

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <linux/videodev2.h>
 
+#include <iostream>
 #include <stdexcept>
 #include <string>
 
@@ -104,6 +105,27 @@ TEST_F(UvcProperties, PowerLineFrequencyGoesThroughItsMenu) {
     EXPECT_EQ(camera->PowerLineFrequency(), setting);
     EXPECT_TRUE(CameraReceived("power_line_frequency", before, uvc));
   }
+}
+
+TEST_F(UvcProperties, AReloadReadsEachControlClassOnceAndAnotherProgramsChangeShowsAtOnce) {
+  ReloadRows(*camera);  // binds the camera
+  ExpireValueSnapshots();
+  const long before = nodes->Ioctls();
+  ReloadRows(*camera);
+  const long reload = nodes->Ioctls() - before;
+  EXPECT_GE(reload, 1);
+  EXPECT_LE(reload, 4);
+  std::cout << "[ FIGURES  ] uvcvideo: steady reload of the 17 rows: " << reload << " ioctls\n";
+  RecordProperty("uvc_reload_ioctls", static_cast<int>(reload));
+
+  // Within the snapshot's life, uvcvideo's control event brings the change.
+  ASSERT_TRUE(RawSetControl(node, V4L2_CID_CONTRAST, 70));
+  ASSERT_TRUE(RawSetControl(node, V4L2_CID_GAMMA, 300));
+  for (const auto& p : kPlain) {
+    SCOPED_TRACE(p.key);
+    EXPECT_EQ((camera.get()->*Key(p.key).Value)(), RawControl(node, p.cid));
+  }
+  EXPECT_EQ(camera->Contrast(), 70);
 }
 
 TEST_F(UvcProperties, RollAndColorEnableAreUnsupported) {

@@ -5,12 +5,15 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 
 #include "camera/CameraErrors.h"
 #include "camera/PropertyKeys.h"
+#include "camera/platform/v4l2/ControlProperties.h"
 #include "camera/platform/v4l2/device/IoctlDevice.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -51,6 +54,8 @@ class CountingDevice : public IoctlDevice {
   }
   void Unmap(void* address, std::size_t length) override { inner_->Unmap(address, length); }
   int PollFd() const override { return inner_->PollFd(); }
+  varnholt::platform::v4l2::EventPoll EventSignal() const override { return inner_->EventSignal(); }
+  bool EventPending() override { return inner_->EventPending(); }
 
  protected:
   int DoIoctl(unsigned long request, void* arg) override {
@@ -197,6 +202,20 @@ void ReloadRows(TFCamera& camera) {
     (camera.*key.Range)();
     (camera.*key.IsAuto)();
   }
+}
+
+void ExpireValueSnapshots() {
+  using varnholt::platform::v4l2::ControlProperties;
+  // Real time goes on beside the jumps.
+  static std::atomic<std::chrono::steady_clock::duration::rep> ahead{0};
+  static const bool installed = [] {
+    ControlProperties::SetClockForTesting([] {
+      return std::chrono::steady_clock::now() + std::chrono::steady_clock::duration(ahead.load());
+    });
+    return true;
+  }();
+  (void)installed;
+  ahead += std::chrono::steady_clock::duration(ControlProperties::kSnapshotLifetime).count();
 }
 
 bool WaitFor(const std::function<bool()>& done, int timeoutMs) {

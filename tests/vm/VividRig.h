@@ -97,6 +97,11 @@ RaisedError ErrorOf(const std::function<void()>& f);
 // value, range and automatic flag.
 void ReloadRows(TFCamera& camera);
 
+// Ends the life of every bound camera's value snapshot, as if the window's
+// next re-read had come: the next value read goes to the driver. The
+// backend's clock jumps rather than the test waiting.
+void ExpireValueSnapshots();
+
 // Runs the event loop until done() or a generous minute has passed (the VM
 // emulates its CPU, and other builds share the host).
 bool WaitFor(const std::function<bool()>& done, int timeoutMs = 60000);

@@ -44,7 +44,36 @@ bool Refused(int negativeErrno) {
   return negativeErrno == -EACCES || negativeErrno == -EBUSY;
 }
 
+// Controls a batch may read: scalars the driver lets us read.
+bool Readable(const V4l2ControlInfo& control) {
+  if (control.flags & V4L2_CTRL_FLAG_WRITE_ONLY)
+    return false;
+  switch (control.type) {
+    case V4L2_CTRL_TYPE_INTEGER:
+    case V4L2_CTRL_TYPE_BOOLEAN:
+    case V4L2_CTRL_TYPE_MENU:
+    case V4L2_CTRL_TYPE_INTEGER_MENU:
+    case V4L2_CTRL_TYPE_INTEGER64:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::mutex clockMutex;
+ControlProperties::Clock testClock;
+
+std::chrono::steady_clock::time_point Now() {
+  std::lock_guard lock(clockMutex);
+  return testClock ? testClock() : std::chrono::steady_clock::now();
+}
+
 }  // namespace
+
+void ControlProperties::SetClockForTesting(Clock clock) {
+  std::lock_guard lock(clockMutex);
+  testClock = std::move(clock);
+}
 
 int ControlProperties::Create(std::shared_ptr<V4l2Device> device,
                               std::shared_ptr<ControlProperties>& properties) {
@@ -52,7 +81,140 @@ int ControlProperties::Create(std::shared_ptr<V4l2Device> device,
   if (int ret = device->QueryControls(controls); ret < 0)
     return ret;
   properties.reset(new ControlProperties(std::move(device), std::move(controls)));
+  properties->PrepareSnapshot();
   return 0;
+}
+
+ControlProperties::~ControlProperties() {
+  if (released_)
+    released_();
+}
+
+void ControlProperties::PrepareSnapshot() {
+  std::set<std::uint32_t> ids;
+  for (const ControlMapping& mapping : ControlMappings()) {
+    Resolved r;
+    if (Resolve(mapping.family, mapping.property, r) != hr::Ok)
+      continue;
+    for (const V4l2ControlInfo* control : {r.value, r.companion})
+      if (control && Readable(*control) && ids.insert(control->id).second)
+        classes_[V4L2_CTRL_ID2CLASS(control->id)].values.push_back(
+            {control->id, 0, control->Is64Bit()});
+  }
+  // Events are optional: without them the snapshot's short life alone keeps
+  // values current. A driver without events refuses the first subscription.
+  events_ = !ids.empty();
+  bool first = true;
+  for (std::uint32_t id : ids) {
+    if (const int ret = device_->SubscribeControlEvents(id); ret < 0 && (first || ret == -ENOTTY)) {
+      events_ = false;
+      break;
+    }
+    first = false;
+  }
+}
+
+const ControlProperties::ClassSnapshot* ControlProperties::Fresh(std::uint32_t id, int& ret) {
+  ret = 0;
+  const auto found = classes_.find(V4L2_CTRL_ID2CLASS(id));
+  if (found == classes_.end() || found->second.refused)
+    return nullptr;
+  ClassSnapshot& cls = found->second;
+  const auto now = Now();
+  if (cls.valid && now - cls.taken < kSnapshotLifetime)
+    return &cls;
+  cls.valid = false;
+  ret = device_->ReadControlClass(cls.values);
+  // An old driver refuses the class request as such: it reads one by one
+  // from now on. Other failures (a control refusing, a transfer error)
+  // leave the class to single reads this time only.
+  if (ret == -EINVAL || ret == -ENOTTY)
+    cls.refused = true;
+  if (ret < 0)
+    return nullptr;
+  cls.valid = true;
+  cls.taken = now;
+  return &cls;
+}
+
+int ControlProperties::FromSnapshot(const Resolved& resolved, std::int64_t& value,
+                                    std::int64_t& companion) {
+  if (events_ && device_->Io().EventPending())
+    TakeEventsLocked();
+  auto lookup = [&](const V4l2ControlInfo& control, std::int64_t& out) {
+    int ret = 0;
+    const ClassSnapshot* cls = Fresh(control.id, ret);
+    if (!cls)
+      return ret == -ENODEV || ret == -ENXIO ? ret : 0;
+    for (const V4l2ControlValue& v : cls->values)
+      if (v.id == control.id) {
+        out = v.value;
+        return 1;
+      }
+    return 0;
+  };
+  companion = 0;
+  if (const int ret = lookup(*resolved.value, value); ret <= 0)
+    return ret;
+  return resolved.companion ? lookup(*resolved.companion, companion) : 1;
+}
+
+void ControlProperties::InvalidateSnapshot() {
+  for (auto& [id, cls] : classes_)
+    cls.valid = false;
+}
+
+EventPoll ControlProperties::EventSignal() const {
+  return events_ ? device_->Io().EventSignal() : EventPoll{};
+}
+
+bool ControlProperties::TakeEvents() {
+  std::lock_guard lock(mutex_);
+  return TakeEventsLocked();
+}
+
+bool ControlProperties::TakeEventsLocked() {
+  if (!events_)
+    return false;
+  bool any = false;
+  V4l2ControlEvent event;
+  int ret;
+  while ((ret = device_->DequeueControlEvent(event)) == 0) {
+    ApplyEvent(event);
+    any = true;
+  }
+  // A device that is gone keeps signalling: nobody should wait on it.
+  if (ret != -ENOENT)
+    events_ = false;
+  return any;
+}
+
+void ControlProperties::ApplyEvent(const V4l2ControlEvent& event) {
+  V4l2ControlInfo* cached = nullptr;
+  for (auto& c : controls_)
+    if (c.id == event.id)
+      cached = &c;
+  if (!cached)
+    return;
+  if (event.flagsChanged)
+    cached->flags = event.flags;
+  if (event.rangeChanged) {
+    // The event carries 32-bit ends and no menu names: those controls are
+    // asked again.
+    if (cached->menu.empty() && !cached->Is64Bit()) {
+      cached->minimum = event.minimum;
+      cached->maximum = event.maximum;
+      cached->step = event.step;
+      cached->defaultValue = event.defaultValue;
+    } else {
+      Refresh(*cached);
+    }
+  }
+  if (event.valueChanged)
+    if (auto cls = classes_.find(V4L2_CTRL_ID2CLASS(event.id)); cls != classes_.end())
+      for (V4l2ControlValue& v : cls->second.values)
+        if (v.id == event.id)
+          v.value = event.value;
 }
 
 const V4l2ControlInfo* ControlProperties::FindControl(std::uint32_t id) const {
@@ -89,6 +251,7 @@ int ControlProperties::ReadCompanion(const Resolved& resolved, std::int64_t& val
 }
 
 void ControlProperties::Refresh(const V4l2ControlInfo& control) {
+  InvalidateSnapshot();
   V4l2ControlInfo now;
   if (device_->QueryControl(control.id, now) < 0)
     return;
@@ -103,6 +266,9 @@ void ControlProperties::Refresh(const V4l2ControlInfo& control) {
 
 HResult ControlProperties::GetRange(PropertyFamilyKind family, std::int32_t property,
                                     PropertyRange& range) {
+  std::lock_guard lock(mutex_);
+  if (events_ && device_->Io().EventPending())
+    TakeEventsLocked();
   Resolved r;
   if (HResult code = Resolve(family, property, r); code != hr::Ok)
     return code;
@@ -127,9 +293,19 @@ HResult ControlProperties::GetRange(PropertyFamilyKind family, std::int32_t prop
 
 HResult ControlProperties::Get(PropertyFamilyKind family, std::int32_t property,
                                std::int32_t& value, std::int32_t& flags) {
+  std::lock_guard lock(mutex_);
   Resolved r;
   if (HResult code = Resolve(family, property, r); code != hr::Ok)
     return code;
+  std::int64_t current = 0, mode = 0;
+  if (const int ret = FromSnapshot(r, current, mode); ret < 0)
+    return ResultFromErrno(ret);
+  else if (ret > 0) {
+    value = ToInt32(current);
+    flags = (r.companion && IsAutomatic(r.mapping->encoding, mode)) ? kPropertyFlagsAuto
+                                                                    : kPropertyFlagsManual;
+    return hr::Ok;
+  }
   // Value and companion in one request: the pair is read consistently.
   V4l2ControlValue values[2] = {{r.value->id, 0, r.value->Is64Bit()}, {}};
   std::size_t count = 1;
@@ -148,9 +324,13 @@ HResult ControlProperties::Get(PropertyFamilyKind family, std::int32_t property,
 
 HResult ControlProperties::Set(PropertyFamilyKind family, std::int32_t property, std::int32_t value,
                                std::int32_t flags) {
+  std::lock_guard lock(mutex_);
   Resolved r;
   if (HResult code = Resolve(family, property, r); code != hr::Ok)
     return code;
+  // Whatever the write does, the values read before it are history; so are
+  // the other controls its mode switch may move.
+  InvalidateSnapshot();
   const bool wantAuto = (flags & kPropertyFlagsAuto) != 0;
   if (!wantAuto && (flags & kPropertyFlagsManual) == 0)
     return hr::InvalidArg;

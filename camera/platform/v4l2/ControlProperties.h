@@ -17,12 +17,29 @@
 // - a write refused because the automatic mode holds the value answers
 //   hr_v4l2::UnderAutomaticControl;
 // - ranges and capability flags come from the one enumeration Create made
-//   (no driver call per read); values are read live. A control whose flags
-//   may have changed (a write or read refused with EACCES or EBUSY, as when
-//   another program grabbed it) is queried again, that control alone.
+//   (no driver call per read) and follow the driver's control events; a
+//   control whose flags may have changed (a write or read refused with
+//   EACCES or EBUSY, as when another program grabbed it) is queried again,
+//   that control alone;
+// - values come from a snapshot of the mapped controls of a control class,
+//   read in one request when a property of the class is first asked for,
+//   that answers for kSnapshotLifetime: long enough for a reload of all
+//   rows, far shorter than the window's re-read. A write of ours and a
+//   refused read end it early; control events (another program's changes)
+//   update it in place. A class the driver fails to read in one request is
+//   read property by property, each with its own answer, as without a
+//   snapshot; a device that is gone answers so at once;
+// - all calls may come from any thread (the control watch takes events on
+//   its own).
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <vector>
 
 #include "camera/platform/HResult.h"
@@ -46,6 +63,21 @@ class ControlProperties {
   HResult Set(PropertyFamilyKind family, std::int32_t property, std::int32_t value,
               std::int32_t flags);
 
+  // Applies the control events that wait; true when one of them changed a
+  // value, range or flags of a mapped control.
+  bool TakeEvents();
+  // Where the events show; fd -1 when the driver sends none.
+  EventPoll EventSignal() const;
+  // Called as the camera is released, so that whoever waits on its
+  // descriptor lets it go: a poll holds the node open.
+  void SetOnRelease(std::function<void()> released) { released_ = std::move(released); }
+  ~ControlProperties();
+
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+  static constexpr std::chrono::milliseconds kSnapshotLifetime{250};
+  // Benchmarks move time on instead of waiting; nullptr: the steady clock.
+  static void SetClockForTesting(Clock clock);
+
  private:
   struct Resolved {
     const ControlMapping* mapping = nullptr;
@@ -56,6 +88,25 @@ class ControlProperties {
   ControlProperties(std::shared_ptr<V4l2Device> device, std::vector<V4l2ControlInfo> controls)
       : device_(std::move(device)), controls_(std::move(controls)) {}
 
+  // The mapped controls a snapshot reads, by control class; subscribes to
+  // their events.
+  void PrepareSnapshot();
+  struct ClassSnapshot {
+    std::vector<V4l2ControlValue> values;
+    bool valid = false;
+    bool refused = false;  // the driver never reads this class at once
+    std::chrono::steady_clock::time_point taken;
+  };
+  // The current values of the class of id, read when expired; nullptr when
+  // the class cannot be read at once (ret says why; 0: not in a class).
+  const ClassSnapshot* Fresh(std::uint32_t id, int& ret);
+  // 1 with the pair's values from the snapshot, 0 when it has not got them,
+  // or the negative errno of a device that is gone.
+  int FromSnapshot(const Resolved& resolved, std::int64_t& value, std::int64_t& companion);
+  void InvalidateSnapshot();
+  bool TakeEventsLocked();
+  void ApplyEvent(const V4l2ControlEvent& event);
+
   const V4l2ControlInfo* FindControl(std::uint32_t id) const;
   HResult Resolve(PropertyFamilyKind family, std::int32_t property, Resolved& resolved) const;
   // The companion's current value (0 without a companion); a negative errno
@@ -65,7 +116,11 @@ class ControlProperties {
   void Refresh(const V4l2ControlInfo& control);
 
   std::shared_ptr<V4l2Device> device_;
+  std::mutex mutex_;
   std::vector<V4l2ControlInfo> controls_;
+  std::map<std::uint32_t, ClassSnapshot> classes_;  // by V4L2_CTRL_ID2CLASS
+  std::atomic<bool> events_{false};                 // cleared when the device is gone
+  std::function<void()> released_;
 };
 
 }  // namespace varnholt::platform::v4l2

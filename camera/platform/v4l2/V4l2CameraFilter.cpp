@@ -1,6 +1,7 @@
 #include "camera/platform/v4l2/V4l2CameraFilter.h"
 
 #include "camera/platform/kit/ListEnumerator.h"
+#include "camera/platform/v4l2/ControlWatch.h"
 #include "camera/platform/v4l2/PropertyFamilies.h"
 #include "camera/platform/v4l2/V4l2CapturePin.h"
 #include "camera/platform/v4l2/V4l2ControlList.h"
@@ -66,10 +67,13 @@ class CameraFilter final : public IBaseFilter,
 }  // namespace
 
 HResult MakeCameraFilter(std::shared_ptr<V4l2Device> device, const std::string& name,
-                         std::shared_ptr<IBaseFilter>& filter) {
+                         std::shared_ptr<IBaseFilter>& filter,
+                         const std::shared_ptr<ControlWatch>& controlWatch) {
   std::shared_ptr<ControlProperties> properties;
   if (int ret = ControlProperties::Create(device, properties); ret < 0)
     return ResultFromErrno(ret);
+  if (controlWatch)
+    controlWatch->Add(properties);
   auto format = std::make_shared<StreamFormat>(device);
   auto pin = MakeCapturePin(format);
   filter = std::make_shared<CameraFilter>(device, std::move(format), std::move(pin), name,

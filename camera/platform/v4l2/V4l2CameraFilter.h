@@ -17,8 +17,12 @@
 
 namespace varnholt::platform::v4l2 {
 
+class ControlWatch;
+
 // Reads the device's controls; a failure answers the mapped result code.
+// The camera's control events go to controlWatch, when given.
 HResult MakeCameraFilter(std::shared_ptr<V4l2Device> device, const std::string& name,
-                         std::shared_ptr<IBaseFilter>& filter);
+                         std::shared_ptr<IBaseFilter>& filter,
+                         const std::shared_ptr<ControlWatch>& controlWatch = nullptr);
 
 }  // namespace varnholt::platform::v4l2

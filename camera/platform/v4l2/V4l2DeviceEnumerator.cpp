@@ -27,23 +27,27 @@ struct FoundCamera {
 // The node is opened again on binding: the camera may have been unplugged
 // since it was listed.
 HResult BindCamera(NodeDirectory& nodes, const FoundCamera& camera,
-                   std::shared_ptr<IBaseFilter>& filter) {
+                   std::shared_ptr<IBaseFilter>& filter,
+                   const std::shared_ptr<ControlWatch>& controlWatch) {
   std::unique_ptr<IoctlDevice> io;
   if (int ret = nodes.Open(camera.node, io); ret < 0)
     return ret == -ENOENT                    ? hr::DeviceNotConnected
            : ret == -EACCES || ret == -EPERM ? hr_v4l2::NodeAccessDenied
                                              : ResultFromErrno(ret);
-  return MakeCameraFilter(std::make_shared<V4l2Device>(std::move(io)), camera.friendlyName, filter);
+  return MakeCameraFilter(std::make_shared<V4l2Device>(std::move(io)), camera.friendlyName, filter,
+                          controlWatch);
 }
 
-std::shared_ptr<IMoniker> CameraMoniker(std::shared_ptr<NodeDirectory> nodes, FoundCamera camera) {
+std::shared_ptr<IMoniker> CameraMoniker(std::shared_ptr<NodeDirectory> nodes, FoundCamera camera,
+                                        std::shared_ptr<ControlWatch> controlWatch) {
   kit::PropertyBag::Values values = {{"FriendlyName", camera.friendlyName},
                                      {"DevicePath", camera.devicePath},
                                      {"Description", camera.description}};
   return std::make_shared<kit::DeviceMoniker>(
       std::move(values),
-      [nodes = std::move(nodes), camera = std::move(camera)](std::shared_ptr<IBaseFilter>& filter) {
-        return BindCamera(*nodes, camera, filter);
+      [nodes = std::move(nodes), camera = std::move(camera),
+       controlWatch = std::move(controlWatch)](std::shared_ptr<IBaseFilter>& filter) {
+        return BindCamera(*nodes, camera, filter, controlWatch);
       });
 }
 
@@ -101,18 +105,21 @@ std::vector<std::shared_ptr<IMoniker>> SoundInputMonikers() {
 
 }  // namespace
 
-std::shared_ptr<Unknown> MakeDeviceEnumerator(std::shared_ptr<NodeDirectory> nodes) {
-  return kit::MakeDeviceEnumerator([nodes = std::move(nodes)](DeviceCategory category) {
-    std::vector<std::shared_ptr<IMoniker>> monikers;
-    if (category == DeviceCategory::AudioInput)
-      return SoundInputMonikers();
-    if (category == DeviceCategory::VideoInput)
-      for (auto& camera : FindCameras(*nodes))
-        monikers.push_back(CameraMoniker(nodes, std::move(camera)));
-    if (category == DeviceCategory::VideoCompressor || category == DeviceCategory::AudioCompressor)
-      monikers = graph::CompressorMonikers(category);
-    return monikers;
-  });
+std::shared_ptr<Unknown> MakeDeviceEnumerator(std::shared_ptr<NodeDirectory> nodes,
+                                              std::shared_ptr<ControlWatch> controlWatch) {
+  return kit::MakeDeviceEnumerator(
+      [nodes = std::move(nodes), controlWatch = std::move(controlWatch)](DeviceCategory category) {
+        std::vector<std::shared_ptr<IMoniker>> monikers;
+        if (category == DeviceCategory::AudioInput)
+          return SoundInputMonikers();
+        if (category == DeviceCategory::VideoInput)
+          for (auto& camera : FindCameras(*nodes))
+            monikers.push_back(CameraMoniker(nodes, std::move(camera), controlWatch));
+        if (category == DeviceCategory::VideoCompressor ||
+            category == DeviceCategory::AudioCompressor)
+          monikers = graph::CompressorMonikers(category);
+        return monikers;
+      });
 }
 
 }  // namespace varnholt::platform::v4l2

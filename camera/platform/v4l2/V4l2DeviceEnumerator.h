@@ -21,6 +21,10 @@
 
 namespace varnholt::platform::v4l2 {
 
-std::shared_ptr<Unknown> MakeDeviceEnumerator(std::shared_ptr<NodeDirectory> nodes);
+class ControlWatch;
+
+// Cameras bound through it report their control events to controlWatch.
+std::shared_ptr<Unknown> MakeDeviceEnumerator(std::shared_ptr<NodeDirectory> nodes,
+                                              std::shared_ptr<ControlWatch> controlWatch = nullptr);
 
 }  // namespace varnholt::platform::v4l2

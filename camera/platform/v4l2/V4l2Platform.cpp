@@ -14,7 +14,7 @@ V4l2Platform::V4l2Platform(std::shared_ptr<NodeDirectory> nodes)
 HResult V4l2Platform::CreateInstance(ClassId classId, std::shared_ptr<Unknown>& object) {
   if (classId != ClassId::SystemDeviceEnum)
     return graph::CreateGraphObject(classId, object);
-  object = MakeDeviceEnumerator(nodes_);
+  object = MakeDeviceEnumerator(nodes_, controlWatch_);
   return hr::Ok;
 }
 
@@ -32,8 +32,22 @@ HResult V4l2Platform::ShowPropertyFrame(WindowHandle owner, int x, int y,
   return ShowGenericPropertyFrame(*this, owner, x, y, caption, objects, pages);
 }
 
+namespace {
+
+// Nodes coming and going, and controls changing: one report for the caller.
+struct NodesAndControls final : DeviceWatch {
+  std::unique_ptr<DeviceWatch> nodes, controls;
+};
+
+}  // namespace
+
 std::unique_ptr<DeviceWatch> V4l2Platform::WatchDevices(std::function<void()> changed) {
-  return nodes_->Watch(std::move(changed));
+  auto watch = std::make_unique<NodesAndControls>();
+  watch->nodes = nodes_->Watch(changed);
+  watch->controls = controlWatch_->Watch(std::move(changed));
+  if (!watch->nodes && !watch->controls)
+    return nullptr;
+  return watch;
 }
 
 }  // namespace varnholt::platform::v4l2

@@ -6,11 +6,14 @@
 //
 // What callers may rely on: graphs, renderers and the sample grabber are the
 // shared graph objects; ErrorText knows the backend's own codes first, and
-// says of hr::Busy that another program uses the camera.
+// says of hr::Busy that another program uses the camera. The device watch
+// also reports a bound camera's controls changed by another program
+// (ControlWatch), so that a window re-reads its rows at once.
 
 #include <memory>
 
 #include "camera/platform/Interfaces.h"
+#include "camera/platform/v4l2/ControlWatch.h"
 #include "camera/platform/v4l2/device/NodeDirectory.h"
 
 namespace varnholt::platform::v4l2 {
@@ -29,6 +32,7 @@ class V4l2Platform : public Platform {
 
  private:
   std::shared_ptr<NodeDirectory> nodes_;
+  std::shared_ptr<ControlWatch> controlWatch_ = std::make_shared<ControlWatch>();
 };
 
 }  // namespace varnholt::platform::v4l2

@@ -1,6 +1,7 @@
 #include "tests/camera/v4l2/FakeUvcCamera.h"
 
 #include <linux/videodev2.h>
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -122,6 +123,7 @@ FakeUvcCamera::FakeUvcCamera(std::vector<FakeControl> controls, std::vector<Fake
     : controls_(std::move(controls)), formats_(std::move(formats)) {
   memfd_ = ::memfd_create("fake-uvc-buffers", MFD_CLOEXEC);
   ready_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  events_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (!formats_.empty()) {
     const FakeFormat& f = formats_.front();
     if (f.stepwise)
@@ -135,6 +137,7 @@ FakeUvcCamera::FakeUvcCamera(std::vector<FakeControl> controls, std::vector<Fake
 FakeUvcCamera::~FakeUvcCamera() {
   ::close(memfd_);
   ::close(ready_);
+  ::close(events_);
 }
 
 int FakeUvcCamera::DoIoctl(unsigned long request, void* arg) {
@@ -163,6 +166,10 @@ int FakeUvcCamera::DoIoctl(unsigned long request, void* arg) {
       return controlHandler ? GetExt(arg) : -ENOTTY;
     case VIDIOC_S_EXT_CTRLS:
       return controlHandler ? SetExt(arg) : -ENOTTY;
+    case VIDIOC_SUBSCRIBE_EVENT:
+      return controlHandler && controlEvents ? Subscribe(arg) : -ENOTTY;
+    case VIDIOC_DQEVENT:
+      return DequeueEvent(arg);
     case VIDIOC_ENUM_FMT:
       return EnumFmt(arg);
     case VIDIOC_ENUM_FRAMESIZES:
@@ -596,8 +603,88 @@ int FakeUvcCamera::QueryMenu(void* arg) {
   return 0;
 }
 
+// ---- control events
+
+FakeUvcCamera::Heard FakeUvcCamera::HeardOf(const FakeControl& control) {
+  // The flags with INACTIVE as a query reports them.
+  std::uint32_t flags = control.flags;
+  if (control.master)
+    if (const FakeControl* master = Find(control.master);
+        master && master->value != control.masterManual)
+      flags |= V4L2_CTRL_FLAG_INACTIVE;
+  return {control.value, control.minimum,      control.maximum,
+          control.step,  control.defaultValue, std::int64_t{flags}};
+}
+
+int FakeUvcCamera::Subscribe(void* arg) {
+  const auto* s = static_cast<const v4l2_event_subscription*>(arg);
+  const FakeControl* c = Find(s->id);
+  if (s->type != V4L2_EVENT_CTRL || !c)
+    return -EINVAL;
+  subscribed_[s->id] = HeardOf(*c);
+  return 0;
+}
+
+int FakeUvcCamera::DequeueEvent(void* arg) {
+  for (auto& [id, heard] : subscribed_) {
+    const FakeControl* c = Find(id);
+    if (!c)
+      continue;
+    const Heard now = HeardOf(*c);
+    if (now == heard)
+      continue;
+    auto* e = static_cast<v4l2_event*>(arg);
+    *e = {};
+    e->type = V4L2_EVENT_CTRL;
+    e->id = id;
+    e->u.ctrl.type = c->type;
+    e->u.ctrl.changes =
+        (now[0] != heard[0] ? V4L2_EVENT_CTRL_CH_VALUE : 0) |
+        (!std::equal(now.begin() + 1, now.end() - 1, heard.begin() + 1) ? V4L2_EVENT_CTRL_CH_RANGE
+                                                                        : 0) |
+        (now[5] != heard[5] ? V4L2_EVENT_CTRL_CH_FLAGS : 0);
+    e->u.ctrl.value = static_cast<std::int32_t>(now[0]);
+    e->u.ctrl.minimum = static_cast<std::int32_t>(now[1]);
+    e->u.ctrl.maximum = static_cast<std::int32_t>(now[2]);
+    e->u.ctrl.step = static_cast<std::int32_t>(now[3]);
+    e->u.ctrl.default_value = static_cast<std::int32_t>(now[4]);
+    e->u.ctrl.flags = static_cast<std::uint32_t>(now[5]);
+    heard = now;
+    return 0;
+  }
+  std::uint64_t drained = 0;
+  (void)!::read(events_, &drained, sizeof drained);
+  return -ENOENT;
+}
+
+platform::v4l2::EventPoll FakeUvcCamera::EventSignal() const {
+  return {events_, POLLIN};
+}
+
+bool FakeUvcCamera::EventPending() {
+  std::lock_guard lock(mutex_);
+  for (const auto& [id, heard] : subscribed_)
+    if (const FakeControl* c = Find(id); c && HeardOf(*c) != heard)
+      return true;
+  return false;
+}
+
+void FakeUvcCamera::ChangeByOtherProgram(std::uint32_t id, std::int64_t value) {
+  std::lock_guard lock(mutex_);
+  if (FakeControl* c = Find(id))
+    c->value = value;
+  const std::uint64_t one = 1;
+  (void)!::write(events_, &one, sizeof one);
+}
+
+// ---- controls
+
 int FakeUvcCamera::GetExt(void* arg) {
   auto* request = static_cast<v4l2_ext_controls*>(arg);
+  if (refuseClassReads && request->ctrl_class != 0) {
+    request->error_idx = request->count;
+    return -EINVAL;
+  }
   for (std::uint32_t i = 0; i < request->count; ++i) {
     const FakeControl* c = Find(request->controls[i].id);
     if (!c || c->type == V4L2_CTRL_TYPE_CTRL_CLASS) {
@@ -646,6 +733,10 @@ int FakeUvcCamera::SetExt(void* arg) {
   }
   for (const auto& [id, value] : write)
     Find(id)->value = value;
+  // No event to the writer for what it wrote.
+  for (const auto& [id, value] : write)
+    if (auto heard = subscribed_.find(id); heard != subscribed_.end())
+      heard->second = HeardOf(*Find(id));
   return 0;
 }
 

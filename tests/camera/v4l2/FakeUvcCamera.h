@@ -9,12 +9,19 @@
 // describe, no control handler at all, padded rows, fields instead of
 // frames.
 //
+// Control events as the kernel sends them: a subscribed control whose value,
+// range or flags differ from what its subscriber last heard of has an event
+// waiting, whoever changed it (a test writing a field is "another
+// program"); the subscriber's own writes send none. ChangeByOtherProgram
+// also wakes a poll on EventSignal.
+//
 // The test side feeds frames with DeliverFrame; the queue keeps the driver's
 // rules that matter to a client: no format change while buffers exist,
 // REQBUFS 0 refused while a buffer is still mapped, EBUSY for everything
 // that needs the queue while "another program" holds it, ENODEV for every
 // call once unplugged. Calls may come from any thread.
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -77,6 +84,9 @@ class FakeUvcCamera : public platform::v4l2::IoctlDevice {
   int Map(std::size_t length, std::int64_t offset, void*& address) override;
   void Unmap(void* address, std::size_t length) override;
   int PollFd() const override { return ready_; }
+  platform::v4l2::EventPoll EventSignal() const override;
+  bool EventPending() override;
+  void ChangeByOtherProgram(std::uint32_t id, std::int64_t value);
 
   FakeControl* Find(std::uint32_t id);
   void Remove(std::uint32_t id);
@@ -114,6 +124,9 @@ class FakeUvcCamera : public platform::v4l2::IoctlDevice {
   bool heldElsewhere = false;  // another program owns the queue: EBUSY
   bool frameIntervals = true;  // G_PARM/S_PARM and ENUM_FRAMEINTERVALS answer
   bool controlHandler = true;  // false: every control request answers ENOTTY
+  bool controlEvents = true;   // false: subscriptions answer ENOTTY
+  // An old driver: a read of controls by their class answers EINVAL.
+  bool refuseClassReads = false;
   // Bytes after each YUYV row (bytesperline), and the pixel formats the
   // camera delivers only as interlaced fields.
   std::uint32_t rowPadding = 0;
@@ -130,6 +143,11 @@ class FakeUvcCamera : public platform::v4l2::IoctlDevice {
     BufferState state = BufferState::Dequeued;
   };
 
+  // A control as a subscriber hears of it: value, range, flags.
+  using Heard = std::array<std::int64_t, 6>;
+  Heard HeardOf(const FakeControl& control);
+  int Subscribe(void* arg);
+  int DequeueEvent(void* arg);
   int QueryExt(void* arg);
   int QueryMenu(void* arg);
   int GetExt(void* arg);
@@ -170,6 +188,8 @@ class FakeUvcCamera : public platform::v4l2::IoctlDevice {
   int memfd_ = -1;
   int ready_ = -1;
   bool signalled_ = false;
+  std::map<std::uint32_t, Heard> subscribed_;
+  int events_ = -1;  // readable while ChangeByOtherProgram's change waits
 };
 
 // An open node of a shared fake camera: every call goes to the camera, so
@@ -182,6 +202,8 @@ class ForwardingDevice final : public platform::v4l2::IoctlDevice {
   }
   void Unmap(void* address, std::size_t length) override { camera_->Unmap(address, length); }
   int PollFd() const override { return camera_->PollFd(); }
+  platform::v4l2::EventPoll EventSignal() const override { return camera_->EventSignal(); }
+  bool EventPending() override { return camera_->EventPending(); }
 
  protected:
   int DoIoctl(unsigned long request, void* arg) override { return camera_->Ioctl(request, arg); }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "camera/platform/v4l2/ControlProperties.h"
+
 namespace varnholt::test {
 
 std::vector<std::string> SharedNodes::VideoNodes() {
@@ -55,6 +57,20 @@ void V4l2CameraTest::Select(const char* compression, int width, int height) {
   const TFCameraFormat* format = FindFormat(formats, compression, width, height, k30Fps);
   ASSERT_NE(format, nullptr) << compression << " " << width << "x" << height;
   camera_->SetFormat(*format);
+}
+
+SnapshotClock::SnapshotClock()
+    : now_(std::make_shared<std::chrono::steady_clock::time_point>(
+          std::chrono::steady_clock::now())) {
+  platform::v4l2::ControlProperties::SetClockForTesting([now = now_] { return *now; });
+}
+
+SnapshotClock::~SnapshotClock() {
+  platform::v4l2::ControlProperties::SetClockForTesting(nullptr);
+}
+
+void SnapshotClock::Expire() {
+  *now_ += platform::v4l2::ControlProperties::kSnapshotLifetime;
 }
 
 }  // namespace varnholt::test

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -35,6 +36,21 @@ std::vector<std::uint8_t> Yuy2Frame(int width, int height, std::uint8_t y, std::
 // A format from SupportedFormats by compression, size and frame time.
 const TFCameraFormat* FindFormat(const TFCameraFormats& formats, const char* compression, int width,
                                  int height, std::int64_t frameTime);
+
+// The backend's clock moved on by hand while it lives, so that a test ends
+// the life of the cameras' value snapshots without waiting.
+class SnapshotClock {
+ public:
+  SnapshotClock();
+  ~SnapshotClock();
+  SnapshotClock(const SnapshotClock&) = delete;
+  SnapshotClock& operator=(const SnapshotClock&) = delete;
+  // Every value read next goes to the driver again.
+  void Expire();
+
+ private:
+  std::shared_ptr<std::chrono::steady_clock::time_point> now_;
+};
 
 constexpr std::int64_t k30Fps = 333333;
 constexpr std::int64_t k15Fps = 666667;

@@ -1,6 +1,7 @@
 #include "camera/platform/v4l2/device/IoctlDevice.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -18,6 +19,18 @@ int IoctlDevice::Ioctl(unsigned long request, void* arg) {
 
 std::uint64_t IoctlDevice::IoctlCount(unsigned long request) const {
   return byRequest_[_IOC_NR(request) & 0xFF].load(std::memory_order_relaxed);
+}
+
+bool IoctlDevice::EventPending() {
+  const EventPoll signal = EventSignal();
+  if (signal.fd < 0)
+    return false;
+  pollfd fd{signal.fd, signal.events, 0};
+  int ret;
+  do {
+    ret = ::poll(&fd, 1, 0);
+  } while (ret < 0 && errno == EINTR);
+  return ret > 0 && (fd.revents & signal.events) != 0;
 }
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
@@ -47,6 +60,10 @@ int NodeIoctlDevice::Open(const std::string& path, std::unique_ptr<NodeIoctlDevi
     return -errno;
   device.reset(new NodeIoctlDevice(UniqueFd(fd)));
   return 0;
+}
+
+EventPoll NodeIoctlDevice::EventSignal() const {
+  return {fd_.Get(), POLLPRI};
 }
 
 int NodeIoctlDevice::DoIoctl(unsigned long request, void* arg) {

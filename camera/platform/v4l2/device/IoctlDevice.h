@@ -11,7 +11,9 @@
 // - every Ioctl is counted per device and per request, cheaply enough to
 //   stay on in the program, so tests and benchmarks can tell what a
 //   component operation costs in driver calls;
-// - Map answers 0 with the address, or a negative errno and no address.
+// - Map answers 0 with the address, or a negative errno and no address;
+// - EventPending never blocks and makes no ioctl: it only tells whether a
+//   dequeue would find a V4L2 event (a control another program changed).
 
 #include <array>
 #include <atomic>
@@ -21,6 +23,13 @@
 #include <string>
 
 namespace varnholt::platform::v4l2 {
+
+// What to poll for a waiting V4L2 event: a descriptor and its poll events;
+// fd -1 when the device cannot signal events.
+struct EventPoll {
+  int fd = -1;
+  short events = 0;
+};
 
 class IoctlDevice {
  public:
@@ -34,6 +43,9 @@ class IoctlDevice {
   // The descriptor that polls readable when a filled buffer waits and
   // reports POLLERR when the device is gone.
   virtual int PollFd() const = 0;
+  // Where a V4L2 event shows (the node's POLLPRI), and whether one waits.
+  virtual EventPoll EventSignal() const { return {}; }
+  virtual bool EventPending();
 
   // Calls made so far: all of them, or those of one request (VIDIOC_*).
   std::uint64_t IoctlCount() const { return total_.load(std::memory_order_relaxed); }
@@ -77,6 +89,7 @@ class NodeIoctlDevice : public IoctlDevice {
   int Map(std::size_t length, std::int64_t offset, void*& address) override;
   void Unmap(void* address, std::size_t length) override;
   int PollFd() const override { return fd_.Get(); }
+  EventPoll EventSignal() const override;
 
  protected:
   int DoIoctl(unsigned long request, void* arg) override;

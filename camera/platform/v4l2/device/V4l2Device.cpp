@@ -262,6 +262,55 @@ int V4l2Device::GetControls(std::span<V4l2ControlValue> values) {
   return 0;
 }
 
+int V4l2Device::ReadControlClass(std::span<V4l2ControlValue> values) {
+  if (values.empty())
+    return 0;
+  std::vector<v4l2_ext_control> ext = ToExt(values);
+  v4l2_ext_controls request{};
+  // By class, not CUR_VAL: the form every driver since the extended
+  // controls knows.
+  request.ctrl_class = V4L2_CTRL_ID2CLASS(values[0].id);
+  request.count = static_cast<std::uint32_t>(ext.size());
+  request.controls = ext.data();
+  // EINVAL and EACCES are answers here: the caller reads one by one.
+  if (int ret = Request(VIDIOC_G_EXT_CTRLS, &request, {-EINVAL, -ENOTTY, -EACCES, -EBUSY}); ret < 0)
+    return ret;
+  for (std::size_t i = 0; i < values.size(); ++i)
+    values[i].value = values[i].is64Bit ? ext[i].value64 : ext[i].value;
+  return 0;
+}
+
+int V4l2Device::SubscribeControlEvents(std::uint32_t id) {
+  v4l2_event_subscription subscription{};
+  subscription.type = V4L2_EVENT_CTRL;
+  subscription.id = id;
+  return Request(VIDIOC_SUBSCRIBE_EVENT, &subscription, {-EINVAL, -ENOTTY});
+}
+
+int V4l2Device::DequeueControlEvent(V4l2ControlEvent& event) {
+  for (;;) {
+    v4l2_event raw{};
+    if (int ret = Request(VIDIOC_DQEVENT, &raw, {-ENOENT}); ret < 0)
+      return ret;
+    if (raw.type != V4L2_EVENT_CTRL)
+      continue;  // not ours to handle; the queue goes on
+    const v4l2_event_ctrl& ctrl = raw.u.ctrl;
+    V4l2ControlEvent out;
+    out.id = raw.id;
+    out.valueChanged = (ctrl.changes & V4L2_EVENT_CTRL_CH_VALUE) != 0;
+    out.rangeChanged = (ctrl.changes & V4L2_EVENT_CTRL_CH_RANGE) != 0;
+    out.flagsChanged = (ctrl.changes & V4L2_EVENT_CTRL_CH_FLAGS) != 0;
+    out.value = ctrl.type == V4L2_CTRL_TYPE_INTEGER64 ? ctrl.value64 : ctrl.value;
+    out.minimum = ctrl.minimum;
+    out.maximum = ctrl.maximum;
+    out.step = static_cast<std::uint64_t>(ctrl.step);
+    out.defaultValue = ctrl.default_value;
+    out.flags = ctrl.flags;
+    event = out;
+    return 0;
+  }
+}
+
 int V4l2Device::SetControls(std::span<const V4l2ControlValue> values) {
   std::vector<v4l2_ext_control> ext = ToExt(values);
   v4l2_ext_controls request{};

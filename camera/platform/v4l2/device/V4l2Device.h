@@ -21,6 +21,12 @@
 //   answers that are part of the work: EINVAL ending an enumeration or
 //   marking a menu hole, EAGAIN from an empty queue, ENOTTY from an
 //   optional request;
+// - ReadControlClass reads controls of one class in one request and
+//   answers the driver's refusal as it is, for the caller to fall back on
+//   single reads;
+// - control events: SubscribeControlEvents asks for value, range and flags
+//   changes of one control (-ENOTTY or -EINVAL: the driver has no events);
+//   DequeueControlEvent answers -ENOENT when none waits;
 // - formats, buffers and streaming are the single-planar video capture
 //   queue's; a format call refused because another program owns the queue
 //   answers -EBUSY as the driver gives it; SetFormat asks for progressive
@@ -133,6 +139,18 @@ struct V4l2ControlValue {
   bool is64Bit = false;  // an INTEGER64 control, carried in value64
 };
 
+// A change of one control (V4L2_EVENT_CTRL): what changed and the control
+// as it is now; value only with ValueChanged, the range only with
+// RangeChanged, the flags always.
+struct V4l2ControlEvent {
+  std::uint32_t id = 0;
+  bool valueChanged = false, rangeChanged = false, flagsChanged = false;
+  std::int64_t value = 0;
+  std::int64_t minimum = 0, maximum = 0, defaultValue = 0;
+  std::uint64_t step = 0;
+  std::uint32_t flags = 0;
+};
+
 class V4l2Device {
  public:
   explicit V4l2Device(std::unique_ptr<IoctlDevice> io) : io_(std::move(io)) {}
@@ -148,6 +166,10 @@ class V4l2Device {
   // Current values of scalar controls; ids may come from different classes.
   int GetControls(std::span<V4l2ControlValue> values);
   int SetControls(std::span<const V4l2ControlValue> values);
+  // Current values of controls that all belong to one control class.
+  int ReadControlClass(std::span<V4l2ControlValue> values);
+  int SubscribeControlEvents(std::uint32_t id);
+  int DequeueControlEvent(V4l2ControlEvent& event);
 
   int EnumFormats(std::vector<V4l2PixelFormat>& formats);
   int EnumFrameSizes(std::uint32_t pixelFormat, V4l2FrameSizes& sizes);

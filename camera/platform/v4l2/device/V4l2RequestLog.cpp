@@ -37,6 +37,8 @@ constexpr NamedRequest kRequests[] = {
     {VIDIOC_DQBUF, "VIDIOC_DQBUF", false},
     {VIDIOC_STREAMON, "VIDIOC_STREAMON", false},
     {VIDIOC_STREAMOFF, "VIDIOC_STREAMOFF", false},
+    {VIDIOC_SUBSCRIBE_EVENT, "VIDIOC_SUBSCRIBE_EVENT", false},
+    {VIDIOC_DQEVENT, "VIDIOC_DQEVENT", false},
 };
 
 const NamedRequest* Find(unsigned long request) {
