@@ -98,14 +98,12 @@ soak: build-tsan
 stream-long: build-strict
 	QT_QPA_PLATFORM=offscreen VARNHOLT_STREAM_SECONDS=600 build/release/tests/soak/test_stream_long
 
-# Every fuzz target from its seed corpus: a few thousand runs in make test
-# (the V4L2 target streams frames through threads, so a few hundred there),
+# Every fuzz target from its seed corpus: a few thousand runs in make test,
 # a million each in fuzz-long. Findings stop the run; see fuzz/run-fuzzers.sh.
 FUZZ_QUICK := profile_load profile_save camera_description state_file window_state still_image
 .PHONY: fuzz-short fuzz-long
 fuzz-short: build-fuzz
-	fuzz/run-fuzzers.sh 3000 $(FUZZ_QUICK)
-	fuzz/run-fuzzers.sh 300 v4l2_device
+	fuzz/run-fuzzers.sh 3000 $(FUZZ_QUICK) v4l2_device
 
 fuzz-long: build-fuzz
 	fuzz/run-fuzzers.sh 1000000
