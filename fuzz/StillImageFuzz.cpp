@@ -2,11 +2,13 @@
 // of any bytes under a format of any size, turned into the bitmap a
 // renderer hands out (FrameToDib) and into a caller's picture memory
 // (FrameToPicture). Besides crashes: both forms agree on every pixel, a
-// bitmap's header says its size, and nothing is read past the frame.
+// bitmap's header says its size, nothing is read past the frame, and no
+// JPEG is decoded to more pixels than its format has.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -52,6 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       });
   if (dibCode != hr::Ok || pictureCode != hr::Ok)
     return 0;
+  if (format.fourcc == kFourCCMJPG)
+    Require(std::int64_t{pictureWidth} * pictureHeight <=
+                std::int64_t{format.width} * std::abs(std::int64_t{format.height}),
+            "a JPEG has no more pixels than its format");
 
   Require(dib.size() >= BitmapInfoHeader::kSize, "a bitmap has a header");
   const BitmapInfoHeader header = BitmapInfoHeader::ReadFrom(dib.data());
