@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -122,21 +123,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           if (!audio)
             break;
           const double time = NextTime(input, audioClock, 0.05);
-          std::vector<std::int16_t> samples(
-              input.ConsumeIntegralInRange<std::size_t>(0, kMaxSamples));
-          for (auto& sample : samples)
-            sample = input.remaining_bytes() > 0 ? input.ConsumeIntegral<std::int16_t>() : 0;
+          const std::vector<std::uint8_t> bytes = input.ConsumeBytes<std::uint8_t>(
+              2 * input.ConsumeIntegralInRange<std::size_t>(0, kMaxSamples));
+          std::vector<std::int16_t> samples(bytes.size() / 2);
+          if (!samples.empty())
+            std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
           writer.WriteAudio(samples, time);
           break;
         }
         default: {  // a frame: exactly a picture's bytes, or any bytes
           const double time = NextTime(input, videoClock, video.frameInterval);
           const std::size_t picture = std::size_t(video.width) * std::size_t(video.height) * 2;
-          const std::size_t length = input.ConsumeBool()
-                                         ? picture
-                                         : input.ConsumeIntegralInRange<std::size_t>(0, picture * 2);
+          // A small picture's JPEG is larger than its pixels.
+          const std::size_t most = std::max<std::size_t>(picture * 2, 4096);
+          const std::size_t length =
+              input.ConsumeBool() ? picture : input.ConsumeIntegralInRange<std::size_t>(0, most);
           std::vector<std::uint8_t> frame = input.ConsumeBytes<std::uint8_t>(length);
-          frame.resize(video.format == VideoFormat::YUY2 ? std::max(frame.size(), length) : frame.size());
+          frame.resize(video.format == VideoFormat::YUY2 ? std::max(frame.size(), length)
+                                                         : frame.size());
           if (writer.WriteVideo(frame, time) && !frame.empty())
             ++taken;
           break;
