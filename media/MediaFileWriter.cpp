@@ -318,6 +318,12 @@ struct MediaFileWriter::State {
     if (v.width <= 0 || v.height <= 0 || !(v.frameInterval > 0)) {
       throw MediaError("the video needs a positive size and frame interval");
     }
+    // A frame slot is a time base of at most 65535 in either part: an
+    // interval beyond that makes a zero one, which the muxers divide by.
+    constexpr double kMostSlotPart = 65535;
+    if (!(v.frameInterval >= 1 / kMostSlotPart && v.frameInterval <= kMostSlotPart)) {
+      throw MediaError("the video needs a frame interval from 1/65535 to 65535 seconds");
+    }
     if (v.format == VideoFormat::YUY2 && v.width % 2 != 0) {
       throw MediaError("YUY2 video needs an even width");
     }

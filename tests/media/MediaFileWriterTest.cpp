@@ -426,7 +426,10 @@ TEST_F(MediaTest, FailedOpenLeavesNoFileAndSaysWhy) {
        {kWidth, kHeight, VideoFormat::YUY2, kInterval, ""},
        AudioInput{96000, 1, "wmav2"},
        "opening the audio encoder wmav2"},
-      {Container::Avi, {0, kHeight, VideoFormat::YUY2, kInterval, ""}, std::nullopt, "size"}};
+      {Container::Avi, {0, kHeight, VideoFormat::YUY2, kInterval, ""}, std::nullopt, "size"},
+      // Beyond what a time base holds: the muxers would divide by zero.
+      {Container::Avi, {kWidth, kHeight, VideoFormat::YUY2, 5e307, ""}, std::nullopt, "interval"},
+      {Container::Asf, {kWidth, kHeight, VideoFormat::YUY2, 1e-9, ""}, std::nullopt, "interval"}};
   for (const Attempt& a : attempts) {
     SCOPED_TRACE(a.says);
     MediaFileWriter writer;
