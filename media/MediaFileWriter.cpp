@@ -119,21 +119,29 @@ const AVCodec* FindEncoder(const std::string& name, AVMediaType type, Container 
   return codec;
 }
 
-// A new empty file beside path, under a hidden name of its own, with path's
-// permissions, so that it can replace path by a rename.
-std::string MakeFileBeside(const std::string& path) {
+// A new empty file beside path, under a hidden name of its own ("." path
+// "." role "-XXXXXX"), with path's permissions, or those a new file gets
+// when there is none yet, so that it can replace path by a rename.
+std::string MakeFileBeside(const std::string& path, const char* role) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
+  const bool exists = ::stat(path.c_str(), &st) == 0;
+  if (!exists && errno != ENOENT) {
     throw MediaError("cannot read " + path + ": " + std::strerror(errno));
   }
   const std::size_t slash = path.rfind('/');
   const std::size_t at = slash == std::string::npos ? 0 : slash + 1;
-  std::string name = path.substr(0, at) + "." + path.substr(at) + ".resume-XXXXXX";
+  std::string name = path.substr(0, at) + "." + path.substr(at) + "." + role + "-XXXXXX";
   const int fd = ::mkstemp(name.data());
   if (fd < 0) {
     throw MediaError("cannot create a file beside " + path + ": " + std::strerror(errno));
   }
-  ::fchmod(fd, st.st_mode & 07777);
+  if (exists) {
+    ::fchmod(fd, st.st_mode & 07777);
+  } else {
+    const mode_t mask = ::umask(0);  // only read: set back at once
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+  }
   ::close(fd);
   return name;
 }
@@ -784,7 +792,7 @@ struct MediaFileWriter::State {
       Throw("reading the recording " + path, err);
     }
     InputCloser closer{ic};
-    temporary = MakeFileBeside(path);
+    temporary = MakeFileBeside(path, "resume");
     std::unique_ptr<FileOutput> out;
     try {
       out = std::make_unique<FileOutput>(temporary);
@@ -875,7 +883,32 @@ void MediaFileWriter::Open(const std::string& path, Container container, const V
   if (IsOpen()) {
     throw MediaError("the media writer is already open");
   }
-  Open(std::make_unique<FileOutput>(path), container, video, audio);
+  // A plain file, or none yet, is begun beside under a hidden name and takes
+  // the path's place once its header is written: a file already there
+  // stays whole until then, and a crash never leaves one at the name that
+  // no player opens. Anything else (a pipe, a device, a link) is written to
+  // directly.
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    Open(std::make_unique<FileOutput>(path), container, video, audio);
+    state_->path = path;
+    return;
+  }
+  const std::string begun = MakeFileBeside(path, "record");
+  std::unique_ptr<FileOutput> output;
+  try {
+    output = std::make_unique<FileOutput>(begun);
+  } catch (...) {
+    ::unlink(begun.c_str());
+    throw;
+  }
+  Open(std::move(output), container, video, audio);  // removes it when it fails
+  if (::rename(begun.c_str(), path.c_str()) != 0) {
+    const std::string reason = std::strerror(errno);
+    state_.reset();
+    ::unlink(begun.c_str());
+    throw MediaError("cannot create " + path + ": " + reason);
+  }
   state_->path = path;
 }
 

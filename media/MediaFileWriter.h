@@ -5,7 +5,10 @@
 //
 // Errors are MediaError exceptions whose text names the step and carries
 // FFmpeg's or the system's reason (av_strerror). A file that fails to open is
-// removed again. A write that fails (a full disk) stops the writer: it writes
+// removed again. A recording to a plain file begins beside it under a hidden
+// name and takes the file's name once its header is written: a file of that
+// name stays whole until then, and a crash never leaves one there that does
+// not open. A write that fails (a full disk) stops the writer: it writes
 // what it still can of the trailer, so that the frames already on disk stay
 // playable, and every later Write... throws the same error again.
 //

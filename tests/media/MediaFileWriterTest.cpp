@@ -442,6 +442,14 @@ TEST_F(MediaTest, FailedOpenLeavesNoFileAndSaysWhy) {
     EXPECT_FALSE(fs::exists(path));
     EXPECT_FALSE(writer.IsOpen());
   }
+  // A recording that fails to start over an older one leaves that one whole.
+  { std::ofstream(path, std::ios::binary) << "an older recording"; }
+  EXPECT_THROW(
+      MediaFileWriter().Open(path.string(), attempts[0].container, attempts[0].video, std::nullopt),
+      MediaError);
+  EXPECT_EQ(Contents(path), "an older recording");
+  EXPECT_EQ(FilesIn(dir_), 1);
+  fs::remove(path);
   MediaFileWriter writer;
   EXPECT_THROW(writer.Open((dir_ / "missing" / "x.avi").string(), Container::Avi,
                            {kWidth, kHeight, VideoFormat::YUY2, kInterval, ""}, std::nullopt),
