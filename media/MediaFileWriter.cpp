@@ -1,5 +1,6 @@
 #include "media/MediaFileWriter.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <string_view>
 #include <utility>
 
@@ -144,6 +146,37 @@ std::string MakeFileBeside(const std::string& path, const char* role) {
   }
   ::close(fd);
   return name;
+}
+
+// Removes what killed writers left beside path (MakeFileBeside's files) and
+// nobody has written to for a minute: a live writer's file changes with
+// every frame, and one cut off by a crash would otherwise stay for good,
+// as large as the recording it was copying.
+void RemoveLeftoversOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  const std::string base = "." + path.substr(folder.size()) + ".";
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) {
+    return;
+  }
+  const std::time_t stale = std::time(nullptr) - 60;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name.size() != base.size() + 13 || name.substr(0, base.size()) != base) {
+      continue;
+    }
+    const std::string_view role = name.substr(base.size(), 7);
+    if (role != "record-" && role != "resume-") {
+      continue;
+    }
+    const std::string leftover = folder + std::string(name);
+    struct stat st {};
+    if (::lstat(leftover.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_mtime < stale) {
+      ::unlink(leftover.c_str());
+    }
+  }
+  ::closedir(dir);
 }
 
 // Makes a rename in the folder of path last through a power cut.
@@ -792,6 +825,7 @@ struct MediaFileWriter::State {
       Throw("reading the recording " + path, err);
     }
     InputCloser closer{ic};
+    RemoveLeftoversOf(path);
     temporary = MakeFileBeside(path, "resume");
     std::unique_ptr<FileOutput> out;
     try {
@@ -894,6 +928,7 @@ void MediaFileWriter::Open(const std::string& path, Container container, const V
     state_->path = path;
     return;
   }
+  RemoveLeftoversOf(path);
   const std::string begun = MakeFileBeside(path, "record");
   std::unique_ptr<FileOutput> output;
   try {

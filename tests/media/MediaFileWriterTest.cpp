@@ -11,6 +11,7 @@
 #include <cerrno>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -399,6 +400,31 @@ TEST_F(MediaTest, FailedResumeLeavesTheRecordingAsItWas) {
   fs::remove(path);
   refused(writer, "reading the recording");
   EXPECT_EQ(FilesIn(dir_), 2);
+}
+
+// What killed writers left beside a file goes with the next writer of that
+// name once nobody has written to it for a minute; a live one's stays, and
+// so does every other file.
+TEST_F(MediaTest, LeftoversOfKilledWritersGoOnceStale) {
+  const fs::path path = dir_ / "kept.avi";
+  const std::vector<std::string> stale = {".kept.avi.record-a1B2c3", ".kept.avi.resume-x9Y8z7"};
+  const std::vector<std::string> kept = {".kept.avi.resume-Live00", ".kept.avi.other-a1B2c3",
+                                         ".other.avi.record-a1B2c3"};
+  for (const auto& name : stale)
+    std::ofstream(dir_ / name) << "cut off";
+  for (const auto& name : kept)
+    std::ofstream(dir_ / name) << "cut off";
+  for (const auto& name : stale)
+    fs::last_write_time(dir_ / name, fs::file_time_type::clock::now() - std::chrono::minutes(2));
+  fs::last_write_time(dir_ / kept[1], fs::file_time_type::clock::now() - std::chrono::minutes(2));
+  MediaFileWriter writer;
+  writer.Open(path.string(), Container::Avi, {kWidth, kHeight, VideoFormat::YUY2, kInterval, ""},
+              std::nullopt);
+  writer.Finish();
+  for (const auto& name : stale)
+    EXPECT_FALSE(fs::exists(dir_ / name)) << name;
+  for (const auto& name : kept)
+    EXPECT_TRUE(fs::exists(dir_ / name)) << name;
 }
 
 TEST_F(MediaTest, FailedOpenLeavesNoFileAndSaysWhy) {
