@@ -131,7 +131,8 @@ class MediaFileWriter {
   // original only once it is finished. Until then the original stays as it
   // was: a failed Resume, a failed write (a full disk, which stops the writer
   // as in a first run) or a crash leave it untouched, and the temporary file
-  // is removed (a crash may leave it behind).
+  // is removed (a crash may leave it behind; the next writer of that name
+  // removes it once nobody has written to it for a minute).
   //
   // The caller's clock goes on: the first time written after Resume() lands
   // in the frame slot after the last one written, later times keep their
