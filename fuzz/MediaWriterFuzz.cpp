@@ -21,7 +21,10 @@
 
 #include "fuzz/FuzzSupport.h"
 #include "media/MediaFileWriter.h"
-#include "tests/support/MediaProbe.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
 
 using namespace varnholt::media;
 using varnholt::fuzz::Require;
@@ -66,6 +69,39 @@ double NextTime(FuzzedDataProvider& input, double& clock, double interval) {
     default:
       return clock += std::isfinite(interval) && interval > 0 && interval < 1 ? interval : 0.033;
   }
+}
+
+// A finished file as a player's demuxer reads it: its streams and the
+// non-empty video packets (their bytes are the muxer's business: sound of
+// any sample layout may be in there). Nothing when it does not open.
+struct ReadBack {
+  bool video = false, audio = false;
+  std::size_t videoPackets = 0;
+};
+
+std::optional<ReadBack> Read(const std::string& path) {
+  AVFormatContext* context = nullptr;
+  if (avformat_open_input(&context, path.c_str(), nullptr, nullptr) < 0)
+    return std::nullopt;
+  ReadBack read;
+  int videoIndex = -1;
+  for (unsigned i = 0; i < context->nb_streams; ++i) {
+    const AVMediaType type = context->streams[i]->codecpar->codec_type;
+    if (type == AVMEDIA_TYPE_VIDEO && videoIndex < 0) {
+      read.video = true;
+      videoIndex = int(i);
+    }
+    read.audio |= type == AVMEDIA_TYPE_AUDIO;
+  }
+  AVPacket* packet = av_packet_alloc();
+  while (av_read_frame(context, packet) >= 0) {
+    if (packet->stream_index == videoIndex && packet->size > 0)
+      ++read.videoPackets;
+    av_packet_unref(packet);
+  }
+  av_packet_free(&packet);
+  avformat_close_input(&context);
+  return read;
 }
 
 }  // namespace
@@ -158,17 +194,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;  // stopped on an error: the file holds what it could
   }
   Require(finished && !writer.IsOpen(), "a finished writer is closed");
-  varnholt::test::FileInfo info;
-  try {
-    info = varnholt::test::Probe(path);
-  } catch (const std::runtime_error& error) {
-    std::fprintf(stderr, "%s\n", error.what());
-    Require(false, "a finished file reads back");
-  }
-  Require(info.Has(AVMEDIA_TYPE_VIDEO), "a finished file has its video stream");
-  Require(!audio || info.Has(AVMEDIA_TYPE_AUDIO), "a finished file has its sound stream");
+  const std::optional<ReadBack> read = Read(path);
+  Require(read.has_value(), "a finished file reads back");
+  Require(read->video, "a finished file has its video stream");
+  Require(!audio || read->audio, "a finished file has its sound stream");
   if (asTheyCome)
-    Require(info.Stream(AVMEDIA_TYPE_VIDEO).packets.size() == std::size_t(taken),
+    Require(read->videoPackets == std::size_t(taken),
             "an AVI holds every frame taken, and only those");
   return 0;
 }
