@@ -36,7 +36,8 @@ build-fuzz: deps
 	CXX=clang++ cmake -S . -B build/fuzz $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DVARNHOLT_BUILD_FUZZ=ON -DVARNHOLT_BUILD_TESTS=OFF -DVARNHOLT_BUILD_BENCH=OFF -DVARNHOLT_WERROR=ON
 	cmake --build build/fuzz -j $(JOBS) --target fuzz_profile_load fuzz_profile_save \
-	  fuzz_camera_description fuzz_state_file fuzz_window_state fuzz_v4l2_device fuzz_still_image
+	  fuzz_camera_description fuzz_state_file fuzz_window_state fuzz_v4l2_device fuzz_still_image \
+	  fuzz_media_writer
 
 check: build-strict
 	cd build/release && ctest --output-on-failure -j $(JOBS) -LE vm
@@ -98,14 +99,12 @@ soak: build-tsan
 stream-long: build-strict
 	QT_QPA_PLATFORM=offscreen VARNHOLT_STREAM_SECONDS=600 build/release/tests/soak/test_stream_long
 
-# Every fuzz target from its seed corpus: a few thousand runs in make test
-# (the V4L2 target streams frames through threads, so a few hundred there),
+# Every fuzz target from its seed corpus: a few thousand runs in make test,
 # a million each in fuzz-long. Findings stop the run; see fuzz/run-fuzzers.sh.
 FUZZ_QUICK := profile_load profile_save camera_description state_file window_state still_image
 .PHONY: fuzz-short fuzz-long
 fuzz-short: build-fuzz
-	fuzz/run-fuzzers.sh 3000 $(FUZZ_QUICK)
-	fuzz/run-fuzzers.sh 300 v4l2_device
+	fuzz/run-fuzzers.sh 3000 $(FUZZ_QUICK) v4l2_device media_writer
 
 fuzz-long: build-fuzz
 	fuzz/run-fuzzers.sh 1000000

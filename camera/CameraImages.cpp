@@ -2,8 +2,10 @@
 // own JPEG data.
 
 #include <QBuffer>
+#include <QImageReader>
 #include <QSaveFile>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -64,6 +66,24 @@ void PrepareBitmap(QImage& bitmap, int width, int height) {
   if (bitmap.size() != QSize(width, height) || bitmap.format() != QImage::Format_RGB32 ||
       !bitmap.isDetached())
     bitmap = QImage(width, height, QImage::Format_RGB32);
+}
+
+// Refuses, before decoding, a JPEG frame whose header claims more pixels
+// than the stream's format: a few hundred bytes may claim thousands of
+// pixels a side, and decoding them would take memory for every one.
+void CheckJpegWithinFormat(const QByteArray& jpeg, const AmMediaType& mediaType) {
+  QBuffer device;
+  device.setData(jpeg);
+  device.open(QIODevice::ReadOnly);
+  const QSize announced = QImageReader(&device, "JPEG").size();
+  const auto info = VideoInfoHeader::FromBytes(mediaType.pbFormat);
+  const std::int64_t width = info ? info->bmiHeader.biWidth : 0;
+  const std::int64_t height = info ? std::abs(std::int64_t{info->bmiHeader.biHeight}) : 0;
+  CheckCondition(announced.isValid() && width > 0 &&
+                     std::int64_t{announced.width()} * announced.height() <= width * height,
+                 "JPEG frame of " + std::to_string(announced.width()) + "x" +
+                     std::to_string(announced.height()) + " pixels in a " + std::to_string(width) +
+                     "x" + std::to_string(height) + " stream");
 }
 
 }  // namespace
@@ -267,6 +287,11 @@ QImage TFCamera::CurrentImageToBitmap() {
   const QByteArray image = FGrabberUsed ? CurrentImage(format) : RendererImageFile();
   if (image.isEmpty())
     return QImage();
+  if (format == ifJpeg) {
+    AmMediaType mediaType;
+    Check(FSampleGrabber->GetConnectedMediaType(mediaType));
+    CheckJpegWithinFormat(image, mediaType);
+  }
   QImage bitmap;
   if (!bitmap.loadFromData(image))
     throw varnholt::Exception("Loading bitmap failed.");

@@ -2,11 +2,13 @@
 // of any bytes under a format of any size, turned into the bitmap a
 // renderer hands out (FrameToDib) and into a caller's picture memory
 // (FrameToPicture). Besides crashes: both forms agree on every pixel, a
-// bitmap's header says its size, and nothing is read past the frame.
+// bitmap's header says its size, nothing is read past the frame, and no
+// JPEG is decoded to more pixels than its format has.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -31,6 +33,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                   : input.ConsumeIntegral<std::uint32_t>();
   format.width = input.ConsumeIntegral<std::int16_t>();
   format.height = input.ConsumeIntegral<std::int16_t>();
+  // A JPEG may claim as many pixels as its format has, and decoding a
+  // picture of a thousand million of them tests nothing but the memory:
+  // MJPG formats stay camera-sized.
+  if (format.fourcc == kFourCCMJPG) {
+    format.width %= 2048;
+    format.height %= 2048;
+  }
   // The frame in memory of its own size, so that a read past it is seen.
   const std::vector<std::uint8_t> frame = input.ConsumeRemainingBytes<std::uint8_t>();
 
@@ -52,6 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       });
   if (dibCode != hr::Ok || pictureCode != hr::Ok)
     return 0;
+  if (format.fourcc == kFourCCMJPG)
+    Require(std::int64_t{pictureWidth} * pictureHeight <=
+                std::int64_t{format.width} * std::abs(std::int64_t{format.height}),
+            "a JPEG has no more pixels than its format");
 
   Require(dib.size() >= BitmapInfoHeader::kSize, "a bitmap has a header");
   const BitmapInfoHeader header = BitmapInfoHeader::ReadFrom(dib.data());

@@ -11,10 +11,11 @@
 #include <linux/videodev2.h>
 
 #include <QBuffer>
-#include <QCoreApplication>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 #include "camera/FCamera.h"
 #include "camera/PropertyKeys.h"
@@ -32,21 +33,75 @@ using varnholt::test::FakeUvcCamera;
 
 namespace {
 
+// Frames the stream has taken off the queue (successful DQBUFs), so the
+// run waits for exactly that rather than for images a dropped frame never
+// brings.
+class Dequeued {
+ public:
+  void Add() {
+    {
+      std::lock_guard lock(mutex_);
+      ++count_;
+    }
+    changed_.notify_all();
+  }
+  int Count() {
+    std::lock_guard lock(mutex_);
+    return count_;
+  }
+  // False when the stream took fewer within the deadline (it ended early).
+  bool WaitFor(int count, std::chrono::milliseconds deadline) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, deadline, [&] { return count_ >= count; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int count_ = 0;
+};
+
+// An open node of the fuzzed camera that counts the frames it hands out.
+class CountingDevice final : public platform::v4l2::IoctlDevice {
+ public:
+  CountingDevice(std::shared_ptr<FakeUvcCamera> camera, std::shared_ptr<Dequeued> dequeued)
+      : camera_(std::move(camera)), dequeued_(std::move(dequeued)) {}
+  int Map(std::size_t length, std::int64_t offset, void*& address) override {
+    return camera_->Map(length, offset, address);
+  }
+  void Unmap(void* address, std::size_t length) override { camera_->Unmap(address, length); }
+  int PollFd() const override { return camera_->PollFd(); }
+
+ protected:
+  int DoIoctl(unsigned long request, void* arg) override {
+    const int ret = camera_->Ioctl(request, arg);
+    if (request == VIDIOC_DQBUF && ret == 0)
+      dequeued_->Add();
+    return ret;
+  }
+
+ private:
+  std::shared_ptr<FakeUvcCamera> camera_;
+  std::shared_ptr<Dequeued> dequeued_;
+};
+
 // /dev/video0 is the fuzzed camera; every open reaches it.
 class OneNode final : public platform::v4l2::NodeDirectory {
  public:
-  explicit OneNode(std::shared_ptr<FakeUvcCamera> camera) : camera_(std::move(camera)) {}
+  OneNode(std::shared_ptr<FakeUvcCamera> camera, std::shared_ptr<Dequeued> dequeued)
+      : camera_(std::move(camera)), dequeued_(std::move(dequeued)) {}
   std::vector<std::string> VideoNodes() override { return {"/dev/video0"}; }
   std::string ByIdLink(const std::string&) override { return {}; }
   int Open(const std::string& node, std::unique_ptr<platform::v4l2::IoctlDevice>& device) override {
     if (node != "/dev/video0")
       return -ENOENT;
-    device = std::make_unique<varnholt::test::ForwardingDevice>(camera_);
+    device = std::make_unique<CountingDevice>(camera_, dequeued_);
     return 0;
   }
 
  private:
   std::shared_ptr<FakeUvcCamera> camera_;
+  std::shared_ptr<Dequeued> dequeued_;
 };
 
 constexpr std::uint32_t kControlIds[] = {V4L2_CID_BRIGHTNESS,
@@ -154,19 +209,7 @@ FakeFormat Format(FuzzedDataProvider& input) {
   return f;
 }
 
-// Waits for the condition, handling the component's events meanwhile; false
-// after the deadline.
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline) {
-  const auto end = std::chrono::steady_clock::now() + deadline;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end)
-      return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-  }
-  return true;
-}
-
-void Stream(TFCamera& camera, FakeUvcCamera& fake, FuzzedDataProvider& input) {
+void Stream(TFCamera& camera, FakeUvcCamera& fake, Dequeued& dequeued, FuzzedDataProvider& input) {
   const TFCameraFormats formats = camera.SupportedFormats();
   if (formats.empty())
     return;
@@ -181,16 +224,27 @@ void Stream(TFCamera& camera, FakeUvcCamera& fake, FuzzedDataProvider& input) {
   camera.SetOnImageAvailable([&](TFCamera*, double) { ++images; });
   camera.SetActive(true);
   camera.Run();
+  // The stream queues its buffers before Run returns; a camera that refused
+  // them has no stream to feed, and waiting for one would only cost time.
+  const int before = dequeued.Count();
   int delivered = 0;
-  for (int n = input.ConsumeIntegralInRange(1, 3); n > 0 && input.remaining_bytes() > 0; --n) {
-    const std::size_t length = input.ConsumeIntegralInRange<std::size_t>(0, 1 << 20);
-    const std::string bytes = input.ConsumeBytesAsString(length);
-    if (!fake.DeliverFrame(std::vector<std::uint8_t>(bytes.begin(), bytes.end()),
-                           std::chrono::milliseconds(2000)))
-      break;
-    ++delivered;
+  if (fake.Streaming()) {
+    for (int n = input.ConsumeIntegralInRange(1, 3); n > 0 && input.remaining_bytes() > 0; --n) {
+      const std::size_t length = input.ConsumeIntegralInRange<std::size_t>(0, 1 << 20);
+      const std::string bytes = input.ConsumeBytesAsString(length);
+      // Fewer frames than buffers: one is always queued while the stream runs.
+      if (!fake.DeliverFrame(std::vector<std::uint8_t>(bytes.begin(), bytes.end()),
+                             std::chrono::milliseconds(0)))
+        break;
+      ++delivered;
+    }
   }
-  WaitFor([&] { return images.load() >= delivered; }, std::chrono::milliseconds(2000));
+  // Every frame taken (the deadline only for a stream that ended on its
+  // own); stopping then waits for the last one's delivery, so the still
+  // images below see every frame that made it.
+  dequeued.WaitFor(before + delivered, std::chrono::seconds(5));
+  camera.Stop();
+  fuzz::Require(images.load() <= delivered, "no more images than frames");
   QBuffer still;
   still.open(QIODevice::WriteOnly);
   try {
@@ -201,7 +255,6 @@ void Stream(TFCamera& camera, FakeUvcCamera& fake, FuzzedDataProvider& input) {
     (void)camera.CurrentImageToBitmap();
   } catch (const varnholt::Exception&) {
   }
-  camera.Stop();
   camera.SetActive(false);
 }
 
@@ -221,6 +274,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int n = input.ConsumeIntegralInRange(1, 4); n > 0; --n)
     formats.push_back(Format(input));
   auto fake = std::make_shared<FakeUvcCamera>(std::move(controls), std::move(formats));
+  auto dequeued = std::make_shared<Dequeued>();
   fake->frameIntervals = input.ConsumeProbability<float>() < 0.9f;
   fake->controlHandler = input.ConsumeProbability<float>() < 0.95f;
   fake->rowPadding = input.ConsumeBool() ? 0 : input.ConsumeIntegralInRange<std::uint32_t>(0, 64);
@@ -233,7 +287,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto writeValue = input.ConsumeIntegral<std::int32_t>();
   const bool stream = input.ConsumeBool();
 
-  auto platform = std::make_shared<platform::v4l2::V4l2Platform>(std::make_shared<OneNode>(fake));
+  auto platform =
+      std::make_shared<platform::v4l2::V4l2Platform>(std::make_shared<OneNode>(fake, dequeued));
   TFCamera camera(nullptr, platform);
   try {
     const TFVideoCaptureDevices devices = camera.Devices();
@@ -250,7 +305,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   try {
     if (stream)
-      Stream(camera, *fake, input);
+      Stream(camera, *fake, *dequeued, input);
   } catch (const varnholt::Exception&) {
   }
   return 0;

@@ -11,7 +11,7 @@ shift
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(profile_load profile_save camera_description state_file window_state v4l2_device
-    still_image)
+    still_image media_writer)
 fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -1,5 +1,6 @@
 #include "media/MediaFileWriter.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <string_view>
 #include <utility>
 
@@ -119,23 +121,62 @@ const AVCodec* FindEncoder(const std::string& name, AVMediaType type, Container 
   return codec;
 }
 
-// A new empty file beside path, under a hidden name of its own, with path's
-// permissions, so that it can replace path by a rename.
-std::string MakeFileBeside(const std::string& path) {
+// A new empty file beside path, under a hidden name of its own ("." path
+// "." role "-XXXXXX"), with path's permissions, or those a new file gets
+// when there is none yet, so that it can replace path by a rename.
+std::string MakeFileBeside(const std::string& path, const char* role) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
+  const bool exists = ::stat(path.c_str(), &st) == 0;
+  if (!exists && errno != ENOENT) {
     throw MediaError("cannot read " + path + ": " + std::strerror(errno));
   }
   const std::size_t slash = path.rfind('/');
   const std::size_t at = slash == std::string::npos ? 0 : slash + 1;
-  std::string name = path.substr(0, at) + "." + path.substr(at) + ".resume-XXXXXX";
+  std::string name = path.substr(0, at) + "." + path.substr(at) + "." + role + "-XXXXXX";
   const int fd = ::mkstemp(name.data());
   if (fd < 0) {
     throw MediaError("cannot create a file beside " + path + ": " + std::strerror(errno));
   }
-  ::fchmod(fd, st.st_mode & 07777);
+  if (exists) {
+    ::fchmod(fd, st.st_mode & 07777);
+  } else {
+    const mode_t mask = ::umask(0);  // only read: set back at once
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+  }
   ::close(fd);
   return name;
+}
+
+// Removes what killed writers left beside path (MakeFileBeside's files) and
+// nobody has written to for a minute: a live writer's file changes with
+// every frame, and one cut off by a crash would otherwise stay for good,
+// as large as the recording it was copying.
+void RemoveLeftoversOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  const std::string base = "." + path.substr(folder.size()) + ".";
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) {
+    return;
+  }
+  const std::time_t stale = std::time(nullptr) - 60;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name.size() != base.size() + 13 || name.substr(0, base.size()) != base) {
+      continue;
+    }
+    const std::string_view role = name.substr(base.size(), 7);
+    if (role != "record-" && role != "resume-") {
+      continue;
+    }
+    const std::string leftover = folder + std::string(name);
+    struct stat st {};
+    if (::lstat(leftover.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_mtime < stale) {
+      ::unlink(leftover.c_str());
+    }
+  }
+  ::closedir(dir);
 }
 
 // Makes a rename in the folder of path last through a power cut.
@@ -317,6 +358,12 @@ struct MediaFileWriter::State {
     audio = a;
     if (v.width <= 0 || v.height <= 0 || !(v.frameInterval > 0)) {
       throw MediaError("the video needs a positive size and frame interval");
+    }
+    // A frame slot is a time base of at most 65535 in either part: an
+    // interval beyond that makes a zero one, which the muxers divide by.
+    constexpr double kMostSlotPart = 65535;
+    if (!(v.frameInterval >= 1 / kMostSlotPart && v.frameInterval <= kMostSlotPart)) {
+      throw MediaError("the video needs a frame interval from 1/65535 to 65535 seconds");
     }
     if (v.format == VideoFormat::YUY2 && v.width % 2 != 0) {
       throw MediaError("YUY2 video needs an even width");
@@ -778,7 +825,8 @@ struct MediaFileWriter::State {
       Throw("reading the recording " + path, err);
     }
     InputCloser closer{ic};
-    temporary = MakeFileBeside(path);
+    RemoveLeftoversOf(path);
+    temporary = MakeFileBeside(path, "resume");
     std::unique_ptr<FileOutput> out;
     try {
       out = std::make_unique<FileOutput>(temporary);
@@ -869,7 +917,33 @@ void MediaFileWriter::Open(const std::string& path, Container container, const V
   if (IsOpen()) {
     throw MediaError("the media writer is already open");
   }
-  Open(std::make_unique<FileOutput>(path), container, video, audio);
+  // A plain file, or none yet, is begun beside under a hidden name and takes
+  // the path's place once its header is written: a file already there
+  // stays whole until then, and a crash never leaves one at the name that
+  // no player opens. Anything else (a pipe, a device, a link) is written to
+  // directly.
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    Open(std::make_unique<FileOutput>(path), container, video, audio);
+    state_->path = path;
+    return;
+  }
+  RemoveLeftoversOf(path);
+  const std::string begun = MakeFileBeside(path, "record");
+  std::unique_ptr<FileOutput> output;
+  try {
+    output = std::make_unique<FileOutput>(begun);
+  } catch (...) {
+    ::unlink(begun.c_str());
+    throw;
+  }
+  Open(std::move(output), container, video, audio);  // removes it when it fails
+  if (::rename(begun.c_str(), path.c_str()) != 0) {
+    const std::string reason = std::strerror(errno);
+    state_.reset();
+    ::unlink(begun.c_str());
+    throw MediaError("cannot create " + path + ": " + reason);
+  }
   state_->path = path;
 }
 

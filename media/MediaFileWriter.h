@@ -5,7 +5,10 @@
 //
 // Errors are MediaError exceptions whose text names the step and carries
 // FFmpeg's or the system's reason (av_strerror). A file that fails to open is
-// removed again. A write that fails (a full disk) stops the writer: it writes
+// removed again. A recording to a plain file begins beside it under a hidden
+// name and takes the file's name once its header is written: a file of that
+// name stays whole until then, and a crash never leaves one there that does
+// not open. A write that fails (a full disk) stops the writer: it writes
 // what it still can of the trailer, so that the frames already on disk stay
 // playable, and every later Write... throws the same error again.
 //
@@ -128,7 +131,8 @@ class MediaFileWriter {
   // original only once it is finished. Until then the original stays as it
   // was: a failed Resume, a failed write (a full disk, which stops the writer
   // as in a first run) or a crash leave it untouched, and the temporary file
-  // is removed (a crash may leave it behind).
+  // is removed (a crash may leave it behind; the next writer of that name
+  // removes it once nobody has written to it for a minute).
   //
   // The caller's clock goes on: the first time written after Resume() lands
   // in the frame slot after the last one written, later times keep their

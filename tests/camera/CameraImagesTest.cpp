@@ -128,6 +128,26 @@ TEST_F(CameraImages, JpegFramesArePassedThroughUnchanged) {
   EXPECT_EQ(camera->CurrentImageToBitmap().size(), QSize(64, 48));
 }
 
+// A JPEG claiming more pixels than the stream's format is not decoded into
+// a bitmap; its bytes still go to a stream unchanged.
+TEST_F(CameraImages, AJpegClaimingMorePixelsThanTheStreamIsNoBitmap) {
+  ActivateGrabber();
+  QImage picture(16, 12, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  QBuffer jpeg;
+  jpeg.open(QIODevice::WriteOnly);
+  ASSERT_TRUE(picture.save(&jpeg, "JPG"));
+  QByteArray huge = jpeg.data();
+  const qsizetype sof = huge.indexOf("\xFF\xC0");
+  ASSERT_GE(sof, 0);
+  huge.replace(sof + 5, 4, "\x0B\xB8\x0F\xA0");  // 3000 rows of 4000
+  platform->grabberType = VideoType(64, 48, 333333, 24, kFourCCMJPG);
+  platform->grabberBuffer = std::vector<std::uint8_t>(huge.begin(), huge.end());
+  EXPECT_EQ(Stream(), huge);
+  EXPECT_EQ(CameraErrorOf([&] { camera->CurrentImageToBitmap(); }),
+            "JPEG frame of 4000x3000 pixels in a 64x48 stream");
+}
+
 TEST_F(CameraImages, OtherFormatsKeepTheirHeaderAndBytes) {
   ActivateGrabber();
   platform->grabberType = VideoType(2, 2, 0, 24, 0);  // uncompressed 24-bit

@@ -11,6 +11,7 @@
 #include <cerrno>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -401,6 +402,31 @@ TEST_F(MediaTest, FailedResumeLeavesTheRecordingAsItWas) {
   EXPECT_EQ(FilesIn(dir_), 2);
 }
 
+// What killed writers left beside a file goes with the next writer of that
+// name once nobody has written to it for a minute; a live one's stays, and
+// so does every other file.
+TEST_F(MediaTest, LeftoversOfKilledWritersGoOnceStale) {
+  const fs::path path = dir_ / "kept.avi";
+  const std::vector<std::string> stale = {".kept.avi.record-a1B2c3", ".kept.avi.resume-x9Y8z7"};
+  const std::vector<std::string> kept = {".kept.avi.resume-Live00", ".kept.avi.other-a1B2c3",
+                                         ".other.avi.record-a1B2c3"};
+  for (const auto& name : stale)
+    std::ofstream(dir_ / name) << "cut off";
+  for (const auto& name : kept)
+    std::ofstream(dir_ / name) << "cut off";
+  for (const auto& name : stale)
+    fs::last_write_time(dir_ / name, fs::file_time_type::clock::now() - std::chrono::minutes(2));
+  fs::last_write_time(dir_ / kept[1], fs::file_time_type::clock::now() - std::chrono::minutes(2));
+  MediaFileWriter writer;
+  writer.Open(path.string(), Container::Avi, {kWidth, kHeight, VideoFormat::YUY2, kInterval, ""},
+              std::nullopt);
+  writer.Finish();
+  for (const auto& name : stale)
+    EXPECT_FALSE(fs::exists(dir_ / name)) << name;
+  for (const auto& name : kept)
+    EXPECT_TRUE(fs::exists(dir_ / name)) << name;
+}
+
 TEST_F(MediaTest, FailedOpenLeavesNoFileAndSaysWhy) {
   const fs::path path = dir_ / "failed.avi";
   struct Attempt {
@@ -426,7 +452,10 @@ TEST_F(MediaTest, FailedOpenLeavesNoFileAndSaysWhy) {
        {kWidth, kHeight, VideoFormat::YUY2, kInterval, ""},
        AudioInput{96000, 1, "wmav2"},
        "opening the audio encoder wmav2"},
-      {Container::Avi, {0, kHeight, VideoFormat::YUY2, kInterval, ""}, std::nullopt, "size"}};
+      {Container::Avi, {0, kHeight, VideoFormat::YUY2, kInterval, ""}, std::nullopt, "size"},
+      // Beyond what a time base holds: the muxers would divide by zero.
+      {Container::Avi, {kWidth, kHeight, VideoFormat::YUY2, 5e307, ""}, std::nullopt, "interval"},
+      {Container::Asf, {kWidth, kHeight, VideoFormat::YUY2, 1e-9, ""}, std::nullopt, "interval"}};
   for (const Attempt& a : attempts) {
     SCOPED_TRACE(a.says);
     MediaFileWriter writer;
@@ -439,6 +468,14 @@ TEST_F(MediaTest, FailedOpenLeavesNoFileAndSaysWhy) {
     EXPECT_FALSE(fs::exists(path));
     EXPECT_FALSE(writer.IsOpen());
   }
+  // A recording that fails to start over an older one leaves that one whole.
+  { std::ofstream(path, std::ios::binary) << "an older recording"; }
+  EXPECT_THROW(
+      MediaFileWriter().Open(path.string(), attempts[0].container, attempts[0].video, std::nullopt),
+      MediaError);
+  EXPECT_EQ(Contents(path), "an older recording");
+  EXPECT_EQ(FilesIn(dir_), 1);
+  fs::remove(path);
   MediaFileWriter writer;
   EXPECT_THROW(writer.Open((dir_ / "missing" / "x.avi").string(), Container::Avi,
                            {kWidth, kHeight, VideoFormat::YUY2, kInterval, ""}, std::nullopt),

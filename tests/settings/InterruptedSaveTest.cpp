@@ -21,6 +21,7 @@
 #include "platform/ProfileFile.h"
 #include "settings/RestoreMarks.h"
 #include "settings/SettingsFile.h"
+#include "tests/support/MediaProbe.h"
 
 namespace {
 
@@ -121,6 +122,65 @@ TEST_P(InterruptedSave, FileIsAlwaysAWholeVersionThatLoads) {
 
 INSTANTIATE_TEST_SUITE_P(EveryFileWeSave, InterruptedSave,
                          ::testing::Values("settings", "window", "marks", "vcam"));
+
+// A recording killed in its start (over the one of the kill before), in the
+// finish, in the resume that copies it or in the finish that replaces it:
+// the file is absent, or a recording that opens and plays; never one cut in
+// its header, and at most one leftover of a killed writer beside it.
+class InterruptedRecording : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(InterruptedRecording, FileIsAbsentOrARecordingThatPlays) {
+  const QString kind = GetParam();
+  const int kills = qEnvironmentVariableIntValue("VARNHOLT_KILLS") > 0
+                        ? qEnvironmentVariableIntValue("VARNHOLT_KILLS")
+                        : 20;
+  QTemporaryDir dir;
+  const QString path = dir.filePath("recording." + kind);
+  QRandomGenerator random(QRandomGenerator::global()->generate());
+  int absent = 0, mostLeftovers = 0, leftoversSeen = 0;
+  for (int kill = 0; kill < kills; ++kill) {
+    QProcess loop;
+    // Over the recording of the kill before, as a user records to one name.
+    loop.start(VARNHOLT_SAVE_LOOP, {"loop", kind, path});
+    ASSERT_TRUE(loop.waitForStarted(10000));
+    while (!loop.readAllStandardOutput().contains("ready"))
+      ASSERT_TRUE(loop.waitForReadyRead(20000)) << "the recording never started";
+    // Half the kills within the start (a fraction of a millisecond), half
+    // anywhere in the finishes and resumes after it.
+    std::this_thread::sleep_for(
+        std::chrono::microseconds(random.bounded(2) ? random.bounded(400) : random.bounded(30000)));
+    loop.kill();  // SIGKILL
+    ASSERT_TRUE(loop.waitForFinished(10000));
+
+    // What the kill left beside the file, hidden, goes with the next
+    // writer of that name once it is old enough.
+    const QStringList leftovers =
+        QDir(dir.path()).entryList({".recording.*"}, QDir::Files | QDir::Hidden);
+    mostLeftovers = std::max(mostLeftovers, int(leftovers.size()));
+    leftoversSeen += int(leftovers.size());
+    for (const QString& name : leftovers)
+      Age(dir.filePath(name));
+    if (!QFileInfo::exists(path)) {
+      ++absent;
+      continue;
+    }
+    try {
+      const varnholt::test::FileInfo info = varnholt::test::Probe(path.toStdString(), 8);
+      // Killed while it is written, a recording may hold no picture yet, or
+      // end in one the kill cut short; every other one plays.
+      const auto& video = info.Stream(AVMEDIA_TYPE_VIDEO);
+      ASSERT_GE(video.decoded, int(video.packets.size()) - 1) << "kill " << kill;
+    } catch (const std::runtime_error& error) {
+      FAIL() << "kill " << kill << ": " << error.what() << " (" << QFileInfo(path).size()
+             << " bytes)";
+    }
+  }
+  EXPECT_LE(mostLeftovers, 1);
+  std::printf("%s: %d kills, the file absent after %d, %d leftovers seen, at most %d at once\n",
+              qPrintable(kind), kills, absent, leftoversSeen, mostLeftovers);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothContainers, InterruptedRecording, ::testing::Values("avi", "asf"));
 
 // A small file system of our own: only root may mount one.
 class SmallFileSystem {

@@ -7,15 +7,20 @@
 //   save_loop states <kind> <file>   versions 0, 1, 0 once, printing the
 //                                    file after each single write as hex
 //
-// Kinds: settings, window, marks, vcam (the file is then the folder).
+// Kinds: settings, window, marks, vcam (the file is then the folder), and
+// avi and asf (loop only): a recording, "ready" just before it opens so
+// that a kill may land in its start too, then finished, resumed and finished
+// again over and over.
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 #include "camera/platform/virtual/StateFile.h"
+#include "media/MediaFileWriter.h"
 #include "platform/ProfileFile.h"
 #include "settings/RestoreMarks.h"
 #include "settings/SettingsFile.h"
@@ -23,6 +28,31 @@
 namespace {
 
 using Written = std::function<void()>;
+
+// A recording of YUY2 frames, 64x48, each one grey level brighter: open
+// from the start, then ten frames and the finish, and from then on a
+// resume, ten more and the finish that replaces the file.
+class Recording {
+ public:
+  Recording(const QString& kind, const QString& file) {
+    namespace media = varnholt::media;
+    writer_.Open(file.toStdString(), kind == "avi" ? media::Container::Avi : media::Container::Asf,
+                 {64, 48, media::VideoFormat::YUY2, 1.0 / 30, {}}, std::nullopt);
+  }
+  void NextVersion() {
+    if (frame_ > 0)
+      writer_.Resume();
+    for (int n = 0; n < 10; ++n, ++frame_) {
+      const std::vector<std::uint8_t> picture(64 * 48 * 2, std::uint8_t(16 + frame_ % 200));
+      writer_.WriteVideo(picture, frame_ / 30.0);
+    }
+    writer_.Finish();
+  }
+
+ private:
+  varnholt::media::MediaFileWriter writer_;
+  int frame_ = 0;
+};
 
 // Calls written after each write that replaces the file.
 void Save(const QString& kind, const QString& file, int version, const Written& written) {
@@ -70,6 +100,16 @@ int main(int argc, char** argv) {
   if (argc != 4)
     return 2;
   const QString mode = argv[1], kind = argv[2], file = argv[3];
+  if (kind == "avi" || kind == "asf") {
+    if (mode != "loop")
+      return 2;
+    // Ready before the open: a kill may land in the start itself.
+    std::printf("ready\n");
+    std::fflush(stdout);
+    Recording recording(kind, file);
+    for (;;)
+      recording.NextVersion();
+  }
   const QString target =
       kind == "vcam" ? QDir(file).filePath(
                            varnholt::platform::virtualcam::StateFile::FileNameFor("virtual:/lab"))

@@ -73,6 +73,18 @@ class JpegFrame {
   }
   // The size its header announces, invalid when there is none.
   QSize AnnouncedSize() { return reader_.size(); }
+  // Whether the header announces a picture of no more pixels than the
+  // stream's format: a frame of a few hundred bytes may claim thousands of
+  // pixels a side, and decoding it would take memory for every one of them.
+  // A smaller picture is fine (some cameras send one now and then).
+  bool WithinFormat(const VideoFormat& format) {
+    const QSize announced = AnnouncedSize();
+    const std::int64_t formatPixels =
+        std::int64_t{format.width} *
+        (format.height < 0 ? -std::int64_t{format.height} : std::int64_t{format.height});
+    return announced.width() > 0 && announced.height() > 0 && format.width > 0 &&
+           std::int64_t{announced.width()} * announced.height() <= formatPixels;
+  }
   // Into `image`, whose memory is used when it already has the picture's
   // size and the decoder's pixel format.
   bool Read(QImage& image) {
@@ -97,10 +109,13 @@ QImage& JpegScratch() {
   return image;
 }
 
-HResult JpegToDib(std::span<const std::uint8_t> frame, std::vector<std::uint8_t>& dib) {
+HResult JpegToDib(const VideoFormat& format, std::span<const std::uint8_t> frame,
+                  std::vector<std::uint8_t>& dib) {
   if (!JpegFrame::Fits(frame))
     return hr::Fail;
   JpegFrame jpeg(frame);
+  if (!jpeg.WithinFormat(format))
+    return hr::Fail;
   QImage& image = JpegScratch();
   if (!jpeg.Read(image)) {
     image = QImage();
@@ -130,11 +145,13 @@ void CopyRowsInto(const QImage& image, const Target& target) {
     std::memcpy(target.bits + y * target.stride, image.constScanLine(y), rowBytes);
 }
 
-HResult JpegToPicture(std::span<const std::uint8_t> frame,
+HResult JpegToPicture(const VideoFormat& format, std::span<const std::uint8_t> frame,
                       const ICurrentPicture::TargetFor& targetFor) {
   if (!JpegFrame::Fits(frame))
     return hr::Fail;
   JpegFrame jpeg(frame);
+  if (!jpeg.WithinFormat(format))
+    return hr::Fail;
   // The decoder writes into the caller's memory when it is told the size
   // first: decoding is then the only pass over the picture.
   const QSize announced = jpeg.AnnouncedSize();
@@ -201,7 +218,7 @@ HResult FrameToDib(const VideoFormat& format, std::span<const std::uint8_t> fram
   if (format.fourcc == kFourCCYUY2)
     return Yuy2ToDib(format, frame, dib);
   if (format.fourcc == kFourCCMJPG)
-    return JpegToDib(frame, dib);
+    return JpegToDib(format, frame, dib);
   return vfw::TypeNotAccepted;
 }
 
@@ -210,7 +227,7 @@ HResult FrameToPicture(const VideoFormat& format, std::span<const std::uint8_t> 
   if (format.fourcc == kFourCCYUY2)
     return Yuy2ToPicture(format, frame, targetFor);
   if (format.fourcc == kFourCCMJPG)
-    return JpegToPicture(frame, targetFor);
+    return JpegToPicture(format, frame, targetFor);
   return vfw::TypeNotAccepted;
 }
 

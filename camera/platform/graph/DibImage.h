@@ -20,7 +20,8 @@ namespace varnholt::platform::graph {
 bool CanConvertToDib(std::uint32_t fourcc);
 
 // Answers hr::Fail for a frame that does not hold a picture of the format's
-// size (a short YUY2 frame, JPEG data Qt cannot read) and
+// size (a short YUY2 frame, JPEG data Qt cannot read, a JPEG header that
+// claims more pixels than the format has, refused before decoding) and
 // VFW_E_TYPE_NOT_ACCEPTED for a compression it cannot convert.
 HResult FrameToDib(const VideoFormat& format, std::span<const std::uint8_t> frame,
                    std::vector<std::uint8_t>& dib);

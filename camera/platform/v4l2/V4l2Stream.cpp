@@ -209,7 +209,8 @@ class V4l2Stream::Worker {
     const std::size_t row = std::size_t{mode_.size.width} * 2;
     const std::size_t stride = std::max<std::size_t>(bytesPerLine_, row);
     const std::size_t height = mode_.size.height;
-    if (height == 0 || used < stride * (height - 1) + row)
+    // A zero-sized mode (a driver's odd answer) holds no picture at all.
+    if (row == 0 || height == 0 || used < stride * (height - 1) + row)
       return nullptr;
     if (stride == row)
       return std::make_shared<graph::FrameSample>(std::vector<std::uint8_t>(bytes, bytes + used));

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QRandomGenerator>
+#include <algorithm>
 #include <cstring>
 
 #include "camera/platform/graph/FrameSample.h"
@@ -23,6 +24,7 @@ namespace vfw = platform::graph::vfw;
 
 constexpr std::uint8_t kPad = 0x5A;
 constexpr std::ptrdiff_t kPadBytes = 12;
+constexpr std::uint8_t kSof0[] = {0xFF, 0xC0};  // a baseline JPEG's size marker
 
 // A windowless renderer fed frames by hand, as a connected source would.
 class RendererPicture : public GraphTest {
@@ -169,6 +171,33 @@ TEST_F(RendererPicture, JpegFramesOfAnotherKindOrSizeGiveTheSamePixels) {
   const QImage other = Picture();
   EXPECT_EQ(other.size(), QSize(33, 17));
   ExpectSamePixels(other, ImageAsBitmapFile());
+}
+
+// A small JPEG whose header claims a picture far larger than the stream's
+// format is refused by both forms before any memory is asked for it; one of
+// exactly the format's pixels is still decoded.
+TEST_F(RendererPicture, AJpegClaimingMorePixelsThanTheFormatIsRefusedUndecoded) {
+  Windowless();
+  ASSERT_EQ(Connect(kFourCCMJPG, 64, 48), hr::Ok);
+  std::vector<std::uint8_t> huge = Jpeg(16, 12);
+  const auto sof = std::search(huge.begin(), huge.end(), std::begin(kSof0), std::end(kSof0));
+  ASSERT_NE(sof, huge.end());
+  const std::uint8_t claimed[] = {0x0B, 0xB8, 0x0F, 0xA0};  // 3000 rows of 4000
+  std::copy(std::begin(claimed), std::end(claimed), sof + 5);
+  Deliver(huge);
+  bool asked = false;
+  EXPECT_EQ(picture_->GetCurrentPicture([&](std::int32_t, std::int32_t) {
+    asked = true;
+    return ICurrentPicture::Target{};
+  }),
+            hr::Fail);
+  EXPECT_FALSE(asked);
+  std::vector<std::uint8_t> dib;
+  EXPECT_EQ(windowless_->GetCurrentImage(dib), hr::Fail);
+
+  Deliver(Jpeg(48, 64));  // turned, but no more pixels
+  EXPECT_EQ(Picture().size(), QSize(48, 64));
+  EXPECT_EQ(windowless_->GetCurrentImage(dib), hr::Ok);
 }
 
 // The picture answers as the image does, whatever is missing; memory the
