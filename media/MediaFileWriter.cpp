@@ -705,7 +705,13 @@ struct MediaFileWriter::State {
                             av_rescale_q(slotShift, slotBase, AVRational{1, audio->sampleRate});
     const std::int64_t end = pendingStart + static_cast<std::int64_t>(pending.size()) / channels;
     const std::int64_t tolerance = audio->sampleRate / 50;
-    if (at > end + tolerance) {
+    // A stalled microphone leaves a gap of seconds; a chunk far beyond that
+    // is a clock that jumped, and filling up to it could write hours of
+    // silence: such a chunk goes on where the sound ended.
+    const std::int64_t longestGap = std::int64_t{10} * audio->sampleRate;
+    if (at > end + longestGap) {
+      // Written as it comes, right after the sound before it.
+    } else if (at > end + tolerance) {
       AppendSilence(at - end);
     } else if (at < end - tolerance) {
       const auto skip = static_cast<std::size_t>(end - at) * channels;

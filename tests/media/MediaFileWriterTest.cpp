@@ -262,6 +262,16 @@ TEST_F(MediaTest, SoundAfterAGapStaysAtItsTime) {
     writer.Finish();
     EXPECT_NEAR(Probe(path).streams.at(1).beep, kBeepAt, kInterval);
   }
+  // A sound clock that jumps by a day adds no day of silence.
+  const fs::path path = dir_ / "jump";
+  MediaFileWriter writer;
+  writer.Open(path.string(), Container::Avi, {kWidth, kHeight, VideoFormat::YUY2, kInterval, ""},
+              AudioInput{kRate, 1, ""});
+  writer.WriteVideo(Yuy2Frame(0), 0);
+  writer.WriteAudio(SoundChunk(0), 0);
+  writer.WriteAudio(SoundChunk(1), 86400);
+  writer.Finish();
+  EXPECT_LT(Probe(path).streams.at(1).seconds, 1.0);
 }
 
 TEST_F(MediaTest, FinishEndsTheFileOnceAndTheDestructorFinishes) {
