@@ -376,7 +376,9 @@ TEST_F(FaultMatrix, WindowOperations) {
       problems.clear();
       status->clear();
       act();
-      QCoreApplication::processEvents();
+      // Slider values and their failures reach the window from the camera's
+      // writer thread.
+      AwaitWrites();
       QStringList all = errors + notices + problems;
       const QString said = status->text().trimmed();
       const bool reported =

@@ -7,7 +7,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <thread>
 
 namespace varnholt::platform::v4l2 {
@@ -31,8 +34,24 @@ class ControlWatch::Running final : public DeviceWatch {
   }
 
   void Wake() {
+    {
+      std::lock_guard lock(servedMutex_);
+      ++asked_;
+    }
     const std::uint64_t one = 1;
     (void)!::write(wakeFd_, &one, sizeof one);
+  }
+
+  // Waits (at most a second) until the thread is out of the poll that was
+  // running when Wake was called: until then the poll keeps a released
+  // camera's node open, and the driver cannot be unloaded.
+  void AwaitWake() {
+    if (std::this_thread::get_id() == thread_.get_id())
+      return;
+    std::unique_lock lock(servedMutex_);
+    const std::uint64_t asked = asked_;
+    servedChanged_.wait_for(lock, std::chrono::seconds(1),
+                            [&] { return !inPoll_ || served_ >= asked || stopping_; });
   }
 
  private:
@@ -46,7 +65,20 @@ class ControlWatch::Running final : public DeviceWatch {
         fds.push_back({signal.fd, signal.events, 0});
         cameras.push_back(camera);
       }
-      if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR)
+      {
+        std::lock_guard lock(servedMutex_);
+        inPoll_ = true;
+      }
+      const int polled = ::poll(fds.data(), fds.size(), -1);
+      {
+        // Out of the poll: every wake asked so far is served, as the files
+        // the poll held are let go.
+        std::lock_guard lock(servedMutex_);
+        served_ = asked_;
+        inPoll_ = false;
+      }
+      servedChanged_.notify_all();
+      if (polled < 0 && errno != EINTR)
         return;
       if (fds[0].revents & POLLIN) {
         std::uint64_t drained = 0;
@@ -66,6 +98,11 @@ class ControlWatch::Running final : public DeviceWatch {
   int wakeFd_;
   std::function<void()> changed_;
   std::atomic<bool> stopping_{false};
+  std::mutex servedMutex_;
+  std::condition_variable servedChanged_;
+  std::uint64_t asked_ = 0;
+  std::uint64_t served_ = 0;
+  bool inPoll_ = false;
   std::thread thread_;
 };
 
@@ -73,17 +110,22 @@ void ControlWatch::Add(std::weak_ptr<ControlProperties> properties) {
   if (auto camera = properties.lock())
     camera->SetOnRelease([watch = weak_from_this()] {
       if (auto alive = watch.lock())
-        alive->WakeAll();
+        alive->WakeAll(nullptr, true);
     });
   WakeAll([&] { cameras_.push_back(std::move(properties)); });
 }
 
-void ControlWatch::WakeAll(const std::function<void()>& change) {
+void ControlWatch::WakeAll(const std::function<void()>& change, bool await) {
   std::lock_guard lock(mutex_);
   if (change)
     change();
   for (Running* running : running_)
     running->Wake();
+  // Under the lock, so that no watch ends meanwhile; the watches' threads
+  // take it only between polls.
+  if (await)
+    for (Running* running : running_)
+      running->AwaitWake();
 }
 
 std::vector<std::pair<std::shared_ptr<ControlProperties>, EventPoll>> ControlWatch::Live() {

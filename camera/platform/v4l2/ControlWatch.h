@@ -34,7 +34,9 @@ class ControlWatch : public std::enable_shared_from_this<ControlWatch> {
   std::vector<std::pair<std::shared_ptr<ControlProperties>, EventPoll>> Live();
   void Forget(Running* running);
   // Makes every running watch take the list anew, after change.
-  void WakeAll(const std::function<void()>& change = nullptr);
+  // With await, returns once every watch has left the poll it was in (a
+  // released camera's node is closed for good then).
+  void WakeAll(const std::function<void()>& change = nullptr, bool await = false);
 
   std::mutex mutex_;
   std::vector<std::weak_ptr<ControlProperties>> cameras_;
