@@ -28,10 +28,12 @@
 #include "camera/platform/virtual/VirtualPlatform.h"
 #include "controls/ListBox.h"
 #include "controls/Shapes.h"
+#include "tests/support/PaintCount.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace {
 
+using varnholt::test::PaintCount;
 using varnholt::test::Part;
 
 using varnholt::platform::virtualcam::VirtualPlatform;
@@ -103,17 +105,6 @@ void PerFrame(benchmark::State& state, F&& body) {
   state.counters["ui_ms"] = ms;
   state.counters["ratio_to_goal"] = ms / kGoalMs;
 }
-
-class PaintCount : public QObject {
- public:
-  int paints = 0;
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    paints += event->type() == QEvent::Paint;
-    return false;
-  }
-};
 
 // One frame shown as the user sees it: the window's thread waits for the
 // camera's next picture (asleep, so the wait costs it nothing) and runs

@@ -61,9 +61,7 @@ void TFCamera::SetFamilyValue(bool videoProcAmp, std::int32_t id, std::int32_t v
 void TFCamera::PostValue(TFPropertyAddress Property, std::int32_t Value) {
   // The device and its interface are taken here, on the component's thread,
   // so that the write touches nothing else of the component.
-  CheckCondition(!FDeviceName.isEmpty(), "Camera device not selected");
-  if (!CaptureFilter())
-    CheckDevice();  // raises why the device cannot be used
+  CheckDeviceBound();
   auto family = Family(Property.VideoProcAmp);
   CheckInterface(family, Property.VideoProcAmp ? kVideoProcAmpName : kCameraControlName);
   if (!FValueWriter)

@@ -133,6 +133,10 @@ QString TFCamera::About() const {
 
 void TFCamera::CheckDevice() {
   WaitForPostedValues();
+  CheckDeviceBound();
+}
+
+void TFCamera::CheckDeviceBound() {
   CheckCondition(!FDeviceName.isEmpty(), "Camera device not selected");
   if (CaptureFilter())
     return;

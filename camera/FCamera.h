@@ -360,6 +360,8 @@ class TFCamera : public QObject {
 
   // Guard operations.
   void CheckDevice();
+  // The same without waiting for posted values.
+  void CheckDeviceBound();
   void CheckActive() const;
   void CheckInactive() const;
   void CheckVmr9();

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "tests/app/CameraWindowFixture.h"
+#include "tests/support/PaintCount.h"
 
 namespace varnholt::test {
 namespace {
@@ -38,17 +39,6 @@ class LivecamReach : public CameraWindow {
 
   static constexpr char kBrightness[] = R"({"Brightness": {"min": 0, "max": 255, "value": 140}})";
   std::unique_ptr<TLivecamForm> livecam;
-};
-
-class PaintCount : public QObject {
- public:
-  int paints = 0;
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    paints += event->type() == QEvent::Paint;
-    return false;
-  }
 };
 
 TEST_F(LivecamReach, TheIconOfACameraWithFormatsOpensAPictureRepaintedWithTheFrames) {

@@ -14,22 +14,12 @@
 #include <QtEndian>
 
 #include "tests/app/LiveWindowFixture.h"
+#include "tests/support/PaintCount.h"
 
 namespace varnholt::test {
 namespace {
 
 using LivecamRecord = LiveWindow;
-
-class PaintCount : public QObject {
- public:
-  int paints = 0;
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    paints += event->type() == QEvent::Paint;
-    return false;
-  }
-};
 
 // A finished AVI: RIFF's own length is the file's, and the index is in.
 void ExpectFinishedAvi(const QString& path) {

@@ -16,6 +16,7 @@
 #include "camera/platform/virtual/VirtualCameraSet.h"
 #include "tests/app/CameraWindowFixture.h"
 #include "tests/camera/graph/SpawnedTool.h"
+#include "tests/support/PaintCount.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace varnholt::test {
@@ -52,17 +53,6 @@ void Print(const char* what, const Sample& s) {
   std::printf("[ stream ] %-5s %6.0f s  RSS %7.1f MiB  fds %3d  threads %2d  paints %d\n", what,
               s.at, s.rss / 1048576.0, s.fds, s.threads, s.paints);
 }
-
-class PaintCount : public QObject {
- public:
-  int paints = 0;
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    paints += event->type() == QEvent::Paint;
-    return false;
-  }
-};
 
 class StreamLong : public CameraWindow {
  protected:
