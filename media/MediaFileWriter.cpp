@@ -77,6 +77,13 @@ bool HasConvertibleFormat(const AVCodec* codec) {
   return false;
 }
 
+// Encoders whose own assertions end the whole process on pictures a webcam
+// sends (rpza: "put_bits buffer too small" on a 16-pixel-wide picture, found
+// by fuzzing): never offered, and refused by name.
+bool Aborts(std::string_view name) {
+  return name == "rpza";
+}
+
 bool Usable(const AVCodec* codec, const AVOutputFormat* format) {
   // Experimental encoders need a compliance waiver, hardware ones a device
   // that may not be there: neither belongs in a plain list of choices.
@@ -84,7 +91,7 @@ bool Usable(const AVCodec* codec, const AVOutputFormat* format) {
   const std::string_view name = codec->name;
   if ((codec->capabilities &
        (AV_CODEC_CAP_EXPERIMENTAL | AV_CODEC_CAP_HARDWARE | AV_CODEC_CAP_HYBRID)) ||
-      avcodec_get_hw_config(codec, 0) != nullptr || name.ends_with("_omx")) {
+      avcodec_get_hw_config(codec, 0) != nullptr || name.ends_with("_omx") || Aborts(name)) {
     return false;
   }
   if (codec->type == AVMEDIA_TYPE_AUDIO && !HasConvertibleFormat(codec)) {
@@ -113,6 +120,10 @@ const AVCodec* FindEncoder(const std::string& name, AVMediaType type, Container 
   const char* kind = type == AVMEDIA_TYPE_VIDEO ? "video" : "audio";
   if (codec == nullptr || codec->type != type) {
     throw MediaError("no " + std::string(kind) + " encoder named \"" + name + "\" here");
+  }
+  if (Aborts(name)) {
+    throw MediaError("the " + std::string(kind) + " encoder \"" + name +
+                     "\" is left out: it can end the program on some picture sizes");
   }
   if (avformat_query_codec(format, codec->id, FF_COMPLIANCE_NORMAL) != 1) {
     throw MediaError(std::string(DisplayName(container)) + " cannot hold " + kind + " from \"" +

@@ -462,6 +462,10 @@ TEST_F(MediaTest, FailedOpenLeavesNoFileAndSaysWhy) {
        {kWidth, kHeight, VideoFormat::YUY2, kInterval, ""},
        AudioInput{96000, 1, "wmav2"},
        "opening the audio encoder wmav2"},
+      {Container::Avi,
+       {kWidth, kHeight, VideoFormat::YUY2, kInterval, "rpza"},
+       std::nullopt,
+       "\"rpza\" is left out"},
       {Container::Avi, {0, kHeight, VideoFormat::YUY2, kInterval, ""}, std::nullopt, "size"},
       // Beyond what a time base holds: the muxers would divide by zero.
       {Container::Avi, {kWidth, kHeight, VideoFormat::YUY2, 5e307, ""}, std::nullopt, "interval"},
@@ -629,9 +633,10 @@ TEST(MediaEncoders, ListWhatTheContainersHold) {
   EXPECT_TRUE(has(aviAudio, "pcm_s16le") && has(asfAudio, "wmav2"));
   EXPECT_FALSE(has(aviVideo, "pcm_s16le") || has(aviAudio, "mjpeg"));
   EXPECT_FALSE(has(aviAudio, "pcm_u8"));  // 16-bit input is not narrowed
-  // Encoders that need a device which may not be there are left out.
-  for (const char* hardware : {"h264_vaapi", "h264_qsv", "h264_omx", "h264_v4l2m2m"}) {
-    EXPECT_FALSE(has(aviVideo, hardware)) << hardware;
+  // Encoders that need a device which may not be there are left out, and
+  // those that can abort the program.
+  for (const char* leftOut : {"h264_vaapi", "h264_qsv", "h264_omx", "h264_v4l2m2m", "rpza"}) {
+    EXPECT_FALSE(has(aviVideo, leftOut)) << leftOut;
   }
 }
 
