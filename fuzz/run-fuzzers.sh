@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# Runs libFuzzer targets of build/fuzz from their seed corpus (fuzz/corpus/<name>)
-# for a number of executions each; new inputs go to a scratch folder, so the
-# corpus in the repository only changes by hand. Fails on the first finding,
-# whose input libFuzzer leaves in the scratch folder it names.
-#   fuzz/run-fuzzers.sh RUNS [target...]   (all targets when none is named)
+# Runs libFuzzer targets of a build (build/test unless --build names another)
+# from their seed corpus (fuzz/corpus/<name>) for a number of executions
+# each; new inputs go to a scratch folder, so the corpus in the repository
+# only changes by hand. Fails on the first finding, whose input libFuzzer
+# leaves in the scratch folder it names.
+#   fuzz/run-fuzzers.sh [--build DIR] RUNS [target...]   (all targets when none is named)
 set -euo pipefail
+build=build/test
+if [ "${1:-}" = --build ]; then
+  build=$(realpath "$2")
+  shift 2
+fi
 cd "$(dirname "$0")/.."
 runs=$1
 shift
@@ -21,12 +27,12 @@ for target in "${targets[@]}"; do
   corpus=fuzz/corpus/$target
   [ "$target" = profile_save ] && corpus=fuzz/corpus/profile_load
   mkdir -p "$work/$target"
-  if [ ! -x "build/fuzz/fuzz/fuzz_$target" ]; then
-    echo "build/fuzz/fuzz/fuzz_$target is not built (make build-fuzz)" >&2
+  if [ ! -x "$build/fuzz/fuzz_$target" ]; then
+    echo "$build/fuzz/fuzz_$target is not built (make build-test)" >&2
     exit 1
   fi
   echo "fuzz_$target: $runs runs"
-  if ! build/fuzz/fuzz/fuzz_$target -runs="$runs" -max_len=8192 -timeout=20 -print_final_stats=1 \
+  if ! "$build/fuzz/fuzz_$target" -runs="$runs" -max_len=8192 -timeout=20 -print_final_stats=1 \
     -artifact_prefix="$work/$target-" "$work/$target" "$corpus" >"$work/$target.log" 2>&1; then
     tail -n 60 "$work/$target.log"
     trap - EXIT

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-svg-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # The formatting check, and the libFuzzer targets (clang with its runtime).
-  clang-format clang libclang-rt-14-dev
+  clang-format clang libclang-rt-14-dev lld
   # Tests of the window under a real window manager (tests/app/run-under-wm.sh).
   xvfb xauth openbox x11-utils
   # The V4L2 suite's VM (tests/vm/run-in-vm.sh); it fetches the kernel itself.

@@ -36,7 +36,9 @@ std::vector<Converter> Converters() {
       {convert::Kernel::Sse2, "sse2"},
       {convert::Kernel::Avx2, "avx2"},
       {convert::Kernel::Avx2Stream, "avx2-stream"}};
-  for (const auto& [kernel, name] : kernels) {
+  for (const auto& entry : kernels) {
+    const convert::Kernel kernel = entry.first;
+    const auto& name = entry.second;
     if (convert::KernelFor(kernel) == nullptr || kernel == convert::BestKernel(0))
       continue;
     all.push_back(
