@@ -34,6 +34,11 @@ void FromV4l2(const v4l2_buffer& b, V4l2Buffer& out) {
                         : 0;
 }
 
+// No camera lists more than a few dozen formats, sizes or intervals; a
+// driver that never says "past the last one" is asked this many times and
+// no more, so that binding never spins through four billion requests.
+constexpr std::uint32_t kMostEntries = 1024;
+
 }  // namespace
 
 bool V4l2CaptureFormat::IsProgressive() const {
@@ -43,7 +48,7 @@ bool V4l2CaptureFormat::IsProgressive() const {
 
 int V4l2Device::EnumFormats(std::vector<V4l2PixelFormat>& formats) {
   std::vector<V4l2PixelFormat> found;
-  for (std::uint32_t index = 0;; ++index) {
+  for (std::uint32_t index = 0; index < kMostEntries; ++index) {
     v4l2_fmtdesc desc{};
     desc.index = index;
     desc.type = kCapture;
@@ -64,7 +69,7 @@ int V4l2Device::EnumFormats(std::vector<V4l2PixelFormat>& formats) {
 
 int V4l2Device::EnumFrameSizes(std::uint32_t pixelFormat, V4l2FrameSizes& sizes) {
   V4l2FrameSizes found;
-  for (std::uint32_t index = 0;; ++index) {
+  for (std::uint32_t index = 0; index < kMostEntries; ++index) {
     v4l2_frmsizeenum e{};
     e.index = index;
     e.pixel_format = pixelFormat;
@@ -92,7 +97,7 @@ int V4l2Device::EnumFrameSizes(std::uint32_t pixelFormat, V4l2FrameSizes& sizes)
 int V4l2Device::EnumFrameIntervals(std::uint32_t pixelFormat, V4l2FrameSize size,
                                    V4l2FrameIntervals& intervals) {
   V4l2FrameIntervals found;
-  for (std::uint32_t index = 0;; ++index) {
+  for (std::uint32_t index = 0; index < kMostEntries; ++index) {
     v4l2_frmivalenum e{};
     e.index = index;
     e.pixel_format = pixelFormat;
