@@ -146,6 +146,12 @@ TEST_F(CameraImages, AJpegClaimingMorePixelsThanTheStreamIsNoBitmap) {
   EXPECT_EQ(Stream(), huge);
   EXPECT_EQ(CameraErrorOf([&] { camera->CurrentImageToBitmap(); }),
             "JPEG frame of 4000x3000 pixels in a 64x48 stream");
+  // Nor one within a format the camera claims beyond any real camera's.
+  huge.replace(sof + 5, 4, "\x23\x28\x23\x28");  // 9000 on each side
+  platform->grabberType = VideoType(9000, 9000, 333333, 24, kFourCCMJPG);
+  platform->grabberBuffer = std::vector<std::uint8_t>(huge.begin(), huge.end());
+  EXPECT_EQ(CameraErrorOf([&] { camera->CurrentImageToBitmap(); }),
+            "JPEG frame of 9000x9000 pixels in a 9000x9000 stream");
 }
 
 TEST_F(CameraImages, OtherFormatsKeepTheirHeaderAndBytes) {

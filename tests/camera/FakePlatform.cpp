@@ -790,11 +790,12 @@ AmMediaType VideoType(int width, int height, std::int64_t frameTime, int bits, s
   type.subtype = FourCCSubtype(fourcc);
   type.formattype = formatType;
   type.bFixedSizeSamples = fourcc == kFourCCYUY2;
-  type.lSampleSize = static_cast<std::uint32_t>(width * height * bits / 8);
+  const std::int64_t pictureBits = std::int64_t{width} * height * bits;
+  type.lSampleSize = static_cast<std::uint32_t>(pictureBits / 8);
   VideoInfoHeader info;
   info.rcSource = {0, 0, width, height};
   info.rcTarget = {0, 0, width, height};
-  info.dwBitRate = static_cast<std::uint32_t>(width * height * bits * 30);
+  info.dwBitRate = static_cast<std::uint32_t>(pictureBits * 30);
   info.AvgTimePerFrame = frameTime;
   info.bmiHeader.biWidth = width;
   info.bmiHeader.biHeight = height;

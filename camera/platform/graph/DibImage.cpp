@@ -10,6 +10,7 @@
 #include "camera/platform/MediaType.h"
 #include "camera/platform/graph/GraphErrors.h"
 #include "pixels/ConvertYUY2.h"
+#include "pixels/PictureLimits.h"
 
 namespace varnholt::platform::graph {
 namespace {
@@ -76,14 +77,16 @@ class JpegFrame {
   // Whether the header announces a picture of no more pixels than the
   // stream's format: a frame of a few hundred bytes may claim thousands of
   // pixels a side, and decoding it would take memory for every one of them.
-  // A smaller picture is fine (some cameras send one now and then).
+  // A smaller picture is fine (some cameras send one now and then); none
+  // beyond kMostFramePixels is, whatever the format says.
   bool WithinFormat(const VideoFormat& format) {
     const QSize announced = AnnouncedSize();
     const std::int64_t formatPixels =
         std::int64_t{format.width} *
         (format.height < 0 ? -std::int64_t{format.height} : std::int64_t{format.height});
+    const std::int64_t pixels = std::int64_t{announced.width()} * announced.height();
     return announced.width() > 0 && announced.height() > 0 && format.width > 0 &&
-           std::int64_t{announced.width()} * announced.height() <= formatPixels;
+           pixels <= formatPixels && pixels <= kMostFramePixels;
   }
   // Into `image`, whose memory is used when it already has the picture's
   // size and the decoder's pixel format.
