@@ -1,7 +1,7 @@
 #include "app/RefreshController.h"
 
 #include <QApplication>
-#include <QThread>
+#include <thread>
 
 #include "app/FormMain.h"
 #include "app/Forms.h"
@@ -118,11 +118,12 @@ void TRefreshController::SetTheControl(QWidget* MyControl) {
     // The worker waits until our thread has served the request, which it
     // does only after the running handler has returned and the rebuild is
     // complete. qApp outlives every window, so the request always has a
-    // receiver; the thread object frees itself once it has ended.
-    QThread* worker = QThread::create(
-        [focus] { QMetaObject::invokeMethod(qApp, focus, Qt::BlockingQueuedConnection); });
-    QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-    worker->start();
+    // receiver. A detached thread frees itself as it ends; a thread object
+    // would wait for our event loop to be deleted, and leak when the
+    // program ends first.
+    std::thread([focus] {
+      QMetaObject::invokeMethod(qApp, focus, Qt::BlockingQueuedConnection);
+    }).detach();
   } catch (...) {
     // Then the focus simply stays where the rebuild left it.
   }
