@@ -379,8 +379,12 @@ struct MediaFileWriter::State {
     if (v.format == VideoFormat::YUY2 && v.width % 2 != 0) {
       throw MediaError("YUY2 video needs an even width");
     }
-    if (a && (a->sampleRate <= 0 || a->channels <= 0 || a->channels > 8)) {
-      throw MediaError("the sound needs a positive sample rate and 1 to 8 channels");
+    // Sound cards go up to 384 kHz; a rate beyond would make the silence
+    // that fills a gap in the sound (up to 10 s) billions of samples.
+    constexpr int kMostSampleRate = 384000;
+    if (a && (a->sampleRate <= 0 || a->sampleRate > kMostSampleRate || a->channels <= 0 ||
+              a->channels > 8)) {
+      throw MediaError("the sound needs a sample rate from 1 to 384000 Hz and 1 to 8 channels");
     }
     int err = avformat_alloc_output_context2(&oc, nullptr, ShortName(c), nullptr);
     if (err < 0) {
@@ -761,23 +765,27 @@ struct MediaFileWriter::State {
     const int channels = audio->channels;
     const auto format = static_cast<AVSampleFormat>(frame->format);
     const bool planar = av_sample_fmt_is_planar(format);
-    for (int i = 0; i < instants; ++i) {
-      for (int c = 0; c < channels; ++c) {
-        const std::int16_t s = pending[static_cast<std::size_t>(i) * channels + c];
-        const int index = planar ? i : i * channels + c;
-        std::uint8_t* plane = frame->extended_data[planar ? c : 0];
-        switch (av_get_packed_sample_fmt(format)) {
-          case AV_SAMPLE_FMT_S16:
-            reinterpret_cast<std::int16_t*>(plane)[index] = s;
-            break;
-          case AV_SAMPLE_FMT_S32:
-            reinterpret_cast<std::int32_t*>(plane)[index] = static_cast<std::int32_t>(s) << 16;
-            break;
-          default:
-            reinterpret_cast<float*>(plane)[index] = s / 32768.0f;
-            break;
+    // The sample type is chosen once per chunk, not per sample.
+    const auto fill = [&]<class Sample>(auto convert) {
+      for (int i = 0; i < instants; ++i) {
+        for (int c = 0; c < channels; ++c) {
+          const std::int16_t s = pending[static_cast<std::size_t>(i) * channels + c];
+          auto* plane = reinterpret_cast<Sample*>(frame->extended_data[planar ? c : 0]);
+          plane[planar ? i : i * channels + c] = convert(s);
         }
       }
+    };
+    switch (av_get_packed_sample_fmt(format)) {
+      case AV_SAMPLE_FMT_S16:
+        fill.operator()<std::int16_t>([](std::int16_t s) { return s; });
+        break;
+      case AV_SAMPLE_FMT_S32:
+        fill.operator()<std::int32_t>(
+            [](std::int16_t s) { return static_cast<std::int32_t>(s) << 16; });
+        break;
+      default:
+        fill.operator()<float>([](std::int16_t s) { return s / 32768.0f; });
+        break;
     }
     pending.erase(pending.begin(),
                   pending.begin() + static_cast<std::ptrdiff_t>(instants) * channels);
