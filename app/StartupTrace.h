@@ -7,12 +7,17 @@
 // STARTUP_T0_NS (CLOCK_MONOTONIC nanoseconds, set by the program that
 // started us) or, without it, from the first mark.
 
+#include <QByteArray>
+
 class QWidget;
 
 namespace varnholt {
 
 // One line "startup <what> <ms>" when the trace is on.
 void StartupMark(const char* what);
+inline void StartupMark(const QByteArray& what) {
+  StartupMark(what.constData());
+}
 
 // Calls then() once, after the widget's first paint has been handed to the
 // window system (and reports it when asked to).
