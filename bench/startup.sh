@@ -2,8 +2,8 @@
 # Start-up to the first shown window: Varnholt, a bare Qt 6 window and qv4l2
 # (Debian's V4L2 test bench, when installed), started in turn N times on one
 # Xvfb display with openbox. Each run times process start to the first
-# mapped window and reads the resident memory then and after a settle time
-# (bench_show_waiter). Varnholt and the bare window also report their first
+# mapped window and reads the CPU time and resident memory then, and the
+# memory again after a settle time (bench_show_waiter). Varnholt and the bare window also report their first
 # paint. Builds nothing: build varnholt, bench_bare_window and
 # bench_show_waiter first.
 #
@@ -114,10 +114,10 @@ median() {  # program field
 
 echo
 echo "Medians of $runs alternating runs (display $DISPLAY):"
-printf '%-9s %10s %14s %12s %16s\n' program map_ms first_paint_ms rss_MB settled_rss_MB
+printf '%-9s %10s %14s %10s %12s %16s\n' program map_ms first_paint_ms cpu_ms rss_MB settled_rss_MB
 for name in "${programs[@]}"; do
-  printf '%-9s %10s %14s %12s %16s\n' "$name" "$(median "$name" map_ms)" \
-    "$(median "$name" first_paint_ms)" \
+  printf '%-9s %10s %14s %10s %12s %16s\n' "$name" "$(median "$name" map_ms)" \
+    "$(median "$name" first_paint_ms)" "$(median "$name" cpu_ms)" \
     "$(awk -v k="$(median "$name" rss_kb)" 'BEGIN { printf "%.1f", k / 1024 }')" \
     "$(awk -v k="$(median "$name" settled_rss_kb)" 'BEGIN { printf "%.1f", k / 1024 }')"
 done
