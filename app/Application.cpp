@@ -66,7 +66,7 @@ int Application::Run() {
       }
       QObject::connect(qobject_cast<TFormMain*>(main), &TFormMain::Closed, qApp,
                        &QCoreApplication::quit);
-      AfterFirstPaint(main, nullptr);
+      ReportFirstPaint(main);
       main->show();
       StartupMark("shown");
     });

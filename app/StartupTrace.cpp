@@ -30,11 +30,10 @@ bool Enabled(const char* name) {
 }
 
 // Waits for the first paint event of one widget, then lets the rest of that
-// paint (its children, the flush) finish before calling on.
+// paint (its children, the flush) finish before reporting.
 class FirstPaintWatch : public QObject {
  public:
-  FirstPaintWatch(QWidget* widget, void (*then)(QWidget*))
-      : QObject(widget), widget_(widget), then_(then) {
+  explicit FirstPaintWatch(QWidget* widget) : QObject(widget), widget_(widget) {
     widget->installEventFilter(this);
   }
 
@@ -42,12 +41,9 @@ class FirstPaintWatch : public QObject {
     if (event->type() == QEvent::Paint && !seen_) {
       seen_ = true;
       widget_->removeEventFilter(this);
-      QTimer::singleShot(0, widget_, [widget = widget_, then = then_, self = this] {
-        if (Enabled("VARNHOLT_REPORT_FIRST_PAINT") || Enabled("VARNHOLT_STARTUP_TRACE"))
-          std::fprintf(stderr, "first_paint_ms=%.1f\n", ElapsedMs());
-        self->deleteLater();
-        if (then)
-          then(widget);
+      QTimer::singleShot(0, this, [this] {
+        std::fprintf(stderr, "first_paint_ms=%.1f\n", ElapsedMs());
+        deleteLater();
       });
     }
     return false;
@@ -55,7 +51,6 @@ class FirstPaintWatch : public QObject {
 
  private:
   QWidget* widget_;
-  void (*then_)(QWidget*);
   bool seen_ = false;
 };
 
@@ -67,8 +62,9 @@ void StartupMark(const char* what) {
     std::fprintf(stderr, "startup %-28s %8.1f ms\n", what, ElapsedMs());
 }
 
-void AfterFirstPaint(QWidget* widget, void (*then)(QWidget*)) {
-  new FirstPaintWatch(widget, then);
+void ReportFirstPaint(QWidget* widget) {
+  if (Enabled("VARNHOLT_REPORT_FIRST_PAINT") || Enabled("VARNHOLT_STARTUP_TRACE"))
+    new FirstPaintWatch(widget);
 }
 
 }  // namespace varnholt

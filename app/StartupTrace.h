@@ -19,8 +19,8 @@ inline void StartupMark(const QByteArray& what) {
   StartupMark(what.constData());
 }
 
-// Calls then() once, after the widget's first paint has been handed to the
-// window system (and reports it when asked to).
-void AfterFirstPaint(QWidget* widget, void (*then)(QWidget*));
+// Reports the widget's first paint, once it has been handed to the window
+// system, when VARNHOLT_REPORT_FIRST_PAINT or VARNHOLT_STARTUP_TRACE is set.
+void ReportFirstPaint(QWidget* widget);
 
 }  // namespace varnholt
