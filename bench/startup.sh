@@ -3,12 +3,13 @@
 # (Debian's V4L2 test bench, when installed), started in turn N times on one
 # Xvfb display with openbox. Each run times process start to the first
 # mapped window and reads the CPU time and resident memory then, and the
-# memory again after a settle time (bench_show_waiter). Varnholt and the bare window also report their first
-# paint. Builds nothing: build varnholt, bench_bare_window and
-# bench_show_waiter first.
+# memory again after a settle time (bench_show_waiter). Varnholt and the
+# bare window also report their first paint. Varnholt runs on the virtual
+# cameras, each run in a fresh home. Builds nothing: build varnholt,
+# bench_bare_window and bench_show_waiter first.
 #
 # Usage: bench/startup.sh [-n RUNS] [-b BUILD_DIR] [--settle-ms MS]
-#        (inside a display already: STARTUP_USE_DISPLAY=1 bench/startup.sh)
+#        (VARNHOLT_STARTUP_TRACE=1 build/release/app/varnholt prints each step)
 set -euo pipefail
 
 runs=10
