@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/FontConfigWarmup.h"
 #include "app/Forms.h"
 #include "app/StartupTrace.h"
 #include "camera/platform/PlatformFactory.h"
@@ -111,6 +112,7 @@ int RunVarnholt(int argc, char** argv) {
   if (AnswerInformationRequest(argc, argv))
     return 0;
   StartupMark("main");
+  const FontConfigWarmup fonts;
   QApplication qt(argc, argv);
   StartupMark("QApplication");
   QApplication::setApplicationName("Varnholt");
