@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <variant>
 
@@ -42,8 +43,8 @@ std::variant<const MediaModule*, std::string> LoadOnce() {
   if (reasons.empty())
     reasons = "varnholt-media.so is not installed (looked for " + candidates[0] + ")";
   std::string text = "Recording is not available: " + reasons;
-  // The window shows only that the recording failed: the reason goes here.
-  std::fprintf(stderr, "varnholt: %s\n", text.c_str());
+  // The program says only that the recording failed: the reason goes here.
+  std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, text.c_str());
   return text;
 }
 
