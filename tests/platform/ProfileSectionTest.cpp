@@ -45,7 +45,8 @@ TEST_F(ProfileTest, NamesThatWouldBreakTheFileAreRefusedAndNeverMatch) {
       {QString("Cam") + QChar(0x85), "Cam\\u0085"},
       {QString("Cam") + QChar(0xD800), "Cam\\ud800"},
   };
-  for (const auto& [name, shown] : cases) {
+  for (const auto& [section, shown] : cases) {
+    const QString& name = section;  // lambdas cannot capture a structured binding in clang 14
     EXPECT_EQ(
         WriteErrorOf([&] { ini.WriteString(name, "x", "9"); }),
         UnableToWrite(path) + (": the section name \"" + shown + "\"" + kRefused).toStdString());
