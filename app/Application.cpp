@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/FontConfigWarmup.h"
 #include "app/Forms.h"
 #include "app/StartupTrace.h"
-#include "app/StartupWarmup.h"
 #include "camera/platform/PlatformFactory.h"
 #include "controls/GeneralErrorHandler.h"
 
@@ -112,7 +112,7 @@ int RunVarnholt(int argc, char** argv) {
   if (AnswerInformationRequest(argc, argv))
     return 0;
   StartupMark("main");
-  const StartupWarmup warmup;
+  const FontConfigWarmup fonts;
   QApplication qt(argc, argv);
   StartupMark("QApplication");
   QApplication::setApplicationName("Varnholt");

@@ -23,7 +23,7 @@ packages=(
   # The start-up benchmark (bench/startup.sh): its window waiter, and qv4l2
   # as the program it compares with.
   libxcb1-dev qv4l2
-  # The window reads the font configuration beside its start (app/StartupWarmup.*).
+  # The window reads the font configuration beside its start (app/FontConfigWarmup.*).
   libfontconfig-dev
 )
 
