@@ -130,6 +130,12 @@ if [[ -n "$qv4l2" ]]; then
   awk -v v="$v" -v b="$b" -v q="$q" -v g="$goal" 'BEGIN {
     printf "varnholt/qv4l2 = %.2f   bare/qv4l2 = %.2f   goal %.2f: varnholt at %.2f of it\n",
       v / q, b / q, g, v / q / g }'
+  # qv4l2 moves itself onto each processor in turn at start: on a machine
+  # busy with other work it waits for each to be free, and its wall time
+  # then says more about that work than about its start.
+  awk -v q="$q" -v c="$(median qv4l2 cpu_ms)" -v vc="$(median varnholt cpu_ms)" 'BEGIN {
+    printf "CPU time: varnholt/qv4l2 = %.2f\n", vc / c
+    if (q > 3 * c) printf "note: qv4l2 waited for busy processors (%.0f ms wall, %.0f ms CPU): the machine is not idle\n", q, c }'
 else
   awk -v v="$v" -v b="$b" -v r="$bare_per_qv4l2" -v g="$goal" 'BEGIN {
     printf "qv4l2 is not installed: the bare window stands in for it (bare = %.2f x qv4l2)\n", r
