@@ -6,7 +6,7 @@
 // are not loaded, relocated and initialised at every start of the window.
 //
 // The module is looked for beside the program as installed
-// (<bin>/../lib/varnholt/), then in the build tree it was built in. Code that
+// (<bin>/../lib/varnholt/modules/), then in the build tree it was built in. Code that
 // may link FFmpeg (tests, fuzz targets) can use MediaFileWriter directly.
 
 #include <cstdint>

@@ -44,7 +44,7 @@ for f in "${expected[@]}"; do
   grep -qxF "$f" "$scratch/deb.list" || fail "$f missing from the package"
 done
 # The recording module, in the program's library folder (lib or lib/<triplet>).
-grep -qE '^/usr/lib/([^/]+/)?varnholt/varnholt-media\.so$' "$scratch/deb.list" ||
+grep -qE '^/usr/lib/([^/]+/)?varnholt/modules/varnholt-media\.so$' "$scratch/deb.list" ||
   fail "varnholt-media.so missing from the package"
 
 # The same files as a plain install with DESTDIR.
