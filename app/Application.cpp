@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/FontConfigWarmup.h"
 #include "app/Forms.h"
+#include "app/StartupTrace.h"
 #include "camera/platform/PlatformFactory.h"
 #include "controls/GeneralErrorHandler.h"
 
@@ -56,14 +58,18 @@ void Application::Terminate() {
 int Application::Run() {
   QTimer::singleShot(0, [this] {
     Guarded([this] {
+      StartupMark("loop");
       QWidget* main = CreateForms();
+      StartupMark("forms created");
       if (terminated_ || !main) {
         QCoreApplication::quit();
         return;
       }
       QObject::connect(qobject_cast<TFormMain*>(main), &TFormMain::Closed, qApp,
                        &QCoreApplication::quit);
+      ReportFirstPaint(main);
       main->show();
+      StartupMark("shown");
     });
   });
   QApplication::setQuitOnLastWindowClosed(false);  // only the main window's closing ends us
@@ -105,12 +111,16 @@ bool AnswerInformationRequest(int argc, char** argv) {
 int RunVarnholt(int argc, char** argv) {
   if (AnswerInformationRequest(argc, argv))
     return 0;
+  StartupMark("main");
+  const FontConfigWarmup fonts;
   QApplication qt(argc, argv);
+  StartupMark("QApplication");
   QApplication::setApplicationName("Varnholt");
   // Lets Wayland desktops match the window to the menu entry and its icon.
   QGuiApplication::setDesktopFileName("org.varnholt.Varnholt");
   try {
     platform::ActivePlatform();
+    StartupMark("platform");
   } catch (const std::exception& e) {
     // Nothing can work without cameras to talk to: say why and stop.
     std::fprintf(stderr, "Varnholt: %s\n", e.what());

@@ -13,6 +13,7 @@
 #include "app/LivecamController.h"
 #include "app/Look.h"
 #include "app/RefreshController.h"
+#include "app/StartupTrace.h"
 #include "controls/Effects.h"
 #include "controls/GeneralErrorHandler.h"
 #include "controls/ListBox.h"
@@ -51,6 +52,7 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent)
       livecam_(std::make_unique<TLivecamController>(*this)),
       refresh_(std::make_unique<TRefreshController>(*this)),
       rows_(std::make_unique<TPropertyRowsPanel>(*this)) {
+  varnholt::StartupMark("main window");
   CreateComponents();
   varnholt::Guarded([this] { FormCreate(this); });
 }
@@ -79,7 +81,9 @@ void TFormMain::FormCreate(QObject*) {
 
   SetFrequencies();
   LastResolutionIndex_ = 0;
+  varnholt::StartupMark("frequencies");
   ApplyColourScheme();
+  varnholt::StartupMark("colour scheme");
   // However narrow the user makes it, "Back to full" stays whole.
   setMinimumWidth(BackButton->sizeHint().width() + kBackButtonMargins);
   rows_->ClearResolutionText();
@@ -95,9 +99,11 @@ void TFormMain::FormCreate(QObject*) {
             ? varnholt::CurrentExceptionMessage()
             : "The camera " + camera + " could not be read: " + varnholt::CurrentExceptionMessage();
   }
+  varnholt::StartupMark("devices");
   varnholt::Application::SetTitle(kApplicationTitle);
   setWindowTitle(varnholt::Application::Title());
   readini();
+  varnholt::StartupMark("state file");
   setWindowTitle(varnholt::Application::Title());
   StatusLabel->setText(" ");
   if (!StartupError.isEmpty()) {

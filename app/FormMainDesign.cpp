@@ -10,6 +10,7 @@
 #include "app/LivecamController.h"
 #include "app/Look.h"
 #include "app/RefreshController.h"
+#include "app/StartupTrace.h"
 #include "app/WindowStyles.h"
 #include "controls/AlignLayout.h"
 #include "controls/ButtonImage.h"
@@ -148,12 +149,17 @@ void TFormMain::CreateComponents() {
   new TAlignLayout(this);
 
   CreateStyleBook();
+  varnholt::StartupMark("stylebook");
   // The store first: the buttons refer to its pictures.
   CreateHiddenStore();
+  varnholt::StartupMark("hidden store");
   CreateRowsArea();
+  varnholt::StartupMark("rows");
   CreateLeftColumn();
+  varnholt::StartupMark("left column");
   CreateSwatches();
   CreateStatusBar();
+  varnholt::StartupMark("status bar");
 
   RefreshTimer = Named(new varnholt::TTimer(this), "RefreshTimer");
   RefreshTimer->SetInterval(5000);
@@ -168,8 +174,10 @@ void TFormMain::CreateComponents() {
 
   FCamera = Named(new TFCamera(this), "FCamera");
   FCamera->SetBorderColor(0);
+  varnholt::StartupMark("camera component");
 
   BindHandlers();
+  varnholt::StartupMark("handlers");
   SingleInstance1 = Named(new TSingleInstance(this), "SingleInstance1");
 }
 

@@ -26,5 +26,8 @@ void SetTextColor(QWidget* widget, const QColor& color);
 
 // The drawing app/artwork/<name>.svg rendered at size logical pixels.
 QPixmap Artwork(const QString& name, QSize size);
+// How many pictures Artwork has drawn from SVG at run time rather than
+// taken as the build rendered them.
+int ArtworkRenderedFromSvg();
 
 }  // namespace varnholt

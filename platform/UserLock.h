@@ -16,7 +16,7 @@
 #include <functional>
 #include <memory>
 
-class QLocalServer;
+class QObject;
 
 namespace varnholt {
 
@@ -39,10 +39,16 @@ class UserLock {
   void SetOnCalled(std::function<void()> handler) { onCalled_ = std::move(handler); }
 
  private:
+  void Listen();
+
   QString socketPath_;
   int fd_ = -1;
   bool held_ = false;
-  std::unique_ptr<QLocalServer> server_;
+  // The listening socket and its connections, served from the event loop.
+  // Plain Unix sockets: Qt's network library and its own would otherwise
+  // be loaded at every start for this one line.
+  int listenFd_ = -1;
+  std::unique_ptr<QObject> server_;
   std::function<void()> onCalled_;
 };
 

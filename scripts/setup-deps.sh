@@ -20,6 +20,11 @@ packages=(
   pkg-config libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   # Sound capture on Linux (camera/platform/v4l2/AlsaSound.*).
   libasound2-dev
+  # The start-up benchmark (bench/startup.sh): its window waiter, and qv4l2
+  # as the program it compares with.
+  libxcb1-dev qv4l2
+  # The window reads the font configuration beside its start (app/FontConfigWarmup.*).
+  libfontconfig-dev
 )
 
 missing=()

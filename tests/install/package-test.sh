@@ -43,6 +43,9 @@ for s in "${sizes[@]}"; do expected+=("/usr/share/icons/hicolor/${s}x${s}/apps/$
 for f in "${expected[@]}"; do
   grep -qxF "$f" "$scratch/deb.list" || fail "$f missing from the package"
 done
+# The recording module, in the program's library folder (lib or lib/<triplet>).
+grep -qE '^/usr/lib/([^/]+/)?varnholt/modules/varnholt-media\.so$' "$scratch/deb.list" ||
+  fail "varnholt-media.so missing from the package"
 
 # The same files as a plain install with DESTDIR.
 DESTDIR="$scratch/destdir" cmake --install "$build" --prefix /usr >/dev/null

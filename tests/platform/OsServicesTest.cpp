@@ -4,10 +4,16 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QSemaphore>
 #include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -133,4 +139,43 @@ TEST(UserLockTest, LivesInAPrivateFolderAndFollowsNoLink) {
 }
 
 }  // namespace
+// The holder answers calls from its event loop, one answer and one handler
+// run per call; a holder whose loop has stopped leaves the caller waiting
+// only until its deadline.
+TEST(UserLockTest, TheHolderAnswersCallsOnlyWhileItsLoopRuns) {
+  QTemporaryDir runtimeDir;
+  ::chmod(QFile::encodeName(runtimeDir.path()).constData(), 0700);
+  ScopedEnv runtime("XDG_RUNTIME_DIR", runtimeDir.path().toUtf8());
+  QSemaphore ready, done;
+  std::atomic<int> calls = 0;
+  std::unique_ptr<UserLock> holder;
+  std::unique_ptr<QThread> loop(QThread::create([&] {
+    holder = std::make_unique<UserLock>("varnholt-call");
+    holder->SetOnCalled([&] { ++calls; });
+    ready.release();
+    QEventLoop().exec();
+    ready.release();
+    done.acquire();
+    holder.reset();
+  }));
+  loop->start();
+  ready.acquire();
+  ASSERT_TRUE(holder->Held());
+  const UserLock caller("varnholt-call");
+  ASSERT_FALSE(caller.Held());
+  EXPECT_TRUE(caller.CallHolder());
+  EXPECT_TRUE(caller.CallHolder());
+  // The handler runs just after the answer has gone.
+  for (const QDeadlineTimer deadline(5000); calls < 2 && !deadline.hasExpired();)
+    std::this_thread::yield();
+  EXPECT_EQ(calls, 2);
+  loop->quit();
+  ready.acquire();  // the loop no longer serves; the lock is still held
+  EXPECT_FALSE(caller.CallHolder(200));
+  EXPECT_EQ(calls, 2);
+  done.release();
+  loop->wait();
+  EXPECT_FALSE(QFileInfo::exists(runtimeDir.filePath("varnholt-call.socket")));
+}
+
 }  // namespace varnholt::test

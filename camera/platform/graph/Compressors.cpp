@@ -8,7 +8,7 @@
 #include "camera/platform/graph/StreamInterfaces.h"
 #include "camera/platform/kit/DeviceEnumeration.h"
 #include "camera/platform/kit/SingleInterface.h"
-#include "media/MediaFileWriter.h"
+#include "media/MediaModule.h"
 
 namespace varnholt::platform::graph {
 namespace {
@@ -79,11 +79,18 @@ class CompressorFilter final : public kit::SingleInterface<IBaseFilter, GraphFil
   std::shared_ptr<IFrameReceiver> downstream_;
 };
 
-// The encoders of either container, each once, in FFmpeg's order.
+// The encoders of either container, each once, in FFmpeg's order; none
+// when recording is not available (the loader has said why).
 std::vector<std::string> EncoderNames(bool audio) {
+  const media::MediaModule* module = nullptr;
+  try {
+    module = &media::Media();
+  } catch (const media::MediaError&) {
+    return {};
+  }
   std::vector<std::string> names;
   for (const auto container : {media::Container::Avi, media::Container::Asf}) {
-    for (auto& name : audio ? media::AudioEncoders(container) : media::VideoEncoders(container))
+    for (auto& name : audio ? module->AudioEncoders(container) : module->VideoEncoders(container))
       if (std::find(names.begin(), names.end(), name) == names.end())
         names.push_back(std::move(name));
   }

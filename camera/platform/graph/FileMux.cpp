@@ -17,7 +17,7 @@
 #include "camera/platform/graph/VideoFormat.h"
 #include "camera/platform/kit/ListEnumerator.h"
 #include "camera/platform/kit/SingleInterface.h"
-#include "media/MediaFileWriter.h"
+#include "media/MediaModule.h"
 
 namespace varnholt::platform::graph {
 namespace {
@@ -126,9 +126,7 @@ class MuxCore {
     std::lock_guard lock(mutex_);
     if (writer_)
       return vfw::WrongState;
-    if (!encoder.empty() &&
-        !Contains(audio ? media::AudioEncoders(container_) : media::VideoEncoders(container_),
-                  encoder))
+    if (!encoder.empty() && !Contains(EncodersOf(audio), encoder))
       return vfw::TypeNotAccepted;
     (audio ? audioEncoder_ : videoEncoder_) = encoder;
     if (audio && audio_)
@@ -147,7 +145,7 @@ class MuxCore {
       return vfw::NotConnected;  // a file needs the picture stream
     try {
       if (!writer_) {
-        auto writer = std::make_unique<media::MediaFileWriter>();
+        auto writer = media::Media().NewWriter();
         writer->Open(path_, container_, *video_, audio_);
         writer_ = std::move(writer);
       } else if (finished_) {
@@ -227,13 +225,23 @@ class MuxCore {
   }
 
  private:
+  // None when recording is not available: no encoder is then accepted.
+  std::vector<std::string> EncodersOf(bool audio) const {
+    try {
+      return audio ? media::Media().AudioEncoders(container_)
+                   : media::Media().VideoEncoders(container_);
+    } catch (const media::MediaError&) {
+      return {};
+    }
+  }
+
   std::mutex mutex_;
   const media::Container container_;
   const std::string path_;
   std::optional<media::VideoInput> video_;
   std::optional<media::AudioInput> audio_;
   std::string videoEncoder_, audioEncoder_;
-  std::unique_ptr<media::MediaFileWriter> writer_;
+  std::unique_ptr<media::FileWriter> writer_;
   bool finished_ = false;  // finished at a stop; the next run continues it
   HResult failure_ = hr::Ok;
   double offset_ = 0.0;  // file time minus stream time
