@@ -77,11 +77,12 @@ bool HasConvertibleFormat(const AVCodec* codec) {
   return false;
 }
 
-// Encoders whose own assertions end the whole process on pictures a webcam
-// sends (rpza: "put_bits buffer too small" on a 16-pixel-wide picture, found
-// by fuzzing): never offered, and refused by name.
-bool Aborts(std::string_view name) {
-  return name == "rpza";
+// Encoders of this FFmpeg that take the whole program down on input a camera
+// may send, both found by fuzzing: rpza aborts ("put_bits buffer too small")
+// on a 16-pixel-wide picture; libsvtav1 can wait forever in finishing a
+// recording. Never offered, and refused by name.
+bool Unsafe(std::string_view name) {
+  return name == "rpza" || name == "libsvtav1";
 }
 
 bool Usable(const AVCodec* codec, const AVOutputFormat* format) {
@@ -91,7 +92,7 @@ bool Usable(const AVCodec* codec, const AVOutputFormat* format) {
   const std::string_view name = codec->name;
   if ((codec->capabilities &
        (AV_CODEC_CAP_EXPERIMENTAL | AV_CODEC_CAP_HARDWARE | AV_CODEC_CAP_HYBRID)) ||
-      avcodec_get_hw_config(codec, 0) != nullptr || name.ends_with("_omx") || Aborts(name)) {
+      avcodec_get_hw_config(codec, 0) != nullptr || name.ends_with("_omx") || Unsafe(name)) {
     return false;
   }
   if (codec->type == AVMEDIA_TYPE_AUDIO && !HasConvertibleFormat(codec)) {
@@ -121,9 +122,9 @@ const AVCodec* FindEncoder(const std::string& name, AVMediaType type, Container 
   if (codec == nullptr || codec->type != type) {
     throw MediaError("no " + std::string(kind) + " encoder named \"" + name + "\" here");
   }
-  if (Aborts(name)) {
+  if (Unsafe(name)) {
     throw MediaError("the " + std::string(kind) + " encoder \"" + name +
-                     "\" is left out: it can end the program on some picture sizes");
+                     "\" is left out: it can end or hang the program on some recordings");
   }
   if (avformat_query_codec(format, codec->id, FF_COMPLIANCE_NORMAL) != 1) {
     throw MediaError(std::string(DisplayName(container)) + " cannot hold " + kind + " from \"" +

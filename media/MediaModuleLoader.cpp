@@ -6,6 +6,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <variant>
 
 #include "media/MediaModule.h"
@@ -26,13 +27,17 @@ std::string ProgramFolder() {
 // The module or why there is none: loaded once, as the program's lists and
 // recordings all need the same one.
 std::variant<const MediaModule*, std::string> LoadOnce() {
-  // Installed beside the program (media/CMakeLists.txt), else the build's.
+  // The one VARNHOLT_MEDIA_MODULE names (a program copied elsewhere, as
+  // into the test VM), else the one installed beside the program
+  // (media/CMakeLists.txt), else the build's.
+  const char* named = std::getenv("VARNHOLT_MEDIA_MODULE");
   const std::string candidates[] = {
+      named ? named : "",
       ProgramFolder() + "/" VARNHOLT_MEDIA_MODULE_FROM_PROGRAM "/varnholt-media.so",
       VARNHOLT_MEDIA_MODULE_BUILT};
   std::string reasons;
   for (const auto& path : candidates) {
-    if (::access(path.c_str(), F_OK) != 0)
+    if (path.empty() || ::access(path.c_str(), F_OK) != 0)
       continue;
     try {
       return &LoadMediaModule(path);
@@ -41,7 +46,8 @@ std::variant<const MediaModule*, std::string> LoadOnce() {
     }
   }
   if (reasons.empty())
-    reasons = "varnholt-media.so is not installed (looked for " + candidates[0] + ")";
+    reasons = "varnholt-media.so is not installed (looked for " +
+              (named ? candidates[0] + " and " : std::string()) + candidates[1] + ")";
   std::string text = "Recording is not available: " + reasons;
   // The program says only that the recording failed: the reason goes here.
   std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, text.c_str());

@@ -482,7 +482,10 @@ collect_libs() { # $1 = ELF
 build_libs() {
   local elf qtcore plugin="" key r f
   LIBS=""
-  for elf in "$PROG" ${HELPER:+"$HELPER"}; do is_elf "$elf" && collect_libs "$elf"; done
+  # Added programs and modules bring their libraries too.
+  for elf in "$PROG" ${HELPER:+"$HELPER"} ${ADD_PATHS[@]+"${ADD_PATHS[@]}"}; do
+    [[ -f $elf ]] && is_elf "$elf" && collect_libs "$elf"
+  done
   [[ ${#LIB_FILES[@]} -gt 0 ]] || return 0
   qtcore=$(printf '%s\n' "${LIB_FILES[@]}" | grep -m1 '/libQt6Core\.so' || true)
   if [[ -n $qtcore ]]; then
