@@ -5,7 +5,8 @@
 #                optimised, under AddressSanitizer and UBSan, the libFuzzer
 #                targets' short runs and the VM suites included
 # For the edit-build-test loop:
-#   make check - build with warnings as errors and run the suite without the
+#   make check - build with gcc (the release compiler, whose warnings count
+#                here) with warnings as errors and run the suite without the
 #                virtual machine's boots, plain only
 
 JOBS ?= $(shell nproc)
