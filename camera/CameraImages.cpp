@@ -80,9 +80,7 @@ void CheckJpegWithinFormat(const QByteArray& jpeg, const AmMediaType& mediaType)
   const auto info = VideoInfoHeader::FromBytes(mediaType.pbFormat);
   const std::int64_t width = info ? info->bmiHeader.biWidth : 0;
   const std::int64_t height = info ? std::abs(std::int64_t{info->bmiHeader.biHeight}) : 0;
-  const std::int64_t pixels = std::int64_t{announced.width()} * announced.height();
-  CheckCondition(announced.isValid() && width > 0 && pixels <= width * height &&
-                     pixels <= varnholt::kMostFramePixels,
+  CheckCondition(varnholt::FrameFitsFormat(announced.width(), announced.height(), width, height),
                  "JPEG frame of " + std::to_string(announced.width()) + "x" +
                      std::to_string(announced.height()) + " pixels in a " + std::to_string(width) +
                      "x" + std::to_string(height) + " stream");

@@ -81,12 +81,7 @@ class JpegFrame {
   // beyond kMostFramePixels is, whatever the format says.
   bool WithinFormat(const VideoFormat& format) {
     const QSize announced = AnnouncedSize();
-    const std::int64_t formatPixels =
-        std::int64_t{format.width} *
-        (format.height < 0 ? -std::int64_t{format.height} : std::int64_t{format.height});
-    const std::int64_t pixels = std::int64_t{announced.width()} * announced.height();
-    return announced.width() > 0 && announced.height() > 0 && format.width > 0 &&
-           pixels <= formatPixels && pixels <= kMostFramePixels;
+    return FrameFitsFormat(announced.width(), announced.height(), format.width, format.height);
   }
   // Into `image`, whose memory is used when it already has the picture's
   // size and the decoder's pixel format.
