@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QStandardPaths>
 #include <QThread>
@@ -411,6 +412,21 @@ void TLivecamController::KeepPictureSize() {
   }
 }
 
+void TLivecamController::TellCopyTarget(QPainter& canvas) {
+  // The camera lays out later pictures for the quickest copy to where this
+  // one went in the window's memory.
+  QPaintEngine* engine = canvas.paintEngine();
+  QPaintDevice* surface = engine ? engine->paintDevice() : nullptr;
+  if (!surface || surface->devType() != QInternal::Image)
+    return;
+  const auto* image = static_cast<const QImage*>(surface);
+  const QPoint at = canvas.deviceTransform().map(QPoint(0, 0));
+  if (!image->rect().contains(at))
+    return;
+  form_.FCamera->SetPictureCopyTarget(image->constBits() + at.y() * image->bytesPerLine() +
+                                      at.x() * (image->depth() / 8));
+}
+
 void TLivecamController::PaintBoxPaint(QPainter* Canvas) {
   if (!form_.FCamera->Active())
     return;
@@ -425,6 +441,7 @@ void TLivecamController::PaintBoxPaint(QPainter* Canvas) {
     Canvas->setOpacity(1.0);
     Canvas->setRenderHint(QPainter::SmoothPixmapTransform, false);
     Canvas->drawImage(whole, bitmap, whole);
+    TellCopyTarget(*Canvas);
   } catch (...) {
     if (form_.TraceMode_)
       form_.LogMe("PaintBoxPaint Error");

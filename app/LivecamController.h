@@ -68,6 +68,8 @@ class TLivecamController {
   bool Recording() const { return !recordFile_.isEmpty(); }
 
  private:
+  // Where the picture went in the window's memory, told to the camera.
+  void TellCopyTarget(QPainter& canvas);
   // The event that ended the test's stream (device lost, an abort), or 0.
   std::int32_t LivecamStreamEnd();
   void StartRecording();

@@ -246,8 +246,13 @@ QImage TFCamera::TakePicture() {
   // the buffer goes back to the renderer for a later frame.
   using Hold = std::shared_ptr<const std::vector<std::uint8_t>>;
   auto* hold = new Hold(std::move(picture.pixels));
-  return QImage((*hold)->data(), picture.width, picture.height, picture.stride,
+  return QImage((*hold)->data() + picture.offset, picture.width, picture.height, picture.stride,
                 QImage::Format_RGB32, [](void* held) { delete static_cast<Hold*>(held); }, hold);
+}
+
+void TFCamera::SetPictureCopyTarget(const void* address) {
+  if (FPreparedPicture)
+    FPreparedPicture->SetCopyTarget(reinterpret_cast<std::uintptr_t>(address));
 }
 
 void TFCamera::ReleaseImageBuffers() {

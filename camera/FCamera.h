@@ -215,6 +215,9 @@ class TFCamera : public QObject {
   // from its slot; a null image when none waits. The pixels are shared, not
   // copied: taking one costs the caller's thread no frame-sized work.
   QImage TakePicture();
+  // Where the caller copies taken pictures to (its first pixel), so that
+  // later ones are laid out for the fastest copy there.
+  void SetPictureCopyTarget(const void* address);
   void ShowPropertyDialog();
   void ShowStreamPropertyDialog();
 

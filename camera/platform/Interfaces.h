@@ -411,10 +411,12 @@ class ICurrentPicture : public virtual Unknown {
 class IPreparedPicture : public virtual Unknown {
  public:
   static constexpr Iid kIid = Iid::PreparedPicture;
-  // GetCurrentPicture's pixels, top row first, rows `stride` bytes apart.
-  // The memory stays valid while `pixels` is held.
+  // GetCurrentPicture's pixels, top row first at `offset` bytes into
+  // `pixels`, rows `stride` bytes apart. The memory stays valid while
+  // `pixels` is held.
   struct Picture {
     std::shared_ptr<const std::vector<std::uint8_t>> pixels;
+    std::size_t offset = 0;
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::ptrdiff_t stride = 0;
@@ -426,6 +428,9 @@ class IPreparedPicture : public virtual Unknown {
   // The picture in the slot, leaving the slot empty; S_FALSE when none
   // waits.
   virtual HResult TakePicture(Picture& picture) = 0;
+  // Where the caller copies pictures to: the address of that memory's
+  // first pixel. Later pictures are laid out for the fastest copy there.
+  virtual void SetCopyTarget(std::uintptr_t address) = 0;
 };
 
 // ---- The platform itself -----------------------------------------------------

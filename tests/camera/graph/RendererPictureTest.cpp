@@ -252,7 +252,8 @@ TEST_F(RendererPicture, PreparedPicturesWaitInOneSlotThatTheListenerHearsFill) {
     return prepared->TakePicture(picture);
   };
   const auto AsImage = [](const IPreparedPicture::Picture& p) {
-    return QImage(p.pixels->data(), p.width, p.height, p.stride, QImage::Format_RGB32).copy();
+    return QImage(p.pixels->data() + p.offset, p.width, p.height, p.stride, QImage::Format_RGB32)
+        .copy();
   };
   IPreparedPicture::Picture taken;
   Deliver(NoiseYuy2(16, 8, 1));
@@ -269,14 +270,26 @@ TEST_F(RendererPicture, PreparedPicturesWaitInOneSlotThatTheListenerHearsFill) {
   IPreparedPicture::Picture none;
   EXPECT_EQ(Take(none), hr::False);
 
+  // Pictures are laid out half a page from where the caller copies them.
+  for (const std::uintptr_t target : {std::uintptr_t{16}, std::uintptr_t{0x7ff0}}) {
+    prepared->SetCopyTarget(target);
+    Deliver(NoiseYuy2(16, 8, 3));
+    IPreparedPicture::Picture placed;
+    ASSERT_EQ(Take(placed), hr::Ok);
+    EXPECT_EQ(
+        (reinterpret_cast<std::uintptr_t>(placed.pixels->data() + placed.offset) - target) % 4096,
+        2048u);
+    ExpectSamePixels(AsImage(placed), newest);
+  }
+
   // Frames while the taken picture is held, one of them too short to show.
   for (std::uint32_t seed = 4; seed < 10; ++seed) {
     Deliver(NoiseYuy2(16, 8, seed));
     ASSERT_EQ(Take(none), hr::Ok);
   }
-  EXPECT_EQ(heard, 7);
+  EXPECT_EQ(heard, 9);
   Deliver(std::vector<std::uint8_t>(16 * 8 * 2 - 1, 0x80));
-  EXPECT_EQ(heard, 7);
+  EXPECT_EQ(heard, 9);
   EXPECT_EQ(Take(none), hr::False);
   ExpectSamePixels(AsImage(taken), newest);
 
@@ -285,7 +298,7 @@ TEST_F(RendererPicture, PreparedPicturesWaitInOneSlotThatTheListenerHearsFill) {
   ASSERT_EQ(prepared->SetPictureListener(nullptr), hr::Ok);
   Deliver(NoiseYuy2(16, 8, 11));
   EXPECT_EQ(Take(none), hr::False);
-  EXPECT_EQ(heard, 8);
+  EXPECT_EQ(heard, 10);
 }
 
 }  // namespace
