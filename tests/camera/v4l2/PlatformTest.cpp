@@ -20,6 +20,7 @@
 #include "camera/CameraErrors.h"
 #include "camera/FCamera.h"
 #include "camera/platform/PlatformFactory.h"
+#include "camera/platform/v4l2/AlsaSound.h"
 #include "camera/platform/v4l2/V4l2Errors.h"
 #include "camera/platform/v4l2/V4l2Platform.h"
 #include "camera/platform/v4l2/device/NodeDirectory.h"
@@ -130,7 +131,8 @@ TEST_F(V4l2PlatformTest, CaptureNodesAreListedInNodeOrderWithTheirNames) {
   EXPECT_EQ(listed[0].devicePath, "/dev/v4l/by-id/usb-Fake_Webcam-video-index0");
   EXPECT_EQ(listed[0].description, "uvcvideo usb-0000:00:14.0-1");
   EXPECT_EQ(listed[1].devicePath, "/dev/video10");  // no by-id link
-  EXPECT_TRUE(List(DeviceCategory::AudioInput).empty());
+  // Sound inputs are the machine's sound devices, never a video node.
+  EXPECT_EQ(List(DeviceCategory::AudioInput).size(), v4l2::FindAlsaCaptureDevices().size());
 }
 
 TEST_F(V4l2PlatformTest, IdenticalCamerasAreNumberedByBusPositionAndLockedNodesListed) {
