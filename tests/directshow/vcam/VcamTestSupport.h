@@ -31,6 +31,10 @@ ComRef<IPin> CapturePin(IBaseFilter* filter);
 
 std::string Narrow(const std::wstring& text);
 
+// A client's own release of media types (the SDK's base classes have these).
+void FreeType(AM_MEDIA_TYPE& type);
+void DeleteType(AM_MEDIA_TYPE* type);
+
 class VcamTest : public ::testing::Test {
  protected:
   void SetUp() override;

@@ -81,6 +81,10 @@ ULONG OutputPin::Release() {
 }
 
 std::vector<VideoFormat> OutputPin::Offered() const {
+  // Connected, the pin speaks only the connection's format (a sample
+  // grabber offers its output what our pin lists).
+  if (peer_)
+    return {connectedFormat_};
   if (chosen_)
     return {*chosen_};
   return formats_;

@@ -1,7 +1,8 @@
 #pragma once
 
 // A virtual camera's capture pin. It offers the camera's formats (after
-// IAMStreamConfig::SetFormat only the one set), connects to any input pin
+// IAMStreamConfig::SetFormat only the one set, when connected only the
+// connection's), connects to any input pin
 // that takes one of them, or RGB24 at one of their sizes (a sample grabber
 // set to RGB24), agrees an allocator with it, and from Run on delivers the
 // moving picture from a thread of its own, one frame per frame time, until
