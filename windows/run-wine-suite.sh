@@ -62,9 +62,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   rm -rf "$WINEPREFIX"
   "$WINE" wineboot --init >"$out/prefix.log" 2>&1 </dev/null ||
     { cat "$out/prefix.log" >&2; fail "wineboot could not make the prefix"; }
-  # A crashing program ends at once instead of waiting in winedbg.
-  "$WINE" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
-    /v Debugger /f >>"$out/prefix.log" 2>&1 </dev/null || true
   "$WINESERVER" -w
 fi
 prefixed=$(date +%s)

@@ -88,6 +88,7 @@ class CameraFilter::FamilyInterface final : public Interface {
 
 CameraFilter::CameraFilter(std::size_t camera)
     : camera_(camera),
+      plugs_(PlugCount(Cameras()[camera].friendlyName)),
       pin_(std::make_unique<OutputPin>(*this)),
       procAmp_(std::make_unique<FamilyInterface<IAMVideoProcAmp, Family::VideoProcAmp>>(*this)),
       cameraControl_(
@@ -111,9 +112,18 @@ const CameraRow& CameraFilter::Camera() const {
 
 HRESULT CameraFilter::Check(const wchar_t* point) const {
   const wchar_t* name = Camera().friendlyName;
-  if (IsUnplugged(name))
+  if (Gone())
     return HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
   return ArmedFailure(name, point).value_or(S_OK);
+}
+
+HRESULT CameraFilter::CheckArmed(const wchar_t* point) const {
+  return ArmedFailure(Camera().friendlyName, point).value_or(S_OK);
+}
+
+bool CameraFilter::Gone() const {
+  const wchar_t* name = Camera().friendlyName;
+  return IsUnplugged(name) || PlugCount(name) != plugs_;
 }
 
 HRESULT CameraFilter::CheckBusy() const {
@@ -163,8 +173,8 @@ HRESULT CameraFilter::GetClassID(CLSID* id) {
 HRESULT CameraFilter::Stop() {
   // Always allowed, also when unplugged: a client must be able to let go.
   std::lock_guard lock(lock_);
-  if (const auto armed = ArmedFailure(Camera().friendlyName, L"IBaseFilter.Stop"))
-    return *armed;
+  if (const HRESULT hr = CheckArmed(L"IBaseFilter.Stop"); FAILED(hr))
+    return hr;
   pin_->Deactivate();
   state_ = State_Stopped;
   return S_OK;
@@ -172,7 +182,10 @@ HRESULT CameraFilter::Stop() {
 
 HRESULT CameraFilter::Pause() {
   std::lock_guard lock(lock_);
-  if (const HRESULT hr = Check(L"IBaseFilter.Pause"); FAILED(hr))
+  // Graphs pause a running filter on their way to stopping it: only taking
+  // the device from stopped fails for an unplugged camera.
+  const wchar_t* point = L"IBaseFilter.Pause";
+  if (const HRESULT hr = state_ == State_Stopped ? Check(point) : CheckArmed(point); FAILED(hr))
     return hr;
   if (state_ == State_Stopped) {
     // Taking the device: where another program's use shows.
@@ -228,7 +241,8 @@ HRESULT CameraFilter::EnumPins(IEnumPins** pins) {
   if (!pins)
     return E_POINTER;
   *pins = nullptr;
-  if (const HRESULT hr = Check(L"IBaseFilter.EnumPins"); FAILED(hr))
+  // Graphs walk the pins to stop and tear down, also of an unplugged camera.
+  if (const HRESULT hr = CheckArmed(L"IBaseFilter.EnumPins"); FAILED(hr))
     return hr;
   return MakePinEnumerator(*this, pins);
 }

@@ -65,6 +65,10 @@ class CameraFilter final : public IBaseFilter,
   // What a call at point ("IPin.Connect") answers before doing its work:
   // the unplugged code, an armed failure, or S_OK.
   HRESULT Check(const wchar_t* point) const;
+  // Only the armed failure: for the calls that work on an unplugged camera.
+  HRESULT CheckArmed(const wchar_t* point) const;
+  // Unplugged now, or since this filter was bound.
+  bool Gone() const;
   // Connecting and starting a busy camera fail with this; S_OK otherwise.
   HRESULT CheckBusy() const;
   // Guards the state and the pin's connection; held while calling other
@@ -82,6 +86,7 @@ class CameraFilter final : public IBaseFilter,
   HRESULT KsCall(REFGUID set, DWORD id, void* data, DWORD dataLength, bool write, DWORD* returned);
 
   const std::size_t camera_;
+  const DWORD plugs_;  // the camera's unplug count when bound
   mutable std::recursive_mutex lock_;
   FILTER_STATE state_ = State_Stopped;
   ComRef<IReferenceClock> clock_;

@@ -1,6 +1,7 @@
 #include "camera/platform/directshow/vcam/Enumerators.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "camera/platform/directshow/vcam/CameraFilter.h"
 #include "camera/platform/directshow/vcam/ComSupport.h"
@@ -41,7 +42,7 @@ class ListEnumerator final : public Interface, private RefCounted {
   HRESULT STDMETHODCALLTYPE Next(ULONG wanted, Item* items, ULONG* fetched) override {
     if (!items || (wanted > 1 && !fetched))
       return E_POINTER;
-    if (const HRESULT hr = filter_.Check(nextPoint_); FAILED(hr))
+    if (const HRESULT hr = CheckCall(); FAILED(hr))
       return hr;
     ULONG got = 0;
     while (got < wanted && position_ < count_) {
@@ -58,7 +59,7 @@ class ListEnumerator final : public Interface, private RefCounted {
     return got == wanted ? S_OK : S_FALSE;
   }
   HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
-    if (const HRESULT hr = filter_.Check(nextPoint_); FAILED(hr))
+    if (const HRESULT hr = CheckCall(); FAILED(hr))
       return hr;
     const std::size_t left = count_ - position_;
     position_ += std::min<std::size_t>(left, count);
@@ -79,6 +80,11 @@ class ListEnumerator final : public Interface, private RefCounted {
   const std::vector<VideoFormat>& Formats() const { return formats_; }
 
  private:
+  // The pins are listed also for an unplugged camera (graphs stop by them).
+  HRESULT CheckCall() const {
+    return std::is_same_v<Interface, IEnumPins> ? filter_.CheckArmed(nextPoint_)
+                                                : filter_.Check(nextPoint_);
+  }
   static void Free(IPin*& pin) { pin->Release(); }
   static void Free(AM_MEDIA_TYPE*& type) { DeleteMediaType(type); }
 

@@ -42,6 +42,10 @@ bool IsUnplugged(const wchar_t* camera) {
   return ReadWord(camera, L"Unplugged").value_or(0) != 0;
 }
 
+DWORD PlugCount(const wchar_t* camera) {
+  return ReadWord(camera, L"Plugs").value_or(0);
+}
+
 std::optional<HRESULT> ArmedFailure(const wchar_t* camera, const wchar_t* point) {
   if (const auto code = ReadWord(camera, std::wstring(L"Fail.") + point))
     return static_cast<HRESULT>(*code);
@@ -57,7 +61,9 @@ HRESULT SetUnplugged(const std::wstring& camera, bool unplugged) {
   if (!index)
     return E_INVALIDARG;
   if (unplugged) {
-    const HRESULT hr = WriteWord(camera, L"Unplugged", 1);
+    HRESULT hr = WriteWord(camera, L"Unplugged", 1);
+    if (SUCCEEDED(hr))
+      hr = WriteWord(camera, L"Plugs", PlugCount(camera.c_str()) + 1);
     return FAILED(hr) ? hr : RemoveDeviceEntry(*index);
   }
   const HRESULT hr = AddDeviceEntry(*index);

@@ -20,10 +20,17 @@
 //                            interfaces answers HRESULT_FROM_WIN32(
 //                            ERROR_DEVICE_NOT_CONNECTED) (0x8007048F), except
 //                            those a client needs to let go of it: the
-//                            IUnknown methods, Stop, GetState, JoinFilterGraph,
-//                            QueryFilterInfo, Disconnect, ConnectedTo and
-//                            QueryPinInfo. A running stream stops delivering
-//                            and the graph hears EC_DEVICE_LOST.
+//                            IUnknown methods, Stop, Pause of a running filter
+//                            (graphs pause before they stop), GetState,
+//                            JoinFilterGraph,
+//                            QueryFilterInfo, EnumPins (and its enumerator),
+//                            the pin's Disconnect, ConnectedTo, QueryPinInfo,
+//                            QueryDirection and QueryId. A running stream stops delivering
+//                            and the graph hears EC_DEVICE_LOST. As with a
+//                            driver's device, a filter bound before stays
+//                            dead when the camera is plugged in again
+//                            (Plugs below); only a new binding reaches it.
+//     Plugs       REG_DWORD  counts the unplugs, kept by SetUnplugged.
 //     Fail.<Interface>.<Method>
 //                 REG_DWORD  that method answers this HRESULT instead of
 //                            doing its work, e.g. "Fail.IAMVideoProcAmp.Set"
@@ -48,6 +55,8 @@ namespace varnholt::vcam {
 
 bool IsBusy(const wchar_t* camera);
 bool IsUnplugged(const wchar_t* camera);
+// How often the camera has been unplugged; a filter remembers it when bound.
+DWORD PlugCount(const wchar_t* camera);
 // The code armed for "Interface.Method" on that camera, if any.
 std::optional<HRESULT> ArmedFailure(const wchar_t* camera, const wchar_t* point);
 

@@ -6,7 +6,6 @@
 
 #include "camera/platform/directshow/vcam/CameraFilter.h"
 #include "camera/platform/directshow/vcam/Enumerators.h"
-#include "camera/platform/directshow/vcam/FaultControl.h"
 #include "camera/platform/directshow/vcam/MovingPicture.h"
 #include "camera/platform/directshow/vcam/PropertyValues.h"
 
@@ -502,7 +501,6 @@ void OutputPin::Stream(Delivery d) {
   const auto frameTime =
       std::chrono::microseconds(std::max<std::int64_t>(d.format.frameTime, 1) / 10);
   const std::size_t imageSize = d.format.ImageSize();
-  const wchar_t* camera = filter_.Camera().friendlyName;
   auto due = Clock::now();
   for (;;) {
     REFERENCE_TIME start = 0;
@@ -517,7 +515,7 @@ void OutputPin::Stream(Delivery d) {
     }
     const auto now = Clock::now();
     due = std::max(due + frameTime, now);
-    if (IsUnplugged(camera)) {
+    if (filter_.Gone()) {
       if (d.events)
         d.events->Notify(EC_DEVICE_LOST,
                          reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(&filter_)), 0);
