@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "camera/platform/directshow/vcam/CameraTable.h"
+#include "camera/platform/directshow/vcam/Registration.h"
 #include "tests/directshow/vcam/VcamTestSupport.h"
 
 namespace varnholt::vcam::test {
@@ -46,6 +47,63 @@ TEST_F(DeviceList, MonikerBindsToTheNamedCamerasFilter) {
   ASSERT_TRUE(other);
   ASSERT_HRESULT_SUCCEEDED(other->GetClassID(&second));
   EXPECT_FALSE(IsEqualCLSID(first, second));
+}
+
+// The DLL's own entry points, as regsvr32 and COM call them.
+struct CameraDll {
+  HMODULE module = nullptr;
+  HRESULT(STDAPICALLTYPE* registerServer)() = nullptr;
+  HRESULT(STDAPICALLTYPE* unregisterServer)() = nullptr;
+  HRESULT(STDAPICALLTYPE* canUnloadNow)() = nullptr;
+
+  CameraDll() {
+    // Beside the test program (windows/CMakeLists.txt puts both in bin/).
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dll = path;
+    dll = dll.substr(0, dll.find_last_of(L'\\') + 1) + L"varnholt-vcam.dll";
+    module = LoadLibraryW(dll.c_str());
+    if (!module)
+      return;
+    registerServer = reinterpret_cast<decltype(registerServer)>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+    unregisterServer = reinterpret_cast<decltype(unregisterServer)>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllUnregisterServer")));
+    canUnloadNow = reinterpret_cast<decltype(canUnloadNow)>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+  }
+  ~CameraDll() {
+    if (registerServer)
+      registerServer();  // whatever the test did, the cameras stay for the others
+    if (module)
+      FreeLibrary(module);
+  }
+};
+
+TEST_F(DeviceList, RegistrationAddsAndRemovesTheCamerasAndUnloadWaitsForObjects) {
+  CameraDll dll;
+  ASSERT_TRUE(dll.registerServer && dll.unregisterServer && dll.canUnloadNow);
+
+  ASSERT_HRESULT_SUCCEEDED(dll.unregisterServer());
+  for (const ListedCamera& listed : ListCameras())
+    for (const CameraRow& row : Cameras())
+      EXPECT_NE(listed.friendlyName, row.friendlyName);
+  ComRef<IBaseFilter> filter;
+  EXPECT_EQ(CoCreateInstance(ClassIdOf(0), nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                             filter.PutVoid()),
+            REGDB_E_CLASSNOTREG);
+
+  ASSERT_HRESULT_SUCCEEDED(dll.registerServer());
+  std::size_t ours = 0;
+  for (const ListedCamera& listed : ListCameras())
+    for (const CameraRow& row : Cameras())
+      ours += listed.friendlyName == row.friendlyName;
+  EXPECT_EQ(ours, Cameras().size());
+  ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(ClassIdOf(0), nullptr, CLSCTX_INPROC_SERVER,
+                                            IID_IBaseFilter, filter.PutVoid()));
+  EXPECT_EQ(dll.canUnloadNow(), S_FALSE);  // a filter is alive
+  filter = ComRef<IBaseFilter>();
+  EXPECT_EQ(dll.canUnloadNow(), S_OK);
 }
 
 // Run with --gtest_also_run_disabled_tests: the harness checks that a failing
