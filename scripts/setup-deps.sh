@@ -25,6 +25,10 @@ packages=(
   libxcb1-dev qv4l2
   # The window reads the font configuration beside its start (app/FontConfigWarmup.*).
   libfontconfig-dev
+  # The Windows side (windows/run-wine-suite.sh): mingw-w64 with the posix
+  # thread model, Wine, and the Mesa drivers Xvfb's GLX needs for the video
+  # renderer's Direct3D (a recommendation only, so named here).
+  mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 libgl1-mesa-dri
 )
 
 missing=()

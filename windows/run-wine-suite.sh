@@ -1,0 +1,79 @@
+#!/bin/sh
+# Builds the Windows side (windows/CMakeLists.txt) with mingw-w64 into
+# BUILD_DIR/build and runs its tests under Wine, in a Wine prefix kept in
+# BUILD_DIR/prefix: made once, it lasts as long as the build folder. One
+# X server (Xvfb, for the video renderer's Direct3D) and one wineserver
+# serve every test. Fails, saying why, when anything is missing, does not
+# build or does not pass.
+#
+# usage: windows/run-wine-suite.sh BUILD_DIR [ctest arguments...]
+set -eu
+
+if [ $# -lt 1 ]; then
+  echo "usage: $0 BUILD_DIR [ctest arguments...]" >&2
+  exit 2
+fi
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+mkdir -p "$1"
+out=$(cd "$1" && pwd)  # Wine wants absolute paths
+shift
+
+fail() {
+  echo "run-wine-suite: $*" >&2
+  exit 1
+}
+
+# What it needs, by Debian package (scripts/setup-deps.sh installs them).
+need() {
+  command -v "$1" >/dev/null 2>&1 || [ -x "$1" ] || fail "$1 is missing (Debian package $2)"
+}
+need x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
+need x86_64-w64-mingw32-gcc-posix gcc-mingw-w64-x86-64-posix
+need /usr/lib/wine/wine64 wine64
+need /usr/lib/wine/wineserver64 wine64
+need xvfb-run xvfb
+need xauth xauth
+need cmake cmake
+need ninja ninja-build
+[ -f /usr/src/googletest/CMakeLists.txt ] || fail "/usr/src/googletest is missing (Debian package googletest)"
+
+export WINEPREFIX="$out/prefix"
+export WINEARCH=win64
+export WINEDEBUG=-all
+# No Mono or Gecko installers, no sound driver.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv=d"
+export WINESERVER=/usr/lib/wine/wineserver64
+export WINE=/usr/lib/wine/wine64
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
+unset DISPLAY WAYLAND_DISPLAY
+
+start=$(date +%s)
+werror=${VARNHOLT_WERROR:-ON}
+cmake -S "$root/windows" -B "$out/build" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/windows/mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DVARNHOLT_WERROR="$werror" >"$out/configure.log" 2>&1 ||
+  { cat "$out/configure.log" >&2; fail "configuring the Windows build failed"; }
+cmake --build "$out/build" -j2 || fail "the Windows build failed"
+built=$(date +%s)
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "run-wine-suite: making the Wine prefix $WINEPREFIX (once)"
+  rm -rf "$WINEPREFIX"
+  "$WINE" wineboot --init >"$out/prefix.log" 2>&1 </dev/null ||
+    { cat "$out/prefix.log" >&2; fail "wineboot could not make the prefix"; }
+  "$WINESERVER" -w
+fi
+prefixed=$(date +%s)
+
+# The tests' own fixture (vcam_register) registers the camera DLL first.
+status=0
+xvfb-run -a sh -c '
+  "$WINESERVER" -p
+  trap "\"\$WINESERVER\" -k" EXIT
+  "$WINE" wineboot </dev/null >/dev/null 2>&1
+  ctest --test-dir "$0" --output-on-failure --timeout 120 "$@"
+' "$out/build" "$@" || status=$?
+done_at=$(date +%s)
+echo "run-wine-suite: build $((built - start)) s, prefix $((prefixed - built)) s, tests $((done_at - prefixed)) s"
+[ "$status" -eq 0 ] || fail "Windows tests failed (ctest exit $status); the log is above"
