@@ -1,0 +1,222 @@
+#include "camera/platform/directshow/RendererParts.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+
+#include "camera/platform/directshow/ComObject.h"
+#include "camera/platform/directshow/MediaTypes.h"
+#include "camera/platform/directshow/Utf8.h"
+
+namespace varnholt::platform::directshow {
+namespace {
+
+// Our callback as the system's: a COM object of its own.
+class GrabberCallback final : public ::ISampleGrabberCB {
+ public:
+  explicit GrabberCallback(std::shared_ptr<varnholt::platform::ISampleGrabberCB> callback)
+      : callback_(std::move(callback)) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!out)
+      return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ISampleGrabberCB)) {
+      *out = static_cast<::ISampleGrabberCB*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --references_;
+    if (left == 0)
+      delete this;
+    return left;
+  }
+
+  HRESULT STDMETHODCALLTYPE SampleCB(double time, ::IMediaSample* sample) override {
+    try {
+      return callback_->SampleCB(time, Wrap<varnholt::platform::IMediaSample>(sample));
+    } catch (...) {
+      return E_FAIL;
+    }
+  }
+  HRESULT STDMETHODCALLTYPE BufferCB(double time, BYTE* buffer, LONG length) override {
+    try {
+      const std::size_t size = buffer && length > 0 ? static_cast<std::size_t>(length) : 0;
+      return callback_->BufferCB(time, std::span<const std::uint8_t>(buffer, size));
+    } catch (...) {
+      return E_FAIL;
+    }
+  }
+
+ private:
+  ~GrabberCallback() = default;
+
+  std::atomic<ULONG> references_{1};
+  std::shared_ptr<varnholt::platform::ISampleGrabberCB> callback_;
+};
+
+RECT ToRect(const Rect32& rect) {
+  return RECT{rect.left, rect.top, rect.right, rect.bottom};
+}
+
+Rect32 FromRect(const RECT& rect) {
+  return Rect32{static_cast<std::int32_t>(rect.left), static_cast<std::int32_t>(rect.top),
+                static_cast<std::int32_t>(rect.right), static_cast<std::int32_t>(rect.bottom)};
+}
+
+}  // namespace
+
+HResult SampleGrabberPart::SetBufferSamples(bool buffer) {
+  return com->SetBufferSamples(buffer ? TRUE : FALSE);
+}
+
+HResult SampleGrabberPart::SetCallback(const std::shared_ptr<ISampleGrabberCB>& callback,
+                                       std::int32_t method) {
+  if (!callback)
+    return com->SetCallback(nullptr, method);
+  auto adapter = ComPtr<::ISampleGrabberCB>::Adopt(new GrabberCallback(callback));
+  return com->SetCallback(adapter.get(), method);
+}
+
+HResult SampleGrabberPart::GetConnectedMediaType(AmMediaType& mediaType) {
+  AM_MEDIA_TYPE type{};
+  const HRESULT code = com->GetConnectedMediaType(&type);
+  if (SUCCEEDED(code))
+    mediaType = FromComMediaType(type);
+  FreeComMediaType(type);
+  return code;
+}
+
+HResult SampleGrabberPart::GetCurrentBuffer(std::int32_t& size, std::uint8_t* buffer) {
+  LONG length = size;
+  const HRESULT code = com->GetCurrentBuffer(&length, reinterpret_cast<LONG*>(buffer));
+  size = length;
+  return code;
+}
+
+HResult VmrConfigPart::SetRenderingMode(std::uint32_t mode) {
+  return com->SetRenderingMode(mode);
+}
+
+HResult VmrWindowlessPart::SetVideoClippingWindow(WindowHandle window) {
+  return com->SetVideoClippingWindow(reinterpret_cast<HWND>(window));
+}
+
+HResult VmrWindowlessPart::SetVideoPosition(const Rect32* source, const Rect32* target) {
+  RECT from{}, to{};
+  if (source)
+    from = ToRect(*source);
+  if (target)
+    to = ToRect(*target);
+  return com->SetVideoPosition(source ? &from : nullptr, target ? &to : nullptr);
+}
+
+HResult VmrWindowlessPart::GetVideoPosition(Rect32& source, Rect32& target) {
+  RECT from{}, to{};
+  const HRESULT code = com->GetVideoPosition(&from, &to);
+  if (SUCCEEDED(code)) {
+    source = FromRect(from);
+    target = FromRect(to);
+  }
+  return code;
+}
+
+HResult VmrWindowlessPart::SetAspectRatioMode(std::uint32_t mode) {
+  return com->SetAspectRatioMode(mode);
+}
+
+HResult VmrWindowlessPart::GetAspectRatioMode(std::uint32_t& mode) {
+  DWORD value = 0;
+  const HRESULT code = com->GetAspectRatioMode(&value);
+  mode = value;
+  return code;
+}
+
+HResult VmrWindowlessPart::SetBorderColor(std::uint32_t color) {
+  return com->SetBorderColor(color);
+}
+
+HResult VmrWindowlessPart::GetBorderColor(std::uint32_t& color) {
+  COLORREF value = 0;
+  const HRESULT code = com->GetBorderColor(&value);
+  color = value;
+  return code;
+}
+
+HResult VmrWindowlessPart::GetNativeVideoSize(std::int32_t& width, std::int32_t& height,
+                                              std::int32_t& aspectX, std::int32_t& aspectY) {
+  LONG w = 0, h = 0, x = 0, y = 0;
+  const HRESULT code = com->GetNativeVideoSize(&w, &h, &x, &y);
+  width = w;
+  height = h;
+  aspectX = x;
+  aspectY = y;
+  return code;
+}
+
+HResult VmrWindowlessPart::GetMinIdealVideoSize(std::int32_t& width, std::int32_t& height) {
+  LONG w = 0, h = 0;
+  const HRESULT code = com->GetMinIdealVideoSize(&w, &h);
+  width = w;
+  height = h;
+  return code;
+}
+
+HResult VmrWindowlessPart::GetMaxIdealVideoSize(std::int32_t& width, std::int32_t& height) {
+  LONG w = 0, h = 0;
+  const HRESULT code = com->GetMaxIdealVideoSize(&w, &h);
+  width = w;
+  height = h;
+  return code;
+}
+
+std::size_t DibSize(const BITMAPINFOHEADER& header) {
+  const std::size_t stride =
+      ((static_cast<std::size_t>(std::abs(header.biWidth)) * header.biBitCount + 31) / 32) * 4;
+  const std::size_t pixels = header.biSizeImage != 0
+                                 ? header.biSizeImage
+                                 : stride * static_cast<std::size_t>(std::abs(header.biHeight));
+  std::size_t colours = header.biClrUsed;
+  if (colours == 0 && header.biBitCount <= 8)
+    colours = std::size_t{1} << header.biBitCount;
+  if (header.biCompression == BI_BITFIELDS && header.biSize == sizeof(BITMAPINFOHEADER))
+    colours = 3;
+  return header.biSize + colours * sizeof(RGBQUAD) + pixels;
+}
+
+HResult VmrWindowlessPart::GetCurrentImage(std::vector<std::uint8_t>& image) {
+  BYTE* dib = nullptr;
+  const HRESULT code = com->GetCurrentImage(&dib);
+  if (SUCCEEDED(code) && dib) {
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, dib, sizeof header);
+    image.assign(dib, dib + DibSize(header));
+  }
+  CoTaskMemFree(dib);
+  return code;
+}
+
+HResult FileSinkPart::GetCurFile(std::string& fileName) {
+  LPOLESTR name = nullptr;
+  AM_MEDIA_TYPE type{};
+  const HRESULT code = com->GetCurFile(&name, &type);
+  if (SUCCEEDED(code))
+    fileName = ToUtf8(name);
+  CoTaskMemFree(name);
+  FreeComMediaType(type);
+  return code;
+}
+
+std::span<const std::uint8_t> MediaSamplePart::Data() const {
+  BYTE* data = nullptr;
+  if (FAILED(com->GetPointer(&data)) || !data)
+    return {};
+  const long length = com->GetActualDataLength();
+  return {data, length > 0 ? static_cast<std::size_t>(length) : 0};
+}
+
+}  // namespace varnholt::platform::directshow
