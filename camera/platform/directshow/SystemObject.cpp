@@ -1,6 +1,33 @@
 #include "camera/platform/directshow/SystemObject.h"
 
+#include <unordered_map>
+
 namespace varnholt::platform::directshow {
+namespace {
+
+// The wrapper of each system object while one lives, by the object's
+// identity, so that a system object reached again (a filter's graph, an
+// interface a builder finds) is the same object of ours.
+struct Wrappers {
+  std::mutex mutex;
+  std::unordered_map<::IUnknown*, std::weak_ptr<SystemObject>> byIdentity;
+};
+
+Wrappers& LiveWrappers() {
+  static auto* wrappers = new Wrappers;  // outlives every wrapper, at exit too
+  return *wrappers;
+}
+
+}  // namespace
+
+SystemObject::~SystemObject() {
+  auto& wrappers = LiveWrappers();
+  std::lock_guard lock(wrappers.mutex);
+  // A newer wrapper may stand for the same object already; it stays.
+  const auto entry = wrappers.byIdentity.find(object_.get());
+  if (entry != wrappers.byIdentity.end() && entry->second.expired())
+    wrappers.byIdentity.erase(entry);
+}
 
 template <class Ours, class Com>
 std::shared_ptr<void> SystemObject::Answer(REFIID iid) {
@@ -86,11 +113,18 @@ std::shared_ptr<void> SystemObject::QueryInterface(Iid iid) {
 std::shared_ptr<Unknown> WrapObject(::IUnknown* object) {
   if (!object)
     return nullptr;
-  // The identity interface: the same system object always arrives as one.
+  // The identity interface: COM answers the same pointer for one object.
   ComPtr<::IUnknown> identity;
   if (FAILED(object->QueryInterface(IID_IUnknown, identity.ReceiveVoid())) || !identity)
     identity = ComPtr<::IUnknown>::Share(object);
-  return std::make_shared<SystemObject>(std::move(identity));
+  auto& wrappers = LiveWrappers();
+  std::lock_guard lock(wrappers.mutex);
+  auto& known = wrappers.byIdentity[identity.get()];
+  if (auto wrapper = known.lock())
+    return wrapper;
+  auto wrapper = std::make_shared<SystemObject>(std::move(identity));
+  known = wrapper;
+  return wrapper;
 }
 
 }  // namespace varnholt::platform::directshow

@@ -7,6 +7,7 @@
 // (Interfaces.h has the rules). Whatever kind of object arrives (a camera
 // filter from the device list, a renderer, a multiplexer) is served the
 // same way, so a new device in a category needs nothing of its own here.
+// While a wrapper lives, the same system object always arrives as it.
 
 #include <memory>
 #include <mutex>
@@ -42,6 +43,7 @@ class SystemObject final : public ComBacked,
  public:
   // object: the system object's IUnknown (its identity).
   explicit SystemObject(ComPtr<::IUnknown> object) : object_(std::move(object)) {}
+  ~SystemObject() override;
 
   ::IUnknown* ComObject() const override { return object_.get(); }
   std::shared_ptr<void> QueryInterface(Iid iid) override;

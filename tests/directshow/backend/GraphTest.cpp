@@ -60,14 +60,14 @@ TEST(Graph, GrabberAndNullRendererRunAndStopWithTheSystemsCodes) {
   ASSERT_EQ(grabberFilter->QueryFilterInfo(info), hr::Ok);
   EXPECT_EQ(info.achName, "Sample grabber \xC3\xBC");
   ASSERT_NE(info.pGraph, nullptr);
-  EXPECT_EQ(ComOf(info.pGraph), ComOf(graph));  // the same system graph
+  EXPECT_EQ(info.pGraph, graph);  // the same system graph is the same object
 
   // Found through the builder: the grabber itself, as one of ours.
   std::shared_ptr<Unknown> found;
   ASSERT_EQ(builder->FindInterface(nullptr, nullptr, grabberFilter, Iid::SampleGrabber, found),
             hr::Ok);
-  EXPECT_EQ(ComOf(found), ComOf(grabberFilter));
-  EXPECT_NE(Query<ISampleGrabber>(found), nullptr);
+  EXPECT_EQ(Query<IBaseFilter>(found), grabberFilter);
+  EXPECT_EQ(Query<ISampleGrabber>(found), grabber);
   EXPECT_TRUE(
       Failed(builder->FindInterface(nullptr, nullptr, nullRenderer, Iid::AMStreamConfig, found)));
   EXPECT_EQ(builder->FindInterface(nullptr, nullptr, nullRenderer, Iid::ControlList, found),
