@@ -201,13 +201,13 @@ HResult VmrWindowlessPart::GetCurrentImage(std::vector<std::uint8_t>& image) {
 }
 
 HResult FileSinkPart::GetCurFile(std::string& fileName) {
+  // The media type is not asked for: writers may leave it out (Wine's
+  // refuses to fill one).
   LPOLESTR name = nullptr;
-  AM_MEDIA_TYPE type{};
-  const HRESULT code = com->GetCurFile(&name, &type);
+  const HRESULT code = com->GetCurFile(&name, nullptr);
   if (SUCCEEDED(code))
     fileName = ToUtf8(name);
   CoTaskMemFree(name);
-  FreeComMediaType(type);
   return code;
 }
 

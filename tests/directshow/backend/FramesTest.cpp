@@ -59,20 +59,20 @@ std::vector<std::uint8_t> SmallVideo() {
   avi.Begin("RIFF", "AVI ");
   avi.Begin("LIST", "hdrl");
   avi.Begin("avih");
-  for (std::uint32_t v : {40000u, kFrameBytes * 25, 0u, 0x10u, std::uint32_t{kFrames}, 0u, 1u,
-                          kFrameBytes, std::uint32_t{kWidth}, std::uint32_t{kHeight}, 0u, 0u, 0u,
-                          0u})
+  for (std::uint32_t v :
+       {40000u, kFrameBytes * 25, 0u, 0x10u, std::uint32_t{kFrames}, 0u, 1u, kFrameBytes,
+        std::uint32_t{kWidth}, std::uint32_t{kHeight}, 0u, 0u, 0u, 0u})
     avi.U32(v);
   avi.End();
   avi.Begin("LIST", "strl");
   avi.Begin("strh");
   avi.Four("vids");
   avi.Four("\0\0\0\0");
-  for (std::uint32_t v : {0u, 0u, 0u, 1u, 25u, 0u, std::uint32_t{kFrames}, kFrameBytes,
-                          0xFFFFFFFFu, 0u})
+  for (std::uint32_t v :
+       {0u, 0u, 0u, 1u, 25u, 0u, std::uint32_t{kFrames}, kFrameBytes, 0xFFFFFFFFu, 0u})
     avi.U32(v);
-  for (std::uint16_t v : {std::uint16_t{0}, std::uint16_t{0}, std::uint16_t{kWidth},
-                          std::uint16_t{kHeight}})
+  for (std::uint16_t v :
+       {std::uint16_t{0}, std::uint16_t{0}, std::uint16_t{kWidth}, std::uint16_t{kHeight}})
     avi.U16(v);
   avi.End();
   avi.Begin("strf");
@@ -173,9 +173,7 @@ TEST(Frames, GrabberHandsEachFrameToOurCallbackAndKeepsTheLast) {
   ASSERT_EQ(grabber->SetCallback(collector, 0), hr::Ok);
   ASSERT_EQ(graph->AddFilter(grabberFilter, "Sample grabber"), hr::Ok);
   ASSERT_EQ(graph->AddFilter(nullRenderer, "Null renderer"), hr::Ok);
-  ASSERT_EQ(builder->RenderStream(nullptr, nullptr, source, grabberFilter,
-                                  nullRenderer),
-            hr::Ok);
+  ASSERT_EQ(builder->RenderStream(nullptr, nullptr, source, grabberFilter, nullRenderer), hr::Ok);
 
   AmMediaType connected;
   ASSERT_EQ(grabber->GetConnectedMediaType(connected), hr::Ok);
@@ -201,8 +199,8 @@ TEST(Frames, GrabberHandsEachFrameToOurCallbackAndKeepsTheLast) {
     for (std::size_t n = 1; n < collector->times.size(); ++n)
       EXPECT_GT(collector->times[n], collector->times[n - 1]);
     for (int frame = 0; frame < kFrames; ++frame)
-        EXPECT_EQ(collector->frames[frame],
-                  std::vector<std::uint8_t>(kFrameBytes, static_cast<std::uint8_t>(frame + 1)));
+      EXPECT_EQ(collector->frames[frame],
+                std::vector<std::uint8_t>(kFrameBytes, static_cast<std::uint8_t>(frame + 1)));
   }
   // The grabber kept the last one: asked for its size, then copied.
   std::int32_t size = 0;
