@@ -15,6 +15,14 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"VarnholtDeviceWatch";
 constexpr UINT_PTR kPollTimer = 1;
 
+// The interface classes a camera arrives under: kernel-streaming capture,
+// video, and the newer camera class.
+constexpr GUID kCameraInterfaceClasses[] = {
+    {0x65E8773D, 0x8F56, 0x11D0, {0xA3, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}},
+    {0x6994AD05, 0x93EF, 0x11D0, {0xA3, 0xCC, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}},
+    {0xE5323777, 0xF976, 0x4F5B, {0x9B, 0x55, 0xB9, 0x46, 0x99, 0xC4, 0x6E, 0x44}},
+};
+
 // The video input category as the device enumerator lists it, one display
 // name per device: the names identify devices, not only their models.
 std::vector<std::wstring> VideoInputDevices() {
@@ -106,12 +114,16 @@ class DeviceWatcher final : public DeviceWatch {
     }
     known_ = VideoInputDevices();
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    // Every interface class: cameras arrive under several (video, capture).
-    DEV_BROADCAST_DEVICEINTERFACE_W filter{};
-    filter.dbcc_size = sizeof filter;
-    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    HDEVNOTIFY notices = RegisterDeviceNotificationW(
-        window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE | DEVICE_NOTIFY_ALL_INTERFACE_CLASSES);
+    std::vector<HDEVNOTIFY> notices;
+    for (const GUID& interfaceClass : kCameraInterfaceClasses) {
+      DEV_BROADCAST_DEVICEINTERFACE_W filter{};
+      filter.dbcc_size = sizeof filter;
+      filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+      filter.dbcc_classguid = interfaceClass;
+      if (HDEVNOTIFY notice =
+              RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE))
+        notices.push_back(notice);
+    }
     SetTimer(window, kPollTimer, static_cast<UINT>(pollInterval_.count()), nullptr);
     ready.set_value(window);
     MSG message;
@@ -119,8 +131,8 @@ class DeviceWatcher final : public DeviceWatch {
       TranslateMessage(&message);
       DispatchMessageW(&message);
     }
-    if (notices)
-      UnregisterDeviceNotification(notices);
+    for (HDEVNOTIFY notice : notices)
+      UnregisterDeviceNotification(notice);
   }
 
   // A notice always reports; a poll only when the list changed.
