@@ -61,10 +61,11 @@ class RegisteredDevice {
   ~RegisteredDevice() { Remove(); }
 
   void Remove() {
-    if (registered_)
+    if (registered_) {
       EXPECT_EQ(
           mapper_->UnregisterFilter(&CLSID_VideoInputDeviceCategory, name_.c_str(), filterClass_),
           S_OK);
+    }
     registered_ = false;
   }
   bool registered() const { return registered_; }

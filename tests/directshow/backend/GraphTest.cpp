@@ -140,8 +140,9 @@ TEST(Graph, OutputFileAndWriterPassTheSystemsAnswers) {
   CoTaskMemFree(systemName);
   std::string current;
   EXPECT_EQ(sink->GetCurFile(current), named);
-  if (SUCCEEDED(named))
+  if (SUCCEEDED(named)) {
     EXPECT_EQ(current, name);
+  }
   DeleteFileW(ToUtf16(name).c_str());
 }
 
