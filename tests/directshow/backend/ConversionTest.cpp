@@ -6,7 +6,6 @@
 #include <atomic>
 
 #include "camera/platform/directshow/ComObject.h"
-#include "camera/platform/directshow/Enumerators.h"
 #include "camera/platform/directshow/Identifiers.h"
 #include "camera/platform/directshow/MediaTypes.h"
 #include "camera/platform/directshow/Utf8.h"
@@ -50,15 +49,11 @@ TEST(Utf8, RoundTripsEveryPlaneAndEmptyText) {
 
 TEST(Identifiers, OurGuidsAreTheSystems) {
   EXPECT_EQ(FromGuid(MEDIATYPE_Video), guids::MediaTypeVideo);
-  EXPECT_EQ(FromGuid(MEDIATYPE_Audio), guids::MediaTypeAudio);
   EXPECT_EQ(FromGuid(FORMAT_VideoInfo), guids::FormatVideoInfo);
   EXPECT_EQ(FromGuid(FORMAT_VideoInfo2), guids::FormatVideoInfo2);
-  EXPECT_EQ(FromGuid(FORMAT_WaveFormatEx), guids::FormatWaveFormatEx);
   EXPECT_EQ(FromGuid(PIN_CATEGORY_CAPTURE), guids::PinCategoryCapture);
-  EXPECT_EQ(FromGuid(PIN_CATEGORY_PREVIEW), guids::PinCategoryPreview);
   EXPECT_EQ(FromGuid(AMPROPSETID_Pin), guids::AmPropSetIdPin);
   EXPECT_EQ(FromGuid(MEDIASUBTYPE_Avi), guids::MediaSubtypeAvi);
-  EXPECT_EQ(FromGuid(MEDIASUBTYPE_Asf), guids::MediaSubtypeAsf);
   EXPECT_EQ(FromGuid(MEDIASUBTYPE_YUY2), FourCCSubtype(kFourCCYUY2));
   EXPECT_TRUE(IsEqualGUID(ToGuid(guids::PinCategoryStill), PIN_CATEGORY_STILL));
   EXPECT_EQ(FromGuid(ToGuid(guids::KsPropSetFlash)), guids::KsPropSetFlash);
@@ -145,67 +140,6 @@ TEST(MediaTypes, RoundTripKeepsEveryFieldAndEveryReferenceIsGivenBack) {
   EXPECT_TRUE(FromComMediaType(*empty).pbFormat.empty());
   FreeComMediaType(*empty);
   DeleteComMediaType(empty);
-}
-
-// A system enumerator of `count` media types, each allocated as the system
-// allocates them and carrying a reference to `object`.
-class SystemTypes final : public ::IEnumMediaTypes {
- public:
-  SystemTypes(AmMediaType type, int count) : type_(std::move(type)), left_(count) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --references_;
-    if (left == 0)
-      delete this;
-    return left;
-  }
-  HRESULT STDMETHODCALLTYPE Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) override {
-    if (count != 1 || left_ == 0) {
-      if (fetched)
-        *fetched = 0;
-      return S_FALSE;
-    }
-    --left_;
-    type_.lSampleSize++;
-    types[0] = NewComMediaType(type_);
-    if (fetched)
-      *fetched = 1;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Reset() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Clone(::IEnumMediaTypes**) override { return E_NOTIMPL; }
-
- private:
-  AmMediaType type_;
-  int left_;
-  std::atomic<ULONG> references_{1};
-};
-
-TEST(MediaTypes, EnumeratorDeliversCopiesAndFreesTheSystemsTypes) {
-  Counted object;
-  {
-    AmMediaType type = VideoType(WrapObject(&object));
-    auto types =
-        MakeMediaTypeEnumerator(ComPtr<::IEnumMediaTypes>::Adopt(new SystemTypes(type, 2)));
-    type.pUnk.reset();
-    EXPECT_EQ(Query<IEnumMediaTypes>(types), types);
-    std::unique_ptr<AmMediaType> first, second, end;
-    ASSERT_EQ(types->Next(first), hr::Ok);
-    ASSERT_EQ(types->Next(second), hr::Ok);
-    EXPECT_EQ(types->Next(end), hr::False);
-    EXPECT_EQ(end, nullptr);
-    ASSERT_TRUE(first && second);
-    EXPECT_EQ(first->lSampleSize + 1, second->lSampleSize);
-    EXPECT_EQ(first->pbFormat, VideoType(nullptr).pbFormat);
-    EXPECT_EQ(ComOf(first->pUnk), &object);
-  }
-  // Ours, the enumerator's and every delivered type's references are back.
-  EXPECT_EQ(object.references, 1u);
 }
 
 }  // namespace

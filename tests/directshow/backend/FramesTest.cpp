@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 #include "camera/platform/directshow/DirectShowPlatform.h"
@@ -18,93 +19,75 @@ namespace {
 constexpr int kWidth = 8, kHeight = 4, kFrames = 3;
 constexpr std::uint32_t kFrameBytes = kWidth * kHeight * 3;
 
+// RIFF chunks of little-endian words; Begin/End fill in each chunk's size.
 class Riff {
  public:
-  void Four(const char* code) { bytes_.insert(bytes_.end(), code, code + 4); }
-  void U32(std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-      bytes_.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  void Words(std::initializer_list<std::uint32_t> words, int bytes = 4) {
+    for (std::uint32_t v : words)
+      for (int i = 0; i < bytes; ++i)
+        data.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
   }
-  void Fill(std::size_t count, std::uint8_t value) { bytes_.insert(bytes_.end(), count, value); }
-  void U16(std::uint16_t v) {
-    bytes_.push_back(static_cast<std::uint8_t>(v));
-    bytes_.push_back(static_cast<std::uint8_t>(v >> 8));
-  }
-  // Opens a chunk (or a list with its type) whose size is filled in by End.
+  void Code(const char* code) { data.insert(data.end(), code, code + 4); }
   void Begin(const char* code, const char* listType = nullptr) {
-    Four(code);
-    open_.push_back(bytes_.size());
-    U32(0);
+    Code(code);
+    open_.push_back(data.size());
+    Words({0});
     if (listType)
-      Four(listType);
+      Code(listType);
   }
   void End() {
     const std::size_t at = open_.back();
     open_.pop_back();
-    const auto size = static_cast<std::uint32_t>(bytes_.size() - at - 4);
-    for (int i = 0; i < 4; ++i)
-      bytes_[at + i] = static_cast<std::uint8_t>(size >> (8 * i));
+    const auto size = static_cast<std::uint32_t>(data.size() - at - 4);
+    std::memcpy(data.data() + at, &size, 4);
   }
-  std::size_t size() const { return bytes_.size(); }
-  const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+  std::vector<std::uint8_t> data;
 
  private:
-  std::vector<std::uint8_t> bytes_;
   std::vector<std::size_t> open_;
 };
 
-// An uncompressed 24-bit AVI whose frame n has every byte n + 1.
+// An uncompressed 24-bit AVI at 25 frames a second whose frame n has every
+// byte n + 1.
 std::vector<std::uint8_t> SmallVideo() {
+  constexpr std::uint32_t w = kWidth, h = kHeight, frames = kFrames;
   Riff avi;
   avi.Begin("RIFF", "AVI ");
   avi.Begin("LIST", "hdrl");
-  avi.Begin("avih");
-  for (std::uint32_t v :
-       {40000u, kFrameBytes * 25, 0u, 0x10u, std::uint32_t{kFrames}, 0u, 1u, kFrameBytes,
-        std::uint32_t{kWidth}, std::uint32_t{kHeight}, 0u, 0u, 0u, 0u})
-    avi.U32(v);
+  avi.Begin("avih");  // frame time, rate, padding, has-index, frames, ..., size
+  avi.Words({40000, kFrameBytes * 25, 0, 0x10, frames, 0, 1, kFrameBytes, w, h, 0, 0, 0, 0});
   avi.End();
   avi.Begin("LIST", "strl");
   avi.Begin("strh");
-  avi.Four("vids");
-  avi.Four("\0\0\0\0");
-  for (std::uint32_t v :
-       {0u, 0u, 0u, 1u, 25u, 0u, std::uint32_t{kFrames}, kFrameBytes, 0xFFFFFFFFu, 0u})
-    avi.U32(v);
-  for (std::uint16_t v :
-       {std::uint16_t{0}, std::uint16_t{0}, std::uint16_t{kWidth}, std::uint16_t{kHeight}})
-    avi.U16(v);
+  avi.Code("vids");
+  avi.Words({0, 0, 0, 0, 1, 25, 0, frames, kFrameBytes, 0xFFFFFFFF, 0});
+  avi.Words({0, 0, w, h}, 2);
   avi.End();
-  avi.Begin("strf");
-  for (std::uint32_t v : {40u, std::uint32_t{kWidth}, std::uint32_t{kHeight}})
-    avi.U32(v);
-  avi.U16(1);
-  avi.U16(24);
-  for (std::uint32_t v : {0u, kFrameBytes, 0u, 0u, 0u, 0u})
-    avi.U32(v);
+  avi.Begin("strf");  // the bitmap header
+  avi.Words({40, w, h});
+  avi.Words({1, 24}, 2);
+  avi.Words({0, kFrameBytes, 0, 0, 0, 0});
   avi.End();
-  avi.End();  // strl
-  avi.End();  // hdrl
+  avi.End();
+  avi.End();
   avi.Begin("LIST", "movi");
-  const std::size_t movi = avi.size() - 4;
+  const std::size_t movi = avi.data.size() - 4;
   std::vector<std::uint32_t> offsets;
-  for (int frame = 0; frame < kFrames; ++frame) {
-    offsets.push_back(static_cast<std::uint32_t>(avi.size() - movi));
+  for (std::uint32_t frame = 0; frame < frames; ++frame) {
+    offsets.push_back(static_cast<std::uint32_t>(avi.data.size() - movi));
     avi.Begin("00db");
-    avi.Fill(kFrameBytes, static_cast<std::uint8_t>(frame + 1));
+    avi.data.insert(avi.data.end(), kFrameBytes, static_cast<std::uint8_t>(frame + 1));
     avi.End();
   }
   avi.End();
   avi.Begin("idx1");
   for (std::uint32_t offset : offsets) {
-    avi.Four("00db");
-    avi.U32(0x10);
-    avi.U32(offset);
-    avi.U32(kFrameBytes);
+    avi.Code("00db");
+    avi.Words({0x10, offset, kFrameBytes});  // key frame
   }
   avi.End();
   avi.End();
-  return avi.bytes();
+  return avi.data;
 }
 
 // Keeps what the streaming thread delivers.

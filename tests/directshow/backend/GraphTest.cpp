@@ -102,50 +102,6 @@ TEST(Graph, GrabberAndNullRendererRunAndStopWithTheSystemsCodes) {
   EXPECT_TRUE(Failed(graph->RemoveFilter(nullRenderer)));
 }
 
-TEST(Graph, OutputFileAndWriterPassTheSystemsAnswers) {
-  DirectShowPlatform platform;
-  const auto graph = Create<IGraphBuilder>(platform, ClassId::FilterGraph);
-  const auto builder = Create<ICaptureGraphBuilder2>(platform, ClassId::CaptureGraphBuilder2);
-  ASSERT_TRUE(graph && builder);
-  ASSERT_EQ(builder->SetFiltergraph(graph), hr::Ok);
-  wchar_t folder[MAX_PATH];
-  ASSERT_GT(GetTempPathW(MAX_PATH, folder), 0u);
-  const std::string name = ToUtf8(folder) + "Aufnahme \xC3\xBC\xE2\x82\xAC.avi";
-
-  // The builder's answer as the system gives it (Wine has no multiplexer
-  // set-up); on failure nothing comes back.
-  ComPtr<::IBaseFilter> systemMux;
-  ComPtr<::IFileSinkFilter> systemSink;
-  const GUID avi = MEDIASUBTYPE_Avi;
-  const HRESULT expected = ComAs<::ICaptureGraphBuilder2>(builder, IID_ICaptureGraphBuilder2)
-                               ->SetOutputFileName(&avi, ToUtf16(name).c_str(), systemMux.Receive(),
-                                                   systemSink.Receive());
-  std::shared_ptr<IBaseFilter> multiplexer;
-  std::shared_ptr<IFileSinkFilter> sink;
-  EXPECT_EQ(builder->SetOutputFileName(guids::MediaSubtypeAvi, name, multiplexer, sink), expected);
-  EXPECT_EQ(multiplexer != nullptr, SUCCEEDED(expected));
-
-  // The system's file writer names its file in UTF-8 through ours, where
-  // it can (Wine's cannot yet, and says so).
-  ComPtr<::IFileSinkFilter> writer;
-  ASSERT_EQ(CoCreateInstance(CLSID_FileWriter, nullptr, CLSCTX_INPROC_SERVER, IID_IFileSinkFilter,
-                             writer.ReceiveVoid()),
-            S_OK);
-  ASSERT_EQ(writer->SetFileName(ToUtf16(name).c_str(), nullptr), S_OK);
-  sink = Wrap<IFileSinkFilter>(writer.get());
-  ASSERT_NE(sink, nullptr);
-  EXPECT_NE(Query<IBaseFilter>(sink), nullptr);
-  LPOLESTR systemName = nullptr;
-  const HRESULT named = writer->GetCurFile(&systemName, nullptr);
-  CoTaskMemFree(systemName);
-  std::string current;
-  EXPECT_EQ(sink->GetCurFile(current), named);
-  if (SUCCEEDED(named)) {
-    EXPECT_EQ(current, name);
-  }
-  DeleteFileW(ToUtf16(name).c_str());
-}
-
 class HiddenWindow {
  public:
   HiddenWindow() {
