@@ -1,5 +1,6 @@
 #include "camera/platform/directshow/DirectShowPlatform.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cwctype>
 

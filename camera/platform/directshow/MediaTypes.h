@@ -2,7 +2,7 @@
 
 // Media types between our values and the system's AM_MEDIA_TYPE. A system
 // type owns its format block (CoTaskMemAlloc) and a reference to its object;
-// both are released here the way the system's own helpers do, and a type
+// both are released here the way the system's own functions do, and a type
 // the system allocated as a whole is freed with it.
 
 #include "camera/platform/MediaType.h"

@@ -31,14 +31,14 @@ SystemObject::~SystemObject() {
 
 template <class Ours, class Com>
 std::shared_ptr<void> SystemObject::Answer(REFIID iid) {
-  ComPart<Com>& part = *this;
+  ComFacet<Com>& facet = *this;
   {
     std::lock_guard lock(mutex_);
-    if (!part.com) {
+    if (!facet.com) {
       ComPtr<Com> com;
       if (FAILED(object_->QueryInterface(iid, com.ReceiveVoid())) || !com)
         return nullptr;
-      part.com = std::move(com);
+      facet.com = std::move(com);
     }
   }
   return InterfaceOf<Ours>(shared_from_this());

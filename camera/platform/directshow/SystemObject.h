@@ -13,32 +13,32 @@
 #include <mutex>
 
 #include "camera/platform/directshow/ComObject.h"
-#include "camera/platform/directshow/DeviceParts.h"
-#include "camera/platform/directshow/FilterParts.h"
-#include "camera/platform/directshow/GraphParts.h"
-#include "camera/platform/directshow/RendererParts.h"
+#include "camera/platform/directshow/DeviceFacets.h"
+#include "camera/platform/directshow/FilterFacets.h"
+#include "camera/platform/directshow/GraphFacets.h"
+#include "camera/platform/directshow/RendererFacets.h"
 
 namespace varnholt::platform::directshow {
 
 class SystemObject final : public ComBacked,
-                           public DeviceEnumPart,
-                           public MonikerPart,
-                           public PropertyBagPart,
-                           public FilterPart,
-                           public PinPart,
-                           public KsPropertySetPart,
-                           public StreamConfigPart,
-                           public VideoControlPart,
-                           public PropertyPagesPart,
-                           public GraphPart,
-                           public MediaControlPart,
-                           public MediaEventPart,
-                           public CaptureGraphBuilderPart,
-                           public SampleGrabberPart,
-                           public VmrConfigPart,
-                           public VmrWindowlessPart,
-                           public FileSinkPart,
-                           public MediaSamplePart,
+                           public DeviceEnumFacet,
+                           public MonikerFacet,
+                           public PropertyBagFacet,
+                           public FilterFacet,
+                           public PinFacet,
+                           public KsPropertySetFacet,
+                           public StreamConfigFacet,
+                           public VideoControlFacet,
+                           public PropertyPagesFacet,
+                           public GraphFacet,
+                           public MediaControlFacet,
+                           public MediaEventFacet,
+                           public CaptureGraphBuilderFacet,
+                           public SampleGrabberFacet,
+                           public VmrConfigFacet,
+                           public VmrWindowlessFacet,
+                           public FileSinkFacet,
+                           public MediaSampleFacet,
                            public std::enable_shared_from_this<SystemObject> {
  public:
   // object: the system object's IUnknown (its identity).
@@ -53,7 +53,7 @@ class SystemObject final : public ComBacked,
   std::shared_ptr<void> Answer(REFIID iid);
 
   ComPtr<::IUnknown> object_;
-  std::mutex mutex_;  // guards the parts' pointers while they are acquired
+  std::mutex mutex_;  // guards the facets' pointers while they are acquired
 };
 
 }  // namespace varnholt::platform::directshow

@@ -1,4 +1,4 @@
-#include "camera/platform/directshow/GraphParts.h"
+#include "camera/platform/directshow/GraphFacets.h"
 
 #include <optional>
 
@@ -34,7 +34,7 @@ struct OptionalGuid {
 
 }  // namespace
 
-HResult GraphPart::AddFilter(const std::shared_ptr<IBaseFilter>& filter, const std::string& name) {
+HResult GraphFacet::AddFilter(const std::shared_ptr<IBaseFilter>& filter, const std::string& name) {
   const auto given = Given<::IBaseFilter>(filter, IID_IBaseFilter);
   if (!given)
     return hr::InvalidArg;
@@ -42,54 +42,54 @@ HResult GraphPart::AddFilter(const std::shared_ptr<IBaseFilter>& filter, const s
   return com->AddFilter(given->get(), wideName.c_str());
 }
 
-HResult GraphPart::RemoveFilter(const std::shared_ptr<IBaseFilter>& filter) {
+HResult GraphFacet::RemoveFilter(const std::shared_ptr<IBaseFilter>& filter) {
   const auto given = Given<::IBaseFilter>(filter, IID_IBaseFilter);
   if (!given)
     return hr::InvalidArg;
   return com->RemoveFilter(given->get());
 }
 
-HResult MediaControlPart::Run() {
+HResult MediaControlFacet::Run() {
   return com->Run();
 }
 
-HResult MediaControlPart::Pause() {
+HResult MediaControlFacet::Pause() {
   return com->Pause();
 }
 
-HResult MediaControlPart::Stop() {
+HResult MediaControlFacet::Stop() {
   return com->Stop();
 }
 
-HResult MediaControlPart::StopWhenReady() {
+HResult MediaControlFacet::StopWhenReady() {
   return com->StopWhenReady();
 }
 
-HResult MediaControlPart::GetState(std::int32_t timeoutMs, std::int32_t& state) {
+HResult MediaControlFacet::GetState(std::int32_t timeoutMs, std::int32_t& state) {
   OAFilterState current = -1;
   const HRESULT code = com->GetState(timeoutMs, &current);
   state = current;
   return code;
 }
 
-HResult MediaEventPart::WaitForCompletion(std::int32_t timeoutMs, std::int32_t& eventCode) {
+HResult MediaEventFacet::WaitForCompletion(std::int32_t timeoutMs, std::int32_t& eventCode) {
   LONG code = 0;
   const HRESULT result = com->WaitForCompletion(timeoutMs, &code);
   eventCode = code;
   return result;
 }
 
-HResult CaptureGraphBuilderPart::SetFiltergraph(const std::shared_ptr<IGraphBuilder>& graph) {
+HResult CaptureGraphBuilderFacet::SetFiltergraph(const std::shared_ptr<IGraphBuilder>& graph) {
   const auto given = Given<::IGraphBuilder>(graph, IID_IGraphBuilder);
   if (!given)
     return hr::InvalidArg;
   return com->SetFiltergraph(given->get());
 }
 
-HResult CaptureGraphBuilderPart::RenderStream(const Guid* category, const Guid* type,
-                                              const std::shared_ptr<Unknown>& source,
-                                              const std::shared_ptr<IBaseFilter>& intermediate,
-                                              const std::shared_ptr<IBaseFilter>& sink) {
+HResult CaptureGraphBuilderFacet::RenderStream(const Guid* category, const Guid* type,
+                                               const std::shared_ptr<Unknown>& source,
+                                               const std::shared_ptr<IBaseFilter>& intermediate,
+                                               const std::shared_ptr<IBaseFilter>& sink) {
   const auto from = Given<::IUnknown>(source, IID_IUnknown);
   const auto through = Given<::IBaseFilter>(intermediate, IID_IBaseFilter);
   const auto to = Given<::IBaseFilter>(sink, IID_IBaseFilter);
@@ -100,9 +100,9 @@ HResult CaptureGraphBuilderPart::RenderStream(const Guid* category, const Guid* 
                            to->get());
 }
 
-HResult CaptureGraphBuilderPart::SetOutputFileName(const Guid& type, const std::string& fileName,
-                                                   std::shared_ptr<IBaseFilter>& multiplexer,
-                                                   std::shared_ptr<IFileSinkFilter>& sink) {
+HResult CaptureGraphBuilderFacet::SetOutputFileName(const Guid& type, const std::string& fileName,
+                                                    std::shared_ptr<IBaseFilter>& multiplexer,
+                                                    std::shared_ptr<IFileSinkFilter>& sink) {
   multiplexer.reset();
   sink.reset();
   const GUID systemType = ToGuid(type);
@@ -120,9 +120,9 @@ HResult CaptureGraphBuilderPart::SetOutputFileName(const Guid& type, const std::
   return code;
 }
 
-HResult CaptureGraphBuilderPart::FindInterface(const Guid* category, const Guid* type,
-                                               const std::shared_ptr<IBaseFilter>& filter, Iid iid,
-                                               std::shared_ptr<Unknown>& found) {
+HResult CaptureGraphBuilderFacet::FindInterface(const Guid* category, const Guid* type,
+                                                const std::shared_ptr<IBaseFilter>& filter, Iid iid,
+                                                std::shared_ptr<Unknown>& found) {
   found.reset();
   const IID* systemIid = ComIid(iid);
   if (!systemIid)

@@ -1,4 +1,4 @@
-#include "camera/platform/directshow/FilterParts.h"
+#include "camera/platform/directshow/FilterFacets.h"
 
 #include <algorithm>
 #include <vector>
@@ -27,7 +27,7 @@ void TakeMediaType(AM_MEDIA_TYPE* type, std::unique_ptr<AmMediaType>& out) {
 
 }  // namespace
 
-HResult FilterPart::EnumPins(std::shared_ptr<IEnumPins>& enumerator) {
+HResult FilterFacet::EnumPins(std::shared_ptr<IEnumPins>& enumerator) {
   enumerator.reset();
   ComPtr<::IEnumPins> pins;
   const HRESULT code = com->EnumPins(pins.Receive());
@@ -36,7 +36,7 @@ HResult FilterPart::EnumPins(std::shared_ptr<IEnumPins>& enumerator) {
   return code;
 }
 
-HResult FilterPart::QueryFilterInfo(FilterInfo& info) {
+HResult FilterFacet::QueryFilterInfo(FilterInfo& info) {
   FILTER_INFO system{};
   const HRESULT code = com->QueryFilterInfo(&system);
   if (FAILED(code))
@@ -52,7 +52,7 @@ HResult FilterPart::QueryFilterInfo(FilterInfo& info) {
   return code;
 }
 
-HResult PinPart::QueryDirection(PinDirection& direction) {
+HResult PinFacet::QueryDirection(PinDirection& direction) {
   PIN_DIRECTION system = PINDIR_INPUT;
   const HRESULT code = com->QueryDirection(&system);
   if (SUCCEEDED(code))
@@ -60,7 +60,7 @@ HResult PinPart::QueryDirection(PinDirection& direction) {
   return code;
 }
 
-HResult PinPart::QueryId(std::string& id) {
+HResult PinFacet::QueryId(std::string& id) {
   LPWSTR system = nullptr;
   const HRESULT code = com->QueryId(&system);
   if (SUCCEEDED(code))
@@ -69,7 +69,7 @@ HResult PinPart::QueryId(std::string& id) {
   return code;
 }
 
-HResult PinPart::EnumMediaTypes(std::shared_ptr<IEnumMediaTypes>& enumerator) {
+HResult PinFacet::EnumMediaTypes(std::shared_ptr<IEnumMediaTypes>& enumerator) {
   enumerator.reset();
   ComPtr<::IEnumMediaTypes> types;
   const HRESULT code = com->EnumMediaTypes(types.Receive());
@@ -78,18 +78,19 @@ HResult PinPart::EnumMediaTypes(std::shared_ptr<IEnumMediaTypes>& enumerator) {
   return code;
 }
 
-HResult KsPropertySetPart::Set(const Guid& propSet, std::uint32_t id,
-                               std::span<const std::uint8_t> instanceData,
-                               std::span<const std::uint8_t> propertyData) {
+HResult KsPropertySetFacet::Set(const Guid& propSet, std::uint32_t id,
+                                std::span<const std::uint8_t> instanceData,
+                                std::span<const std::uint8_t> propertyData) {
   if (const HResult code = EnsureCom(); Failed(code))
     return code;
   return com->Set(ToGuid(propSet), id, Bytes(instanceData), static_cast<DWORD>(instanceData.size()),
                   Bytes(propertyData), static_cast<DWORD>(propertyData.size()));
 }
 
-HResult KsPropertySetPart::Get(const Guid& propSet, std::uint32_t id,
-                               std::span<const std::uint8_t> instanceData,
-                               std::span<std::uint8_t> propertyData, std::uint32_t& bytesReturned) {
+HResult KsPropertySetFacet::Get(const Guid& propSet, std::uint32_t id,
+                                std::span<const std::uint8_t> instanceData,
+                                std::span<std::uint8_t> propertyData,
+                                std::uint32_t& bytesReturned) {
   if (const HResult code = EnsureCom(); Failed(code))
     return code;
   DWORD returned = 0;
@@ -101,8 +102,8 @@ HResult KsPropertySetPart::Get(const Guid& propSet, std::uint32_t id,
   return code;
 }
 
-HResult KsPropertySetPart::QuerySupported(const Guid& propSet, std::uint32_t id,
-                                          std::uint32_t& typeSupport) {
+HResult KsPropertySetFacet::QuerySupported(const Guid& propSet, std::uint32_t id,
+                                           std::uint32_t& typeSupport) {
   if (const HResult code = EnsureCom(); Failed(code))
     return code;
   DWORD support = 0;
@@ -111,27 +112,27 @@ HResult KsPropertySetPart::QuerySupported(const Guid& propSet, std::uint32_t id,
   return code;
 }
 
-HResult StreamConfigPart::GetFormat(std::unique_ptr<AmMediaType>& mediaType) {
+HResult StreamConfigFacet::GetFormat(std::unique_ptr<AmMediaType>& mediaType) {
   AM_MEDIA_TYPE* type = nullptr;
   const HRESULT code = com->GetFormat(&type);
   TakeMediaType(SUCCEEDED(code) ? type : nullptr, mediaType);
   return code;
 }
 
-HResult StreamConfigPart::SetFormat(const AmMediaType& mediaType) {
+HResult StreamConfigFacet::SetFormat(const AmMediaType& mediaType) {
   AM_MEDIA_TYPE type = BorrowComMediaType(mediaType);
   return com->SetFormat(&type);
 }
 
-HResult StreamConfigPart::GetNumberOfCapabilities(std::int32_t& count) {
+HResult StreamConfigFacet::GetNumberOfCapabilities(std::int32_t& count) {
   int number = 0, size = 0;
   const HRESULT code = com->GetNumberOfCapabilities(&number, &size);
   count = number;
   return code;
 }
 
-HResult StreamConfigPart::GetStreamCaps(std::int32_t index,
-                                        std::unique_ptr<AmMediaType>& mediaType) {
+HResult StreamConfigFacet::GetStreamCaps(std::int32_t index,
+                                         std::unique_ptr<AmMediaType>& mediaType) {
   // The capabilities structure is not ours to hand out, but the call writes
   // one of the size the stream names (video and audio ones differ); never
   // less than a video one, for a driver that names too little.
@@ -146,25 +147,25 @@ HResult StreamConfigPart::GetStreamCaps(std::int32_t index,
   return code;
 }
 
-HResult VideoControlPart::GetCaps(const std::shared_ptr<IPin>& pin, std::int32_t& capsFlags) {
+HResult VideoControlFacet::GetCaps(const std::shared_ptr<IPin>& pin, std::int32_t& capsFlags) {
   LONG flags = 0;
   const HRESULT code = com->GetCaps(ComAs<::IPin>(pin, IID_IPin).get(), &flags);
   capsFlags = flags;
   return code;
 }
 
-HResult VideoControlPart::SetMode(const std::shared_ptr<IPin>& pin, std::int32_t mode) {
+HResult VideoControlFacet::SetMode(const std::shared_ptr<IPin>& pin, std::int32_t mode) {
   return com->SetMode(ComAs<::IPin>(pin, IID_IPin).get(), mode);
 }
 
-HResult VideoControlPart::GetMode(const std::shared_ptr<IPin>& pin, std::int32_t& mode) {
+HResult VideoControlFacet::GetMode(const std::shared_ptr<IPin>& pin, std::int32_t& mode) {
   LONG value = 0;
   const HRESULT code = com->GetMode(ComAs<::IPin>(pin, IID_IPin).get(), &value);
   mode = value;
   return code;
 }
 
-HResult PropertyPagesPart::GetPages(std::vector<Guid>& pages) {
+HResult PropertyPagesFacet::GetPages(std::vector<Guid>& pages) {
   CAUUID system{};
   const HRESULT code = com->GetPages(&system);
   if (SUCCEEDED(code)) {

@@ -5,24 +5,24 @@
 // stream configuration, the video control and the property pages.
 
 #include "camera/platform/Interfaces.h"
-#include "camera/platform/directshow/ComPart.h"
+#include "camera/platform/directshow/ComFacet.h"
 
 namespace varnholt::platform::directshow {
 
-class FilterPart : public IBaseFilter, protected ComPart<::IBaseFilter> {
+class FilterFacet : public IBaseFilter, protected ComFacet<::IBaseFilter> {
  public:
   HResult EnumPins(std::shared_ptr<IEnumPins>& enumerator) override;
   HResult QueryFilterInfo(FilterInfo& info) override;
 };
 
-class PinPart : public IPin, protected ComPart<::IPin> {
+class PinFacet : public IPin, protected ComFacet<::IPin> {
  public:
   HResult QueryDirection(PinDirection& direction) override;
   HResult QueryId(std::string& id) override;
   HResult EnumMediaTypes(std::shared_ptr<IEnumMediaTypes>& enumerator) override;
 };
 
-class KsPropertySetPart : public IKsPropertySet, protected ComPart<::IKsPropertySet> {
+class KsPropertySetFacet : public IKsPropertySet, protected ComFacet<::IKsPropertySet> {
  public:
   HResult Set(const Guid& propSet, std::uint32_t id, std::span<const std::uint8_t> instanceData,
               std::span<const std::uint8_t> propertyData) override;
@@ -32,7 +32,7 @@ class KsPropertySetPart : public IKsPropertySet, protected ComPart<::IKsProperty
                          std::uint32_t& typeSupport) override;
 };
 
-class StreamConfigPart : public IAMStreamConfig, protected ComPart<::IAMStreamConfig> {
+class StreamConfigFacet : public IAMStreamConfig, protected ComFacet<::IAMStreamConfig> {
  public:
   HResult GetFormat(std::unique_ptr<AmMediaType>& mediaType) override;
   HResult SetFormat(const AmMediaType& mediaType) override;
@@ -40,14 +40,15 @@ class StreamConfigPart : public IAMStreamConfig, protected ComPart<::IAMStreamCo
   HResult GetStreamCaps(std::int32_t index, std::unique_ptr<AmMediaType>& mediaType) override;
 };
 
-class VideoControlPart : public IAMVideoControl, protected ComPart<::IAMVideoControl> {
+class VideoControlFacet : public IAMVideoControl, protected ComFacet<::IAMVideoControl> {
  public:
   HResult GetCaps(const std::shared_ptr<IPin>& pin, std::int32_t& capsFlags) override;
   HResult SetMode(const std::shared_ptr<IPin>& pin, std::int32_t mode) override;
   HResult GetMode(const std::shared_ptr<IPin>& pin, std::int32_t& mode) override;
 };
 
-class PropertyPagesPart : public ISpecifyPropertyPages, protected ComPart<::ISpecifyPropertyPages> {
+class PropertyPagesFacet : public ISpecifyPropertyPages,
+                           protected ComFacet<::ISpecifyPropertyPages> {
  public:
   HResult GetPages(std::vector<Guid>& pages) override;
 };

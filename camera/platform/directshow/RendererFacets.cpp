@@ -1,4 +1,4 @@
-#include "camera/platform/directshow/RendererParts.h"
+#include "camera/platform/directshow/RendererFacets.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -70,19 +70,19 @@ Rect32 FromRect(const RECT& rect) {
 
 }  // namespace
 
-HResult SampleGrabberPart::SetBufferSamples(bool buffer) {
+HResult SampleGrabberFacet::SetBufferSamples(bool buffer) {
   return com->SetBufferSamples(buffer ? TRUE : FALSE);
 }
 
-HResult SampleGrabberPart::SetCallback(const std::shared_ptr<ISampleGrabberCB>& callback,
-                                       std::int32_t method) {
+HResult SampleGrabberFacet::SetCallback(const std::shared_ptr<ISampleGrabberCB>& callback,
+                                        std::int32_t method) {
   if (!callback)
     return com->SetCallback(nullptr, method);
   auto adapter = ComPtr<::ISampleGrabberCB>::Adopt(new GrabberCallback(callback));
   return com->SetCallback(adapter.get(), method);
 }
 
-HResult SampleGrabberPart::GetConnectedMediaType(AmMediaType& mediaType) {
+HResult SampleGrabberFacet::GetConnectedMediaType(AmMediaType& mediaType) {
   AM_MEDIA_TYPE type{};
   const HRESULT code = com->GetConnectedMediaType(&type);
   if (SUCCEEDED(code))
@@ -91,22 +91,22 @@ HResult SampleGrabberPart::GetConnectedMediaType(AmMediaType& mediaType) {
   return code;
 }
 
-HResult SampleGrabberPart::GetCurrentBuffer(std::int32_t& size, std::uint8_t* buffer) {
+HResult SampleGrabberFacet::GetCurrentBuffer(std::int32_t& size, std::uint8_t* buffer) {
   LONG length = size;
   const HRESULT code = com->GetCurrentBuffer(&length, reinterpret_cast<LONG*>(buffer));
   size = length;
   return code;
 }
 
-HResult VmrConfigPart::SetRenderingMode(std::uint32_t mode) {
+HResult VmrConfigFacet::SetRenderingMode(std::uint32_t mode) {
   return com->SetRenderingMode(mode);
 }
 
-HResult VmrWindowlessPart::SetVideoClippingWindow(WindowHandle window) {
+HResult VmrWindowlessFacet::SetVideoClippingWindow(WindowHandle window) {
   return com->SetVideoClippingWindow(reinterpret_cast<HWND>(window));
 }
 
-HResult VmrWindowlessPart::SetVideoPosition(const Rect32* source, const Rect32* target) {
+HResult VmrWindowlessFacet::SetVideoPosition(const Rect32* source, const Rect32* target) {
   RECT from{}, to{};
   if (source)
     from = ToRect(*source);
@@ -115,7 +115,7 @@ HResult VmrWindowlessPart::SetVideoPosition(const Rect32* source, const Rect32* 
   return com->SetVideoPosition(source ? &from : nullptr, target ? &to : nullptr);
 }
 
-HResult VmrWindowlessPart::GetVideoPosition(Rect32& source, Rect32& target) {
+HResult VmrWindowlessFacet::GetVideoPosition(Rect32& source, Rect32& target) {
   RECT from{}, to{};
   const HRESULT code = com->GetVideoPosition(&from, &to);
   if (SUCCEEDED(code)) {
@@ -125,30 +125,30 @@ HResult VmrWindowlessPart::GetVideoPosition(Rect32& source, Rect32& target) {
   return code;
 }
 
-HResult VmrWindowlessPart::SetAspectRatioMode(std::uint32_t mode) {
+HResult VmrWindowlessFacet::SetAspectRatioMode(std::uint32_t mode) {
   return com->SetAspectRatioMode(mode);
 }
 
-HResult VmrWindowlessPart::GetAspectRatioMode(std::uint32_t& mode) {
+HResult VmrWindowlessFacet::GetAspectRatioMode(std::uint32_t& mode) {
   DWORD value = 0;
   const HRESULT code = com->GetAspectRatioMode(&value);
   mode = value;
   return code;
 }
 
-HResult VmrWindowlessPart::SetBorderColor(std::uint32_t color) {
+HResult VmrWindowlessFacet::SetBorderColor(std::uint32_t color) {
   return com->SetBorderColor(color);
 }
 
-HResult VmrWindowlessPart::GetBorderColor(std::uint32_t& color) {
+HResult VmrWindowlessFacet::GetBorderColor(std::uint32_t& color) {
   COLORREF value = 0;
   const HRESULT code = com->GetBorderColor(&value);
   color = value;
   return code;
 }
 
-HResult VmrWindowlessPart::GetNativeVideoSize(std::int32_t& width, std::int32_t& height,
-                                              std::int32_t& aspectX, std::int32_t& aspectY) {
+HResult VmrWindowlessFacet::GetNativeVideoSize(std::int32_t& width, std::int32_t& height,
+                                               std::int32_t& aspectX, std::int32_t& aspectY) {
   LONG w = 0, h = 0, x = 0, y = 0;
   const HRESULT code = com->GetNativeVideoSize(&w, &h, &x, &y);
   width = w;
@@ -158,7 +158,7 @@ HResult VmrWindowlessPart::GetNativeVideoSize(std::int32_t& width, std::int32_t&
   return code;
 }
 
-HResult VmrWindowlessPart::GetMinIdealVideoSize(std::int32_t& width, std::int32_t& height) {
+HResult VmrWindowlessFacet::GetMinIdealVideoSize(std::int32_t& width, std::int32_t& height) {
   LONG w = 0, h = 0;
   const HRESULT code = com->GetMinIdealVideoSize(&w, &h);
   width = w;
@@ -166,7 +166,7 @@ HResult VmrWindowlessPart::GetMinIdealVideoSize(std::int32_t& width, std::int32_
   return code;
 }
 
-HResult VmrWindowlessPart::GetMaxIdealVideoSize(std::int32_t& width, std::int32_t& height) {
+HResult VmrWindowlessFacet::GetMaxIdealVideoSize(std::int32_t& width, std::int32_t& height) {
   LONG w = 0, h = 0;
   const HRESULT code = com->GetMaxIdealVideoSize(&w, &h);
   width = w;
@@ -188,7 +188,7 @@ std::size_t DibSize(const BITMAPINFOHEADER& header) {
   return header.biSize + colours * sizeof(RGBQUAD) + pixels;
 }
 
-HResult VmrWindowlessPart::GetCurrentImage(std::vector<std::uint8_t>& image) {
+HResult VmrWindowlessFacet::GetCurrentImage(std::vector<std::uint8_t>& image) {
   BYTE* dib = nullptr;
   const HRESULT code = com->GetCurrentImage(&dib);
   if (SUCCEEDED(code) && dib) {
@@ -200,7 +200,7 @@ HResult VmrWindowlessPart::GetCurrentImage(std::vector<std::uint8_t>& image) {
   return code;
 }
 
-HResult FileSinkPart::GetCurFile(std::string& fileName) {
+HResult FileSinkFacet::GetCurFile(std::string& fileName) {
   // The media type is not asked for: writers may leave it out (Wine's
   // refuses to fill one).
   LPOLESTR name = nullptr;
@@ -211,7 +211,7 @@ HResult FileSinkPart::GetCurFile(std::string& fileName) {
   return code;
 }
 
-std::span<const std::uint8_t> MediaSamplePart::Data() const {
+std::span<const std::uint8_t> MediaSampleFacet::Data() const {
   BYTE* data = nullptr;
   if (FAILED(com->GetPointer(&data)) || !data)
     return {};

@@ -5,11 +5,11 @@
 // to its callback, over the system's.
 
 #include "camera/platform/Interfaces.h"
-#include "camera/platform/directshow/ComPart.h"
+#include "camera/platform/directshow/ComFacet.h"
 
 namespace varnholt::platform::directshow {
 
-class SampleGrabberPart : public ISampleGrabber, protected ComPart<::ISampleGrabber> {
+class SampleGrabberFacet : public ISampleGrabber, protected ComFacet<::ISampleGrabber> {
  public:
   HResult SetBufferSamples(bool buffer) override;
   // The system calls an adapter that holds the callback until another is
@@ -21,13 +21,13 @@ class SampleGrabberPart : public ISampleGrabber, protected ComPart<::ISampleGrab
   HResult GetCurrentBuffer(std::int32_t& size, std::uint8_t* buffer) override;
 };
 
-class VmrConfigPart : public IVMRFilterConfig9, protected ComPart<::IVMRFilterConfig9> {
+class VmrConfigFacet : public IVMRFilterConfig9, protected ComFacet<::IVMRFilterConfig9> {
  public:
   HResult SetRenderingMode(std::uint32_t mode) override;
 };
 
-class VmrWindowlessPart : public IVMRWindowlessControl9,
-                          protected ComPart<::IVMRWindowlessControl9> {
+class VmrWindowlessFacet : public IVMRWindowlessControl9,
+                           protected ComFacet<::IVMRWindowlessControl9> {
  public:
   HResult SetVideoClippingWindow(WindowHandle window) override;
   HResult SetVideoPosition(const Rect32* source, const Rect32* target) override;
@@ -43,12 +43,12 @@ class VmrWindowlessPart : public IVMRWindowlessControl9,
   HResult GetCurrentImage(std::vector<std::uint8_t>& image) override;
 };
 
-class FileSinkPart : public IFileSinkFilter, protected ComPart<::IFileSinkFilter> {
+class FileSinkFacet : public IFileSinkFilter, protected ComFacet<::IFileSinkFilter> {
  public:
   HResult GetCurFile(std::string& fileName) override;
 };
 
-class MediaSamplePart : public IMediaSample, protected ComPart<::IMediaSample> {
+class MediaSampleFacet : public IMediaSample, protected ComFacet<::IMediaSample> {
  public:
   std::span<const std::uint8_t> Data() const override;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 // One interface of a wrapped system object: the system's pointer for it,
-// acquired by the owning object (ComObjectWrapper) when a caller first asks
+// acquired by the object it belongs to (SystemObject) when a caller first asks
 // for that interface, and never changed after.
 
 #include "camera/platform/directshow/ComPtr.h"
@@ -9,7 +9,7 @@
 namespace varnholt::platform::directshow {
 
 template <class Com>
-struct ComPart {
+struct ComFacet {
   ComPtr<Com> com;
 };
 

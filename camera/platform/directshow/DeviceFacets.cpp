@@ -1,4 +1,4 @@
-#include "camera/platform/directshow/DeviceParts.h"
+#include "camera/platform/directshow/DeviceFacets.h"
 
 #include "camera/platform/directshow/ComObject.h"
 #include "camera/platform/directshow/ComThread.h"
@@ -8,9 +8,9 @@
 
 namespace varnholt::platform::directshow {
 
-HResult DeviceEnumPart::CreateClassEnumerator(DeviceCategory category,
-                                              std::shared_ptr<IEnumMoniker>& enumerator,
-                                              std::uint32_t flags) {
+HResult DeviceEnumFacet::CreateClassEnumerator(DeviceCategory category,
+                                               std::shared_ptr<IEnumMoniker>& enumerator,
+                                               std::uint32_t flags) {
   enumerator.reset();
   if (const HResult code = EnsureCom(); Failed(code))
     return code;
@@ -21,7 +21,7 @@ HResult DeviceEnumPart::CreateClassEnumerator(DeviceCategory category,
   return code;
 }
 
-HResult MonikerPart::BindToStorage(std::shared_ptr<IPropertyBag>& storage) {
+HResult MonikerFacet::BindToStorage(std::shared_ptr<IPropertyBag>& storage) {
   storage.reset();
   if (const HResult code = EnsureCom(); Failed(code))
     return code;
@@ -32,7 +32,7 @@ HResult MonikerPart::BindToStorage(std::shared_ptr<IPropertyBag>& storage) {
   return code;
 }
 
-HResult MonikerPart::BindToObject(std::shared_ptr<IBaseFilter>& filter) {
+HResult MonikerFacet::BindToObject(std::shared_ptr<IBaseFilter>& filter) {
   filter.reset();
   if (const HResult code = EnsureCom(); Failed(code))
     return code;
@@ -43,7 +43,7 @@ HResult MonikerPart::BindToObject(std::shared_ptr<IBaseFilter>& filter) {
   return code;
 }
 
-HResult PropertyBagPart::Read(const std::string& name, PropVariant& value) {
+HResult PropertyBagFacet::Read(const std::string& name, PropVariant& value) {
   value = std::monostate{};
   const std::wstring wideName = ToUtf16(name);
   VARIANT variant;

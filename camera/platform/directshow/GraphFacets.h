@@ -4,17 +4,17 @@
 // builder, over the system's. Filters given to them must be this backend's.
 
 #include "camera/platform/Interfaces.h"
-#include "camera/platform/directshow/ComPart.h"
+#include "camera/platform/directshow/ComFacet.h"
 
 namespace varnholt::platform::directshow {
 
-class GraphPart : public IGraphBuilder, protected ComPart<::IGraphBuilder> {
+class GraphFacet : public IGraphBuilder, protected ComFacet<::IGraphBuilder> {
  public:
   HResult AddFilter(const std::shared_ptr<IBaseFilter>& filter, const std::string& name) override;
   HResult RemoveFilter(const std::shared_ptr<IBaseFilter>& filter) override;
 };
 
-class MediaControlPart : public IMediaControl, protected ComPart<::IMediaControl> {
+class MediaControlFacet : public IMediaControl, protected ComFacet<::IMediaControl> {
  public:
   HResult Run() override;
   HResult Pause() override;
@@ -23,13 +23,13 @@ class MediaControlPart : public IMediaControl, protected ComPart<::IMediaControl
   HResult GetState(std::int32_t timeoutMs, std::int32_t& state) override;
 };
 
-class MediaEventPart : public IMediaEvent, protected ComPart<::IMediaEvent> {
+class MediaEventFacet : public IMediaEvent, protected ComFacet<::IMediaEvent> {
  public:
   HResult WaitForCompletion(std::int32_t timeoutMs, std::int32_t& eventCode) override;
 };
 
-class CaptureGraphBuilderPart : public ICaptureGraphBuilder2,
-                                protected ComPart<::ICaptureGraphBuilder2> {
+class CaptureGraphBuilderFacet : public ICaptureGraphBuilder2,
+                                 protected ComFacet<::ICaptureGraphBuilder2> {
  public:
   HResult SetFiltergraph(const std::shared_ptr<IGraphBuilder>& graph) override;
   HResult RenderStream(const Guid* category, const Guid* type,
