@@ -56,13 +56,18 @@ TEST(DeviceList, EmptyCategoryAnswersSFalseWithoutEnumeratorAsTheSystemDoes) {
   ASSERT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
                              IID_ICreateDevEnum, system.ReceiveVoid()),
             S_OK);
+  // Without a camera or microphone the categories are empty, unless virtual
+  // cameras were registered: then the video one lists them.
+  int empty = 0;
   for (const auto category : {DeviceCategory::VideoInput, DeviceCategory::AudioInput}) {
     ComPtr<::IEnumMoniker> raw;
     const HRESULT expected = system->CreateClassEnumerator(ComCategory(category), raw.Receive(), 0);
     std::shared_ptr<IEnumMoniker> monikers;
     EXPECT_EQ(devices->CreateClassEnumerator(category, monikers, 0), expected);
     EXPECT_EQ(monikers == nullptr, expected == S_FALSE);
+    empty += expected == S_FALSE;
   }
+  EXPECT_GE(empty, 1) << "no empty category to see the S_FALSE answer on";
 }
 
 TEST(DeviceList, RegisteredSourceIsListedReadAndBoundToItsFilter) {
