@@ -8,10 +8,13 @@
 //
 // What callers may rely on: every code the system answers reaches them
 // unchanged; objects answer queries as Interfaces.h says, over the real
-// COM QueryInterface; COM is initialised on each thread that calls in.
-// Objects handed back to the platform (a filter to a graph, the objects of
-// a property frame) must be this platform's: anything else is
-// hr::InvalidArg.
+// COM QueryInterface; COM is initialised on a thread that creates objects,
+// lists or binds devices, or reaches a camera's properties (the value
+// writer's thread does). Objects handed back to the platform (a filter to a
+// graph, the objects of a property frame) must be this platform's: anything
+// else is hr::InvalidArg. The VMR-9 hands out pictures only through
+// GetCurrentImage (no ICurrentPicture, no IPreparedPicture): the component
+// converts them itself.
 
 #include "camera/platform/Interfaces.h"
 
@@ -28,8 +31,8 @@ class DirectShowPlatform : public Platform {
                             const std::vector<std::shared_ptr<Unknown>>& objects,
                             const std::vector<Guid>& pages, std::uint32_t locale) override;
   // Device arrival and removal notices, and a look at the video input
-  // category every pollInterval for what they miss (a camera that is a
-  // registered filter rather than a device).
+  // category every kDevicePollInterval for what they miss (a camera that is
+  // a registered filter rather than a device).
   std::unique_ptr<DeviceWatch> WatchDevices(std::function<void()> changed) override;
 };
 
