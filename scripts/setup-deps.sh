@@ -18,6 +18,9 @@ packages=(
   desktop-file-utils appstream dpkg-dev fakeroot groff-base
   # The media file writer (media/): FFmpeg's libraries, found through pkg-config.
   pkg-config libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+  # Wine's AVI splitter, through which the DirectShow backend's tests play a
+  # small video file into the sample grabber (a recommendation of Wine's only).
+  gstreamer1.0-plugins-good
   # Sound capture on Linux (camera/platform/v4l2/AlsaSound.*).
   libasound2-dev
   # The start-up benchmark (bench/startup.sh): its window waiter, and qv4l2

@@ -3,11 +3,21 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "camera/platform/v4l2/V4l2Platform.h"
 #include "camera/platform/virtual/VirtualPlatform.h"
+#ifdef _WIN32
+#include "camera/platform/directshow/DirectShowPlatform.h"
+#else
+#include "camera/platform/v4l2/V4l2Platform.h"
+#endif
 
 namespace varnholt::platform {
 namespace {
+#ifdef _WIN32
+constexpr const char* kSystemPlatform = "directshow";
+#else
+constexpr const char* kSystemPlatform = "v4l2";
+#endif
+
 std::mutex g_mutex;
 std::shared_ptr<Platform> g_active;
 
@@ -20,7 +30,11 @@ std::string Join(const std::vector<std::string>& names) {
 }  // namespace
 
 std::vector<std::string> AvailablePlatforms() {
+#ifdef _WIN32
+  return {"virtual", "directshow"};
+#else
   return {"virtual", "v4l2"};
+#endif
 }
 
 std::shared_ptr<Platform> CreatePlatform(const std::string& name) {
@@ -31,8 +45,13 @@ std::shared_ptr<Platform> CreatePlatform(const std::string& name) {
       throw PlatformChoiceError(e.what());
     }
   }
+#ifdef _WIN32
+  if (name == "directshow")
+    return std::make_shared<directshow::DirectShowPlatform>();
+#else
   if (name == "v4l2")
     return std::make_shared<v4l2::V4l2Platform>();
+#endif
   throw PlatformChoiceError("The capture platform '" + name +
                             "' is not available in this build (VARNHOLT_PLATFORM); available: " +
                             Join(AvailablePlatforms()));
@@ -43,7 +62,7 @@ std::string ChosenPlatformName() {
   if (name && *name)
     return name;
   // The operating system's own cameras; the virtual ones only when asked.
-  return "v4l2";
+  return kSystemPlatform;
 }
 
 std::shared_ptr<Platform> ActivePlatform() {
