@@ -21,7 +21,9 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <cstdint>
 #include <ctime>
+#include <vector>
 
 #include "app/Forms.h"
 #include "camera/platform/PlatformFactory.h"
@@ -145,6 +147,26 @@ void BM_DrawImage(benchmark::State& state) {
   });
 }
 
+// The window's copy of one 1080p picture by where the picture lies against
+// its target within a memory page: 16 bytes below it, as two large images
+// often lie, or half a page away, where the camera now lays pictures out.
+void BM_CopyPlacement(benchmark::State& state) {
+  constexpr int kWidth = 1920, kHeight = 1080;
+  constexpr std::size_t kBytes = std::size_t{kWidth} * kHeight * 4, kPage = 4096;
+  std::vector<std::uint8_t> source(kBytes + 2 * kPage, 0x80), target(kBytes + 2 * kPage);
+  const auto PageStart = [](std::vector<std::uint8_t>& v) {
+    return v.data() + (kPage - reinterpret_cast<std::uintptr_t>(v.data()) % kPage) % kPage;
+  };
+  std::uint8_t* to = PageStart(target) + kPage;
+  const std::uint8_t* from = PageStart(source) + (state.range(0) ? kPage + kPage / 2 : kPage - 16);
+  QImage picture(from, kWidth, kHeight, kWidth * 4, QImage::Format_RGB32);
+  QImage surface(to, kWidth, kHeight, kWidth * 4, QImage::Format_RGB32);
+  PerFrame(state, [&] {
+    QPainter painter(&surface);
+    painter.drawImage(QPoint(), picture);
+  });
+}
+
 // Decoding alone, for MJPG: a 1080p picture of the camera at its JPEG
 // quality, read by Qt's JPEG plugin into one reused bitmap, as the renderer
 // does. The floor under the MJPG frame that no copying can lower.
@@ -188,6 +210,11 @@ BENCHMARK(BM_GetImage)->Apply(Formats);
 BENCHMARK(BM_DrawImage)->Apply(Formats);
 BENCHMARK(BM_FrameTick)->Apply(Formats);
 BENCHMARK(BM_RepaintRequest)->Apply(Formats);
+BENCHMARK(BM_CopyPlacement)
+    ->ArgName("below16_0_halfpage_1")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeJpeg)->ArgName("mjpg")->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
