@@ -41,7 +41,7 @@ format-check: deps
 build-test: deps
 	CXX=clang++ cmake -S . -B build/test $(GEN) -DCMAKE_BUILD_TYPE=Debug \
 	  "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -gline-tables-only" -DVARNHOLT_SANITIZE=address,undefined \
-	  -DVARNHOLT_BUILD_FUZZ=ON -DVARNHOLT_WERROR=ON
+	  -DVARNHOLT_BUILD_FUZZ=ON -DVARNHOLT_WERROR=ON -DVARNHOLT_WINE_TESTS=ON
 	cmake --build build/test -j $(JOBS)
 build-fuzz: build-test
 
