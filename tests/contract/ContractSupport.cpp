@@ -167,10 +167,10 @@ HResult CaptureGraph::Build(Platform& platform, const std::shared_ptr<IBaseFilte
   control = Query<IMediaControl>(graph);
   if (!graph || !builder || !grabberFilter || !renderer || !grabber || !control || !camera)
     return hr::NoInterface;
-  for (HResult code : {builder->SetFiltergraph(graph), grabber->SetBufferSamples(false),
-                       grabber->SetCallback(counter, 0), graph->AddFilter(camera, "Camera"),
-                       graph->AddFilter(grabberFilter, "Grabber"),
-                       graph->AddFilter(renderer, "Renderer")})
+  for (HResult code :
+       {builder->SetFiltergraph(graph), grabber->SetBufferSamples(false),
+        grabber->SetCallback(counter, 0), graph->AddFilter(camera, "Camera"),
+        graph->AddFilter(grabberFilter, "Grabber"), graph->AddFilter(renderer, "Renderer")})
     if (Failed(code))
       return code;
   return builder->RenderStream(&guids::PinCategoryCapture, &guids::MediaTypeVideo, camera,

@@ -25,7 +25,7 @@ namespace hr = platform::hr;
 
 // Skips the rest of the test, naming the gap, where the rig says its
 // backend cannot do check.
-#define CONTRACT_SKIP_UNLESS_ABLE(check)       \
+#define CONTRACT_SKIP_UNLESS_ABLE(check)    \
   if (const auto why = rig_->Cannot(check)) \
   GTEST_SKIP() << (check) << ": " << *why
 

@@ -71,8 +71,8 @@ TEST_F(Contract, BusyCameraDoesNotRunUntilFree) {
     }
     const auto failure = std::find_if(codes.begin(), codes.end(), Failed);
     ASSERT_NE(failure, codes.end()) << "a busy camera ran";
-    EXPECT_EQ(*failure, hr::Busy) << "step " << (failure - codes.begin()) << " answers "
-                                  << std::hex << *failure;
+    EXPECT_EQ(*failure, hr::Busy) << "step " << (failure - codes.begin()) << " answers " << std::hex
+                                  << *failure;
     EXPECT_EQ(capture.counter->Frames(), 0);
   }
   // Free again, a new graph runs.

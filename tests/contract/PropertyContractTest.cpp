@@ -44,7 +44,8 @@ TEST_F(Contract, PropertiesOfBothFamiliesRoundTripAndKeepTheirValueWhenRefused) 
 
     std::int32_t value = 0, flags = 0;
     ASSERT_EQ(family->Get(known.id, value, flags), hr::Ok);
-    const std::int32_t wanted = value == known.min + known.step ? known.min : known.min + known.step;
+    const std::int32_t wanted =
+        value == known.min + known.step ? known.min : known.min + known.step;
     ASSERT_EQ(family->Set(known.id, wanted, kPropertyFlagsManual), hr::Ok);
     ASSERT_EQ(family->Get(known.id, value, flags), hr::Ok);
     EXPECT_EQ(value, wanted);

@@ -151,8 +151,8 @@ class V4l2Rig final : public ContractRig {
   void FailCall(const std::string& point, HResult code) override {
     const auto controlClass = ClassOf(point);
     const int error = ErrnoFor(code);
-    ASSERT_TRUE(controlClass && error) << "the V4L2 rig cannot fail " << point << " with "
-                                       << std::hex << code;
+    ASSERT_TRUE(controlClass && error)
+        << "the V4L2 rig cannot fail " << point << " with " << std::hex << code;
     nodes_->failing->Arm(*controlClass, error);
   }
   void ClearCall(const std::string& point) override {

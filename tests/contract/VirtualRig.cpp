@@ -34,17 +34,12 @@ class VirtualRig final : public ContractRig {
     ASSERT_NE(camera, nullptr);
     ASSERT_EQ(DeviceLock::Acquire(*camera, lock_), hr::Ok);
   }
-  void Unplug() override {
-    EXPECT_EQ(platform_->SetConnected(camera_.devicePath, false), hr::Ok);
-  }
+  void Unplug() override { EXPECT_EQ(platform_->SetConnected(camera_.devicePath, false), hr::Ok); }
   void Replug() override { EXPECT_EQ(platform_->SetConnected(camera_.devicePath, true), hr::Ok); }
   void FailCall(const std::string& point, HResult code) override {
-    platform_->Cameras()->Faults().Arm(point, code, FaultTable::kUntilCleared,
-                                       camera_.devicePath);
+    platform_->Cameras()->Faults().Arm(point, code, FaultTable::kUntilCleared, camera_.devicePath);
   }
-  void ClearCall(const std::string& point) override {
-    platform_->Cameras()->Faults().Clear(point);
-  }
+  void ClearCall(const std::string& point) override { platform_->Cameras()->Faults().Clear(point); }
   void Reset() override {
     platform_->Cameras()->Faults().ClearAll();
     lock_.reset();
