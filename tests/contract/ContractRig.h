@@ -59,7 +59,8 @@ class ContractRig {
   virtual void Reset() = 0;
 
   // Why this backend cannot do something the contract asks, where it
-  // legitimately differs; nullopt when it can. Asked by name of the check.
+  // legitimately differs (the test then checks what remains and records the
+  // reason); nullopt when it can. Asked by the check's name.
   virtual std::optional<std::string> Cannot(const std::string& check) const {
     (void)check;
     return std::nullopt;

@@ -23,12 +23,6 @@ namespace varnholt::contract {
 using platform::HResult;
 namespace hr = platform::hr;
 
-// Skips the rest of the test, naming the gap, where the rig says its
-// backend cannot do check.
-#define CONTRACT_SKIP_UNLESS_ABLE(check)    \
-  if (const auto why = rig_->Cannot(check)) \
-  GTEST_SKIP() << (check) << ": " << *why
-
 // Every test gets a fresh rig and leaves the camera as it found it.
 class Contract : public ::testing::Test {
  protected:
