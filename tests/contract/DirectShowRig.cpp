@@ -35,11 +35,15 @@ class DirectShowRig final : public ContractRig {
   void Reset() override { EXPECT_EQ(vcam::ResetAllFaults(), S_OK); }
 
   std::optional<std::string> Cannot(const std::string& check) const override {
-    // The system's capture graph builder, not the backend, answers for a
-    // connection the camera refused: Wine's says E_INVALIDARG, whatever the
-    // camera said.
+    // The system's objects, not the backend, answer these with codes of
+    // their own: Wine's capture graph builder says E_INVALIDARG for a
+    // connection the camera refused, and its graph, which starts filters in
+    // the background, says E_FAIL from GetState when one did not start,
+    // handing the camera's code over at Stop.
     if (check == "the busy code from connecting")
       return "the capture graph builder answers its own code for a refused connection";
+    if (check == "the busy code from GetState")
+      return "the graph answers its own code from GetState for a filter that did not start";
     return std::nullopt;
   }
 

@@ -51,9 +51,12 @@ TEST_F(Contract, PropertiesOfBothFamiliesRoundTripAndKeepTheirValueWhenRefused) 
     EXPECT_EQ(value, wanted);
     EXPECT_EQ(flags, kPropertyFlagsManual);
 
-    // Beyond either end: refused, and the value stays.
+    // Beyond either end, or automatic where it has no automatic mode:
+    // refused, and the value stays.
     EXPECT_EQ(family->Set(known.id, known.max + known.step, kPropertyFlagsManual), hr::InvalidArg);
     EXPECT_EQ(family->Set(known.id, known.min - known.step, kPropertyFlagsManual), hr::InvalidArg);
+    ASSERT_EQ(known.caps & kPropertyFlagsAuto, 0) << "the rig names a property without auto";
+    EXPECT_EQ(family->Set(known.id, known.min, kPropertyFlagsAuto), hr::InvalidArg);
     ASSERT_EQ(family->Get(known.id, value, flags), hr::Ok);
     EXPECT_EQ(value, wanted);
   }

@@ -40,6 +40,12 @@ class VirtualRig final : public ContractRig {
     platform_->Cameras()->Faults().Arm(point, code, FaultTable::kUntilCleared, camera_.devicePath);
   }
   void ClearCall(const std::string& point) override { platform_->Cameras()->Faults().Clear(point); }
+  std::optional<std::string> Cannot(const std::string& check) const override {
+    if (check == "busy after connecting")
+      return "a virtual camera's graph takes the device lock when it connects, so no other "
+             "program can take the camera between connecting and Run";
+    return std::nullopt;
+  }
   void Reset() override {
     platform_->Cameras()->Faults().ClearAll();
     lock_.reset();
