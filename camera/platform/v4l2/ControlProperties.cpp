@@ -228,6 +228,9 @@ const V4l2ControlInfo* ControlProperties::FindControl(std::uint32_t id) const {
 
 HResult ControlProperties::Resolve(PropertyFamilyKind family, std::int32_t property,
                                    Resolved& resolved) const {
+  // The cached ranges and values are of a device that is no more.
+  if (device_->Gone())
+    return hr::DeviceNotConnected;
   resolved.mapping = FindMapping(family, property);
   if (!resolved.mapping)
     return hr::PropIdUnsupported;

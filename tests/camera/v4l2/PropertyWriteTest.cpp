@@ -177,12 +177,15 @@ TEST_F(V4l2PropertyTest, OtherRefusalsKeepTheirOwnCodes) {
   EXPECT_EQ(procAmp_->Set(9, 50, kPropertyFlagsManual), hr::AccessDenied);
 
   std::int32_t value, flags;
-  camera_->failNext = ENODEV;
-  EXPECT_EQ(procAmp_->Get(0, value, flags), hr::DeviceNotConnected);
   camera_->failNext = EIO;  // a write is not sent again
   EXPECT_EQ(procAmp_->Set(0, 1, kPropertyFlagsManual), DeviceIoError);
   camera_->failNext = EBUSY;
   EXPECT_EQ(procAmp_->Set(0, 1, kPropertyFlagsManual), hr::Busy);
+  // A node that answered ENODEV is gone for good, cached ranges and all.
+  camera_->failNext = ENODEV;
+  EXPECT_EQ(procAmp_->Get(0, value, flags), hr::DeviceNotConnected);
+  std::int32_t n;
+  EXPECT_EQ(procAmp_->GetRange(0, n, n, n, n, n), hr::DeviceNotConnected);
 }
 
 TEST(V4l2ErrorsTest, ErrnoValuesMapOntoThePlatformsCodes) {

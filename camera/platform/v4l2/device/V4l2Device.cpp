@@ -110,6 +110,8 @@ int V4l2Device::Request(unsigned long request, void* arg, std::initializer_list<
         "trying once more");
     ret = io_->Ioctl(request, arg);
   }
+  if (IsDeviceGone(ret))
+    gone_.store(true, std::memory_order_relaxed);
   if (ret < 0 && std::find(quiet.begin(), quiet.end(), ret) == quiet.end())
     LogFailedRequest(request, arg, ret, [this](std::uint32_t id) { return ControlName(id); });
   return ret;

@@ -32,6 +32,7 @@
 //   answers -EBUSY as the driver gives it; SetFormat asks for progressive
 //   frames and reports the field order the driver chose.
 
+#include <atomic>
 #include <cstdint>
 #include <initializer_list>
 #include <map>
@@ -192,6 +193,9 @@ class V4l2Device {
   int StreamOff();
 
   IoctlDevice& Io() { return *io_; }
+  // Once the driver has said the device is gone (ENODEV, ENXIO): a node
+  // never comes back, so what was read from it before no longer holds.
+  bool Gone() const { return gone_.load(std::memory_order_relaxed); }
 
  private:
   int QueryMenu(V4l2ControlInfo& control);
@@ -203,6 +207,7 @@ class V4l2Device {
   std::string ControlName(std::uint32_t id);
 
   std::unique_ptr<IoctlDevice> io_;
+  std::atomic<bool> gone_{false};
   // For the log: the names of the controls the last walk found. The stream
   // thread logs too, hence the lock.
   std::mutex namesMutex_;
