@@ -240,7 +240,9 @@ SaveResult SaveFileAtomically(const std::wstring& path, std::string_view bytes,
     return failed(::GetLastError());
   if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY))
     return failed(0, "it is a folder");
-  if (exists && (attributes & (FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT)))
+  // A reparse point left after following links is a cloud placeholder or the
+  // like (a Documents folder synced by OneDrive): a file like any other.
+  if (exists && (attributes & FILE_ATTRIBUTE_DEVICE))
     return failed(0, "it is not a regular file");
   // As Explorer and every editor do: a read-only file stays unwritten.
   if (exists && (attributes & FILE_ATTRIBUTE_READONLY))
