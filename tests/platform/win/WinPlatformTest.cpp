@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/win/WinCallPipe.h"
+#include "platform/win/WinConsoleStop.h"
 #include "platform/win/WinDebugOutput.h"
 #include "platform/win/WinFiles.h"
 #include "platform/win/WinFolders.h"
@@ -72,6 +73,18 @@ TEST(WinDebugOutput, MessageReachesAListener) {
   ::CloseHandle(mapping);
   ::CloseHandle(dataReady);
   ::CloseHandle(bufferReady);
+}
+
+// Ctrl+C in the console reaches the event that varnholtctl record waits on.
+TEST(WinConsoleStop, CtrlCSetsTheEvent) {
+  // A console of this process's own, to which the event is sent.
+  ::FreeConsole();
+  ASSERT_TRUE(::AllocConsole()) << ::GetLastError();
+  ConsoleStop stop;
+  ASSERT_TRUE(stop.Watching());
+  EXPECT_EQ(::WaitForSingleObject(stop.Event(), 0), WAIT_TIMEOUT);
+  ASSERT_TRUE(::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << ::GetLastError();
+  EXPECT_EQ(::WaitForSingleObject(stop.Event(), 10000), WAIT_OBJECT_0);
 }
 
 // This program again, as the running copy: it holds the lock and serves
