@@ -130,7 +130,8 @@ TEST_F(WinFiles, ReadersSeeTheOldOrTheNewFileThroughoutReplacements) {
   }
   done = true;
   reader.join();
-  EXPECT_GT(saved, 50);
+  // Most saves find a moment between two reads; a broken rename would find none.
+  EXPECT_GT(saved, 10);
   EXPECT_GT(reads.load(), 0);
   EXPECT_EQ(torn.load(), 0) << "of " << reads.load() << " reads";
   EXPECT_TRUE(LoadFile(file, 1 << 20).bytes == last);
