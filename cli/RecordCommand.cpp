@@ -4,13 +4,20 @@
 // recording goes through Stop: the time running out, Ctrl+C, SIGTERM, and
 // a write that failed (a full disk), which the graph reports as an event.
 
+#ifdef _WIN32
+#include <QWinEventNotifier>
+
+#include "platform/win/WinConsoleStop.h"
+#else
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <QSocketNotifier>
+#endif
+
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <array>
 #include <cerrno>
@@ -33,6 +40,21 @@ namespace graph = varnholt::platform::graph;
 // recording within this time.
 constexpr int kEventPollMs = 100;
 
+#ifdef _WIN32
+// Ctrl+C, Ctrl+Break and closing the console set an event; the event loop
+// waits on it.
+class TStopSignals {
+ public:
+  TStopSignals() {
+    if (!stop_.Watching())
+      throw CliError(kExitFailure, "Cannot watch for Ctrl+C");
+  }
+  void* Event() const { return stop_.Event(); }
+
+ private:
+  win::ConsoleStop stop_;
+};
+#else
 // SIGINT and SIGTERM only write a byte into a pipe; the event loop reads it.
 // Nothing else is safe inside a signal handler.
 int gSignalPipe[2] = {-1, -1};
@@ -75,6 +97,7 @@ class TStopSignals {
   static constexpr std::array<int, 2> kSignals{SIGINT, SIGTERM};
   std::array<struct sigaction, 2> previous_{};
 };
+#endif
 
 // Milliseconds of --seconds N: a positive number of seconds; none without the option.
 int RecordingMs(const TInvocation& in) {
@@ -119,8 +142,13 @@ TEnding RecordUntilDone(TFCamera& camera, const QString& name, int durationMs,
                         const TStopSignals& stopSignals) {
   TEnding ending;
   QEventLoop loop;
+#ifdef _WIN32
+  QWinEventNotifier interrupted(stopSignals.Event());
+  QObject::connect(&interrupted, &QWinEventNotifier::activated, &loop, &QEventLoop::quit);
+#else
   QSocketNotifier interrupted(stopSignals.ReadEnd(), QSocketNotifier::Read);
   QObject::connect(&interrupted, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+#endif
   QTimer duration;
   duration.setSingleShot(true);
   QObject::connect(&duration, &QTimer::timeout, &loop, &QEventLoop::quit);

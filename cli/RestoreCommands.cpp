@@ -3,7 +3,9 @@
 // a camera's marked file whenever the camera appears, and once at start.
 // It waits on the platform's device watch (inotify), never polls.
 
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -25,6 +27,7 @@ namespace {
 // same node, but as a new node: its inode tells the two apart.
 QString Appearance(const TFVideoCaptureDevice& device) {
   QString appearance = CameraIdentity(device);
+#ifndef _WIN32
   const QByteArray node = QFileInfo(device.Path).canonicalFilePath().toLocal8Bit();
   struct stat facts {};
   // Not its change time: a mode or access list set while the node stays
@@ -32,6 +35,10 @@ QString Appearance(const TFVideoCaptureDevice& device) {
   // file over what the user set since.
   if (!node.isEmpty() && ::stat(node.constData(), &facts) == 0)
     appearance += '|' + QString::number(facts.st_ino);
+#endif
+  // On Windows a camera's path is its device interface, the same after a
+  // replug: there a camera replugged within one burst of device events is
+  // not told apart, and its file is not loaded again.
   return appearance;
 }
 

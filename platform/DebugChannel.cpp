@@ -1,10 +1,19 @@
 #include "platform/DebugChannel.h"
 
+#ifdef _WIN32
+#include "platform/win/WinDebugOutput.h"
+#else
 #include <unistd.h>
 #include <cerrno>
+#endif
 
 namespace varnholt {
 
+#ifdef _WIN32
+void OutputDebugString(const QString& text) {
+  win::DebugOutput(text.toStdWString());
+}
+#else
 void OutputDebugString(const QString& text) {
   QByteArray line = text.toUtf8();
   line.append('\n');
@@ -22,5 +31,6 @@ void OutputDebugString(const QString& text) {
     left -= n;
   }
 }
+#endif
 
 }  // namespace varnholt

@@ -1,7 +1,9 @@
 #pragma once
 
 // Where the program keeps user files: the documents folder and our folder
-// in it. Both follow the environment at the time of the call.
+// in it. Both follow the environment at the time of the call: on Linux the
+// desktop's documents folder (XDG), on Windows the shell's Documents folder
+// (platform/win/WinFolders.h), with "/" as the separator on both.
 
 #include <QString>
 

@@ -18,9 +18,19 @@
 // takes no lock is noticed instead: when the file changed after it was read,
 // the replacement is not renamed, so that the edit can be made again on
 // top of theirs.
+//
+// On Windows ProfileStorageWin.cpp does the same over platform/win/WinFiles.h
+// (MoveFileExW for the rename; a named lock per file for ProfileLock).
 
 #include <QByteArray>
 #include <QString>
+#ifdef _WIN32
+#include <memory>
+
+namespace varnholt::win {
+class NamedLock;
+}
+#endif
 
 namespace varnholt::profile {
 
@@ -79,6 +89,9 @@ class ProfileLock {
  private:
   int fd_ = -1;
   bool held_ = false;
+#ifdef _WIN32
+  std::unique_ptr<win::NamedLock> lock_;
+#endif
 };
 
 }  // namespace varnholt::profile

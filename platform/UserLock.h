@@ -11,6 +11,11 @@
 // socket file it leaves is replaced by the next holder. When there is no
 // private folder to use, the lock counts as held: better two copies than
 // none.
+//
+// On Windows (UserLockWin.cpp) the same roles: LockFileEx on
+// %LOCALAPPDATA%\Varnholt\<name>.lock decides, and the holder listens on a
+// named pipe of this user (platform/win/WinCallPipe.h), served from the
+// event loop.
 
 #include <QString>
 #include <functional>
@@ -19,6 +24,12 @@
 class QObject;
 
 namespace varnholt {
+#ifdef _WIN32
+namespace win {
+class FileLock;
+class CallListener;
+}  // namespace win
+#endif
 
 class UserLock {
  public:
@@ -50,11 +61,16 @@ class UserLock {
   int listenFd_ = -1;
   std::unique_ptr<QObject> server_;
   std::function<void()> onCalled_;
+#ifdef _WIN32
+  std::unique_ptr<win::FileLock> fileLock_;
+  std::unique_ptr<win::CallListener> listener_;
+#endif
 };
 
 // A folder only this user can open: $XDG_RUNTIME_DIR when it is this
 // user's and closed to others, else $TMPDIR/varnholt-UID, made with mode 0700
-// and checked the same way; empty when neither can be trusted.
+// and checked the same way; empty when neither can be trusted. On Windows
+// %LOCALAPPDATA%\Varnholt, closed to other users by the profile's own access list.
 QString UserPrivateFolder();
 
 // The file name of this process's executable, as the kernel recorded it.
