@@ -1,9 +1,9 @@
 #pragma once
 
 // Watches one directory for entries that come, go or change their access
-// (inotify), and calls back on a thread of its own. The device watches of
-// the Linux backends are built on it: /dev for V4L2 nodes, the state folder
-// for the virtual cameras.
+// (inotify; ReadDirectoryChangesW on Windows, DirectoryWatchWin.cpp), and
+// calls back on a thread of its own. The device watches are built on it:
+// /dev for V4L2 nodes, the state folder for the virtual cameras.
 //
 // What callers may rely on: `changed` runs on the watch's thread, never two
 // at once; the destructor stops the thread and waits for a running call, so
@@ -41,6 +41,20 @@ class DirectoryWatch final : public DeviceWatch {
   ~DirectoryWatch() override;
 
  private:
+#ifdef _WIN32
+  DirectoryWatch(void* directory, void* stop, void* arrived, std::uint32_t filter,
+                 std::function<bool(const std::string&)> relevant, std::function<void()> changed);
+  void Run();
+  // Whether a change of the entry at relative (with '/', from the watched
+  // folder down) counts.
+  bool Counts(const std::string& relative) const;
+
+  void* directory_;
+  void* stop_;
+  void* arrived_;
+  std::uint32_t filter_;
+  std::string nested_;
+#else
   DirectoryWatch(int inotifyFd, int stopFd, std::function<bool(const std::string&)> relevant,
                  std::function<void()> changed);
   void Run();
@@ -57,6 +71,7 @@ class DirectoryWatch final : public DeviceWatch {
   std::vector<std::string> chain_;
   std::vector<int> watches_;
   int stopFd_;
+#endif
   std::function<bool(const std::string&)> relevant_;
   std::function<void()> changed_;
   std::thread thread_;

@@ -50,7 +50,7 @@ if(COMMAND varnholt_wine_test)
   add_dependencies(media_loader_win_tests fake_media_module)
 
   # The Qt callers of platform/win (the Windows branches in platform/, cli/,
-  # controls/ and media/) cannot be compiled here: there is no Qt for
+  # controls/, media/ and camera/) cannot be compiled here: there is no Qt for
   # Windows on Debian. They are parsed for Windows instead, against
   # Debian's Qt 6 headers: no object code and no link, but a misspelt call,
   # a wrong type or a missing include fails. Qt's own headers warn about
@@ -58,6 +58,10 @@ if(COMMAND varnholt_wine_test)
   set(VARNHOLT_HOST_QT_INCLUDE /usr/include/x86_64-linux-gnu/qt6 CACHE PATH
     "Debian's Qt 6 headers, for parsing the Windows branches of the Qt code")
   set(varnholt_qt_callers
+    camera/platform/graph/FileMux.cpp
+    camera/platform/virtual/DeviceLock.cpp
+    camera/platform/virtual/StateFile.cpp
+    camera/platform/virtual/VirtualPlatform.cpp
     cli/RecordCommand.cpp
     cli/RestoreCommands.cpp
     controls/SingleInstance.cpp

@@ -1,8 +1,13 @@
 #include "camera/platform/graph/FileMux.h"
 #include "camera/platform/FaultProbe.h"
 
+#ifdef _WIN32
+#include <filesystem>
+#include <system_error>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -34,7 +39,9 @@ HResult CodeOfErrno(int error) {
     case EISDIR:
       return hr::AccessDenied;
     case ENOSPC:
+#ifdef EDQUOT
     case EDQUOT:
+#endif
       return hr::DiskFull;
     default:
       return hr::WriteFault;
@@ -43,6 +50,28 @@ HResult CodeOfErrno(int error) {
 
 // Whether a file can be made at path, found out without making one, so that
 // a graph whose build fails further on leaves nothing behind.
+#ifdef _WIN32
+HResult CheckWritable(const std::string& path) {
+  namespace fs = std::filesystem;
+  const fs::path target(std::u8string(path.begin(), path.end()));
+  std::error_code error;
+  const fs::file_status status = fs::status(target, error);
+  if (fs::exists(status)) {
+    if (fs::is_directory(status))
+      return hr::AccessDenied;
+    // A read-only file shows as one without write permission.
+    return (status.permissions() & fs::perms::owner_write) != fs::perms::none ? hr::Ok
+                                                                               : hr::AccessDenied;
+  }
+  if (error && error != std::errc::no_such_file_or_directory)
+    return CodeOfErrno(error.default_error_condition().value());
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  const fs::file_status folderStatus = fs::status(folder, error);
+  if (!fs::exists(folderStatus))
+    return hr::PathNotFound;
+  return fs::is_directory(folderStatus) ? hr::Ok : hr::PathNotFound;
+}
+#else
 HResult CheckWritable(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) {
@@ -61,6 +90,8 @@ HResult CheckWritable(const std::string& path) {
     return hr::PathNotFound;
   return ::access(folder.c_str(), W_OK | X_OK) == 0 ? hr::Ok : CodeOfErrno(errno);
 }
+
+#endif
 
 // The writer reports in text; a full disk is the failure users can act on.
 HResult CodeOfWriteError(const media::MediaError& error) {

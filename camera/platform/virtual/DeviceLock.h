@@ -2,13 +2,19 @@
 
 // The lock a virtual camera holds while a graph streams from it, so that a
 // second graph or another process finds it busy, as with a real device. It
-// is a lock file beside the camera's state file; the system drops it when
-// the holder ends, however it ends.
+// is a lock file beside the camera's state file (flock; LockFileEx on
+// Windows); the system drops it when the holder ends, however it ends.
 
 #include <memory>
 
 #include "camera/platform/HResult.h"
 #include "camera/platform/virtual/VirtualCamera.h"
+
+#ifdef _WIN32
+namespace varnholt::win {
+class FileLock;
+}
+#endif
 
 namespace varnholt::platform::virtualcam {
 
@@ -24,8 +30,13 @@ class DeviceLock {
   DeviceLock& operator=(const DeviceLock&) = delete;
 
  private:
+#ifdef _WIN32
+  explicit DeviceLock(std::unique_ptr<win::FileLock> lock);
+  std::unique_ptr<win::FileLock> lock_;
+#else
   explicit DeviceLock(int fd) : fd_(fd) {}
   int fd_;
+#endif
 };
 
 }  // namespace varnholt::platform::virtualcam

@@ -1,8 +1,12 @@
 #include "camera/platform/virtual/StateFile.h"
 
+#ifdef _WIN32
+#include "platform/win/WinFiles.h"
+#else
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#endif
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -118,6 +122,16 @@ HResult StateFile::Update(const std::function<void(StateEntries&)>& change) cons
   g_deviceCalls.fetch_add(1, std::memory_order_relaxed);
   if (!QDir().mkpath(settings_->dir))
     return hr::AccessDenied;
+#ifdef _WIN32
+  // LockFileEx on a lock file beside the state, never removed: the system
+  // drops the lock when its holder ends however it ends.
+  const win::FileLock lock(QDir::toNativeSeparators(path_ + ".lock").toStdWString(),
+                           static_cast<unsigned>(settings_->lockTimeoutMs.load()));
+  if (!lock.Opened())
+    return hr::AccessDenied;
+  if (!lock.Held())
+    return hr::Busy;
+#else
   // flock on a lock file beside the state, never removed: the kernel drops
   // the lock when its holder dies however it dies, so a writer killed while
   // taking or holding it never locks the others out.
@@ -138,6 +152,7 @@ HResult StateFile::Update(const std::function<void(StateEntries&)>& change) cons
       return hr::Busy;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
+#endif
   StateEntries entries = Load();
   change(entries);
   // The profiles' replacement: permissions, attributes and leftovers of

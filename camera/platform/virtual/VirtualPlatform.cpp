@@ -1,8 +1,12 @@
 #include "camera/platform/virtual/VirtualPlatform.h"
 
+#ifdef _WIN32
+#include "platform/win/WinFiles.h"
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <QDir>
 #include <QFile>
@@ -44,12 +48,30 @@ std::shared_ptr<VirtualPlatform> VirtualPlatform::FromEnvironment() {
   if (path.isEmpty())
     return FromJson(BuiltinCamerasJson(), stateDir, kBuiltinSource);
 
-  // Only a regular file: a FIFO would block start-up until someone writes
-  // to it, and a device may never end. Without blocking in open, then.
-  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   const auto cannotRead = [&path](const std::string& why) {
     return VirtualCameraError(path.toStdString() + ": cannot read the camera descriptions: " + why);
   };
+  // A description is a few kilobytes; this stops /dev/zero and the like.
+  constexpr qint64 kMaxDescriptionBytes = 16 * 1024 * 1024;
+  const auto tooLarge = [&path] {
+    return VirtualCameraError(path.toStdString() +
+                              ": the camera descriptions are larger than 16 MiB");
+  };
+#ifdef _WIN32
+  // LoadFile reads regular disk files only, never a pipe or a device.
+  const win::LoadedFile loaded =
+      win::LoadFile(QDir::toNativeSeparators(path).toStdWString(), kMaxDescriptionBytes);
+  if (loaded.kind == win::FileKind::Regular && loaded.tooLarge)
+    throw tooLarge();
+  if (loaded.error != 0)
+    throw cannotRead(QString::fromStdWString(win::SystemMessage(loaded.error)).toStdString());
+  if (loaded.kind != win::FileKind::Regular)
+    throw cannotRead(loaded.kind == win::FileKind::Missing ? "no such file" : "not a regular file");
+  const QByteArray json = QByteArray::fromStdString(loaded.bytes);
+#else
+  // Only a regular file: a FIFO would block start-up until someone writes
+  // to it, and a device may never end. Without blocking in open, then.
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0)
     throw cannotRead(std::strerror(errno));
   struct stat facts {};
@@ -62,12 +84,10 @@ std::shared_ptr<VirtualPlatform> VirtualPlatform::FromEnvironment() {
     ::close(fd);
     throw cannotRead(file.errorString().toStdString());
   }
-  // A description is a few kilobytes; this stops /dev/zero and the like.
-  constexpr qint64 kMaxDescriptionBytes = 16 * 1024 * 1024;
   const QByteArray json = file.read(kMaxDescriptionBytes + 1);
   if (json.size() > kMaxDescriptionBytes)
-    throw VirtualCameraError(path.toStdString() +
-                             ": the camera descriptions are larger than 16 MiB");
+    throw tooLarge();
+#endif
   return FromJson(json, stateDir, path);
 }
 
