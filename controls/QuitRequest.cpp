@@ -12,7 +12,7 @@ void PostQuit() {
         app, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
 }
 
-QuitHandler& Handler() {
+QuitHandler& CurrentQuitHandler() {
   static QuitHandler handler = PostQuit;
   return handler;
 }
@@ -20,12 +20,12 @@ QuitHandler& Handler() {
 }  // namespace
 
 void RequestQuit() {
-  Handler()();
+  CurrentQuitHandler()();
 }
 
 QuitHandler SetQuitHandler(QuitHandler handler) {
-  QuitHandler previous = std::move(Handler());
-  Handler() = handler ? std::move(handler) : QuitHandler(PostQuit);
+  QuitHandler previous = std::move(CurrentQuitHandler());
+  CurrentQuitHandler() = handler ? std::move(handler) : QuitHandler(PostQuit);
   return previous;
 }
 

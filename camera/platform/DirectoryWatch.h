@@ -45,10 +45,16 @@ class DirectoryWatch final : public DeviceWatch {
   DirectoryWatch(void* directory, void* stop, void* arrived, std::uint32_t filter,
                  std::function<bool(const std::string&)> relevant, std::function<void()> changed);
   void Run();
+  // Asks the system for the next changes; false when the folder can no
+  // longer be read (removed).
+  bool Ask();
   // Whether a change of the entry at relative (with '/', from the watched
   // folder down) counts.
   bool Counts(const std::string& relative) const;
 
+  // The request that is out, with the buffer the system fills.
+  struct Request;
+  std::unique_ptr<Request> request_;
   void* directory_;
   void* stop_;
   void* arrived_;

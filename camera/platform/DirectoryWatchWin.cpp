@@ -17,13 +17,21 @@ constexpr DWORD kChanges = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR
 
 }  // namespace
 
+struct DirectoryWatch::Request {
+  OVERLAPPED overlapped{};
+  // DWORD-aligned, as the system writes its records; below 64 KiB, which
+  // is the most it fills over a network share.
+  alignas(DWORD) char buffer[32 * 1024];
+  bool out = false;
+};
+
 std::unique_ptr<DirectoryWatch> DirectoryWatch::Start(
     const std::string& directory, std::function<bool(const std::string&)> relevant,
     std::function<void()> changed, const std::string& nested, Writes writes) {
-  HANDLE folder = ::CreateFileW(directshow::ToUtf16(directory).c_str(), FILE_LIST_DIRECTORY,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED,
-                                nullptr);
+  HANDLE folder =
+      ::CreateFileW(directshow::ToUtf16(directory).c_str(), FILE_LIST_DIRECTORY,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
   if (folder == INVALID_HANDLE_VALUE)
     return nullptr;
   HANDLE stop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -34,7 +42,8 @@ std::unique_ptr<DirectoryWatch> DirectoryWatch::Start(
         ::CloseHandle(h);
     return nullptr;
   }
-  const DWORD filter = writes == Writes::Count ? kChanges | FILE_NOTIFY_CHANGE_LAST_WRITE : kChanges;
+  const DWORD filter =
+      writes == Writes::Count ? kChanges | FILE_NOTIFY_CHANGE_LAST_WRITE : kChanges;
   std::unique_ptr<DirectoryWatch> watch(
       new DirectoryWatch(folder, stop, arrived, filter, std::move(relevant), std::move(changed)));
   // The nested path without empty parts, so that it compares with the
@@ -43,10 +52,17 @@ std::unique_ptr<DirectoryWatch> DirectoryWatch::Start(
     std::size_t to = nested.find('/', from);
     if (to == std::string::npos)
       to = nested.size();
-    if (to > from)
-      watch->nested_ += (watch->nested_.empty() ? "" : "/") + nested.substr(from, to - from);
+    if (to > from) {
+      if (!watch->nested_.empty())
+        watch->nested_ += '/';
+      watch->nested_.append(nested, from, to - from);
+    }
     from = to + 1;
   }
+  // The first request goes out before Start returns: the system reports
+  // only what changes while one is out.
+  if (!watch->Ask())
+    return nullptr;
   watch->thread_ = std::thread([w = watch.get()] { w->Run(); });
   return watch;
 }
@@ -54,7 +70,8 @@ std::unique_ptr<DirectoryWatch> DirectoryWatch::Start(
 DirectoryWatch::DirectoryWatch(void* directory, void* stop, void* arrived, std::uint32_t filter,
                                std::function<bool(const std::string&)> relevant,
                                std::function<void()> changed)
-    : directory_(directory),
+    : request_(std::make_unique<Request>()),
+      directory_(directory),
       stop_(stop),
       arrived_(arrived),
       filter_(filter),
@@ -70,25 +87,22 @@ DirectoryWatch::~DirectoryWatch() {
   ::CloseHandle(directory_);
 }
 
+bool DirectoryWatch::Ask() {
+  ::ResetEvent(arrived_);
+  request_->overlapped = OVERLAPPED{};
+  request_->overlapped.hEvent = arrived_;
+  request_->out = ::ReadDirectoryChangesW(directory_, request_->buffer, sizeof request_->buffer,
+                                          nested_.empty() ? FALSE : TRUE, filter_, nullptr,
+                                          &request_->overlapped, nullptr) != FALSE;
+  return request_->out;
+}
+
 void DirectoryWatch::Run() {
-  // DWORD-aligned, as the system writes its records; below 64 KiB, which
-  // is the most it fills over a network share.
-  alignas(DWORD) char buffer[32 * 1024];
-  OVERLAPPED request{};
-  request.hEvent = arrived_;
-  const BOOL subtree = nested_.empty() ? FALSE : TRUE;
-  bool reading = false;
   bool pending = false;
   for (;;) {
-    if (!reading) {
-      ::ResetEvent(arrived_);
-      // A folder that can no longer be read (removed) reports nothing more.
-      reading = ::ReadDirectoryChangesW(directory_, buffer, sizeof buffer, subtree, filter_,
-                                        nullptr, &request, nullptr) != FALSE;
-    }
     const HANDLE waits[2] = {stop_, arrived_};
-    const DWORD ready =
-        ::WaitForMultipleObjects(reading ? 2 : 1, waits, FALSE, pending ? kSettleMs : INFINITE);
+    const DWORD ready = ::WaitForMultipleObjects(request_->out ? 2 : 1, waits, FALSE,
+                                                 pending ? kSettleMs : INFINITE);
     if (ready == WAIT_TIMEOUT) {
       // The burst has settled.
       pending = false;
@@ -96,22 +110,21 @@ void DirectoryWatch::Run() {
       continue;
     }
     if (ready != WAIT_OBJECT_0 + 1) {
-      if (reading) {
-        ::CancelIoEx(directory_, &request);
+      if (request_->out) {
+        ::CancelIoEx(directory_, &request_->overlapped);
         DWORD ignored = 0;
-        ::GetOverlappedResult(directory_, &request, &ignored, TRUE);
+        ::GetOverlappedResult(directory_, &request_->overlapped, &ignored, TRUE);
       }
       return;
     }
-    reading = false;
     DWORD length = 0;
-    if (!::GetOverlappedResult(directory_, &request, &length, FALSE))
-      continue;
+    const bool answered =
+        ::GetOverlappedResult(directory_, &request_->overlapped, &length, FALSE) != FALSE;
     // No records: more changed than the buffer held. Count it as a change.
-    if (length == 0)
+    if (answered && length == 0)
       pending = true;
-    for (DWORD at = 0; length > 0;) {
-      const auto* record = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(buffer + at);
+    for (DWORD at = 0; answered && length > 0;) {
+      const auto* record = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(request_->buffer + at);
       std::string name = directshow::ToUtf8(
           std::wstring_view(record->FileName, record->FileNameLength / sizeof(WCHAR)));
       for (char& c : name)
@@ -123,6 +136,8 @@ void DirectoryWatch::Run() {
         break;
       at += record->NextEntryOffset;
     }
+    // A folder that can no longer be read (removed) reports nothing more.
+    Ask();
   }
 }
 

@@ -28,6 +28,7 @@ class Calls {
     std::unique_lock lock(mutex_);
     return arrived_.wait_for(lock, std::chrono::seconds(5), [&] { return count_ > n; });
   }
+
  private:
   std::mutex mutex_;
   std::condition_variable arrived_;

@@ -61,7 +61,7 @@ HResult CheckWritable(const std::string& path) {
       return hr::AccessDenied;
     // A read-only file shows as one without write permission.
     return (status.permissions() & fs::perms::owner_write) != fs::perms::none ? hr::Ok
-                                                                               : hr::AccessDenied;
+                                                                              : hr::AccessDenied;
   }
   if (error && error != std::errc::no_such_file_or_directory)
     return CodeOfErrno(error.default_error_condition().value());

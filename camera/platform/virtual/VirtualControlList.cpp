@@ -40,7 +40,7 @@ bool InMenu(const std::vector<std::pair<std::int64_t, std::string>>& menu, std::
 }
 
 // What one control of the list stands for.
-struct Entry {
+struct ControlEntry {
   enum class Kind { Value, Auto, BlockMode } kind;
   PropertyFamilyKind family = PropertyFamilyKind::VideoProcAmp;
   const PropertyDescription* property = nullptr;  // Value and Auto
@@ -66,14 +66,14 @@ class ControlList final : public kit::SplitInterface<IControlList> {
       std::sort(sorted.begin(), sorted.end(), [](auto* a, auto* b) { return a->id < b->id; });
       for (const auto* p : sorted) {
         if (p->caps & kPropertyFlagsAuto)
-          entries_.push_back({Entry::Kind::Auto, family, p});
-        entries_.push_back({Entry::Kind::Value, family, p});
+          entries_.push_back({ControlEntry::Kind::Auto, family, p});
+        entries_.push_back({ControlEntry::Kind::Value, family, p});
       }
     }
     for (const Block block : {Block::Flash, Block::Stabilization})
       if (d.blocks[static_cast<std::size_t>(block)])
         entries_.push_back(
-            {Entry::Kind::BlockMode, PropertyFamilyKind::CameraControl, nullptr, block});
+            {ControlEntry::Kind::BlockMode, PropertyFamilyKind::CameraControl, nullptr, block});
   }
 
   HResult GetControls(std::vector<ControlInfo>& controls) override {
@@ -91,10 +91,10 @@ class ControlList final : public kit::SplitInterface<IControlList> {
   HResult GetValue(std::uint32_t id, std::int64_t& value) override {
     if (const auto fault = ProbeFault("IControlList.GetValue", camera_->Description().devicePath))
       return *fault;
-    const Entry* entry = nullptr;
+    const ControlEntry* entry = nullptr;
     if (const HResult code = Find(id, entry); code != hr::Ok)
       return code;
-    if (entry->kind == Entry::Kind::BlockMode) {
+    if (entry->kind == ControlEntry::Kind::BlockMode) {
       BlockWords words;
       const HResult code = camera_->GetBlock(entry->block, words);
       if (code == hr::Ok)
@@ -104,14 +104,15 @@ class ControlList final : public kit::SplitInterface<IControlList> {
     std::int32_t current = 0, flags = 0;
     const HResult code = camera_->Get(entry->family, entry->property->id, current, flags);
     if (code == hr::Ok)
-      value = entry->kind == Entry::Kind::Auto ? ((flags & kPropertyFlagsAuto) ? 1 : 0) : current;
+      value = entry->kind == ControlEntry::Kind::Auto ? ((flags & kPropertyFlagsAuto) ? 1 : 0)
+                                                      : current;
     return code;
   }
 
   HResult SetValue(std::uint32_t id, std::int64_t value) override {
     if (const auto fault = ProbeFault("IControlList.SetValue", camera_->Description().devicePath))
       return *fault;
-    const Entry* entry = nullptr;
+    const ControlEntry* entry = nullptr;
     if (const HResult code = Find(id, entry); code != hr::Ok)
       return code;
     const ControlInfo info = Describe(*entry, id);
@@ -120,7 +121,7 @@ class ControlList final : public kit::SplitInterface<IControlList> {
     if (info.type == ControlInfo::Type::Menu && !InMenu(info.menu, value))
       return hr::InvalidArg;
 
-    if (entry->kind == Entry::Kind::BlockMode) {
+    if (entry->kind == ControlEntry::Kind::BlockMode) {
       // The mode changes; the control flags stay as the device has them.
       BlockWords words;
       if (const HResult code = camera_->GetBlock(entry->block, words); code != hr::Ok)
@@ -132,7 +133,7 @@ class ControlList final : public kit::SplitInterface<IControlList> {
     const std::int32_t property = entry->property->id;
     if (const HResult code = camera_->Get(entry->family, property, current, flags); code != hr::Ok)
       return code;
-    if (entry->kind == Entry::Kind::Auto)
+    if (entry->kind == ControlEntry::Kind::Auto)
       return camera_->Set(entry->family, property, current,
                           value ? kPropertyFlagsAuto : kPropertyFlagsManual);
     // A value write keeps the mode; odd described flags count as manual.
@@ -142,7 +143,7 @@ class ControlList final : public kit::SplitInterface<IControlList> {
   }
 
  private:
-  HResult Find(std::uint32_t id, const Entry*& entry) const {
+  HResult Find(std::uint32_t id, const ControlEntry*& entry) const {
     if (const HResult code = camera_->CheckConnected(); code != hr::Ok)
       return code;
     if (id == 0 || id > entries_.size())
@@ -151,11 +152,11 @@ class ControlList final : public kit::SplitInterface<IControlList> {
     return hr::Ok;
   }
 
-  ControlInfo Describe(const Entry& entry, std::uint32_t id) const {
+  ControlInfo Describe(const ControlEntry& entry, std::uint32_t id) const {
     ControlInfo info;
     info.id = id;
     info.group = GroupOf(entry.family);
-    if (entry.kind == Entry::Kind::BlockMode) {
+    if (entry.kind == ControlEntry::Kind::BlockMode) {
       const BlockInfo& block = InfoOf(entry.block);
       info.name = entry.block == Block::Flash ? "Flash Mode" : "Stabilization Mode";
       info.type = ControlInfo::Type::Menu;
@@ -170,7 +171,7 @@ class ControlList final : public kit::SplitInterface<IControlList> {
     const bool settable = (p.caps & kPropertyFlagsManual) != 0;
     info.name = ControlName(entry.family, p.id);
     info.readOnly = !settable;
-    if (entry.kind == Entry::Kind::Auto) {
+    if (entry.kind == ControlEntry::Kind::Auto) {
       info.name += ", Auto";
       info.type = ControlInfo::Type::Boolean;
       info.maximum = 1;
@@ -199,7 +200,7 @@ class ControlList final : public kit::SplitInterface<IControlList> {
   }
 
   std::shared_ptr<VirtualCamera> camera_;
-  std::vector<Entry> entries_;
+  std::vector<ControlEntry> entries_;
 };
 
 }  // namespace
