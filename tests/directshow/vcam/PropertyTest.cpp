@@ -1,14 +1,20 @@
 // The camera's settings as a client reads and writes them: the two property
 // families with the description's ranges, a refused value, power-line
-// frequency through the kernel-streaming property set, and the pin's
-// formats through IAMStreamConfig.
+// frequency through the kernel-streaming property set, the pin's formats
+// through IAMStreamConfig, and the cameras' property page.
 
 // ks.h and ksmedia.h after dshow.h: they take its definitions.
 #include <dshow.h>
 #include <ks.h>
 #include <ksmedia.h>
 
+#include <commctrl.h>
+#include <ocidl.h>
+
 #include "camera/platform/directshow/vcam/CameraTable.h"
+#include "camera/platform/directshow/vcam/FaultControl.h"
+#include "camera/platform/directshow/vcam/Registration.h"
+#include "tests/directshow/WindowTree.h"
 #include "tests/directshow/vcam/VcamTestSupport.h"
 
 namespace varnholt::vcam::test {
@@ -92,13 +98,71 @@ TEST_F(Properties, MissingInterfacesSetsAndPropertiesAsDescribed) {
   LONG value = 0, flags = 0;
   EXPECT_EQ(procAmp->Get(VideoProcAmp_Brightness, &value, &flags), E_PROP_ID_UNSUPPORTED);
   EXPECT_EQ(control->Get(CameraControl_Zoom, &value, &flags), E_PROP_SET_UNSUPPORTED);
-  // Every camera offers property pages, none of them.
+  // Every camera offers property pages: the cameras' own page.
   ComRef<ISpecifyPropertyPages> pages;
   ASSERT_HRESULT_SUCCEEDED(card->QueryInterface(IID_ISpecifyPropertyPages, pages.PutVoid()));
   CAUUID list{};
   ASSERT_HRESULT_SUCCEEDED(pages->GetPages(&list));
-  EXPECT_EQ(list.cElems, 0u);
+  ASSERT_EQ(list.cElems, 1u);
+  EXPECT_TRUE(IsEqualCLSID(list.pElems[0], PageClassId()));
   CoTaskMemFree(list.pElems);
+}
+
+// The page as a property frame drives it, here in a window of the test's:
+// the camera's name and brightness shown, the slider moved by its keys,
+// Apply writing through the filter, a refused write leaving it dirty; a
+// camera without brightness shows its name alone.
+TEST_F(Properties, PageShowsTheCameraAndAppliesItsSliderThroughTheFilter) {
+  using namespace window_tree;
+  ComRef<IBaseFilter> camera = BindCamera(kBasicCamera);
+  ASSERT_TRUE(camera);
+  ComRef<IPropertyPage> page;
+  ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(PageClassId(), nullptr, CLSCTX_INPROC_SERVER,
+                                            IID_IPropertyPage, page.PutVoid()));
+  IUnknown* objects[] = {camera.Get()};
+  ASSERT_HRESULT_SUCCEEDED(page->SetObjects(1, objects));
+  const HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 200, nullptr, nullptr,
+                                      nullptr, nullptr);
+  ASSERT_NE(parent, nullptr);
+  const RECT rect{0, 0, 400, 200};
+  ASSERT_HRESULT_SUCCEEDED(page->Activate(parent, &rect, TRUE));
+  EXPECT_TRUE(ShowsText(parent, kBasicCamera));
+  EXPECT_TRUE(ShowsText(parent, L"0"));  // brightness -64..64, at 0
+  const HWND slider = FindDescendant(parent, TRACKBAR_CLASSW);
+  ASSERT_NE(slider, nullptr);
+  EXPECT_EQ(page->IsPageDirty(), S_FALSE);
+
+  PressKey(slider, VK_END);
+  EXPECT_TRUE(ShowsText(parent, L"64"));
+  EXPECT_EQ(page->IsPageDirty(), S_OK);
+  ComRef<IAMVideoProcAmp> procAmp;
+  ASSERT_HRESULT_SUCCEEDED(camera->QueryInterface(IID_IAMVideoProcAmp, procAmp.PutVoid()));
+  LONG value = 0, flags = 0;
+  ASSERT_HRESULT_SUCCEEDED(procAmp->Get(VideoProcAmp_Brightness, &value, &flags));
+  EXPECT_EQ(value, 0);  // nothing written before Apply
+  ASSERT_EQ(page->Apply(), S_OK);
+  ASSERT_HRESULT_SUCCEEDED(procAmp->Get(VideoProcAmp_Brightness, &value, &flags));
+  EXPECT_EQ(value, 64);
+  EXPECT_EQ(page->IsPageDirty(), S_FALSE);
+
+  ASSERT_HRESULT_SUCCEEDED(FailCall(kBasicCamera, L"IAMVideoProcAmp.Set", E_ACCESSDENIED));
+  PressKey(slider, VK_HOME);
+  EXPECT_EQ(page->Apply(), E_ACCESSDENIED);
+  EXPECT_EQ(page->IsPageDirty(), S_OK);
+  ASSERT_HRESULT_SUCCEEDED(procAmp->Get(VideoProcAmp_Brightness, &value, &flags));
+  EXPECT_EQ(value, 64);
+
+  ComRef<IBaseFilter> card = BindCamera(kCaptureCard);
+  ASSERT_TRUE(card);
+  objects[0] = card.Get();
+  ASSERT_HRESULT_SUCCEEDED(page->SetObjects(1, objects));
+  EXPECT_TRUE(ShowsText(parent, kCaptureCard));
+  EXPECT_TRUE(ShowsText(parent, L"not offered"));
+  EXPECT_FALSE(IsWindowEnabled(slider));
+
+  EXPECT_HRESULT_SUCCEEDED(page->Deactivate());
+  EXPECT_HRESULT_SUCCEEDED(page->SetObjects(0, nullptr));
+  DestroyWindow(parent);
 }
 
 TEST_F(Properties, PowerLineFrequencyThroughTheKernelStreamingSet) {

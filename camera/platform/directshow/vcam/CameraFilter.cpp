@@ -353,9 +353,14 @@ HRESULT CameraFilter::GetPages(CAUUID* pages) {
     return E_POINTER;
   if (const HRESULT hr = Check(L"ISpecifyPropertyPages.GetPages"); FAILED(hr))
     return hr;
-  // The driver's own dialog is not simulated: no pages.
-  pages->cElems = 0;
-  pages->pElems = nullptr;
+  // One page, the cameras' own (PropertyPage.h).
+  pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+  if (!pages->pElems) {
+    pages->cElems = 0;
+    return E_OUTOFMEMORY;
+  }
+  pages->cElems = 1;
+  pages->pElems[0] = PageClassId();
   return S_OK;
 }
 

@@ -4,8 +4,9 @@
 // its moniker gives: IBaseFilter with one capture pin (OutputPin.h), the
 // video-processing and camera-control property families over the values of
 // PropertyValues.h, kernel-streaming access to the same properties (the way
-// a client reaches power-line frequency), an empty property page list, and
-// the faults of FaultControl.h, read at each call.
+// a client reaches power-line frequency), the cameras' property page
+// (PropertyPage.h) as its page list, and the faults of FaultControl.h, read
+// at each call.
 
 #include <dshow.h>
 

@@ -16,6 +16,8 @@ namespace varnholt::vcam {
 void ModuleAddRef();
 void ModuleRelease();
 bool ModuleInUse();
+// The DLL itself, for the page's dialog.
+HMODULE ThisModule();
 
 // Holds one reference.
 template <class T>

@@ -1,14 +1,17 @@
 // The DLL's COM entry points: a class factory for each virtual camera's
-// class, the unload check, and registration (regsvr32).
+// class and for the property page's, the unload check, and registration
+// (regsvr32).
 
 #include <olectl.h>
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 
 #include "camera/platform/directshow/vcam/CameraFilter.h"
 #include "camera/platform/directshow/vcam/ComSupport.h"
+#include "camera/platform/directshow/vcam/PropertyPage.h"
 #include "camera/platform/directshow/vcam/Registration.h"
 
 namespace varnholt::vcam {
@@ -19,7 +22,8 @@ std::atomic<long> inUse{0};
 
 class ClassFactory final : public IClassFactory, private RefCounted {
  public:
-  explicit ClassFactory(std::size_t camera) : camera_(camera) {}
+  // camera is the filter's; none for the property page.
+  explicit ClassFactory(std::optional<std::size_t> camera) : camera_(camera) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out)
@@ -38,7 +42,7 @@ class ClassFactory final : public IClassFactory, private RefCounted {
     *out = nullptr;
     if (outer)
       return CLASS_E_NOAGGREGATION;
-    return CameraFilter::Create(camera_, iid, out);
+    return camera_ ? CameraFilter::Create(*camera_, iid, out) : CreatePropertyPage(iid, out);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
     lock ? ModuleAddRef() : ModuleRelease();
@@ -46,7 +50,7 @@ class ClassFactory final : public IClassFactory, private RefCounted {
   }
 
  private:
-  const std::size_t camera_;
+  const std::optional<std::size_t> camera_;
 };
 
 }  // namespace
@@ -61,6 +65,10 @@ void ModuleRelease() {
 
 bool ModuleInUse() {
   return inUse > 0;
+}
+
+HMODULE ThisModule() {
+  return module;
 }
 
 }  // namespace varnholt::vcam
@@ -80,9 +88,9 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
     return E_POINTER;
   *out = nullptr;
   const auto camera = CameraOfClassId(clsid);
-  if (!camera)
+  if (!camera && !IsEqualCLSID(clsid, PageClassId()))
     return CLASS_E_CLASSNOTAVAILABLE;
-  auto* factory = new ClassFactory(*camera);
+  auto* factory = new ClassFactory(camera);
   const HRESULT hr = factory->QueryInterface(iid, out);
   factory->Release();
   return hr;

@@ -17,8 +17,8 @@ std::wstring GuidText(REFGUID guid) {
   return text;
 }
 
-std::wstring ClassKey(std::size_t camera) {
-  return L"CLSID\\" + GuidText(ClassIdOf(camera));
+std::wstring ClassKey(REFCLSID id) {
+  return L"CLSID\\" + GuidText(id);
 }
 
 std::wstring DeviceEntryKey(std::size_t camera) {
@@ -50,12 +50,27 @@ HRESULT WriteKey(const std::wstring& path,
   return hr;
 }
 
+// A class served by the DLL, in any apartment.
+HRESULT WriteClass(REFCLSID id, const std::wstring& name, const std::wstring& dllPath) {
+  const HRESULT hr = WriteKey(ClassKey(id), {{nullptr, name}});
+  return FAILED(hr) ? hr
+                    : WriteKey(ClassKey(id) + L"\\InprocServer32",
+                               {{nullptr, dllPath}, {L"ThreadingModel", L"Both"}});
+}
+
 HRESULT DeleteKey(const std::wstring& path) {
   const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str());
   return status == ERROR_FILE_NOT_FOUND ? S_OK : FromWin32(status);
 }
 
 }  // namespace
+
+CLSID PageClassId() {
+  // The camera base with 0x71 before the camera byte: no camera's.
+  CLSID id = kClassIdBase;
+  id.Data4[6] = 0x71;
+  return id;
+}
 
 CLSID ClassIdOf(std::size_t camera) {
   CLSID id = kClassIdBase;
@@ -90,22 +105,19 @@ HRESULT RemoveDeviceEntry(std::size_t camera) {
 
 HRESULT RegisterCameras(const std::wstring& dllPath) {
   for (std::size_t i = 0; i < Cameras().size(); ++i) {
-    HRESULT hr = WriteKey(ClassKey(i), {{nullptr, Cameras()[i].friendlyName}});
-    if (SUCCEEDED(hr))
-      hr = WriteKey(ClassKey(i) + L"\\InprocServer32",
-                    {{nullptr, dllPath}, {L"ThreadingModel", L"Both"}});
+    HRESULT hr = WriteClass(ClassIdOf(i), Cameras()[i].friendlyName, dllPath);
     if (SUCCEEDED(hr))
       hr = AddDeviceEntry(i);
     if (FAILED(hr))
       return hr;
   }
-  return S_OK;
+  return WriteClass(PageClassId(), L"Varnholt Virtual Camera Page", dllPath);
 }
 
 HRESULT UnregisterCameras() {
-  HRESULT result = S_OK;
+  HRESULT result = DeleteKey(ClassKey(PageClassId()));
   for (std::size_t i = 0; i < Cameras().size(); ++i)
-    for (const HRESULT hr : {RemoveDeviceEntry(i), DeleteKey(ClassKey(i))})
+    for (const HRESULT hr : {RemoveDeviceEntry(i), DeleteKey(ClassKey(ClassIdOf(i)))})
       if (FAILED(hr))
         result = hr;
   return result;

@@ -4,7 +4,8 @@
 // system device enumerator lists them as video input devices: each camera is
 // a COM class of its own, served by this DLL, and an instance of the video
 // input device category whose property bag holds FriendlyName, DevicePath
-// and CLSID, as a camera driver's entry does.
+// and CLSID, as a camera driver's entry does. The cameras' property page is
+// a class of its own, registered with them.
 
 #include <windows.h>
 
@@ -17,10 +18,13 @@ namespace varnholt::vcam {
 // Camera index's class id: a fixed base whose last byte is the index.
 CLSID ClassIdOf(std::size_t camera);
 std::optional<std::size_t> CameraOfClassId(REFCLSID clsid);
+// The property page's class id.
+CLSID PageClassId();
 // The camera with that friendly name.
 std::optional<std::size_t> CameraNamed(const std::wstring& friendlyName);
 
-// Every camera's class (served by the DLL at dllPath) and device entry.
+// Every camera's class (served by the DLL at dllPath) and device entry, and
+// the property page's class.
 HRESULT RegisterCameras(const std::wstring& dllPath);
 HRESULT UnregisterCameras();
 
