@@ -37,9 +37,12 @@ format-check: deps
 # fuzz target and VM suite. clang compiles it in about two thirds of gcc's
 # time; -O1 keeps the sanitized tests quick, line tables are all the
 # sanitizers' reports need, and asserts stay on. Every library carries
-# libFuzzer's coverage, so the fuzz targets live in the same tree.
+# libFuzzer's coverage, so the fuzz targets live in the same tree. Unity
+# batches of eight files parse the Qt and GoogleTest headers once per batch
+# (about a third less compile time); the plain build below compiles each
+# file alone, so a file that leans on its batch still fails there.
 build-test: deps
-	CXX=clang++ cmake -S . -B build/test $(GEN) -DCMAKE_BUILD_TYPE=Debug \
+	CXX=clang++ cmake -S . -B build/test $(GEN) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_UNITY_BUILD=ON \
 	  "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -gline-tables-only" -DVARNHOLT_SANITIZE=address,undefined \
 	  -DVARNHOLT_BUILD_FUZZ=ON -DVARNHOLT_WERROR=ON -DVARNHOLT_WINE_TESTS=ON
 	cmake --build build/test -j $(JOBS)

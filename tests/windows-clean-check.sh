@@ -15,14 +15,14 @@ linux_only="$linux_only|^media/(MediaFileWriter|MediaModuleEntry)\.cpp$" # not b
 
 posix='unistd\.h|sys/[a-z_/]+\.h|linux/[a-z0-9_/]+\.h|poll\.h|fcntl\.h|dlfcn\.h|pthread\.h|pwd\.h|grp\.h|termios\.h|dirent\.h|spawn\.h|syslog\.h|execinfo\.h|arpa/[a-z]+\.h|netinet/[a-z]+\.h|alsa/[a-z]+\.h|libv4l[a-z0-9]*\.h'
 
-status=0
-for file in $(find app camera cli controls media pixels platform settings -type f \
-  \( -name '*.h' -o -name '*.cpp' \) 2>/dev/null | sort); do
-  printf '%s\n' "$file" | grep -qE "$linux_only" && continue
-  # Each #if level is "win" (Windows takes it), "posix" (Windows does not)
-  # or "any"; an include counts when no open level is "posix".
-  awk -v file="$file" -v posix="^[ \t]*#[ \t]*include[ \t]*<($posix)>" '
+# One awk over every file. Each #if level is "win" (Windows takes it),
+# "posix" (Windows does not) or "any"; an include counts when no open
+# level is "posix".
+find app camera cli controls media pixels platform settings -type f \
+  \( -name '*.h' -o -name '*.cpp' \) 2>/dev/null | sort | grep -vE "$linux_only" |
+  tr '\n' '\0' | xargs -0 -r awk -v posix="^[ \t]*#[ \t]*include[ \t]*<($posix)>" '
     function blocked(   i) { for (i = 1; i <= depth; i++) if (level[i] == "posix") return 1; return 0 }
+    FNR == 1 { depth = 0 }
     /^[ \t]*#[ \t]*ifdef[ \t]+_WIN32/ { level[++depth] = "win"; next }
     /^[ \t]*#[ \t]*if[ \t]+defined[ \t]*\(?[ \t]*_WIN32[ \t]*\)?[ \t]*$/ { level[++depth] = "win"; next }
     /^[ \t]*#[ \t]*ifndef[ \t]+_WIN32/ { level[++depth] = "posix"; next }
@@ -34,8 +34,6 @@ for file in $(find app camera cli controls media pixels platform settings -type 
       next
     }
     /^[ \t]*#[ \t]*endif/ { depth--; next }
-    $0 ~ posix && !blocked() { printf "%s:%d: %s -- Linux-only, and Windows builds this file\n", file, NR, $0; bad = 1 }
+    $0 ~ posix && !blocked() { printf "%s:%d: %s -- Linux-only, and Windows builds this file\n", FILENAME, FNR, $0; bad = 1 }
     END { exit bad }
-  ' "$file" || status=1
-done
-exit $status
+  '

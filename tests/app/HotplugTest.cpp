@@ -15,11 +15,11 @@ namespace {
 
 using Hotplug = LiveWindow;
 
-const QByteArray kRows = R"({"Brightness": {"min": 0, "max": 255, "value": 140}})";
+const QByteArray kHotplugRows = R"({"Brightness": {"min": 0, "max": 255, "value": 140}})";
 constexpr int kWatchWait = 20000;  // the device watch reports from its own thread
 
 TEST_F(Hotplug, CamerasComeAndGoByThemselvesAndTheStatusSaysWhatHappened) {
-  UseCameras("[" + Camera("Lab", kRows) + "," + Camera("Desk", kRows) + "]");
+  UseCameras("[" + Camera("Lab", kHotplugRows) + "," + Camera("Desk", kHotplugRows) + "]");
   ASSERT_EQ(platform->SetConnected("desk", false), 0);
   form = Start();
   ASSERT_EQ(Part<TListBox>(*form, "ComboBoxCamera")->count(), 1);
@@ -53,7 +53,7 @@ TEST_F(Hotplug, CamerasComeAndGoByThemselvesAndTheStatusSaysWhatHappened) {
 }
 
 TEST_F(Hotplug, ACameraBackUnderItsNameIsLiveAgainAfterOneTick) {
-  TFormMain& form = StartWith("[" + Camera("Lab", kRows) + "]", {"varnholt", "trace"});
+  TFormMain& form = StartWith("[" + Camera("Lab", kHotplugRows) + "]", {"varnholt", "trace"});
   // Out and in again before the window looks: its binding is dead.
   ASSERT_EQ(platform->SetConnected("lab", false), 0);
   ASSERT_EQ(platform->SetConnected("lab", true), 0);

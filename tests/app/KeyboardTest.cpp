@@ -15,7 +15,7 @@ namespace {
 
 using Keyboard = SettingsWindow;
 
-const QByteArray kLab =
+const QByteArray kKeyboardLab =
     Camera("Lab", R"({"Brightness": )" + Property(0, 255, 128) + R"(, "WhiteBalance": )" +
                       Property(2800, 6500, 4600, R"(, "step": 10)" + kAutoCaps) + "}");
 
@@ -33,7 +33,7 @@ void Press(TFormMain& form, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
 }
 
 TEST_F(Keyboard, ShortcutsRunTheButtonsOnlyWhileTheyAreEnabled) {
-  UseCameras("[" + kLab + "," + Camera("A Camera With A Very Long Name Indeed") + "]");
+  UseCameras("[" + kKeyboardLab + "," + Camera("A Camera With A Very Long Name Indeed") + "]");
   ASSERT_EQ(platform->SetConnected("a camera with a very long name indeed", false), 0);
   form = Start();
   Show(*form);
@@ -69,7 +69,7 @@ TEST_F(Keyboard, ShortcutsRunTheButtonsOnlyWhileTheyAreEnabled) {
 }
 
 TEST_F(Keyboard, EveryImageButtonSaysWhatItDoesAndItsKey) {
-  TFormMain& form = StartWith("[" + kLab + "]");
+  TFormMain& form = StartWith("[" + kKeyboardLab + "]");
   const std::pair<QWidget*, const char*> buttons[] = {
       {Part<TButtonImage>(form, "ButtonRead"), "Ctrl+O"},
       {Part<TButtonImage>(form, "ButtonWrite"), "Ctrl+S"},
@@ -84,7 +84,7 @@ TEST_F(Keyboard, EveryImageButtonSaysWhatItDoesAndItsKey) {
 }
 
 TEST_F(Keyboard, SpaceOnAutoKeepsTheFocusAndTheFocusedSliderIsNamed) {
-  TFormMain& form = StartWith("[" + kLab + "]", {"varnholt", "trace"});
+  TFormMain& form = StartWith("[" + kKeyboardLab + "]", {"varnholt", "trace"});
   Show(form);
   QCheckBox* box = Row("WhiteBalance").CheckBox;
   box->setFocus(Qt::TabFocusReason);
@@ -114,7 +114,7 @@ TEST_F(Keyboard, SpaceOnAutoKeepsTheFocusAndTheFocusedSliderIsNamed) {
 }
 
 TEST_F(Keyboard, TabWalksTheLiveRowsThenTheButtonsThatSpaceClicks) {
-  StartWith("[" + kLab + "]");
+  StartWith("[" + kKeyboardLab + "]");
   Show(*form);
   Row("WhiteBalance").TrackBar->setFocus(Qt::TabFocusReason);
   QSlider* brightness = Row("Brightness").TrackBar->Track();

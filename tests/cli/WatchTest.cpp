@@ -14,7 +14,7 @@
 namespace varnholt::test {
 namespace {
 
-const QByteArray kCameras = R"([
+const QByteArray kWatchCameras = R"([
   {"friendlyName": "Lab Camera A", "devicePath": "lab-a",
    "videoProcAmp": {"Brightness": {"min": 0, "max": 255, "default": 128, "value": 100}}},
   {"friendlyName": "Lab Camera B", "devicePath": "lab-b",
@@ -23,7 +23,7 @@ const QByteArray kCameras = R"([
 
 class Watch : public ::testing::Test {
  protected:
-  Watch() : cameras(kCameras) {}
+  Watch() : cameras(kWatchCameras) {}
   ~Watch() override {
     watch.terminate();
     watch.waitForFinished();

@@ -21,7 +21,7 @@ std::string Text(const TFFourCC& code) {
   return std::string(reinterpret_cast<const char*>(code.Bytes), 4);
 }
 
-struct Expected {
+struct ExpectedFormat {
   const char* compression;
   int width, height;
   std::int64_t frameTime;
@@ -32,9 +32,9 @@ using V4l2FormatTest = V4l2CameraTest;
 TEST_F(V4l2FormatTest, FormatsSizesAndIntervalsInTheDriversOrderWithoutUncarriedFormats) {
   const TFCameraFormats formats = camera_->SupportedFormats();
   // NV12 is listed by the driver but neither renderer nor still image takes it.
-  const Expected expected[] = {{"YUY2", 640, 480, k30Fps},  {"YUY2", 640, 480, k15Fps},
-                               {"YUY2", 320, 240, k30Fps},  {"YUY2", 160, 120, k30Fps},
-                               {"MJPG", 1280, 720, k30Fps}, {"MJPG", 640, 480, k30Fps}};
+  const ExpectedFormat expected[] = {{"YUY2", 640, 480, k30Fps},  {"YUY2", 640, 480, k15Fps},
+                                     {"YUY2", 320, 240, k30Fps},  {"YUY2", 160, 120, k30Fps},
+                                     {"MJPG", 1280, 720, k30Fps}, {"MJPG", 640, 480, k30Fps}};
   ASSERT_EQ(formats.size(), std::size(expected));
   for (std::size_t i = 0; i < formats.size(); ++i) {
     SCOPED_TRACE(i);

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "camera/platform/Interfaces.h"
 #include "camera/platform/directshow/ComObject.h"
 #include "camera/platform/directshow/ComThread.h"
 #include "camera/platform/directshow/Utf8.h"
@@ -93,6 +94,14 @@ inline bool WaitFor(const std::function<bool()>& condition, std::chrono::millise
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return true;
+}
+
+// A platform object of the class as T; failing to make it fails the test.
+template <class T>
+std::shared_ptr<T> Create(Platform& platform, ClassId classId) {
+  std::shared_ptr<Unknown> object;
+  EXPECT_EQ(platform.CreateInstance(classId, object), hr::Ok);
+  return Query<T>(object);
 }
 
 }  // namespace varnholt::platform::directshow::testing

@@ -108,12 +108,7 @@ class Collector final : public ISampleGrabberCB {
   std::vector<std::vector<std::uint8_t>> frames;
 };
 
-template <class T>
-std::shared_ptr<T> Create(Platform& platform, ClassId classId) {
-  std::shared_ptr<Unknown> object;
-  EXPECT_EQ(platform.CreateInstance(classId, object), hr::Ok);
-  return Query<T>(object);
-}
+using testing::Create;
 
 TEST(Frames, GrabberHandsEachFrameToOurCallbackAndKeepsTheLast) {
   wchar_t folder[MAX_PATH];

@@ -10,12 +10,7 @@
 namespace varnholt::platform::directshow {
 namespace {
 
-template <class T>
-std::shared_ptr<T> Create(Platform& platform, ClassId classId) {
-  std::shared_ptr<Unknown> object;
-  EXPECT_EQ(platform.CreateInstance(classId, object), hr::Ok);
-  return Query<T>(object);
-}
+using testing::Create;
 
 class CountingCallback final : public ISampleGrabberCB {
  public:

@@ -277,7 +277,7 @@ HRESULT OutputPin::QueryId(LPWSTR* id) {
   *id = static_cast<LPWSTR>(CoTaskMemAlloc(sizeof kPinName));
   if (!*id)
     return E_OUTOFMEMORY;
-  wcscpy(*id, kPinName);
+  std::memcpy(*id, kPinName, sizeof kPinName);
   return S_OK;
 }
 

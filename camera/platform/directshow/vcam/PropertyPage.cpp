@@ -4,6 +4,7 @@
 #include <dshow.h>
 #include <ocidl.h>
 
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -120,7 +121,7 @@ class PropertyPage final : public IPropertyPage, private RefCounted {
     info->pszTitle = static_cast<LPOLESTR>(CoTaskMemAlloc(sizeof kTitle));
     if (!info->pszTitle)
       return E_OUTOFMEMORY;
-    wcscpy(info->pszTitle, kTitle);
+    std::memcpy(info->pszTitle, kTitle, sizeof kTitle);
     // In pixels; the frame sizes itself to hold it.
     const LONG units = GetDialogBaseUnits();
     info->size = {MulDiv(kWidth, LOWORD(units), 4), MulDiv(kHeight, HIWORD(units), 8)};
