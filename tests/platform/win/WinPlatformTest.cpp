@@ -180,7 +180,9 @@ namespace {
 // --hold LOCK PIPE: the running copy for the test above.
 int Hold(const std::wstring& lockPath, const std::wstring& pipeName) {
   using namespace varnholt::win;
-  FileLock lock(lockPath);
+  // The test probes the lock while this copy starts, holding it for a
+  // moment each time: wait those out.
+  FileLock lock(lockPath, 10000);
   if (!lock.Held())
     return 10;
   CallListener listener(pipeName);
