@@ -54,21 +54,4 @@ AM_MEDIA_TYPE* NewComMediaType(const AmMediaType& type) {
   return out;
 }
 
-void FreeComMediaType(AM_MEDIA_TYPE& type) {
-  if (type.pbFormat)
-    CoTaskMemFree(type.pbFormat);
-  type.pbFormat = nullptr;
-  type.cbFormat = 0;
-  if (type.pUnk)
-    type.pUnk->Release();
-  type.pUnk = nullptr;
-}
-
-void DeleteComMediaType(AM_MEDIA_TYPE* type) {
-  if (!type)
-    return;
-  FreeComMediaType(*type);
-  CoTaskMemFree(type);
-}
-
 }  // namespace varnholt::platform::directshow

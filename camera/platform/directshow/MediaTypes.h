@@ -6,6 +6,7 @@
 // the system allocated as a whole is freed with it.
 
 #include "camera/platform/MediaType.h"
+#include "camera/platform/directshow/ComMediaTypeMemory.h"
 #include "camera/platform/directshow/WinHeaders.h"
 
 namespace varnholt::platform::directshow {
@@ -21,10 +22,5 @@ AM_MEDIA_TYPE BorrowComMediaType(const AmMediaType& type);
 // A system type of its own, allocated as the system allocates one; the
 // caller gives it back with DeleteComMediaType.
 AM_MEDIA_TYPE* NewComMediaType(const AmMediaType& type);
-
-// Releases the block and the object of a system type, leaving it empty.
-void FreeComMediaType(AM_MEDIA_TYPE& type);
-// FreeComMediaType, and the type itself.
-void DeleteComMediaType(AM_MEDIA_TYPE* type);
 
 }  // namespace varnholt::platform::directshow

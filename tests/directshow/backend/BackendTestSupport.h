@@ -104,4 +104,19 @@ std::shared_ptr<T> Create(Platform& platform, ClassId classId) {
   return Query<T>(object);
 }
 
+// What a grabbing graph is made of: the system's graph, the capture graph
+// builder, a sample grabber and a null renderer, each made through the
+// platform.
+struct GrabberGraphParts {
+  explicit GrabberGraphParts(Platform& platform)
+      : graph(Create<IGraphBuilder>(platform, ClassId::FilterGraph)),
+        builder(Create<ICaptureGraphBuilder2>(platform, ClassId::CaptureGraphBuilder2)),
+        grabberFilter(Create<IBaseFilter>(platform, ClassId::SampleGrabber)),
+        nullRenderer(Create<IBaseFilter>(platform, ClassId::NullRenderer)) {}
+  std::shared_ptr<IGraphBuilder> graph;
+  std::shared_ptr<ICaptureGraphBuilder2> builder;
+  std::shared_ptr<IBaseFilter> grabberFilter;
+  std::shared_ptr<IBaseFilter> nullRenderer;
+};
+
 }  // namespace varnholt::platform::directshow::testing

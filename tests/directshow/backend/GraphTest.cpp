@@ -29,10 +29,7 @@ class ForeignFilter final : public IBaseFilter {
 
 TEST(Graph, GrabberAndNullRendererRunAndStopWithTheSystemsCodes) {
   DirectShowPlatform platform;
-  const auto graph = Create<IGraphBuilder>(platform, ClassId::FilterGraph);
-  const auto builder = Create<ICaptureGraphBuilder2>(platform, ClassId::CaptureGraphBuilder2);
-  const auto grabberFilter = Create<IBaseFilter>(platform, ClassId::SampleGrabber);
-  const auto nullRenderer = Create<IBaseFilter>(platform, ClassId::NullRenderer);
+  const auto [graph, builder, grabberFilter, nullRenderer] = testing::GrabberGraphParts(platform);
   ASSERT_TRUE(graph && builder && grabberFilter && nullRenderer);
   ASSERT_EQ(builder->SetFiltergraph(graph), hr::Ok);
 

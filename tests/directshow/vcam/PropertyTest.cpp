@@ -254,8 +254,8 @@ TEST_F(Properties, PinListsFormatsAndCategoryAndTakesASetFormat) {
     ASSERT_EQ(types->Next(1, &listed, nullptr), S_OK);
     EXPECT_EQ(listed->cbFormat, caps->cbFormat);
     EXPECT_EQ(memcmp(listed->pbFormat, caps->pbFormat, caps->cbFormat), 0);
-    DeleteType(listed);
-    DeleteType(caps);
+    DeleteComMediaType(listed);
+    DeleteComMediaType(caps);
   }
   AM_MEDIA_TYPE* none = nullptr;
   EXPECT_EQ(types->Next(1, &none, nullptr), S_FALSE);
@@ -270,17 +270,17 @@ TEST_F(Properties, PinListsFormatsAndCategoryAndTakesASetFormat) {
   AM_MEDIA_TYPE* current = nullptr;
   ASSERT_HRESULT_SUCCEEDED(config->GetFormat(&current));
   EXPECT_EQ(reinterpret_cast<VIDEOINFOHEADER*>(current->pbFormat)->bmiHeader.biWidth, 1280);
-  DeleteType(current);
+  DeleteComMediaType(current);
   reinterpret_cast<VIDEOINFOHEADER*>(third->pbFormat)->bmiHeader.biWidth = 1000;
   EXPECT_EQ(config->SetFormat(third), VFW_E_INVALIDMEDIATYPE);
-  DeleteType(third);
+  DeleteComMediaType(third);
   ASSERT_HRESULT_SUCCEEDED(pin->EnumMediaTypes(types.Put()));
   AM_MEDIA_TYPE* batch[2] = {};
   ULONG fetched = 0;
   EXPECT_EQ(types->Next(2, batch, &fetched), S_FALSE);
   ASSERT_EQ(fetched, 1u);
   EXPECT_EQ(reinterpret_cast<VIDEOINFOHEADER*>(batch[0]->pbFormat)->bmiHeader.biHeight, 720);
-  DeleteType(batch[0]);
+  DeleteComMediaType(batch[0]);
 }
 
 }  // namespace

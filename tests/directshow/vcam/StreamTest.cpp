@@ -168,7 +168,7 @@ TEST_F(Streaming, DeliversMovingFramesOfTheSetFormatThroughAGrabber) {
   VIDEO_STREAM_CONFIG_CAPS caps{};
   ASSERT_EQ(config->GetStreamCaps(1, &second, reinterpret_cast<BYTE*>(&caps)), S_OK);
   ASSERT_HRESULT_SUCCEEDED(config->SetFormat(second));
-  DeleteType(second);
+  DeleteComMediaType(second);
 
   FrameSink sink;
   CaptureGraph capture;
@@ -177,7 +177,7 @@ TEST_F(Streaming, DeliversMovingFramesOfTheSetFormatThroughAGrabber) {
   ASSERT_HRESULT_SUCCEEDED(capture.grabber->GetConnectedMediaType(&connected));
   const VIDEOINFOHEADER info = VideoInfoOf(connected);
   EXPECT_TRUE(IsEqualGUID(connected.subtype, MEDIASUBTYPE_YUY2));
-  FreeType(connected);
+  FreeComMediaType(connected);
   EXPECT_EQ(info.bmiHeader.biWidth, 320);
   EXPECT_EQ(info.bmiHeader.biHeight, 240);
   EXPECT_EQ(sink.Frames(), 0);  // nothing before Run
@@ -210,7 +210,7 @@ TEST_F(Streaming, GrabberAskingForRgb24GetsTheCurrentSizeInRgb24) {
   ASSERT_HRESULT_SUCCEEDED(capture.grabber->GetConnectedMediaType(&connected));
   const VIDEOINFOHEADER info = VideoInfoOf(connected);
   EXPECT_TRUE(IsEqualGUID(connected.subtype, MEDIASUBTYPE_RGB24));
-  FreeType(connected);
+  FreeComMediaType(connected);
   EXPECT_EQ(info.bmiHeader.biWidth, 640);
   EXPECT_EQ(info.bmiHeader.biHeight, 480);
   ASSERT_HRESULT_SUCCEEDED(capture.control->Run());

@@ -74,21 +74,6 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
-void FreeType(AM_MEDIA_TYPE& type) {
-  CoTaskMemFree(type.pbFormat);
-  type.pbFormat = nullptr;
-  type.cbFormat = 0;
-  if (type.pUnk)
-    type.pUnk->Release();
-  type.pUnk = nullptr;
-}
-
-void DeleteType(AM_MEDIA_TYPE* type) {
-  if (type)
-    FreeType(*type);
-  CoTaskMemFree(type);
-}
-
 void VcamTest::SetUp() {
   com_ = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   ASSERT_HRESULT_SUCCEEDED(com_);

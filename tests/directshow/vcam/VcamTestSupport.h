@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "camera/platform/directshow/ComMediaTypeMemory.h"
 #include "camera/platform/directshow/vcam/ComSupport.h"
 
 namespace varnholt::vcam::test {
@@ -32,8 +33,8 @@ ComRef<IPin> CapturePin(IBaseFilter* filter);
 std::string Narrow(const std::wstring& text);
 
 // A client's own release of media types (the SDK's base classes have these).
-void FreeType(AM_MEDIA_TYPE& type);
-void DeleteType(AM_MEDIA_TYPE* type);
+using platform::directshow::DeleteComMediaType;
+using platform::directshow::FreeComMediaType;
 
 class VcamTest : public ::testing::Test {
  protected:

@@ -86,7 +86,7 @@ class ListEnumerator final : public Interface, private RefCounted {
                                                 : filter_.Check(nextPoint_);
   }
   static void Free(IPin*& pin) { pin->Release(); }
-  static void Free(AM_MEDIA_TYPE*& type) { DeleteMediaType(type); }
+  static void Free(AM_MEDIA_TYPE*& type) { DeleteComMediaType(type); }
 
   CameraFilter& filter_;
   const std::size_t count_;

@@ -203,21 +203,4 @@ AM_MEDIA_TYPE* CloneMediaType(const AM_MEDIA_TYPE& type) {
   return copy;
 }
 
-void FreeMediaType(AM_MEDIA_TYPE& type) {
-  if (type.pbFormat)
-    CoTaskMemFree(type.pbFormat);
-  type.pbFormat = nullptr;
-  type.cbFormat = 0;
-  if (type.pUnk)
-    type.pUnk->Release();
-  type.pUnk = nullptr;
-}
-
-void DeleteMediaType(AM_MEDIA_TYPE* type) {
-  if (!type)
-    return;
-  FreeMediaType(*type);
-  CoTaskMemFree(type);
-}
-
 }  // namespace varnholt::vcam

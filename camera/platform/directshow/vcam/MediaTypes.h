@@ -3,12 +3,14 @@
 // The video formats a virtual camera's pin speaks, and the media types
 // (AM_MEDIA_TYPE with a VIDEOINFOHEADER or VIDEOINFOHEADER2) that carry them.
 // Media types made here own their format block (CoTaskMemAlloc) and are
-// released with FreeMediaType or DeleteMediaType, as a client expects.
+// released with FreeComMediaType or DeleteComMediaType, as a client expects.
 
 #include <dshow.h>
 
 #include <cstddef>
 #include <optional>
+
+#include "camera/platform/directshow/ComMediaTypeMemory.h"
 
 #include "camera/platform/directshow/vcam/CameraTable.h"
 
@@ -39,7 +41,7 @@ bool Matches(const AM_MEDIA_TYPE& partial, const AM_MEDIA_TYPE& type);
 
 bool CopyMediaType(const AM_MEDIA_TYPE& from, AM_MEDIA_TYPE& to);
 AM_MEDIA_TYPE* CloneMediaType(const AM_MEDIA_TYPE& type);
-void FreeMediaType(AM_MEDIA_TYPE& type);
-void DeleteMediaType(AM_MEDIA_TYPE* type);
+using platform::directshow::DeleteComMediaType;
+using platform::directshow::FreeComMediaType;
 
 }  // namespace varnholt::vcam

@@ -17,7 +17,7 @@ constexpr wchar_t kPinName[] = L"Capture";
 // Takes ownership of a media type's contents until the end of the scope.
 struct OwnedType {
   AM_MEDIA_TYPE type{};
-  ~OwnedType() { FreeMediaType(type); }
+  ~OwnedType() { FreeComMediaType(type); }
 };
 
 VideoFormat AsRgb(VideoFormat format) {
@@ -155,7 +155,7 @@ HRESULT OutputPin::ConnectLocked(IPin* receiver, const AM_MEDIA_TYPE* type) {
     while (theirs->Next(1, &proposal, nullptr) == S_OK) {
       const bool wanted = !type || Matches(*type, *proposal);
       const HRESULT hr = wanted ? TryConnection(receiver, *proposal) : E_FAIL;
-      DeleteMediaType(proposal);
+      DeleteComMediaType(proposal);
       if (SUCCEEDED(hr))
         return S_OK;
     }
@@ -216,7 +216,7 @@ void OutputPin::DropConnection() {
   peer_ = ComRef<IPin>();
   input_ = ComRef<IMemInputPin>();
   allocator_ = ComRef<IMemAllocator>();
-  FreeMediaType(connectedType_);
+  FreeComMediaType(connectedType_);
   connectedType_ = AM_MEDIA_TYPE{};
 }
 
