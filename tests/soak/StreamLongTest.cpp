@@ -34,9 +34,11 @@ namespace varnholt::test {
 namespace {
 
 constexpr int kShortSeconds = 20;
-// Allowed growth of memory from the end of the warm-up to the end.
+// Allowed growth of memory from the end of the warm-up to the end. The
+// picture pool may take one more 1080p picture after the warm-up when the
+// window's thread falls behind on a busy machine: it is bounded, not a leak.
 constexpr double kRssGrowth = 0.10;
-constexpr long long kRssSlack = 4 << 20;
+constexpr long long kRssSlack = (4 << 20) + 1920 * 1080 * 4;
 
 struct Sample {
   double at = 0;  // seconds since the stream started
