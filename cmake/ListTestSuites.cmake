@@ -1,28 +1,31 @@
-# Run after a test program is linked (cmake -P): asks it for its GoogleTest
-# suites and writes them to OUT as set(suites ...), which the program's CTest
-# include file turns into one test per suite.
-#   -D PROGRAM=path -D OUT=file
-execute_process(COMMAND "${PROGRAM}" --gtest_list_tests
+# Asks a GoogleTest program for its suites and writes them to OUT as
+# set(suites ...). Run by a program's CTest include file (GTestSuites.cmake)
+# when the program is newer than OUT.
+#   cmake -D PROGRAM=path [-D EMULATOR=launcher] -D OUT=file -P ListTestSuites.cmake
+execute_process(COMMAND ${EMULATOR} "${PROGRAM}" --gtest_list_tests
   OUTPUT_VARIABLE listing ERROR_VARIABLE errors RESULT_VARIABLE status TIMEOUT 60)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "${PROGRAM} --gtest_list_tests failed (${status}):\n${errors}${listing}")
 endif()
 string(REPLACE ";" "\\;" listing "${listing}")
 string(REPLACE "\n" ";" lines "${listing}")
+# A suite's line starts in the first column and ends in a dot (typed suites
+# add "# TypeParam = ..."); its cases follow, indented. A suite whose cases
+# are all disabled runs nothing and is left out.
 set(suites "")
+set(suite "")
 foreach(line IN LISTS lines)
-  # A suite's line starts in the first column and ends in a dot, followed by
-  # "# TypeParam = ..." for typed suites; cases are indented.
   if(line MATCHES "^([^ #]+)\\.[ ]*(#.*)?$")
     set(suite "${CMAKE_MATCH_1}")
-    if(NOT suite MATCHES "^DISABLED_|/DISABLED_")
-      list(APPEND suites "${suite}")
+    if(suite MATCHES "^DISABLED_|/DISABLED_")
+      set(suite "")
     endif()
+  elseif(suite AND line MATCHES "^  ([^ ]+)" AND NOT CMAKE_MATCH_1 MATCHES "^DISABLED_")
+    list(APPEND suites "${suite}")
+    set(suite "")
   endif()
 endforeach()
 if(NOT suites)
   message(FATAL_ERROR "${PROGRAM} lists no test suites:\n${listing}")
 endif()
-file(WRITE "${OUT}.new" "set(suites \"${suites}\")\n")
-file(COPY_FILE "${OUT}.new" "${OUT}" ONLY_IF_DIFFERENT)
-file(REMOVE "${OUT}.new")
+file(WRITE "${OUT}" "set(suites \"${suites}\")\n")

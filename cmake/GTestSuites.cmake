@@ -1,0 +1,57 @@
+# varnholt_gtest_suites(TARGET PREFIX prefix [ENVIRONMENT_VAR var]
+#                       [PROPERTIES name value ...]): each GoogleTest suite of
+# TARGET becomes one CTest test, "<prefix>Suite", that runs the suite's cases
+# in one process (--gtest_filter=Suite.*): a sanitized process or a Wine
+# process for each case cost more than most cases. The suites are listed
+# when ctest starts and the program is newer than the last listing, through
+# CMAKE_CROSSCOMPILING_EMULATOR when there is one. ENVIRONMENT_VAR names a
+# variable holding the tests' environment list.
+set(VARNHOLT_LIST_SUITES_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/ListTestSuites.cmake)
+
+function(varnholt_gtest_suites target)
+  cmake_parse_arguments(S "" "PREFIX;ENVIRONMENT_VAR" "PROPERTIES" ${ARGN})
+  set(suites_file ${CMAKE_CURRENT_BINARY_DIR}/${target}_suites.cmake)
+  set(launcher "")
+  foreach(part IN LISTS CMAKE_CROSSCOMPILING_EMULATOR)
+    string(APPEND launcher " [==[${part}]==]")
+  endforeach()
+  set(properties "")
+  foreach(part IN LISTS S_PROPERTIES)
+    string(APPEND properties " [==[${part}]==]")
+  endforeach()
+  # The listing runs in the tests' environment too (sanitizer options).
+  set(environment "")
+  if(S_ENVIRONMENT_VAR)
+    string(APPEND properties " ENVIRONMENT [==[${${S_ENVIRONMENT_VAR}}]==]")
+    foreach(entry IN LISTS ${S_ENVIRONMENT_VAR})
+      string(APPEND environment " [==[${entry}]==]")
+    endforeach()
+  endif()
+  file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${target}_tests.cmake CONTENT
+"set(program [==[$<TARGET_FILE:${target}>]==])
+set(suites_file [==[${suites_file}]==])
+if(NOT EXISTS \"\${program}\")
+  add_test([==[${S_PREFIX}NOT_BUILT]==] [==[${target}_NOT_BUILT]==])
+  return()
+endif()
+if(NOT EXISTS \"\${suites_file}\" OR \"\${program}\" IS_NEWER_THAN \"\${suites_file}\")
+  execute_process(COMMAND [==[${CMAKE_COMMAND}]==] -E env${environment}
+    [==[${CMAKE_COMMAND}]==] -D \"PROGRAM=\${program}\"
+    -D [==[EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}]==] -D \"OUT=\${suites_file}\"
+    -P [==[${VARNHOLT_LIST_SUITES_SCRIPT}]==] RESULT_VARIABLE listed)
+  if(NOT listed EQUAL 0)
+    file(REMOVE \"\${suites_file}\")
+    add_test([==[${S_PREFIX}NOT_LISTED]==] [==[${target}_could_not_list_its_tests]==])
+    return()
+  endif()
+endif()
+include(\"\${suites_file}\")
+foreach(suite IN LISTS suites)
+  add_test(\"${S_PREFIX}\${suite}\"${launcher} \"\${program}\" \"--gtest_filter=\${suite}.*\")
+  set_tests_properties(\"${S_PREFIX}\${suite}\" PROPERTIES${properties}
+    WORKING_DIRECTORY [==[${CMAKE_CURRENT_BINARY_DIR}]==])
+endforeach()
+")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES
+    ${CMAKE_CURRENT_BINARY_DIR}/${target}_tests.cmake)
+endfunction()
