@@ -17,10 +17,11 @@
 #include <QFile>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "camera/platform/virtual/StateFile.h"
-#include "media/MediaFileWriter.h"
+#include "media/MediaModule.h"
 #include "platform/ProfileFile.h"
 #include "settings/RestoreMarks.h"
 #include "settings/SettingsFile.h"
@@ -31,26 +32,28 @@ using Written = std::function<void()>;
 
 // A recording of YUY2 frames, 64x48, each one grey level brighter: open
 // from the start, then ten frames and the finish, and from then on a
-// resume, ten more and the finish that replaces the file.
+// resume, ten more and the finish that replaces the file. The writer comes
+// from the media module as in the program, which also keeps FFmpeg out of
+// the start of the other kinds (one start per kill).
 class Recording {
  public:
   Recording(const QString& kind, const QString& file) {
     namespace media = varnholt::media;
-    writer_.Open(file.toStdString(), kind == "avi" ? media::Container::Avi : media::Container::Asf,
+    writer_->Open(file.toStdString(), kind == "avi" ? media::Container::Avi : media::Container::Asf,
                  {64, 48, media::VideoFormat::YUY2, 1.0 / 30, {}}, std::nullopt);
   }
   void NextVersion() {
     if (frame_ > 0)
-      writer_.Resume();
+      writer_->Resume();
     for (int n = 0; n < 10; ++n, ++frame_) {
       const std::vector<std::uint8_t> picture(64 * 48 * 2, std::uint8_t(16 + frame_ % 200));
-      writer_.WriteVideo(picture, frame_ / 30.0);
+      writer_->WriteVideo(picture, frame_ / 30.0);
     }
-    writer_.Finish();
+    writer_->Finish();
   }
 
  private:
-  varnholt::media::MediaFileWriter writer_;
+  std::unique_ptr<varnholt::media::FileWriter> writer_ = varnholt::media::Media().NewWriter();
   int frame_ = 0;
 };
 
