@@ -94,13 +94,19 @@ void TFormMain::RefreshDevices() {
   // Outside the bulk update, so that a new selection loads its camera.
   // An error of the camera's loading belongs to our caller, as it would if
   // we had called the handler ourselves.
-  if (ComboBoxCamera->ItemIndex() < 0 && ComboBoxCamera->count() > 0)
+  bool selected = false;
+  if (ComboBoxCamera->ItemIndex() < 0 && ComboBoxCamera->count() > 0) {
     varnholt::RaisingHandlerErrors([this] { ComboBoxCamera->SetItemIndex(0); });
+    selected = true;
+  }
 
   if (!previous.isEmpty() && !previousListed)
     ShowStatusMessage(previous + " was disconnected");
-  SetFormats();
-  SetTrackBars();
+  // A new selection's handler has just filled the formats and the rows.
+  if (!selected) {
+    SetFormats();
+    SetTrackBars();
+  }
   // As SetSupportStatus has it: only a property to set makes them useful.
   const bool configurable = !FCamera->DeviceName().isEmpty() && CameraStatus() == 2;
   for (QWidget* button :
