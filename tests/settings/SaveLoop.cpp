@@ -40,7 +40,7 @@ class Recording {
   Recording(const QString& kind, const QString& file) {
     namespace media = varnholt::media;
     writer_->Open(file.toStdString(), kind == "avi" ? media::Container::Avi : media::Container::Asf,
-                 {64, 48, media::VideoFormat::YUY2, 1.0 / 30, {}}, std::nullopt);
+                  {64, 48, media::VideoFormat::YUY2, 1.0 / 30, {}}, std::nullopt);
   }
   void NextVersion() {
     if (frame_ > 0)
