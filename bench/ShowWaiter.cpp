@@ -72,6 +72,31 @@ bool IsShownWindow(xcb_connection_t* conn, const xcb_map_notify_event_t* map) {
   return real;
 }
 
+// What a program that shows no window is doing: each thread's state and
+// kernel wait, and its stacks when gdb is at hand, so that a hang in a
+// test run says where it hung.
+void DescribeThreads(pid_t pid) {
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  if (DIR* dir = opendir(tasks.c_str())) {
+    while (dirent* task = readdir(dir)) {
+      if (task->d_name[0] == '.')
+        continue;
+      const std::string at = tasks + "/" + task->d_name;
+      std::string stat, wchan;
+      std::getline(std::ifstream(at + "/stat"), stat);
+      std::getline(std::ifstream(at + "/wchan"), wchan);
+      std::fprintf(stderr, "  thread %s: %s wchan=%s\n", task->d_name, stat.substr(0, 60).c_str(),
+                   wchan.c_str());
+    }
+    closedir(dir);
+  }
+  if (std::system("command -v gdb >/dev/null 2>&1") == 0) {
+    const std::string gdb = "timeout 30 gdb -batch -nx -p " + std::to_string(pid) +
+                            " -ex 'thread apply all bt 25' 2>/dev/null | grep '^#\\|^Thread' >&2";
+    std::system(gdb.c_str());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,6 +169,7 @@ int main(int argc, char** argv) {
     if (left <= 0) {
       std::fprintf(stderr, "bench_show_waiter: no window from %s within %d ms\n", argv[first],
                    timeoutMs);
+      DescribeThreads(pid);
       kill(pid, SIGKILL);
       waitpid(pid, nullptr, 0);
       return 1;
