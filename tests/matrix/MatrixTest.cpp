@@ -255,9 +255,9 @@ class Matrix {
 const QByteArray kCamera =
     Camera("Matrix Cam",
            R"({"Brightness": {"min": 0, "max": 255, "default": 128},
-                                      "WhiteBalance": {"min": 2800, "max": 6500, "default": 4000,
-                                        "caps": ["auto", "manual"], "flags": "auto"},
-                                      "PowerLineFrequency": {"min": 0, "max": 3, "default": 1}})",
+               "WhiteBalance": {"min": 2800, "max": 6500, "default": 4000,
+                 "caps": ["auto", "manual"], "flags": "auto"},
+               "PowerLineFrequency": {"min": 0, "max": 3, "default": 1}})",
            R"([{"width": 640, "height": 480, "compression": "YUY2", "fps": 120}])",
            R"({"Zoom": {"min": 100, "max": 400, "default": 100}})");
 
