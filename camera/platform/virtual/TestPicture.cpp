@@ -41,30 +41,33 @@ TestPicture::TestPicture(int width, int height)
       } else if (y < rampEnd) {
         colour.y = static_cast<std::uint8_t>(16 + 219 * x / std::max(width_ - 1, 1));
       }
-      Put(background_, x, y, colour);
+      Put(background_, x, y, Ink{colour, colour.u});
     }
   }
 }
 
-void TestPicture::Put(std::vector<std::uint8_t>& out, int x, int y, Yuv colour) const {
+void TestPicture::Put(std::vector<std::uint8_t>& out, int x, int y, Ink ink) const {
   // Pixels pair up in memory order; the pair's two chroma bytes are shared.
   const std::size_t i = static_cast<std::size_t>(y) * width_ + x;
-  out[2 * i] = colour.y;
+  out[2 * i] = ink.paired.y;
   const std::size_t first = i & ~std::size_t{1};
-  out[2 * first + 1] = colour.u;
-  if (2 * first + 3 < out.size())
-    out[2 * first + 3] = colour.v;
+  if (2 * first + 3 < out.size()) {
+    out[2 * first + 1] = ink.paired.u;
+    out[2 * first + 3] = ink.paired.v;
+  } else {
+    out[2 * first + 1] = ink.unpairedU;
+  }
 }
 
 void TestPicture::Fill(std::vector<std::uint8_t>& out, int x0, int y0, int x1, int y1,
-                       Yuv colour) const {
+                       Ink ink) const {
   for (int y = std::max(y0, 0); y < std::min(y1, height_); ++y)
     for (int x = std::max(x0, 0); x < std::min(x1, width_); ++x)
-      Put(out, x, y, colour);
+      Put(out, x, y, ink);
 }
 
 void TestPicture::DrawNumber(std::vector<std::uint8_t>& out, std::uint64_t number, int x, int y,
-                             int scale) const {
+                             int scale, Ink ink) const {
   constexpr int kDigitCount = 6;
   for (int d = kDigitCount - 1; d >= 0; --d, number /= 10) {
     const std::uint16_t bits = kDigits[number % 10];
@@ -73,11 +76,11 @@ void TestPicture::DrawNumber(std::vector<std::uint8_t>& out, std::uint64_t numbe
       for (int col = 0; col < 3; ++col)
         if (bits & (1u << (14 - row * 3 - col)))
           Fill(out, left + col * scale, y + row * scale, left + (col + 1) * scale,
-               y + (row + 1) * scale, Yuv{235, 128, 128});
+               y + (row + 1) * scale, ink);
   }
 }
 
-void TestPicture::Adjust(std::vector<std::uint8_t>& out, const PictureSettings& s) {
+void TestPicture::UseSettings(const PictureSettings& s) {
   if (tablesFor_ != s) {
     for (int y = 0; y < 256; ++y)
       luma_[y] = Clamp((y - 128) * s.contrast + 128 + s.brightness);
@@ -95,7 +98,12 @@ void TestPicture::Adjust(std::vector<std::uint8_t>& out, const PictureSettings& 
       }
     }
     tablesFor_ = s;
+    adjusted_ = background_;
+    Adjust(adjusted_);
   }
+}
+
+void TestPicture::Adjust(std::vector<std::uint8_t>& out) const {
   std::size_t i = 0;
   for (; i + 4 <= out.size(); i += 4) {
     const std::uint16_t uv = chroma_[(out[i + 1] << 8) | out[i + 3]];
@@ -110,13 +118,20 @@ void TestPicture::Adjust(std::vector<std::uint8_t>& out, const PictureSettings& 
   }
 }
 
+TestPicture::Ink TestPicture::Adjusted(Yuv colour) const {
+  const std::uint16_t uv = chroma_[(colour.u << 8) | colour.v];
+  return {{luma_[colour.y], static_cast<std::uint8_t>(uv >> 8), static_cast<std::uint8_t>(uv)},
+          static_cast<std::uint8_t>(chroma_[(colour.u << 8) | 128] >> 8)};
+}
+
 int TestPicture::MarkSide(int width, int height) {
   return std::min(std::max(2, std::min(width, height) / 16) & ~1, width & ~1);
 }
 
 void TestPicture::Render(std::uint64_t frame, const PictureSettings& settings, bool secondMark,
                          std::vector<std::uint8_t>& out) {
-  out = background_;
+  UseSettings(settings);
+  out = adjusted_;
   // The box runs to and fro along the bottom band, a few pixels a frame.
   const int bandTop = height_ * 5 / 6;
   const int side = std::max(height_ - bandTop, 2);
@@ -124,13 +139,13 @@ void TestPicture::Render(std::uint64_t frame, const PictureSettings& settings, b
   const int step = std::max(width_ / 100, 2);
   const auto position = static_cast<int>((frame * step) % (2 * static_cast<std::uint64_t>(travel)));
   const int x = position < travel ? position : 2 * travel - position;
-  Fill(out, x, bandTop, x + side, height_, Yuv{170, 166, 16});
+  Fill(out, x, bandTop, x + side, height_, Adjusted(Yuv{170, 166, 16}));
   const int scale = std::max(1, (height_ - bandTop) / 7);
-  DrawNumber(out, frame, scale, bandTop + scale, scale);
+  const Ink white = Adjusted(Yuv{235, 128, 128});
+  DrawNumber(out, frame, scale, bandTop + scale, scale, white);
   // Over the black bar, where it only shows on a second mark.
   const int mark = MarkSide(width_, height_);
-  Fill(out, width_ - mark, 0, width_, mark, secondMark ? Yuv{235, 128, 128} : Yuv{16, 128, 128});
-  Adjust(out, settings);
+  Fill(out, width_ - mark, 0, width_, mark, secondMark ? white : Adjusted(Yuv{16, 128, 128}));
 }
 
 }  // namespace varnholt::platform::virtualcam
