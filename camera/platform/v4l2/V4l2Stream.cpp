@@ -204,24 +204,31 @@ class V4l2Stream::Worker {
     if (used == 0)
       return nullptr;
     const auto* bytes = static_cast<const std::uint8_t*>(mapped.address);
-    if (mode_.fourcc != kFourCCYUY2)
-      return std::make_shared<graph::FrameSample>(std::vector<std::uint8_t>(bytes, bytes + used));
+    std::vector<std::uint8_t> copy = pool_->Take();
+    if (mode_.fourcc != kFourCCYUY2) {
+      copy.assign(bytes, bytes + used);
+      return pool_->Sample(std::move(copy));
+    }
     const std::size_t row = std::size_t{mode_.size.width} * 2;
     const std::size_t stride = std::max<std::size_t>(bytesPerLine_, row);
     const std::size_t height = mode_.size.height;
     // A zero-sized mode (a driver's odd answer) holds no picture at all.
     if (row == 0 || height == 0 || used < stride * (height - 1) + row)
       return nullptr;
-    if (stride == row)
-      return std::make_shared<graph::FrameSample>(std::vector<std::uint8_t>(bytes, bytes + used));
-    std::vector<std::uint8_t> packed(row * height);
+    if (stride == row) {
+      copy.assign(bytes, bytes + used);
+      return pool_->Sample(std::move(copy));
+    }
+    copy.resize(row * height);
     for (std::size_t y = 0; y < height; ++y)
-      std::memcpy(packed.data() + y * row, bytes + y * stride, row);
-    return std::make_shared<graph::FrameSample>(std::move(packed));
+      std::memcpy(copy.data() + y * row, bytes + y * stride, row);
+    return pool_->Sample(std::move(copy));
   }
 
   const std::shared_ptr<V4l2Device> device_;
   const std::unique_ptr<BufferSet> buffers_;
+  // The frames' copies: each comes back for a later frame once let go.
+  const std::shared_ptr<graph::FramePool> pool_ = graph::FramePool::Create();
   const UniqueFd wake_;
   const V4l2Mode mode_;
   const std::uint32_t bytesPerLine_;  // 0 or less than a row: rows are packed

@@ -96,6 +96,9 @@ class CameraStream::Worker {
         sinceStart <= Clock::duration::zero()
             ? 0
             : static_cast<std::uint64_t>((sinceStart + period - FrameTime(1)) / period);
+    // A YUY2 frame's buffer goes downstream as the sample; it comes back for
+    // a later frame. An MJPG frame's picture stays here.
+    const auto pool = graph::FramePool::Create();
     std::vector<std::uint8_t> yuy2;
     bool lost = false;
     for (std::uint64_t frame = first;; ++frame) {
@@ -119,18 +122,21 @@ class CameraStream::Worker {
       const double time =
           start_.time +
           std::chrono::duration<double>(period * static_cast<std::int64_t>(frame)).count();
+      if (yuy2.capacity() == 0)
+        yuy2 = pool->Take();
       picture.Render(frame, ReadPictureSettings(*camera_), IsSecondMark(time, period), yuy2);
-      std::vector<std::uint8_t> bytes;
+      std::shared_ptr<graph::FrameSample> sample;
       if (format_.fourcc == kFourCCMJPG) {
+        std::vector<std::uint8_t> bytes;
         if (!EncodeJpeg(yuy2, format_.width, format_.height, bytes)) {
           if (events_)
             events_->Notify(graph::kEventErrorAbort);
           return;
         }
+        sample = std::make_shared<graph::FrameSample>(std::move(bytes));
       } else {
-        bytes = std::move(yuy2);
+        sample = pool->Sample(std::move(yuy2));
       }
-      const auto sample = std::make_shared<graph::FrameSample>(std::move(bytes));
       for (const auto& receiver : receivers_)
         receiver->Receive(sample, time);
     }
