@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace varnholt::platform::virtualcam {
@@ -32,7 +33,15 @@ TestPicture::TestPicture(int width, int height)
   background_.resize(static_cast<std::size_t>(width_) * height_ * 2);
   const int barsEnd = height_ * 2 / 3;
   const int rampEnd = height_ * 5 / 6;
+  const auto rowBytes = static_cast<std::size_t>(width_) * 2;
   for (int y = 0; y < height_; ++y) {
+    // The rows of a band are alike, and with an even width their pixels pair
+    // alike too: each band's first row is drawn, the rest are copies of it.
+    if (width_ % 2 == 0 && y != 0 && y != barsEnd && y != rampEnd) {
+      std::memcpy(background_.data() + y * rowBytes, background_.data() + (y - 1) * rowBytes,
+                  rowBytes);
+      continue;
+    }
     for (int x = 0; x < width_; ++x) {
       Yuv colour{16, 128, 128};
       if (y < barsEnd) {
