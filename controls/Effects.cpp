@@ -75,6 +75,7 @@ QRgb Over(QRgb top, QRgb bottom) {
 
 TEffect::TEffect(QObject* parent) : QGraphicsEffect(parent) {
   connect(this, &QGraphicsEffect::enabledChanged, this, &TEffect::Changed);
+  connect(this, &TEffect::Changed, this, [this] { ++settings_; });
 }
 
 void TEffect::Touch() {
@@ -93,11 +94,12 @@ void TEffect::draw(QPainter* painter) {
   const QPixmap source = sourcePixmap(Qt::DeviceCoordinates, &offset, PadToEffectiveBoundingRect);
   if (source.isNull())
     return;
-  QImage image = source.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-  Filter(image);
+  const QImage& picture =
+      last_.For(source.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), settings_,
+                [this](QImage& image) { Filter(image); });
   painter->save();
   painter->setWorldTransform(QTransform());
-  painter->drawImage(offset, image);
+  painter->drawImage(offset, picture);
   painter->restore();
 }
 
@@ -195,9 +197,16 @@ TEffectStack::TEffectStack(QObject* parent) : QGraphicsEffect(parent) {}
 void TEffectStack::Add(TEffect* effect) {
   effects_.append(effect);
   connect(effect, &TEffect::Changed, this, [this] {
+    ++settings_;
     updateBoundingRect();
     update();
   });
+  // An effect that goes leaves the stack's picture to be made again.
+  connect(effect, &QObject::destroyed, this, [this] {
+    ++settings_;
+    update();
+  });
+  ++settings_;
   updateBoundingRect();
   update();
 }
@@ -215,13 +224,16 @@ void TEffectStack::draw(QPainter* painter) {
   const QPixmap source = sourcePixmap(Qt::DeviceCoordinates, &offset, PadToEffectiveBoundingRect);
   if (source.isNull())
     return;
-  QImage image = source.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-  for (const auto& e : effects_)
-    if (e && e->isEnabled())
-      e->Filter(image);
+  const QImage& picture =
+      last_.For(source.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), settings_,
+                [this](QImage& image) {
+                  for (const auto& e : effects_)
+                    if (e && e->isEnabled())
+                      e->Filter(image);
+                });
   painter->save();
   painter->setWorldTransform(QTransform());
-  painter->drawImage(offset, image);
+  painter->drawImage(offset, picture);
   painter->restore();
 }
 

@@ -18,6 +18,30 @@
 
 namespace varnholt {
 
+// The last picture an effect drew and what it was made from: a repaint of
+// the same control under the same settings (a sibling repainted over it, the
+// window exposed again) draws it again without filtering anew.
+class TFilteredPicture {
+ public:
+  template <class Filter>
+  const QImage& For(const QImage& source, quint64 settings, Filter&& filter) {
+    if (!made_ || settings != settings_ || source != source_ ||
+        source.devicePixelRatio() != source_.devicePixelRatio()) {
+      source_ = source;
+      picture_ = source;
+      filter(picture_);
+      settings_ = settings;
+      made_ = true;
+    }
+    return picture_;
+  }
+
+ private:
+  QImage source_, picture_;
+  quint64 settings_ = 0;
+  bool made_ = false;
+};
+
 class TEffect : public QGraphicsEffect {
   Q_OBJECT
 
@@ -37,6 +61,10 @@ class TEffect : public QGraphicsEffect {
   QRectF boundingRectFor(const QRectF& rect) const override;
   void draw(QPainter* painter) override;
   void Touch();
+
+ private:
+  quint64 settings_ = 0;  // counts the changes
+  TFilteredPicture last_;
 };
 
 // Shows the control in grey tones, keeping its transparency.
@@ -100,6 +128,8 @@ class TEffectStack : public QGraphicsEffect {
 
  private:
   QList<QPointer<TEffect>> effects_;
+  quint64 settings_ = 0;  // counts the changes of the effects
+  TFilteredPicture last_;
 };
 
 // Puts effects on widget: the one effect itself, or a stack for several.

@@ -100,5 +100,32 @@ TEST_F(Effects, SeveralEffectsOnOneControlApplyInOrderAndFollowTheirEnabledState
   EXPECT_TRUE(Grey(image.pixelColor(30, 30)));
 }
 
+// Repaints of an unchanged control under unchanged settings reuse the last
+// filtered picture; a change of either is filtered anew and shows.
+TEST_F(Effects, AnUnchangedControlIsNotFilteredAgain) {
+  struct CountingGlow : TGlowEffect {
+    void Filter(QImage& image) const override {
+      ++filtered;
+      TGlowEffect::Filter(image);
+    }
+    mutable int filtered = 0;
+  };
+  auto* glow = new CountingGlow;
+  glow->SetGlowColor(QColor(0, 0, 255));
+  AttachEffects(square, {glow});
+  const QImage first = Render();
+  EXPECT_EQ(Render(), first);
+  EXPECT_EQ(glow->filtered, 1);
+
+  square->SetFill(QColor(40, 220, 40));
+  EXPECT_EQ(Render().pixelColor(30, 30), QColor(40, 220, 40));
+  EXPECT_EQ(glow->filtered, 2);
+
+  glow->SetGlowColor(QColor(255, 0, 0));
+  const QColor near = Render().pixelColor(17, 30);
+  EXPECT_GT(near.red(), near.blue());
+  EXPECT_EQ(glow->filtered, 3);
+}
+
 }  // namespace
 }  // namespace varnholt::test
