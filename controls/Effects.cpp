@@ -201,11 +201,9 @@ void TEffectStack::Add(TEffect* effect) {
     updateBoundingRect();
     update();
   });
-  // An effect that goes leaves the stack's picture to be made again.
-  connect(effect, &QObject::destroyed, this, [this] {
-    ++settings_;
-    update();
-  });
+  // An effect that goes (with its control, as a rule) leaves the stack's
+  // picture to be made again at its next paint.
+  connect(effect, &QObject::destroyed, this, [this] { ++settings_; });
   ++settings_;
   updateBoundingRect();
   update();
