@@ -25,13 +25,12 @@ class TFilteredPicture {
  public:
   template <class Filter>
   const QImage& For(const QImage& source, quint64 settings, Filter&& filter) {
-    if (!made_ || settings != settings_ || source != source_ ||
+    if (source_.isNull() || settings != settings_ || source != source_ ||
         source.devicePixelRatio() != source_.devicePixelRatio()) {
       source_ = source;
       picture_ = source;
       filter(picture_);
       settings_ = settings;
-      made_ = true;
     }
     return picture_;
   }
@@ -39,7 +38,6 @@ class TFilteredPicture {
  private:
   QImage source_, picture_;
   quint64 settings_ = 0;
-  bool made_ = false;
 };
 
 class TEffect : public QGraphicsEffect {
