@@ -15,6 +15,11 @@ JOBS ?= $(shell nproc)
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo -G Ninja)
+# ctest, run in a build folder: a slot per core for the tests that compute
+# and room beside them for those that mostly wait (cmake/TestCores.cmake).
+CORES_SPEC = {"version": {"major": 1, "minor": 0}, "local": [{"cores": [{"id": "0", "slots": $(JOBS)}]}]}
+CTEST = echo '$(CORES_SPEC)' >cores.json && ctest --output-on-failure -j $$(( 2 * $(JOBS) )) \
+  --resource-spec-file cores.json
 
 .PHONY: deps demo test check build build-strict build-test build-fuzz format-check \
   test-plain clean
@@ -49,17 +54,17 @@ build-test: deps
 build-fuzz: build-test
 
 check: build-strict
-	cd build/release && ctest --output-on-failure -j $(JOBS) -LE vm
+	cd build/release && $(CTEST) -LE vm
 
 demo: build
 	env -u VARNHOLT_VIRTUAL_CAMERAS VARNHOLT_PLATFORM=virtual build/release/app/varnholt $(ARGS)
 
 # The whole suite on the plain build (the VM suites too).
 test-plain: build-strict
-	cd build/release && ctest --output-on-failure -j $(JOBS)
+	cd build/release && $(CTEST)
 
 test: format-check build-test
-	cd build/test && ctest --output-on-failure -j $(JOBS)
+	cd build/test && $(CTEST)
 
 clean:
 	rm -rf build

@@ -1,15 +1,17 @@
 # varnholt_gtest_suites(TARGET PREFIX prefix [ENVIRONMENT_VAR var]
-#                       [PROPERTIES name value ...]): each GoogleTest suite of
+#                       [PROPERTIES name value ...]
+#                       [RESOURCE_GROUPS groups [WAITING test ...]]): each GoogleTest suite of
 # TARGET becomes one CTest test, "<prefix>Suite", that runs the suite's cases
 # in one process (--gtest_filter=Suite.*): a sanitized process or a Wine
 # process for each case cost more than most cases. The suites are listed
 # when ctest starts and the program is newer than the last listing, through
 # CMAKE_CROSSCOMPILING_EMULATOR when there is one. ENVIRONMENT_VAR names a
-# variable holding the tests' environment list.
+# variable holding the tests' environment list. RESOURCE_GROUPS go to every
+# suite's test except those named in WAITING (full test names).
 set(VARNHOLT_LIST_SUITES_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/ListTestSuites.cmake)
 
 function(varnholt_gtest_suites target)
-  cmake_parse_arguments(S "" "PREFIX;ENVIRONMENT_VAR" "PROPERTIES" ${ARGN})
+  cmake_parse_arguments(S "" "PREFIX;ENVIRONMENT_VAR;RESOURCE_GROUPS" "PROPERTIES;WAITING" ${ARGN})
   set(suites_file ${CMAKE_CURRENT_BINARY_DIR}/${target}_suites.cmake)
   set(launcher "")
   foreach(part IN LISTS CMAKE_CROSSCOMPILING_EMULATOR)
@@ -29,6 +31,7 @@ function(varnholt_gtest_suites target)
   endif()
   file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${target}_tests.cmake CONTENT
 "set(program [==[$<TARGET_FILE:${target}>]==])
+set(waiting [==[${S_WAITING}]==])
 set(suites_file [==[${suites_file}]==])
 if(NOT EXISTS \"\${program}\")
   add_test([==[${S_PREFIX}NOT_BUILT]==] [==[${target}_NOT_BUILT]==])
@@ -50,6 +53,11 @@ foreach(suite IN LISTS suites)
   add_test(\"${S_PREFIX}\${suite}\"${launcher} \"\${program}\" \"--gtest_filter=\${suite}.*\")
   set_tests_properties(\"${S_PREFIX}\${suite}\" PROPERTIES${properties}
     WORKING_DIRECTORY [==[${CMAKE_CURRENT_BINARY_DIR}]==])
+  list(FIND waiting \"${S_PREFIX}\${suite}\" waits)
+  if(NOT \"${S_RESOURCE_GROUPS}\" STREQUAL \"\" AND waits EQUAL -1)
+    set_tests_properties(\"${S_PREFIX}\${suite}\" PROPERTIES
+      RESOURCE_GROUPS [==[${S_RESOURCE_GROUPS}]==])
+  endif()
 endforeach()
 ")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES

@@ -68,12 +68,14 @@ Sample Measure(double at, int paints) {
 #else
   const long long memory = rss;
 #endif
-  // The fewest of a few looks: the camera's streaming thread opens the
-  // virtual camera's state file for a moment each frame, and such a file,
-  // caught open, is no leak; a leaked one shows in every look.
+  // The fewest of a score of looks over a tenth of a second: the camera's
+  // streaming thread opens the virtual camera's state file for a moment each
+  // frame, and such a file, caught open, is no leak (on a busy machine the
+  // thread may be held up with it open for a time slice or two); a leaked
+  // one shows in every look.
   int fds = Entries("/proc/self/fd"), threads = Entries("/proc/self/task");
-  for (int look = 0; look < 4; ++look) {
-    ::usleep(2000);
+  for (int look = 0; look < 19; ++look) {
+    ::usleep(5000);
     fds = std::min(fds, Entries("/proc/self/fd"));
     threads = std::min(threads, Entries("/proc/self/task"));
   }
