@@ -8,7 +8,6 @@
 # The tests that wait: measured alone, each spends under half its time on
 # a processor. Every other test takes a slot.
 set(VARNHOLT_WAITING_TESTS
-  wine_directshow
   test_recording.Containers/RecordingCases
   test_recording.CameraRecording
   test_controls.SingleCopy
