@@ -15,10 +15,11 @@ JOBS ?= $(shell nproc)
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo -G Ninja)
-# ctest, run in a build folder: a slot per core for the tests that compute
-# and room beside them for those that mostly wait (cmake/TestCores.cmake).
-CORES_SPEC = {"version": {"major": 1, "minor": 0}, "local": [{"cores": [{"id": "0", "slots": $(JOBS)}]}]}
-CTEST = echo '$(CORES_SPEC)' >cores.json && ctest --output-on-failure -j $$(( 2 * $(JOBS) )) \
+# ctest, run in a build folder: two slots per core, a core for each test
+# that computes and room beside them for those that wait (cmake/TestCores.cmake).
+SLOTS = $(shell echo $$(( 2 * $(JOBS) )))
+CORES_SPEC = {"version": {"major": 1, "minor": 0}, "local": [{"cores": [{"id": "0", "slots": $(SLOTS)}]}]}
+CTEST = echo '$(CORES_SPEC)' >cores.json && ctest --output-on-failure -j $(SLOTS) \
   --resource-spec-file cores.json
 
 .PHONY: deps demo test check build build-strict build-test build-fuzz format-check \

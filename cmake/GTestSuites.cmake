@@ -1,17 +1,16 @@
 # varnholt_gtest_suites(TARGET PREFIX prefix [ENVIRONMENT_VAR var]
-#                       [PROPERTIES name value ...]
-#                       [RESOURCE_GROUPS groups [WAITING test ...]]): each GoogleTest suite of
+#                       [PROPERTIES name value ...]): each GoogleTest suite of
 # TARGET becomes one CTest test, "<prefix>Suite", that runs the suite's cases
 # in one process (--gtest_filter=Suite.*): a sanitized process or a Wine
 # process for each case cost more than most cases. The suites are listed
 # when ctest starts and the program is newer than the last listing, through
 # CMAKE_CROSSCOMPILING_EMULATOR when there is one. ENVIRONMENT_VAR names a
-# variable holding the tests' environment list. RESOURCE_GROUPS go to every
-# suite's test except those named in WAITING (full test names).
+# variable holding the tests' environment list. With VARNHOLT_TEST_SLOTS_FILE
+# set, each suite's test takes its share of the cores (TestCores.cmake).
 set(VARNHOLT_LIST_SUITES_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/ListTestSuites.cmake)
 
 function(varnholt_gtest_suites target)
-  cmake_parse_arguments(S "" "PREFIX;ENVIRONMENT_VAR;RESOURCE_GROUPS" "PROPERTIES;WAITING" ${ARGN})
+  cmake_parse_arguments(S "" "PREFIX;ENVIRONMENT_VAR" "PROPERTIES" ${ARGN})
   set(suites_file ${CMAKE_CURRENT_BINARY_DIR}/${target}_suites.cmake)
   set(launcher "")
   foreach(part IN LISTS CMAKE_CROSSCOMPILING_EMULATOR)
@@ -31,7 +30,7 @@ function(varnholt_gtest_suites target)
   endif()
   file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${target}_tests.cmake CONTENT
 "set(program [==[$<TARGET_FILE:${target}>]==])
-set(waiting [==[${S_WAITING}]==])
+set(slots_file [==[${VARNHOLT_TEST_SLOTS_FILE}]==])
 set(suites_file [==[${suites_file}]==])
 if(NOT EXISTS \"\${program}\")
   add_test([==[${S_PREFIX}NOT_BUILT]==] [==[${target}_NOT_BUILT]==])
@@ -49,14 +48,15 @@ if(NOT EXISTS \"\${suites_file}\" OR \"\${program}\" IS_NEWER_THAN \"\${suites_f
   endif()
 endif()
 include(\"\${suites_file}\")
+if(slots_file)
+  include(\"\${slots_file}\")
+endif()
 foreach(suite IN LISTS suites)
   add_test(\"${S_PREFIX}\${suite}\"${launcher} \"\${program}\" \"--gtest_filter=\${suite}.*\")
   set_tests_properties(\"${S_PREFIX}\${suite}\" PROPERTIES${properties}
     WORKING_DIRECTORY [==[${CMAKE_CURRENT_BINARY_DIR}]==])
-  list(FIND waiting \"${S_PREFIX}\${suite}\" waits)
-  if(NOT \"${S_RESOURCE_GROUPS}\" STREQUAL \"\" AND waits EQUAL -1)
-    set_tests_properties(\"${S_PREFIX}\${suite}\" PROPERTIES
-      RESOURCE_GROUPS [==[${S_RESOURCE_GROUPS}]==])
+  if(slots_file)
+    varnholt_take_slots(\"${S_PREFIX}\${suite}\")
   endif()
 endforeach()
 ")

@@ -1,12 +1,14 @@
 # The suite shares the machine's cores through a CTest resource, "cores",
-# with a slot per core (make test writes the spec file and passes it with
-# --resource-spec-file). A test that computes takes a slot; a test that
-# mostly waits (on real time, on Wine's server) takes none and runs beside
-# the others, so that its waiting no longer holds a core idle. Without the
-# spec file ctest ignores the slots and -j alone counts.
+# with two slots per core (make test writes the spec file and passes it
+# with --resource-spec-file). A test that computes takes a core, two slots.
+# A test that waits about half its time (on a VM's clock, on real time)
+# takes one, so that another such test or half of one that computes fits
+# beside it; a test that mostly waits takes none and runs beside the
+# others. Without the spec file ctest ignores the slots and -j alone
+# counts.
 #
-# The tests that wait: measured alone, each spends under half its time on
-# a processor. Every other test takes a slot.
+# Measured alone: the tests that spend under a third of their time on a
+# processor, and those that spend about half to two thirds.
 set(VARNHOLT_WAITING_TESTS
   test_recording.Containers/RecordingCases
   test_recording.CameraRecording
@@ -20,7 +22,28 @@ set(VARNHOLT_WAITING_TESTS
   test_app_live.Hotplug
   test_contract_virtual.Contract
   test_contract_v4l2.Contract)
-set(VARNHOLT_TEST_CORES "cores:1")
+set(VARNHOLT_HALF_WAITING_TESTS
+  vm_vivid
+  vm_uvc
+  test_matrix.FaultMatrix.VarnholtctlCommands
+  test_cli.Record
+  test_soak.Soak)
+
+# What ctest reads before it gives tests their slots: varnholt_take_slots(TEST).
+set(VARNHOLT_TEST_SLOTS_FILE ${CMAKE_BINARY_DIR}/test_slots.cmake)
+file(CONFIGURE OUTPUT ${VARNHOLT_TEST_SLOTS_FILE} CONTENT [==[
+function(varnholt_take_slots test)
+  list(FIND waiting "${test}" waits)
+  list(FIND half "${test}" halves)
+  if(waits EQUAL -1 AND halves EQUAL -1)
+    set_tests_properties("${test}" PROPERTIES RESOURCE_GROUPS cores:2)
+  elseif(waits EQUAL -1)
+    set_tests_properties("${test}" PROPERTIES RESOURCE_GROUPS cores:1)
+  endif()
+endfunction()
+set(waiting [=[@VARNHOLT_WAITING_TESTS@]=])
+set(half [=[@VARNHOLT_HALF_WAITING_TESTS@]=])
+]==] @ONLY)
 
 # The tests add_test made under DIR and its subfolders, into OUT.
 function(varnholt_tests_under dir out)
@@ -33,20 +56,17 @@ function(varnholt_tests_under dir out)
   set(${out} ${tests} PARENT_SCOPE)
 endfunction()
 
-# Gives a slot to every test add_test made that does not wait. A test's
-# properties can only be set in its own folder at configure time, but
-# ctest sets them anywhere once the test is known: the settings go into a
-# file that a folder added last (tests/cores) has ctest read after every
-# other. The GoogleTest suites, known only when ctest lists them, get
-# theirs where they are listed (GTestSuites.cmake, gtest_discover_tests).
+# Gives their slots to the tests add_test made. A test's properties can
+# only be set in its own folder at configure time, but ctest sets them
+# anywhere once the test is known: the calls go into a file that a folder
+# added last (tests/cores) has ctest read after every other. The GoogleTest
+# suites and cases, known only when ctest lists them, take theirs where
+# they are listed (GTestSuites.cmake, tests/CMakeLists.txt).
 function(varnholt_share_cores)
   varnholt_tests_under(${CMAKE_SOURCE_DIR} tests)
-  set(content "")
+  set(content "include([==[${VARNHOLT_TEST_SLOTS_FILE}]==])\n")
   foreach(test IN LISTS tests)
-    if(NOT test IN_LIST VARNHOLT_WAITING_TESTS)
-      string(APPEND content
-        "set_tests_properties([==[${test}]==] PROPERTIES RESOURCE_GROUPS ${VARNHOLT_TEST_CORES})\n")
-    endif()
+    string(APPEND content "varnholt_take_slots([==[${test}]==])\n")
   endforeach()
   set(VARNHOLT_TEST_CORES_FILE ${CMAKE_BINARY_DIR}/test_cores.cmake)
   file(WRITE ${VARNHOLT_TEST_CORES_FILE}.new "${content}")
