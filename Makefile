@@ -18,8 +18,8 @@ GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo -G Ninja)
 # ctest, run in a build folder: two slots per core, a core for each test
 # that computes and room beside them for those that wait (cmake/TestCores.cmake).
 SLOTS = $(shell echo $$(( 2 * $(JOBS) )))
-CORES_SPEC = {"version": {"major": 1, "minor": 0}, "local": [{"cores": [{"id": "0", "slots": $(SLOTS)}]}]}
-CTEST = echo '$(CORES_SPEC)' >cores.json && ctest --output-on-failure -j $(SLOTS) \
+CORES_JSON = {"version": {"major": 1, "minor": 0}, "local": [{"cores": [{"id": "0", "slots": $(SLOTS)}]}]}
+CTEST = echo '$(CORES_JSON)' >cores.json && ctest --output-on-failure -j $(SLOTS) \
   --resource-spec-file cores.json
 
 .PHONY: deps demo test check build build-strict build-test build-fuzz format-check \

@@ -5,8 +5,9 @@
 # process for each case cost more than most cases. The suites are listed
 # when ctest starts and the program is newer than the last listing, through
 # CMAKE_CROSSCOMPILING_EMULATOR when there is one. ENVIRONMENT_VAR names a
-# variable holding the tests' environment list. With VARNHOLT_TEST_SLOTS_FILE
-# set, each suite's test takes its share of the cores (TestCores.cmake).
+# variable holding the tests' environment list. Where ctest knows
+# varnholt_take_slots, each suite's test takes its share of the cores
+# (TestCores.cmake).
 set(VARNHOLT_LIST_SUITES_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/ListTestSuites.cmake)
 
 function(varnholt_gtest_suites target)
@@ -30,7 +31,6 @@ function(varnholt_gtest_suites target)
   endif()
   file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${target}_tests.cmake CONTENT
 "set(program [==[$<TARGET_FILE:${target}>]==])
-set(slots_file [==[${VARNHOLT_TEST_SLOTS_FILE}]==])
 set(suites_file [==[${suites_file}]==])
 if(NOT EXISTS \"\${program}\")
   add_test([==[${S_PREFIX}NOT_BUILT]==] [==[${target}_NOT_BUILT]==])
@@ -48,14 +48,11 @@ if(NOT EXISTS \"\${suites_file}\" OR \"\${program}\" IS_NEWER_THAN \"\${suites_f
   endif()
 endif()
 include(\"\${suites_file}\")
-if(slots_file)
-  include(\"\${slots_file}\")
-endif()
 foreach(suite IN LISTS suites)
   add_test(\"${S_PREFIX}\${suite}\"${launcher} \"\${program}\" \"--gtest_filter=\${suite}.*\")
   set_tests_properties(\"${S_PREFIX}\${suite}\" PROPERTIES${properties}
     WORKING_DIRECTORY [==[${CMAKE_CURRENT_BINARY_DIR}]==])
-  if(slots_file)
+  if(COMMAND varnholt_take_slots)
     varnholt_take_slots(\"${S_PREFIX}\${suite}\")
   endif()
 endforeach()

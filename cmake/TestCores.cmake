@@ -1,10 +1,10 @@
 # The suite shares the machine's cores through a CTest resource, "cores",
-# with two slots per core (make test writes the spec file and passes it
-# with --resource-spec-file). A test that computes takes a core, two slots.
+# with two slots per core (the make targets write them to cores.json and
+# hand that file to ctest). A test that computes takes a core, two slots.
 # A test that waits about half its time (on a VM's clock, on real time)
 # takes one, so that another such test or half of one that computes fits
 # beside it; a test that mostly waits takes none and runs beside the
-# others. Without the spec file ctest ignores the slots and -j alone
+# others. Run without cores.json, ctest ignores the slots and -j alone
 # counts.
 #
 # Measured alone: the tests that spend under a third of their time on a
@@ -29,21 +29,27 @@ set(VARNHOLT_HALF_WAITING_TESTS
   test_cli.Record
   test_soak.Soak)
 
-# What ctest reads before it gives tests their slots: varnholt_take_slots(TEST).
+# varnholt_take_slots(TEST) for ctest: read first of all (the top folder's
+# include), so that every folder's tests can take their slots.
 set(VARNHOLT_TEST_SLOTS_FILE ${CMAKE_BINARY_DIR}/test_slots.cmake)
 file(CONFIGURE OUTPUT ${VARNHOLT_TEST_SLOTS_FILE} CONTENT [==[
 function(varnholt_take_slots test)
+  set(waiting "@VARNHOLT_WAITING_TESTS@")
+  set(half "@VARNHOLT_HALF_WAITING_TESTS@")
   list(FIND waiting "${test}" waits)
   list(FIND half "${test}" halves)
-  if(waits EQUAL -1 AND halves EQUAL -1)
-    set_tests_properties("${test}" PROPERTIES RESOURCE_GROUPS cores:2)
-  elseif(waits EQUAL -1)
-    set_tests_properties("${test}" PROPERTIES RESOURCE_GROUPS cores:1)
+  if(NOT waits EQUAL -1)
+    return()
   endif()
+  set(slots 2)
+  if(NOT halves EQUAL -1)
+    set(slots 1)
+  endif()
+  set_tests_properties("${test}" PROPERTIES RESOURCE_GROUPS cores:${slots})
 endfunction()
-set(waiting [=[@VARNHOLT_WAITING_TESTS@]=])
-set(half [=[@VARNHOLT_HALF_WAITING_TESTS@]=])
 ]==] @ONLY)
+set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY TEST_INCLUDE_FILES
+  ${VARNHOLT_TEST_SLOTS_FILE})
 
 # The tests add_test made under DIR and its subfolders, into OUT.
 function(varnholt_tests_under dir out)
@@ -64,12 +70,11 @@ endfunction()
 # they are listed (GTestSuites.cmake, tests/CMakeLists.txt).
 function(varnholt_share_cores)
   varnholt_tests_under(${CMAKE_SOURCE_DIR} tests)
-  set(content "include([==[${VARNHOLT_TEST_SLOTS_FILE}]==])\n")
+  set(content "")
   foreach(test IN LISTS tests)
     string(APPEND content "varnholt_take_slots([==[${test}]==])\n")
   endforeach()
   set(VARNHOLT_TEST_CORES_FILE ${CMAKE_BINARY_DIR}/test_cores.cmake)
-  file(WRITE ${VARNHOLT_TEST_CORES_FILE}.new "${content}")
-  file(COPY_FILE ${VARNHOLT_TEST_CORES_FILE}.new ${VARNHOLT_TEST_CORES_FILE} ONLY_IF_DIFFERENT)
+  file(WRITE ${VARNHOLT_TEST_CORES_FILE} "${content}")
   add_subdirectory(${CMAKE_SOURCE_DIR}/tests/cores ${CMAKE_BINARY_DIR}/tests/cores)
 endfunction()
