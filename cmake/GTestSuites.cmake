@@ -59,4 +59,31 @@ endforeach()
 ")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES
     ${CMAKE_CURRENT_BINARY_DIR}/${target}_tests.cmake)
+  # The same listing, for varnholt_list_suites_together.
+  set_property(GLOBAL APPEND_STRING PROPERTY VARNHOLT_SUITE_LISTINGS
+"if(NOT EXISTS [==[${suites_file}]==] OR [==[$<TARGET_FILE:${target}>]==] IS_NEWER_THAN [==[${suites_file}]==])
+  list(APPEND stale COMMAND [==[${CMAKE_COMMAND}]==] -E env${environment}
+    [==[${CMAKE_COMMAND}]==] [==[-DPROGRAM=$<TARGET_FILE:${target}>]==]
+    [==[-DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}]==] [==[-DOUT=${suites_file}]==]
+    -DLEAVE_FAILURE_TO_CTEST=1 -P [==[${VARNHOLT_LIST_SUITES_SCRIPT}]==])
+endif()
+")
+endfunction()
+
+# Called once every program is known: when ctest starts, the programs newer
+# than their listing are listed all at once, beside each other, before each
+# program's own include file looks (and finds its listing current). One
+# after another they took seconds after every relink. A listing that fails
+# here is listed again by its program's include, which reports it.
+function(varnholt_list_suites_together)
+  get_property(listings GLOBAL PROPERTY VARNHOLT_SUITE_LISTINGS)
+  set(file ${CMAKE_BINARY_DIR}/suite_listings.cmake)
+  # execute_process runs its commands at once, as one pipeline; none of
+  # them writes to its output.
+  file(GENERATE OUTPUT ${file} CONTENT "set(stale \"\")
+${listings}if(stale)
+  execute_process(\${stale} OUTPUT_QUIET ERROR_QUIET)
+endif()
+")
+  set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY TEST_INCLUDE_FILES ${file})
 endfunction()
