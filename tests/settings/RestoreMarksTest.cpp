@@ -21,6 +21,11 @@ TEST(RestoreMarks, ACameraIsKnownByItsByIdLinkOrElseByNameNeverByNode) {
   EXPECT_EQ(CameraIdentity(virtualCamera), "virtual:/lab");
   EXPECT_FALSE(KnownOnlyByNode(usb));
   EXPECT_TRUE(KnownOnlyByNode(bare));
+  // Only /dev/video and a number is a bare node.
+  for (const char* path : {"/dev/video", "/dev/video1a", "/dev/videox", "/dev/video-1",
+                           "dev/video1", "/dev/video1/", " /dev/video1"})
+    EXPECT_FALSE(KnownOnlyByNode({"vivid", "", path})) << path;
+  EXPECT_TRUE(KnownOnlyByNode({"vivid", "", "/dev/video12"}));
   // The same camera on another node is the same camera.
   EXPECT_EQ(CameraIdentity({"vivid", "", "/dev/video7"}), CameraIdentity(bare));
 }
