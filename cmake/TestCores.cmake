@@ -8,7 +8,7 @@
 # counts.
 #
 # Measured alone: the tests that spend under a third of their time on a
-# processor, and those that spend about half to three quarters.
+# processor, and those that spend about half to two thirds.
 set(VARNHOLT_WAITING_TESTS
   test_recording.Containers/RecordingCases
   test_recording.CameraRecording
@@ -27,9 +27,7 @@ set(VARNHOLT_HALF_WAITING_TESTS
   vm_uvc
   test_matrix.FaultMatrix.VarnholtctlCommands
   test_cli.Record
-  test_soak.Soak
-  test_stream_long.StreamLong
-  test_app.MainWindow)
+  test_soak.Soak)
 
 # varnholt_take_slots(TEST) for ctest: read first of all (the top folder's
 # include), so that every folder's tests can take their slots.
