@@ -29,6 +29,14 @@ function(varnholt_gtest_suites target)
       string(APPEND environment " [==[${entry}]==]")
     endforeach()
   endif()
+  # When a listing is due, and the command that makes it, -P apart so that
+  # another -D fits before it: the program's include and the listing of
+  # all programs together (varnholt_list_suites_together) share both.
+  set(due "NOT EXISTS [==[${suites_file}]==] OR [==[$<TARGET_FILE:${target}>]==] IS_NEWER_THAN [==[${suites_file}]==]")
+  set(list_command "[==[${CMAKE_COMMAND}]==] -E env${environment}
+    [==[${CMAKE_COMMAND}]==] [==[-DPROGRAM=$<TARGET_FILE:${target}>]==]
+    [==[-DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}]==] [==[-DOUT=${suites_file}]==]")
+  set(list_script "-P [==[${VARNHOLT_LIST_SUITES_SCRIPT}]==]")
   file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${target}_tests.cmake CONTENT
 "set(program [==[$<TARGET_FILE:${target}>]==])
 set(suites_file [==[${suites_file}]==])
@@ -36,11 +44,8 @@ if(NOT EXISTS \"\${program}\")
   add_test([==[${S_PREFIX}NOT_BUILT]==] [==[${target}_NOT_BUILT]==])
   return()
 endif()
-if(NOT EXISTS \"\${suites_file}\" OR \"\${program}\" IS_NEWER_THAN \"\${suites_file}\")
-  execute_process(COMMAND [==[${CMAKE_COMMAND}]==] -E env${environment}
-    [==[${CMAKE_COMMAND}]==] -D \"PROGRAM=\${program}\"
-    -D [==[EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}]==] -D \"OUT=\${suites_file}\"
-    -P [==[${VARNHOLT_LIST_SUITES_SCRIPT}]==] RESULT_VARIABLE listed)
+if(${due})
+  execute_process(COMMAND ${list_command} ${list_script} RESULT_VARIABLE listed)
   if(NOT listed EQUAL 0)
     file(REMOVE \"\${suites_file}\")
     add_test([==[${S_PREFIX}NOT_LISTED]==] [==[${target}_could_not_list_its_tests]==])
@@ -61,11 +66,8 @@ endforeach()
     ${CMAKE_CURRENT_BINARY_DIR}/${target}_tests.cmake)
   # The same listing, for varnholt_list_suites_together.
   set_property(GLOBAL APPEND_STRING PROPERTY VARNHOLT_SUITE_LISTINGS
-"if(NOT EXISTS [==[${suites_file}]==] OR [==[$<TARGET_FILE:${target}>]==] IS_NEWER_THAN [==[${suites_file}]==])
-  list(APPEND stale COMMAND [==[${CMAKE_COMMAND}]==] -E env${environment}
-    [==[${CMAKE_COMMAND}]==] [==[-DPROGRAM=$<TARGET_FILE:${target}>]==]
-    [==[-DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}]==] [==[-DOUT=${suites_file}]==]
-    -DLEAVE_FAILURE_TO_CTEST=1 -P [==[${VARNHOLT_LIST_SUITES_SCRIPT}]==])
+"if(${due})
+  list(APPEND stale COMMAND ${list_command} -DLEAVE_FAILURE_TO_CTEST=1 ${list_script})
 endif()
 ")
 endfunction()
