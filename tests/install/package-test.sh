@@ -66,6 +66,11 @@ for s in "${sizes[@]}"; do
   read -r w h < <(od -An -tu4 --endian=big -j16 -N8 "$x/usr/share/icons/hicolor/${s}x${s}/apps/$id.png")
   [[ $w == "$s" && $h == "$s" ]] || fail "${s}x${s} icon is ${w}x${h}"
 done
+# The packaged programs find every library they load, their own included.
+for prog in "$x"/usr/bin/*; do
+  missing=$(ldd "$prog" | grep 'not found' || true)
+  [[ -z $missing ]] || fail "$prog: $missing"
+done
 grep -qx 'ExecStart=/usr/bin/varnholtctl watch' "$x/usr/lib/systemd/user/varnholt-watch.service" ||
   fail "unit does not start the installed varnholtctl"
 

@@ -467,8 +467,11 @@ build_base() {
 # The shared libraries of the program (and helper), with the dynamic loader
 # and Qt's offscreen platform plugin, in their host paths. They are the heavy
 # part (ICU, Qt, the sanitizer runtimes), so the archive is kept and reused
-# while the list of files and their times stay the same.
+# while the list of files and their times stay the same. Libraries from
+# outside the system's folders (a build tree's own) change with every build:
+# they travel with the program, in the per-run archive.
 LIB_FILES=()
+OWN_LIBS=()
 collect_libs() { # $1 = ELF
   local lib
   ! is_static "$1" || return 0 # nothing to bring
@@ -476,7 +479,10 @@ collect_libs() { # $1 = ELF
     die "$1 needs libraries this host lacks: $(ldd "$1" | grep 'not found' | tr -s ' \t\n' ' ')"
   fi
   for lib in $(ldd "$1" | awk '/=> \//{print $3} /^[ \t]*\/.*ld-linux/{print $1}'); do
-    LIB_FILES+=("$lib")
+    case $lib in
+      /lib/* | /lib64/* | /usr/*) LIB_FILES+=("$lib") ;;
+      *) OWN_LIBS+=("$lib") ;;
+    esac
   done
 }
 build_libs() {
@@ -566,6 +572,14 @@ if [[ -n $OUT_DIR ]]; then touch "$o/test/want-out"; fi
 for p in "${ADD_PATHS[@]+"${ADD_PATHS[@]}"}"; do
   if [[ -f $p ]] && is_elf "$p"; then put_elf "$p" "$o/data/${p##*/}"; else cp -a "$p" "$o/data/"; fi
 done
+# In their host paths, where the programs' run paths look for them.
+if [[ ${#OWN_LIBS[@]} -gt 0 ]]; then
+  mapfile -t OWN_LIBS < <(printf '%s\n' "${OWN_LIBS[@]}" | LC_ALL=C sort -u)
+  for f in "${OWN_LIBS[@]}"; do
+    mkdir -p "$o${f%/*}"
+    put_elf "$(readlink -f "$f")" "$o$f"
+  done
+fi
 (cd "$o" && find . | LC_ALL=C sort | cpio -o -H newc --quiet -R 0:0) >"$WORK/overlay.cpio"
 cat "$BASE" ${LIBS:+"$LIBS"} "$WORK/overlay.cpio" >"$WORK/initrd"
 
