@@ -86,8 +86,11 @@ void CallListener::Connect() {
   const DWORD error = ::GetLastError();
   if (error == ERROR_IO_PENDING)
     return;
-  if (error == ERROR_PIPE_CONNECTED) {  // a caller came between create and connect
-    ::SetEvent(event_);
+  if (error == ERROR_PIPE_CONNECTED) {
+    // A caller came between create and connect. No transfer was started,
+    // so there is no result to ask for (Wine leaves it pending for ever, and
+    // the set event then woke Serve in a loop that never read): read at once.
+    Read();
     return;
   }
   state_ = State::Broken;
