@@ -70,8 +70,10 @@ fi
 for suite in $life; do
   filter="$suite.*"
   [ -n "$VM_GTEST_EXCLUDE" ] && filter="$filter-$VM_GTEST_EXCLUDE"
-  # Nothing left of the suite: no camera needed.
-  "$VM_PROG" --gtest_list_tests "--gtest_filter=$filter" | grep -q '^  ' || continue
+  # Nothing left of the suite: no camera needed. Asked only when something
+  # is excluded: a listing is a program start, half a second emulated.
+  [ -z "$VM_GTEST_EXCLUDE" ] || "$VM_PROG" --gtest_list_tests "--gtest_filter=$filter" |
+    grep -q '^  ' || continue
   log=/out/uvc-cam-$suite.log
   # shellcheck disable=SC2046 # the options are words
   /test/helper --log "$log" $(camera_options "$suite") </dev/null >"/out/helper-$suite.log" 2>&1 &
