@@ -548,7 +548,7 @@ put_elf() { if is_elf "$1"; then strip --strip-debug -o "$2" "$1"; else cp "$1" 
 put_elf "$PROG" "$o/test/prog"
 {
   echo "export HOME=/tmp/home XDG_RUNTIME_DIR=/tmp/runtime XDG_CONFIG_HOME=/tmp/home/.config"
-  echo "export LD_LIBRARY_PATH=/lib/x86_64-linux-gnu:/usr/lib/x86_64-linux-gnu"
+  echo "export LD_LIBRARY_PATH=/test/lib:/lib/x86_64-linux-gnu:/usr/lib/x86_64-linux-gnu"
   echo "export QT_QPA_PLATFORM=offscreen QT_QPA_PLATFORM_PLUGIN_PATH=/usr/lib/qt6/plugins/platforms"
   echo "export VM_PROG=/test/prog"
   for e in "${ENVS[@]+"${ENVS[@]}"}"; do printf 'export %s=%s\n' "${e%%=*}" "$(shq "${e#*=}")"; done
@@ -572,13 +572,13 @@ if [[ -n $OUT_DIR ]]; then touch "$o/test/want-out"; fi
 for p in "${ADD_PATHS[@]+"${ADD_PATHS[@]}"}"; do
   if [[ -f $p ]] && is_elf "$p"; then put_elf "$p" "$o/data/${p##*/}"; else cp -a "$p" "$o/data/"; fi
 done
-# In their host paths, where the programs' run paths look for them.
+# In a folder of their own at the head of the search path: their host
+# folders, which the programs' run paths name, may lie below one the guest
+# mounts afresh (/tmp).
+mkdir -p "$o/test/lib"
 if [[ ${#OWN_LIBS[@]} -gt 0 ]]; then
   mapfile -t OWN_LIBS < <(printf '%s\n' "${OWN_LIBS[@]}" | LC_ALL=C sort -u)
-  for f in "${OWN_LIBS[@]}"; do
-    mkdir -p "$o${f%/*}"
-    put_elf "$(readlink -f "$f")" "$o$f"
-  done
+  for f in "${OWN_LIBS[@]}"; do put_elf "$(readlink -f "$f")" "$o/test/lib/${f##*/}"; done
 fi
 (cd "$o" && find . | LC_ALL=C sort | cpio -o -H newc --quiet -R 0:0) >"$WORK/overlay.cpio"
 cat "$BASE" ${LIBS:+"$LIBS"} "$WORK/overlay.cpio" >"$WORK/initrd"
