@@ -168,7 +168,6 @@ void TFormMain::CreateComponents() {
   // control.
   Memo1 = Named(new QPlainTextEdit(LayoutListe), "Memo1");
   Memo1->setReadOnly(true);
-  Memo1->setPlainText("Memo1");  // design-time content, discarded by the trace switch
   Memo1->resize(257, kTraceHeight);
   AlignOf(LayoutListe)->Add(Memo1, Align::Bottom, {0, 5, 3, 5});
 
