@@ -68,8 +68,7 @@ elif ! stop_camera "$runner_camera"; then
 fi
 
 for suite in $life; do
-  filter="$suite.*"
-  [ -n "$VM_GTEST_EXCLUDE" ] && filter="$filter-$VM_GTEST_EXCLUDE"
+  filter="$suite.*${VM_GTEST_EXCLUDE:+-$VM_GTEST_EXCLUDE}"
   # Nothing left of the suite: no camera needed. Asked only when something
   # is excluded: a listing is a program start, half a second emulated.
   [ -z "$VM_GTEST_EXCLUDE" ] || "$VM_PROG" --gtest_list_tests "--gtest_filter=$filter" |

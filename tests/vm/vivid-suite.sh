@@ -6,6 +6,11 @@
 # identical cameras on two vivid instances. VM_GTEST_EXCLUDE (gtest patterns, colon-separated) leaves suites
 # out of every run. Arguments go to every run of the program.
 rc=0
+# The suite's filter, less the exclusions; whether anything is left of it.
+# The latter is asked only when something is excluded: a listing is a
+# program start, half a second emulated.
+filter_of() { echo "$1.*${VM_GTEST_EXCLUDE:+-$VM_GTEST_EXCLUDE}"; }
+has_tests() { [ -z "$VM_GTEST_EXCLUDE" ] || "$VM_PROG" --gtest_list_tests "--gtest_filter=$1" | grep -q '^  '; }
 unplugging="VividUnplug.*:VividStreamUnplug.*:VividRestoredOnReload.*:VividTwins.*"
 exclude=${VM_GTEST_EXCLUDE:+:$VM_GTEST_EXCLUDE}
 
@@ -13,13 +18,9 @@ exclude=${VM_GTEST_EXCLUDE:+:$VM_GTEST_EXCLUDE}
 rc=$?
 
 for suite in VividUnplug VividStreamUnplug VividRestoredOnReload; do
-  filter="$suite.*"
-  [ -n "$VM_GTEST_EXCLUDE" ] && filter="$filter-$VM_GTEST_EXCLUDE"
-  # Nothing left of the suite: no need for a fresh vivid. Asked only when
-  # something is excluded: a listing is a program start, half a second
-  # emulated.
-  [ -z "$VM_GTEST_EXCLUDE" ] || "$VM_PROG" --gtest_list_tests "--gtest_filter=$filter" |
-    grep -q '^  ' || continue
+  filter=$(filter_of "$suite")
+  # Nothing left of the suite: no need for a fresh vivid.
+  has_tests "$filter" || continue
   if ! vm-modules reload vivid; then
     echo "vivid-suite: cannot reload vivid for $suite"
     rc=125
@@ -31,10 +32,8 @@ for suite in VividUnplug VividStreamUnplug VividRestoredOnReload; do
 done
 
 # Two vivid instances: one card name, two bus positions.
-filter="VividTwins.*"
-[ -n "$VM_GTEST_EXCLUDE" ] && filter="$filter-$VM_GTEST_EXCLUDE"
-if [ -z "$VM_GTEST_EXCLUDE" ] ||
-  "$VM_PROG" --gtest_list_tests "--gtest_filter=$filter" | grep -q '^  '; then
+filter=$(filter_of VividTwins)
+if has_tests "$filter"; then
   if vm-modules reload vivid n_devs=2 node_types=0x1,0x1 num_inputs=1,1 input_types=0x0,0x0 \
     multiplanar=1,1 no_error_inj=1; then
     "$VM_PROG" "--gtest_filter=$filter" "$@"
