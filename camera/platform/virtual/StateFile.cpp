@@ -10,6 +10,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <thread>
@@ -106,7 +107,9 @@ StateEntries StateFile::Load() const {
   QFile file(path_);
   if (!file.open(QIODevice::ReadOnly))
     return entries;
-  const QByteArray text = file.read(kMaxStateBytes);
+  // Read at the file's own size: a read at the cap reserves a block twice the
+  // cap, and the camera reads this file at every frame.
+  const QByteArray text = file.read(std::min(file.size(), kMaxStateBytes));
   qsizetype start = 0;
   // Only complete lines count: a cut-off last line is not trusted.
   for (qsizetype end = text.indexOf('\n'); end >= 0; end = text.indexOf('\n', start)) {
