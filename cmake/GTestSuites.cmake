@@ -1,8 +1,12 @@
 # varnholt_gtest_suites(TARGET PREFIX prefix [ENVIRONMENT_VAR var]
+#                       [TOGETHER [ALONE suite ...]]
 #                       [PROPERTIES name value ...]): each GoogleTest suite of
 # TARGET becomes one CTest test, "<prefix>Suite", that runs the suite's cases
 # in one process (--gtest_filter=Suite.*): a sanitized process or a Wine
-# process for each case cost more than most cases. The suites are listed
+# process for each case cost more than most cases. With TOGETHER the suites
+# not named ALONE share one such test, "<prefix>QuickSuites" (or the
+# suite's own name when there is one): most suites take less time than the
+# start and leak check of their process. The suites are listed
 # when ctest starts and the program is newer than the last listing, through
 # CMAKE_CROSSCOMPILING_EMULATOR when there is one. ENVIRONMENT_VAR names a
 # variable holding the tests' environment list. Where ctest knows
@@ -11,7 +15,7 @@
 set(VARNHOLT_LIST_SUITES_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/ListTestSuites.cmake)
 
 function(varnholt_gtest_suites target)
-  cmake_parse_arguments(S "" "PREFIX;ENVIRONMENT_VAR" "PROPERTIES" ${ARGN})
+  cmake_parse_arguments(S "TOGETHER" "PREFIX;ENVIRONMENT_VAR" "ALONE;PROPERTIES" ${ARGN})
   set(suites_file ${CMAKE_CURRENT_BINARY_DIR}/${target}_suites.cmake)
   set(launcher "")
   foreach(part IN LISTS CMAKE_CROSSCOMPILING_EMULATOR)
@@ -37,8 +41,14 @@ function(varnholt_gtest_suites target)
     [==[${CMAKE_COMMAND}]==] [==[-DPROGRAM=$<TARGET_FILE:${target}>]==]
     [==[-DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}]==] [==[-DOUT=${suites_file}]==]")
   set(list_script "-P [==[${VARNHOLT_LIST_SUITES_SCRIPT}]==]")
+  set(grouped 0)
+  if(S_TOGETHER)
+    set(grouped 1)
+  endif()
   file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${target}_tests.cmake CONTENT
-"set(program [==[$<TARGET_FILE:${target}>]==])
+"set(grouped ${grouped})
+set(alone [==[${S_ALONE}]==])
+set(program [==[$<TARGET_FILE:${target}>]==])
 set(suites_file [==[${suites_file}]==])
 if(NOT EXISTS \"\${program}\")
   add_test([==[${S_PREFIX}NOT_BUILT]==] [==[${target}_NOT_BUILT]==])
@@ -53,14 +63,30 @@ if(${due})
   endif()
 endif()
 include(\"\${suites_file}\")
-foreach(suite IN LISTS suites)
-  add_test(\"${S_PREFIX}\${suite}\"${launcher} \"\${program}\" \"--gtest_filter=\${suite}.*\")
-  set_tests_properties(\"${S_PREFIX}\${suite}\" PROPERTIES${properties}
+function(varnholt_suites_test name filter)
+  add_test(\"${S_PREFIX}\${name}\"${launcher} \"\${program}\" \"--gtest_filter=\${filter}\")
+  set_tests_properties(\"${S_PREFIX}\${name}\" PROPERTIES${properties}
     WORKING_DIRECTORY [==[${CMAKE_CURRENT_BINARY_DIR}]==])
   if(COMMAND varnholt_take_slots)
-    varnholt_take_slots(\"${S_PREFIX}\${suite}\")
+    varnholt_take_slots(\"${S_PREFIX}\${name}\")
+  endif()
+endfunction()
+set(together \"\")
+foreach(suite IN LISTS suites)
+  list(FIND alone \"\${suite}\" alone_at)
+  if(grouped AND alone_at EQUAL -1)
+    list(APPEND together \"\${suite}\")
+  else()
+    varnholt_suites_test(\"\${suite}\" \"\${suite}.*\")
   endif()
 endforeach()
+list(LENGTH together count)
+if(count EQUAL 1)
+  varnholt_suites_test(\"\${together}\" \"\${together}.*\")
+elseif(count GREATER 1)
+  list(JOIN together \".*:\" filter)
+  varnholt_suites_test(QuickSuites \"\${filter}.*\")
+endif()
 ")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES
     ${CMAKE_CURRENT_BINARY_DIR}/${target}_tests.cmake)
