@@ -30,7 +30,8 @@ set(VARNHOLT_HALF_WAITING_TESTS
   vm_uvc
   test_matrix.FaultMatrix.VarnholtctlCommands
   test_cli.Record
-  test_soak.Soak)
+  test_soak.Soak
+  test_stream_long.StreamLong)
 
 # varnholt_take_slots(TEST) for ctest: read first of all (the top folder's
 # include), so that every folder's tests can take their slots.
