@@ -41,12 +41,8 @@ function(varnholt_gtest_suites target)
     [==[${CMAKE_COMMAND}]==] [==[-DPROGRAM=$<TARGET_FILE:${target}>]==]
     [==[-DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}]==] [==[-DOUT=${suites_file}]==]")
   set(list_script "-P [==[${VARNHOLT_LIST_SUITES_SCRIPT}]==]")
-  set(grouped 0)
-  if(S_TOGETHER)
-    set(grouped 1)
-  endif()
   file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${target}_tests.cmake CONTENT
-"set(grouped ${grouped})
+"set(grouped $<BOOL:${S_TOGETHER}>)
 set(alone [==[${S_ALONE}]==])
 set(program [==[$<TARGET_FILE:${target}>]==])
 set(suites_file [==[${suites_file}]==])
