@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -91,16 +92,25 @@ TEST_P(InterruptedSave, FileIsAlwaysAWholeVersionThatLoads) {
 
   QRandomGenerator random(QRandomGenerator::global()->generate());
   int mostLeftovers = 0, leftoversSeen = 0;
+  QProcess server;  // forks each writer
+  server.start(VARNHOLT_SAVE_LOOP, {"server", kind, given});
+  ASSERT_TRUE(server.waitForStarted(10000));
+  const auto nextLine = [&server] {
+    while (!server.canReadLine())
+      if (!server.waitForReadyRead(20000))
+        return QByteArray("<nothing> ") + server.readAllStandardError();
+    return server.readLine().trimmed();
+  };
   for (int kill = 0; kill < kills; ++kill) {
-    QProcess loop;
-    loop.start(VARNHOLT_SAVE_LOOP, {"loop", kind, given});
-    ASSERT_TRUE(loop.waitForStarted(10000));
-    while (!loop.readAllStandardOutput().contains("ready"))
-      ASSERT_TRUE(loop.waitForReadyRead(20000)) << "the loop never got going";
+    server.write("go\n");
+    const QByteArray ready = nextLine();
+    ASSERT_TRUE(ready.startsWith("ready ")) << "kill " << kill << ": " << ready.toStdString();
     // The moment of the kill is what varies: somewhere in the next saves.
     std::this_thread::sleep_for(std::chrono::microseconds(random.bounded(20000)));
-    loop.kill();  // SIGKILL
-    ASSERT_TRUE(loop.waitForFinished(10000));
+    const pid_t writer = ready.mid(6).toInt();
+    ASSERT_GT(writer, 1) << ready.toStdString();  // never 0 (our group) nor -1 (everyone)
+    ASSERT_EQ(::kill(writer, SIGKILL), 0);
+    ASSERT_EQ(nextLine(), "gone") << "kill " << kill;
 
     const QByteArray now = ReadAll(TargetOf(kind, given));
     ASSERT_TRUE(versions.contains(now)) << "kill " << kill << ": " << now.toStdString();
@@ -115,6 +125,8 @@ TEST_P(InterruptedSave, FileIsAlwaysAWholeVersionThatLoads) {
       Age(dir.filePath(name));
     }
   }
+  server.closeWriteChannel();
+  EXPECT_TRUE(server.waitForFinished(10000));
   EXPECT_LE(mostLeftovers, 1);
   std::printf("%s: %d kills, %d leftovers seen, at most %d at once\n", qPrintable(kind), kills,
               leftoversSeen, mostLeftovers);

@@ -2,19 +2,28 @@
 // two versions, until it is killed: the writer the interrupted-save test
 // kills at random moments.
 //
-//   save_loop loop <kind> <file>     save version 0, print "ready", then
-//                                    versions 1, 0, 1, ... forever
+//   save_loop server <kind> <file>   for each line read, a forked writer:
+//                                    it saves version 0, prints "ready PID",
+//                                    then versions 1, 0, 1, ... forever;
+//                                    "gone" once that writer has ended
 //   save_loop states <kind> <file>   versions 0, 1, 0 once, printing the
 //                                    file after each single write as hex
+//   save_loop loop <avi|asf> <file>  a recording, "ready" just before it
+//                                    opens so that a kill may land in its
+//                                    start too, then finished, resumed and
+//                                    finished again over and over
 //
-// Kinds: settings, window, marks, vcam (the file is then the folder), and
-// avi and asf (loop only): a recording, "ready" just before it opens so
-// that a kill may land in its start too, then finished, resumed and finished
-// again over and over.
+// Kinds: settings, window, marks, vcam (the file is then the folder), avi
+// and asf.
 
+#include <sys/prctl.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -127,9 +136,29 @@ int main(int argc, char** argv) {
       Save(kind, file, version, print);
     return 0;
   }
-  Save(kind, file, 0, [] {});
-  std::printf("ready\n");
-  std::fflush(stdout);
-  for (int version = 1;; version ^= 1)
-    Save(kind, file, version, [] {});
+  if (mode != "server")
+    return 2;
+  // A fork costs the killing test far less than a sanitized program's
+  // start, and the writer it makes is a process of its own all the same.
+  char line[64];
+  while (std::fgets(line, sizeof line, stdin)) {
+    const pid_t writer = ::fork();
+    if (writer < 0)
+      return 1;
+    if (writer == 0) {
+      // Never left writing when the test ends early and takes us with it.
+      if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() == 1)
+        std::_Exit(1);
+      Save(kind, file, 0, [] {});
+      std::printf("ready %d\n", int(::getpid()));
+      std::fflush(stdout);
+      for (int version = 1;; version ^= 1)
+        Save(kind, file, version, [] {});
+    }
+    int status = 0;
+    ::waitpid(writer, &status, 0);
+    std::printf("gone\n");
+    std::fflush(stdout);
+  }
+  return 0;
 }
