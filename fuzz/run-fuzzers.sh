@@ -37,8 +37,8 @@ for target in "${targets[@]}"; do
   fi
   echo "fuzz_$target: $runs runs"
   if ! "$build/fuzz/fuzz_$target" -runs="$runs" "${schedule[@]}" -max_len=8192 -timeout=20 \
-    -print_final_stats=1 \
-    -artifact_prefix="$work/$target-" "$work/$target" "$corpus" >"$work/$target.log" 2>&1; then
+    -print_final_stats=1 -artifact_prefix="$work/$target-" "$work/$target" "$corpus" \
+    >"$work/$target.log" 2>&1; then
     tail -n 60 "$work/$target.log"
     trap - EXIT
     echo "fuzz_$target found a fault; its input and log are in $work" >&2
