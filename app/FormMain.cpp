@@ -116,20 +116,27 @@ void TFormMain::FormCreate(QObject*) {
   }
 }
 
+void TFormMain::ApplyWindowStyle() {
+  // Read from the swatches: they are the one place the scheme is set.
+  const std::pair<const char*, varnholt::TRectangle*> scheme[] = {{"ColorDarkest", ColorDarkest},
+                                                                   {"ColorDark", ColorDark},
+                                                                   {"ColorMid", ColorMid},
+                                                                   {"ColorBright", ColorBright}};
+  for (const auto& [name, swatch] : scheme)
+    StyleBook3->SetColor(name, swatch->Fill());
+  StyleBook3->ApplyTo(this);
+}
+
 void TFormMain::ApplyColourScheme() {
-  // Read from the swatches now: they are the one place the scheme is set.
+  // Unchanged at start; a swatch changed since then restyles the window.
+  ApplyWindowStyle();
   const QColor darkest = ColorDarkest->Fill();
   const QColor dark = ColorDark->Fill();
   const QColor mid = ColorMid->Fill();
   const QColor bright = ColorBright->Fill();
 
-  // The control styles take the same colours. They go first: a new style
-  // sheet restores the palettes the controls had when first styled.
-  const std::pair<const char*, QColor> scheme[] = {
-      {"ColorDarkest", darkest}, {"ColorDark", dark}, {"ColorMid", mid}, {"ColorBright", bright}};
-  for (const auto& [name, color] : scheme)
-    StyleBook3->SetColor(name, color);
-  StyleBook3->ApplyTo(this);
+  // The lists' styles go before the palettes below: a new style sheet
+  // restores the palettes the controls had when first styled.
   for (QWidget* list :
        {static_cast<QWidget*>(ComboBoxCamera), static_cast<QWidget*>(ComboBoxFrequency),
         static_cast<QWidget*>(ComboBoxFormat)})

@@ -288,6 +288,7 @@ class TFormMain : public QWidget {
   void CreateHiddenStore();
   void CreateStyleBook();
   void BindHandlers();
+  void ApplyWindowStyle();
   void ApplyColourScheme();
 
   // Shortcuts and tooltips (FormMainKeys.cpp).

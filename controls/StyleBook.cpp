@@ -25,7 +25,10 @@ QString TStyleBook::Resolved(QString styleSheet) const {
 }
 
 void TStyleBook::ApplyTo(QWidget* window) const {
-  window->setStyleSheet(Resolved(window_));
+  // Setting even the same sheet again restyles every control of the window.
+  const QString resolved = Resolved(window_);
+  if (window->styleSheet() != resolved)
+    window->setStyleSheet(resolved);
 }
 
 void TStyleBook::ApplyElement(QWidget* control, const QString& name) const {
