@@ -182,6 +182,13 @@ const TFold kFolds[] = {
 // Below this width only the icons and sliders show, with "Back to full".
 constexpr int kNarrowWidth = 300;
 
+// Only a change: showing a part explicitly styles it and lays its row out
+// at once, even long before the window itself is shown.
+void ShowIf(QWidget* part, bool visible) {
+  if (part->isHidden() == visible)
+    part->setVisible(visible);
+}
+
 }  // namespace
 
 void TFormMain::FormResize(QObject*) {
@@ -192,12 +199,12 @@ void TFormMain::FormResize(QObject*) {
     // The window keeps a fixed outer height: only the width is the user's.
     KeepHeight();
     const bool narrow = width < kNarrowWidth;
-    LayoutListe->setVisible(!narrow);
-    MessagePanel->setVisible(!narrow);
-    BackButton->setVisible(narrow);
+    ShowIf(LayoutListe, !narrow);
+    ShowIf(MessagePanel, !narrow);
+    ShowIf(BackButton, narrow);
     for (const TFold& fold : kFolds)
       for (const TPropertyRow& row : rows_->Rows())
-        fold.Part(row)->setVisible(width >= fold.MinimumWidth);
+        ShowIf(fold.Part(row), width >= fold.MinimumWidth);
   } catch (...) {
     // A rule that fails half-way leaves the window as far as it got.
   }
