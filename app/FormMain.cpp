@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
@@ -116,31 +118,30 @@ void TFormMain::FormCreate(QObject*) {
   }
 }
 
-void TFormMain::ApplyWindowStyle() {
-  // Read from the swatches: they are the one place the scheme is set.
-  const std::pair<const char*, varnholt::TRectangle*> scheme[] = {{"ColorDarkest", ColorDarkest},
-                                                                   {"ColorDark", ColorDark},
-                                                                   {"ColorMid", ColorMid},
-                                                                   {"ColorBright", ColorBright}};
-  for (const auto& [name, swatch] : scheme)
-    StyleBook3->SetColor(name, swatch->Fill());
-  StyleBook3->ApplyTo(this);
-}
-
 void TFormMain::ApplyColourScheme() {
-  // Unchanged at start; a swatch changed since then restyles the window.
-  ApplyWindowStyle();
+  // Read from the swatches now: they are the one place the scheme is set.
   const QColor darkest = ColorDarkest->Fill();
   const QColor dark = ColorDark->Fill();
   const QColor mid = ColorMid->Fill();
   const QColor bright = ColorBright->Fill();
 
-  // The lists' styles go before the palettes below: a new style sheet
-  // restores the palettes the controls had when first styled.
+  // The control styles take the same colours. They go first: a new style
+  // sheet restores the palettes the controls had when first styled.
+  const std::pair<const char*, QColor> scheme[] = {
+      {"ColorDarkest", darkest}, {"ColorDark", dark}, {"ColorMid", mid}, {"ColorBright", bright}};
+  for (const auto& [name, color] : scheme)
+    StyleBook3->SetColor(name, color);
+  StyleBook3->ApplyTo(this);
+  // Style sheets on single controls only: one on the window would send
+  // every control of it through the sheet's rules.
   for (QWidget* list :
        {static_cast<QWidget*>(ComboBoxCamera), static_cast<QWidget*>(ComboBoxFrequency),
         static_cast<QWidget*>(ComboBoxFormat)})
     StyleBook3->ApplyElement(list, "transparentlistboxstyle");
+  for (const char* pane : {"RowsPaneScroll", "ListePaneScroll"})
+    StyleBook3->ApplyElement(findChild<QScrollArea*>(pane)->verticalScrollBar(), "scrollbarstyle");
+  StyleBook3->ApplyElement(BackButton, "backbuttonstyle");
+  StyleBook3->ApplyElement(Memo1, "tracestyle");
 
   QPalette background = palette();
   background.setColor(QPalette::Window, darkest);

@@ -288,7 +288,6 @@ class TFormMain : public QWidget {
   void CreateHiddenStore();
   void CreateStyleBook();
   void BindHandlers();
-  void ApplyWindowStyle();
   void ApplyColourScheme();
 
   // Shortcuts and tooltips (FormMainKeys.cpp).

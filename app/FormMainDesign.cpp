@@ -149,10 +149,6 @@ void TFormMain::CreateComponents() {
   new TAlignLayout(this);
 
   CreateStyleBook();
-  // The scheme's style sheet before any control: each control is styled
-  // once as it is made, not restyled with all the others later.
-  CreateSwatches();
-  ApplyWindowStyle();
   varnholt::StartupMark("stylebook");
   // The store first: the buttons refer to its pictures.
   CreateHiddenStore();
@@ -161,6 +157,7 @@ void TFormMain::CreateComponents() {
   varnholt::StartupMark("rows");
   CreateLeftColumn();
   varnholt::StartupMark("left column");
+  CreateSwatches();
   CreateStatusBar();
   varnholt::StartupMark("status bar");
 

@@ -1,10 +1,11 @@
 #pragma once
 
-// The control styles of our windows: the main window's style book (sliders,
-// check boxes, "Back to full", the trace pane and the element
-// "transparentlistboxstyle" of its lists) and the message dialog's (its
-// element "bottomtoolbar"). Colours of the main window's scheme appear as
-// @ColorDarkest@, @ColorDark@, @ColorMid@ and @ColorBright@.
+// The control styles of our windows: the main window's style book (its
+// drawn sliders and check boxes, and the elements "transparentlistboxstyle"
+// of its lists, "scrollbarstyle", "backbuttonstyle" and "tracestyle") and
+// the message dialog's (its element "bottomtoolbar"). Colours of the main
+// window's scheme appear as @ColorDarkest@, @ColorDark@, @ColorMid@ and
+// @ColorBright@.
 
 namespace varnholt {
 

@@ -1,10 +1,27 @@
 #include "controls/StyleBook.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QSlider>
 #include <QWidget>
+
+#include "controls/ControlStyle.h"
 
 namespace varnholt {
 
 TStyleBook::TStyleBook(QObject* parent) : QObject(parent) {}
+
+TStyleBook::~TStyleBook() {
+  // The window's controls may outlive their book by a moment while the
+  // window goes: the style they draw with goes once they are gone.
+  if (controls_)
+    controls_->deleteLater();
+}
+
+void TStyleBook::SetCheckMark(const QString& path) {
+  if (!controls_)
+    controls_ = new TControlStyle(path, qApp);
+}
 
 void TStyleBook::SetElement(const QString& name, const QString& styleSheet) {
   elements_.insert(name, styleSheet);
@@ -24,11 +41,21 @@ QString TStyleBook::Resolved(QString styleSheet) const {
   return styleSheet;
 }
 
-void TStyleBook::ApplyTo(QWidget* window) const {
-  // Setting even the same sheet again restyles every control of the window.
-  const QString resolved = Resolved(window_);
-  if (window->styleSheet() != resolved)
-    window->setStyleSheet(resolved);
+void TStyleBook::ApplyTo(QWidget* window) {
+  if (!controls_)
+    return;
+  for (auto it = colors_.constBegin(); it != colors_.constEnd(); ++it)
+    controls_->SetColor(it.key(), it.value());
+  // A control given a style of its own keeps it.
+  const auto apply = [this](QWidget* control) {
+    if (!control->testAttribute(Qt::WA_SetStyle))
+      control->setStyle(controls_);
+    control->update();
+  };
+  for (QSlider* slider : window->findChildren<QSlider*>())
+    apply(slider);
+  for (QCheckBox* box : window->findChildren<QCheckBox*>())
+    apply(box);
 }
 
 void TStyleBook::ApplyElement(QWidget* control, const QString& name) const {

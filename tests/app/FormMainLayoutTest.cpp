@@ -6,6 +6,7 @@
 
 #include <QGraphicsDropShadowEffect>
 #include <QScrollArea>
+#include <QSlider>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -409,7 +410,13 @@ TEST_F(MainWindow, TheSchemeComesFromTheSwatchesAtStartUp) {
     EXPECT_TRUE(status->font().bold());
   }
   EXPECT_EQ(Part<QLabel>(*form, "StatusLabel")->text(), " ");
-  EXPECT_TRUE(form->styleSheet().contains("rgba(99, 96, 227, 255)"));  // ColorBright in the styles
+  // The sliders are drawn in the scheme: the groove is filled up to the knob.
+  const auto filled = [&] {
+    const QImage shot = Part<TTrackBar>(*form, "TrackBarBrightness")->Track()->grab().toImage();
+    return shot.pixelColor(4, shot.height() / 2);
+  };
+  EXPECT_EQ(filled(), Part<TRectangle>(*form, "ColorBright")->Fill());
+  EXPECT_TRUE(Part<QWidget>(*form, "BackButton")->styleSheet().contains("rgba(99, 96, 227, 255)"));
   EXPECT_EQ(Part<TListBox>(*form, "ComboBoxCamera")->property("StyleLookup").toString(),
             "transparentlistboxstyle");
 
@@ -420,7 +427,7 @@ TEST_F(MainWindow, TheSchemeComesFromTheSwatchesAtStartUp) {
   EXPECT_EQ(text(Part<QLabel>(*form, "powerfrequencylabel")), QColor(10, 200, 30));
   EXPECT_EQ(Part<TGlowEffect>(*form, "CameraIconGlow")->GlowColor(), QColor(10, 200, 30));
   EXPECT_EQ(form->palette().color(QPalette::Window), QColor(1, 2, 3));
-  EXPECT_TRUE(form->styleSheet().contains("rgba(10, 200, 30, 255)"));
+  EXPECT_EQ(filled(), QColor(10, 200, 30));
 }
 
 // ---- Resize rule ---------------------------------------------------------------------------
