@@ -10,10 +10,10 @@
 namespace varnholt {
 namespace {
 
-constexpr int kGroove = 6;   // the groove's height
-constexpr int kKnob = 18;    // the knob's diameter, ring included
-constexpr int kRing = 2;     // the knob's and the box's ring
-constexpr int kBox = 16;     // the box, ring included
+constexpr int kGroove = 6;  // the groove's height
+constexpr int kKnob = 18;   // the knob's diameter, ring included
+constexpr int kRing = 2;    // the knob's and the box's ring
+constexpr int kBox = 16;    // the box, ring included
 constexpr int kBoxRadius = 4;
 // 6 clear pixels: the toolkit counts from the box's last pixel column.
 constexpr int kLabelSpacing = 7;
@@ -73,9 +73,9 @@ QRect TControlStyle::subControlRect(ComplexControl control, const QStyleOptionCo
   const QRect& area = slider->rect;
   switch (part) {
     case SC_SliderHandle: {
-      const int x = sliderPositionFromValue(slider->minimum, slider->maximum,
-                                            slider->sliderPosition, area.width() - kKnob,
-                                            slider->upsideDown);
+      const int x =
+          sliderPositionFromValue(slider->minimum, slider->maximum, slider->sliderPosition,
+                                  area.width() - kKnob, slider->upsideDown);
       return {area.x() + x, area.y() + (area.height() - kKnob) / 2, kKnob, kKnob};
     }
     case SC_SliderGroove:
