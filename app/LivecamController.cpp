@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 #include <climits>
 #include <utility>
 
@@ -215,10 +216,9 @@ void TLivecamController::CameraTimerTimer() {
     return;
   }
   if (LivecamVisible()) {
-    // Prepared pictures ask for their own repaints as they come.
-    if (form_.FCamera->PreparesPictures())
-      KeepPictureSize();
-    else
+    // Prepared pictures ask for their own repaints as they come, and their
+    // size for the window's when it changes (PaintBoxPaint).
+    if (!form_.FCamera->PreparesPictures())
       InvalidatePaintBox();
     return;
   }
@@ -434,8 +434,14 @@ void TLivecamController::PaintBoxPaint(QPainter* Canvas) {
     // A prepared picture only needs drawing. Until the first one is ready,
     // and on a camera that prepares none, the current frame is converted
     // here; that bitmap is ours and goes with this scope, drawn or not.
-    if (QImage next = form_.FCamera->TakePicture(); !next.isNull())
+    if (QImage next = form_.FCamera->TakePicture(); !next.isNull()) {
+      // A picture of another size: the window follows the camera's format
+      // once this paint is done. Asking the camera at every frame cost this
+      // thread a tenth of its time per frame.
+      if (next.size() != shown_.size())
+        QTimer::singleShot(0, &form_, [this] { KeepPictureSize(); });
       shown_ = std::move(next);
+    }
     const QImage bitmap = !shown_.isNull() ? shown_ : form_.FCamera->CurrentImageToBitmap();
     const QRect whole(0, 0, bitmap.width(), bitmap.height());
     Canvas->setOpacity(1.0);
