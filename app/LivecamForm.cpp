@@ -7,6 +7,7 @@
 
 #include "app/Look.h"
 #include "controls/AlignLayout.h"
+#include "controls/CachedButton.h"
 #include "controls/GeneralErrorHandler.h"
 #include "controls/Image.h"
 
@@ -42,7 +43,7 @@ TLivecamForm::TLivecamForm(QWidget* parent) : QWidget(parent, Qt::Window) {
   close = HiddenPicture(CameraPanel, "close", "x", {24, 72});
   closedown = HiddenPicture(CameraPanel, "closedown", "xdown", {24, 120});
 
-  ButtonClose = new QPushButton("Close Camera", CameraPanel);
+  ButtonClose = new varnholt::TCachedButton("Close Camera", CameraPanel);
   ButtonClose->setObjectName("ButtonClose");
   ButtonClose->setGeometry(16, 16, 105, 33);
   ButtonClose->setFont(varnholt::PlainFont(12, true));
@@ -51,7 +52,7 @@ TLivecamForm::TLivecamForm(QWidget* parent) : QWidget(parent, Qt::Window) {
                            [this] { ButtonCloseClick(ButtonClose); });
 
   // Over the picture's top left corner, beside where ButtonClose would be.
-  RecordButton = new QPushButton("Record", CameraPanel);
+  RecordButton = new varnholt::TCachedButton("Record", CameraPanel);
   RecordButton->setObjectName("RecordButton");
   RecordButton->setCheckable(true);
   RecordButton->setGeometry(129, 16, 80, 33);
