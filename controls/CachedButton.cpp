@@ -11,8 +11,14 @@ TCachedButton::TCachedButton(const QString& text, QWidget* parent) : QPushButton
 void TCachedButton::paintEvent(QPaintEvent*) {
   QStyleOptionButton option;
   initStyleOption(&option);
-  const TLook look{int(option.state), int(option.features), option.text,  option.icon.cacheKey(),
-                   size(),           font(),           palette().cacheKey(), style(),
+  const TLook look{int(option.state),
+                   int(option.features),
+                   option.text,
+                   option.icon.cacheKey(),
+                   size(),
+                   font(),
+                   palette().cacheKey(),
+                   style(),
                    devicePixelRatioF()};
   if (!(look == drawn_) || look_.isNull()) {
     look_ = QPixmap(size() * look.Ratio);

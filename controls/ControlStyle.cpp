@@ -131,10 +131,12 @@ void TControlStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* 
   const bool checked = option->state & State_On;
   QColor face = Qt::white;
   QColor ring = Color("ColorMid");
-  if (checked)
+  if (checked) {
     face = ring = enabled ? Color("ColorBright") : kDisabledFill;
-  else if (!enabled)
-    face = kDisabledFace, ring = kDisabledFill;
+  } else if (!enabled) {
+    face = kDisabledFace;
+    ring = kDisabledFill;
+  }
   const QRect& box = option->rect;
   painter->save();
   painter->setRenderHint(QPainter::Antialiasing);
