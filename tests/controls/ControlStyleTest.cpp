@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QSlider>
+#include <QTest>
 #include <QWidget>
 
 #include "controls/StyleBook.h"
@@ -36,6 +37,15 @@ TEST(ControlStyleTest, SlidersAndBoxesShowTheirStateInTheSchemeColours) {
   const QPoint grooveStart(4, 10), knob(100, 10);
   EXPECT_EQ(At(slider, grooveStart), kBright);
   EXPECT_EQ(At(slider, knob), QColor(Qt::white));
+  // Focused, the knob takes the bright colour; else it lightens under the
+  // pointer.
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  slider->setFocus();
+  QTest::mouseMove(slider, knob);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return At(slider, knob) == kBright; }));
+  slider->clearFocus();
+  EXPECT_EQ(At(slider, knob), QColor(0xEC, 0xEB, 0xFF));
   slider->setEnabled(false);
   EXPECT_EQ(At(slider, grooveStart), kGrey);
   EXPECT_EQ(At(slider, knob), QColor(0xF4, 0xF4, 0xF8));
