@@ -17,6 +17,7 @@
 #include "app/RefreshController.h"
 #include "app/StartupTrace.h"
 #include "controls/Effects.h"
+#include "controls/FittedLabel.h"
 #include "controls/GeneralErrorHandler.h"
 #include "controls/ListBox.h"
 #include "controls/Shapes.h"

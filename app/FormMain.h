@@ -31,6 +31,7 @@ class TSingleInstance;
 namespace varnholt {
 class TEffect;
 class TFileDialog;
+class TFittedLabel;
 class TGlowEffect;
 class TImage;
 class TInnerGlowEffect;
@@ -224,7 +225,7 @@ class TFormMain : public QWidget {
   QWidget* LayoutButtonTestCam = nullptr;
   varnholt::TImage* Image1 = nullptr;
   varnholt::TImage* ButtonTestCam = nullptr;
-  QLabel* cameratestlabel = nullptr;
+  varnholt::TFittedLabel* cameratestlabel = nullptr;
   varnholt::TImage* CameraOff = nullptr;
   varnholt::TInnerGlowEffect* CameraIconInnerGlow = nullptr;
   varnholt::TInnerGlowEffect* InnerGlowEffect1 = nullptr;

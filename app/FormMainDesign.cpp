@@ -16,6 +16,7 @@
 #include "controls/ButtonImage.h"
 #include "controls/Effects.h"
 #include "controls/FileDialog.h"
+#include "controls/FittedLabel.h"
 #include "controls/GeneralErrorHandler.h"
 #include "controls/Image.h"
 #include "controls/ListBox.h"
@@ -71,9 +72,10 @@ T* Named(T* component, const QString& name) {
   return component;
 }
 
-QLabel* Label(QWidget* parent, const QString& name, const QString& text, const QFont& font,
+template <class TLabel = QLabel>
+TLabel* Label(QWidget* parent, const QString& name, const QString& text, const QFont& font,
               QColor color, Qt::Alignment alignment) {
-  auto* label = Named(new QLabel(text, parent), name);
+  auto* label = Named(new TLabel(text, parent), name);
   // Many show a camera's name, which is the device's text: never markup.
   label->setTextFormat(Qt::PlainText);
   label->setFont(font);
@@ -409,9 +411,10 @@ void TFormMain::CreateCameraTestBlock() {
   CameraCouldStartGlow->SetOpacity(0.99);
   varnholt::AttachEffects(ButtonTestCam, {InnerGlowEffect1, CameraIconGlow, CameraCouldStartGlow});
 
-  cameratestlabel = Label(LayoutButtonTestCam, "cameratestlabel", kCameraTestText,
-                          varnholt::CalibriFont(14, true), Qt::white, Qt::AlignCenter);
-  cameratestlabel->setWordWrap(true);
+  cameratestlabel =
+      Label<varnholt::TFittedLabel>(LayoutButtonTestCam, "cameratestlabel", kCameraTestText,
+                                    varnholt::CalibriFont(14, true), Qt::white, Qt::AlignCenter);
+  cameratestlabel->SetSmallestPixelSize(10);  // it holds the camera's name
   cameratestlabel->resize(260, 60);
   block->Add(cameratestlabel, Align::Top);
 

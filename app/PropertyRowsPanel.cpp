@@ -14,6 +14,7 @@
 #include "camera/PropertyKeys.h"
 #include "controls/ButtonImage.h"
 #include "controls/Effects.h"
+#include "controls/FittedLabel.h"
 #include "controls/GeneralErrorHandler.h"
 #include "controls/Image.h"
 #include "controls/ListBox.h"
@@ -257,7 +258,7 @@ void TPropertyRowsPanel::SetSupportStatus() {
   if (form_.TraceMode_)
     form_.LogMe("SetSupportStatus passed 06");
   if (CameraStatus_ != 0 && camera)
-    form_.cameratestlabel->setText("Click camera icon to test " + form_.SelectedCameraName() +
+    form_.cameratestlabel->SetText("Click camera icon to test " + form_.SelectedCameraName() +
                                    "\r\n with resolution: " + ResolutionText_);
 }
 

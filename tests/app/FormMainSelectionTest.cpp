@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
+#include <QLabel>
 #include <QTest>
 
 #include "controls/ButtonImage.h"
@@ -205,6 +207,33 @@ TEST_F(Selection, ACameraWithFormatsAndNoSupportedPropertyGreysTheRows) {
             "Click camera icon to test Card\r\n with resolution: 640x480 30Hz 16bpp");
   EXPECT_FALSE(Part<QWidget>(form, "LayoutButtonTestCam")->isHidden());
   EXPECT_FALSE(Part<TListBox>(form, "ComboBoxFormat")->isHidden());
+}
+
+TEST_F(Selection, TheCameraTestCaptionShrinksToShowALongNameWhole) {
+  const QByteArray endless(300, 'W');
+  TFormMain& form = StartWith("[" + Camera("Lab") + "," + Camera("Pro Stream Webcam HD 1080p") +
+                              "," + Camera(endless) + "]");
+  form.show();  // the layout gives the caption its box
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  auto* caption = Part<QLabel>(form, "cameratestlabel");
+  const auto fits = [&] {
+    const QRect box = caption->contentsRect();
+    EXPECT_EQ(box.size(), QSize(260, 60));
+    const QRect needed =
+        QFontMetrics(caption->font())
+            .boundingRect(box, int(caption->alignment()) | Qt::TextWordWrap, caption->text());
+    return needed.height() <= box.height() && needed.width() <= box.width();
+  };
+  EXPECT_TRUE(fits());
+  EXPECT_EQ(caption->font().pixelSize(), 14);
+  SelectCamera(1);
+  EXPECT_TRUE(caption->text().contains("Pro Stream Webcam HD 1080p"));
+  EXPECT_TRUE(fits()) << caption->font().pixelSize();
+  SelectCamera(2);  // no size fits: the smallest, cut as a label cuts
+  EXPECT_EQ(caption->font().pixelSize(), 10);
+  SelectCamera(0);  // a short name is shown at the designed size again
+  EXPECT_EQ(caption->font().pixelSize(), 14);
+  EXPECT_TRUE(fits());
 }
 
 TEST_F(Selection, ADoubleClickStartsTheCameraTestOnlyWhileItsWindowIsHidden) {
