@@ -7,7 +7,6 @@ namespace varnholt {
 
 TFittedLabel::TFittedLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
   setWordWrap(true);
-  designedPixelSize_ = font().pixelSize();
 }
 
 void TFittedLabel::SetSmallestPixelSize(int size) {

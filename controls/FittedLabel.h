@@ -29,7 +29,7 @@ class TFittedLabel : public QLabel {
  private:
   void Fit();
 
-  int designedPixelSize_ = 0;
+  int designedPixelSize_ = 0;  // from the last font set from outside; 0: none
   int smallestPixelSize_ = 1;
   bool fitting_ = false;
 };
